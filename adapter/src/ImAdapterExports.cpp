@@ -1,0 +1,85 @@
+// The seven exports: each forwards to one object in a line or two, tolerates
+// NULL, and lets no exception out.
+#include <chrono>
+#include <cstdlib>
+
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/ImAdapterService.h"
+#include "im_adapter/im_adapter.h"
+#include "im_adapter/im_plugin.h"
+#include "log/AdapterLog.h"
+
+namespace {
+
+PluginApi ImportedPlugins() {
+  PluginApi api;
+  api.imServiceStartup = IMServiceStartup;
+  api.imServiceShutDown = IMServiceShutDown;
+  api.imRecvMsgImport = IMRecvMsgImport;
+  api.imSetAdapterCallback = ImSetAdapterCallback;
+  api.sqliteRecvMsgImport = SqliteRecvMsgImport;
+  api.sqliteSetAdapterCallback = SqliteSetAdapterCallback;
+  api.offLineFileRecvMsgImport = OffLineFileRecvMsgImport;
+  api.offLineSetAdapterCallback = OffLineSetAdapterCallback;
+  return api;
+}
+
+// Builds the command processor and installs the plugin table when the library loads.
+struct LoadTimeSetup {
+  LoadTimeSetup() {
+    ImAdapterCmd::Instance();
+    ImAdapterService::Instance().SetPluginApi(ImportedPlugins());
+  }
+};
+const LoadTimeSetup kLoadTimeSetup;
+
+}  // namespace
+
+extern "C" {
+
+int IMAdapterStartup(void) {
+  try {
+    return ImAdapterService::Instance().Startup();
+  } catch (...) {
+    return -1;
+  }
+}
+
+int IMAdapterShutDown(void) {
+  try {
+    return ImAdapterService::Instance().ShutDown();
+  } catch (...) {
+    return -1;
+  }
+}
+
+int IMAdapterSetLog(const char* path) {
+  try {
+    return AdapterLogOpen(3, 5, path, "im_adapter.log");
+  } catch (...) {
+    return 1;
+  }
+}
+
+void IMAdapterDispatchMsg(const char* msg, uint32_t length, uint32_t target) {
+  try {
+    ImAdapterService::Instance().DispatchMsg(msg, length, target);
+  } catch (...) {
+  }
+}
+
+bool IMAdapterSendMsgExport(char** msg) {
+  if (msg == nullptr) return false;
+  *msg = ImAdapterCmd::Instance().Queues().TakeOutbound();
+  return true;
+}
+
+bool IMAdapterSendMsgExportTimeout(char** msg, uint32_t timeoutMs) {
+  if (msg == nullptr) return false;
+  *msg = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(timeoutMs));
+  return *msg != nullptr;
+}
+
+void IMAdapterFreeMsg(char* msg) { std::free(msg); }
+
+}  // extern "C"

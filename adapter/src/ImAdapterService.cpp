@@ -1,0 +1,123 @@
+#include "adapter/src/ImAdapterService.h"
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "adapter/src/ImAdapterCallback.h"
+#include "adapter/src/ImAdapterCmd.h"
+#include "log/AdapterLog.h"
+#include "platform/Platform.h"
+
+namespace {
+
+// Frees a queued text when the service thread is done with it.
+struct FreeText {
+  void operator()(char* text) const { std::free(text); }
+};
+
+}  // namespace
+
+ImAdapterService& ImAdapterService::Instance() {
+  static ImAdapterService instance;
+  return instance;
+}
+
+bool ImAdapterService::IsRunning() const {
+  std::lock_guard<std::mutex> lock(threadMutex_);
+  return thread_.joinable();
+}
+
+int ImAdapterService::ServiceStart() {
+  std::lock_guard<std::mutex> lock(threadMutex_);
+  if (thread_.joinable()) return 0;
+  ImAdapterCallback::Instance().Start();
+  stop_.store(false);
+  try {
+    thread_ = std::thread([this] { ServiceMain(); });
+  } catch (const std::system_error& e) {
+    IMLOG(kLogErr, "ImAdapterService::ServiceStart",
+          std::string("create service thread failed: ") + e.what());
+    return -1;
+  }
+  return 0;
+}
+
+void ImAdapterService::ServiceStop() {
+  std::lock_guard<std::mutex> lock(threadMutex_);
+  if (!thread_.joinable()) return;
+  stop_.store(true);
+  thread_.join();
+  ImAdapterCallback::Instance().Stop();
+}
+
+void ImAdapterService::ServiceMain() {
+  platform::SetCurrentThreadName("IMAdapterSrvMain");
+  util::MessageQueuePair& queues = ImAdapterCmd::Instance().Queues();
+  while (!stop_.load()) {
+    // Waiting on the queue with the poll interval as time-out wakes the thread
+    // as soon as a request arrives, yet checks the stop flag as often as a
+    // plain poll would.
+    std::unique_ptr<char, FreeText> text(queues.TakeInboundFor(kPollInterval));
+    if (!text) continue;
+    try {
+      ImAdapterCmd::Instance().ProcessRecvMsg(text.get());
+    } catch (...) {
+      IMLOG(kLogErr, "IMAdapterSrvMain", "a command ended with an exception");
+    }
+  }
+}
+
+int ImAdapterService::Startup() {
+  ServiceStart();
+  int result = api_.imServiceStartup ? api_.imServiceStartup() : -1;
+  if (api_.imSetAdapterCallback) api_.imSetAdapterCallback(IMAdapterServiceCallback);
+  if (api_.sqliteSetAdapterCallback) api_.sqliteSetAdapterCallback(IMAdapterServiceCallback);
+  if (api_.offLineSetAdapterCallback) api_.offLineSetAdapterCallback(IMAdapterServiceCallback);
+  return result;
+}
+
+int ImAdapterService::ShutDown() {
+  ServiceStop();
+  return api_.imServiceShutDown ? api_.imServiceShutDown() : -1;
+}
+
+void ImAdapterService::DispatchMsg(const char* text, uint32_t length, uint32_t target) {
+  switch (target) {
+    case kTargetIm0:
+    case kTargetIm:
+      if (api_.imRecvMsgImport) api_.imRecvMsgImport(text, length);
+      break;
+    case kTargetStore:
+      if (api_.sqliteRecvMsgImport) api_.sqliteRecvMsgImport(text, length);
+      break;
+    case kTargetOfflineFile:
+      if (api_.offLineFileRecvMsgImport) api_.offLineFileRecvMsgImport(text, length);
+      break;
+    case kTargetAdapter:
+      ImAdapterCmd::Instance().Queues().PushInbound(text, length);
+      break;
+    default:
+      break;
+  }
+}
+
+void IMAdapterServiceDispatchMsg(const char* text, uint32_t length, uint32_t target) {
+  if (AdapterLogEnabled(kLogDbg) && text != nullptr) {
+    IMLOG(kLogDbg, "IMAdapterServiceDispatchMsg", "req msg <<< " + std::string(text, length));
+  }
+  ImAdapterService::Instance().DispatchMsg(text, length, target);
+}
+
+extern "C" int IMAdapterServiceCallback(const char* text) {
+  if (text == nullptr) return 0;
+  try {
+    IMLOG(kLogDbg, "IMAdapterServiceCallback", std::string("rsp msg <<< ") + text);
+    ImAdapterCallback::Instance().Post(text);
+  } catch (...) {
+    // Nothing may reach the plugin's thread.
+  }
+  return 0;
+}

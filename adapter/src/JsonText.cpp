@@ -1,0 +1,120 @@
+#include "adapter/src/JsonText.h"
+
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <memory>
+
+#include "log/AdapterLog.h"
+
+namespace {
+
+const char kConvertFunction[] = "convertUnicodeEscapes";
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+unsigned HexValue(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  return static_cast<unsigned>(c - 'A' + 10);
+}
+
+void AppendUtf8(unsigned code, std::string* out) {
+  if (code < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+bool IsWholeNumber(const Json::Value& v) {
+  if (v.isInt64() || v.isUInt64()) return true;
+  if (!v.isDouble()) return false;
+  double d = v.asDouble();
+  return std::isfinite(d) && d == std::floor(d);
+}
+
+}  // namespace
+
+int ParseJsonText(const char* text, Json::Value& out) {
+  if (text == nullptr || *text == '\0') return -1;
+  try {
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    const char* end = text + std::strlen(text);
+    if (!reader->parse(text, end, &out, &errors)) return -1;
+  } catch (const std::exception&) {
+    return -1;
+  }
+  return (out.isObject() || out.isArray()) ? 0 : -1;
+}
+
+int ParseJsonText(const std::string& text, Json::Value& out) {
+  return ParseJsonText(text.c_str(), out);
+}
+
+std::string StyledJsonText(const Json::Value& value) {
+  try {
+    return convertUnicodeEscapes(value.toStyledString());
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, "StyledJsonText", std::string("JSON writer failed: ") + e.what());
+    return std::string();
+  }
+}
+
+std::string convertUnicodeEscapes(const std::string& input) {
+  try {
+    std::string out;
+    out.reserve(input.size());
+    size_t i = 0;
+    const size_t n = input.size();
+    while (i < n) {
+      if (input[i] == '\\' && i + 1 < n && (input[i + 1] == 'u' || input[i + 1] == 'U')) {
+        if (n - i < 6 || !IsHexDigit(input[i + 2]) || !IsHexDigit(input[i + 3]) ||
+            !IsHexDigit(input[i + 4]) || !IsHexDigit(input[i + 5])) {
+          IMLOG(kLogErr, kConvertFunction, "convertUnicodeEscapes error! input = " + input);
+          return input;
+        }
+        unsigned code = (HexValue(input[i + 2]) << 12) | (HexValue(input[i + 3]) << 8) |
+                        (HexValue(input[i + 4]) << 4) | HexValue(input[i + 5]);
+        if (code > 0xFF && code < 0xD800 && code != 0x2060) {
+          AppendUtf8(code, &out);
+        } else {
+          out += "\\u";
+          out.append(input, i + 2, 4);
+        }
+        i += 6;
+      } else if (input[i] == '\\' && i + 1 < n && input[i + 1] == '\\') {
+        out += "\\\\";
+        i += 2;
+      } else {
+        out.push_back(input[i]);
+        ++i;
+      }
+    }
+    return out;
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, kConvertFunction,
+          "convertUnicodeEscapes error! input = " + input + ", exception: " + e.what());
+    return input;
+  }
+}
+
+bool IsInt32(const Json::Value& v) {
+  if (!v.isNumeric() || v.isBool()) return false;
+  if (!IsWholeNumber(v)) return false;
+  return v.isInt();
+}
+
+bool IsUInt32(const Json::Value& v) {
+  if (!v.isNumeric() || v.isBool()) return false;
+  if (!IsWholeNumber(v)) return false;
+  return v.isUInt();
+}

@@ -1,0 +1,1 @@
+// Message content XML: filled in by the content module.

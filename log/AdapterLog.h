@@ -1,0 +1,45 @@
+// The adapter's log call and the opening and closing of the adapter's logger.
+//
+// Every part of the adapter logs through AdapterLog (usually through the
+// IMLOG macro below). A line is written only while a logger is open
+// (IMAdapterSetLog) and its level is at or below the logger's threshold.
+// No function here throws or reports an error to its caller; any thread may log.
+#pragma once
+
+#include <string>
+
+// Log levels; their names in a line are "Err", "War", "Inf", "Dbg".
+enum LogLevel { kLogErr = 0, kLogWar = 1, kLogInf = 2, kLogDbg = 3 };
+
+// Writes one line through the adapter's logger. Does nothing without a logger.
+void AdapterLog(const char* tag, int level, const char* function, const char* sourceFile, int line,
+                const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 6, 7)))
+#endif
+    ;
+
+// Opens the adapter's logger on folder `path` + `fileName` with threshold
+// level − 1, files of sizeMB MB and two older copies. Closes a logger that is
+// already open first. Returns 0 on success (and for level 0: logging off),
+// 1 when path is null or empty.
+int AdapterLogOpen(int level, int sizeMB, const char* path, const char* fileName);
+
+// Removes the adapter's logger (its file is closed). Safe without a logger.
+void AdapterLogClose();
+
+// Threshold = level − 1; max size = min(sizeMB, 10) MB. Needs an open logger.
+void AdapterLogConfigure(int level, int sizeMB);
+
+// True when a line of `level` would be written now (a logger is open and the
+// level is within its threshold). Lets callers skip building costly texts.
+bool AdapterLogEnabled(int level);
+
+// Writes `text` at `level` for `function`, with this source file and line.
+#define IMLOG(level, function, text)                                                   \
+  do {                                                                                 \
+    if (AdapterLogEnabled(level)) {                                                    \
+      AdapterLog("", (level), (function), __FILE__, __LINE__, "%s",                    \
+                 ::std::string(text).c_str());                                         \
+    }                                                                                  \
+  } while (0)

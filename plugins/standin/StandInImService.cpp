@@ -1,0 +1,18 @@
+// Stand-in IM service: keeps the adapter's callback and accepts every text.
+#include <atomic>
+
+#include "im_adapter/im_plugin.h"
+
+namespace {
+std::atomic<IMAdapterServiceCallbackFn> g_callback{nullptr};
+}  // namespace
+
+extern "C" {
+int IMServiceStartup(void) { return 0; }
+int IMServiceShutDown(void) { return 0; }
+int IMRecvMsgImport(const char*, uint32_t) { return 0; }
+int ImSetAdapterCallback(IMAdapterServiceCallbackFn callback) {
+  g_callback.store(callback);
+  return 0;
+}
+}
