@@ -19,8 +19,9 @@
 
 // Reads a signed 64-bit decimal number the way an input stream does: leading
 // white space skipped, an optional sign, then digits up to the first
-// character that cannot continue the number. 0 when no number can be read
-// (also on overflow). Callers storing into 32-bit fields keep the low 32 bits.
+// character that cannot continue the number. 0 when no number can be read; a
+// number beyond the 64-bit range gives the nearest limit, as a stream does.
+// Callers storing into 32-bit fields keep the low 32 bits.
 int64_t StringToInt64(const std::string& text);
 
 // Fills `record` from one element of the store's record list: every JSON field
