@@ -1,0 +1,205 @@
+#include "common/xml/XmlParse.h"
+
+#include <exception>
+
+#include "common/xml/EmojiPath.h"
+#include "common/xml/XmlDocument.h"
+#include "common/xml/XmlText.h"
+#include "log/AdapterLog.h"
+#include "util/Utils.h"
+
+namespace xml {
+namespace {
+
+constexpr char kEnvelopeOpen[] = "<r>";
+constexpr char kEnvelopeClose[] = "</r>";
+constexpr char kContentOpen[] = "<content><![CDATA[";
+constexpr char kContentClose[] = "]]></content>";
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// True when the whole body is one "<r>...</r>" envelope.
+bool IsEnvelope(const std::string& body) {
+  return body.size() >= 7 && StartsWith(body, kEnvelopeOpen) && EndsWith(body, kEnvelopeClose);
+}
+
+// Re-escapes the text between the first "<c>" and the first "</c>" after
+// it, so that bare "&" and "<" become entities. False when there is no
+// such pair.
+bool RepairPayload(std::string& xml) {
+  const size_t open = xml.find("<c>");
+  const size_t close = open == std::string::npos ? std::string::npos : xml.find("</c>", open + 3);
+  if (open == std::string::npos || close == std::string::npos) return false;
+  const size_t innerBegin = open + 3;
+  const std::string inner = xml.substr(innerBegin, close - innerBegin);
+  xml = xml.substr(0, innerBegin) + XmlEscapeText(XmlUnescapeText(inner)) + xml.substr(close);
+  return true;
+}
+
+// Parses the envelope, repairing its payload once when needed.
+bool ParseEnvelope(XmlDocument& doc, std::string xml) {
+  if (doc.Parse(xml) == kXmlOk) return true;
+  IMLOG(kLogInf, "GetMessageContentC",
+        "ZRP_XML_Parse xmlData failed, transliteration XmlData...");
+  if (!RepairPayload(xml)) {
+    IMLOG(kLogErr, "GetMessageContentC", "messageContent not exist <c></c>");
+    return false;
+  }
+  if (doc.Parse(xml) != kXmlOk) {
+    IMLOG(kLogErr, "GetMessageContentC", "ZRP_XML_Parse xmlData failed!");
+    return false;
+  }
+  return true;
+}
+
+std::string ReadPayload(const std::string& body) {
+  if (body.empty()) {
+    IMLOG(kLogErr, "GetMessageContentC", "content is empty");
+    return "";
+  }
+  const TextSpan span = FindGreedySpan(body, kEnvelopeOpen, kEnvelopeClose);
+  const std::string xml =
+      span.found ? RemoveControlChars(body.substr(span.begin, span.end - span.begin)) : "";
+  if (xml.empty()) {
+    IMLOG(kLogErr, "GetMessageContentC", "contentXML is empty");
+    return "";
+  }
+  XmlDocument doc;
+  if (!ParseEnvelope(doc, xml)) return "";
+  std::string flag;
+  if (xmlGetNoteValueByNameT(&doc, "r.g", 0, 0, &flag) != 0) {
+    // Without a flag the payload is taken as not encoded.
+    IMLOG(kLogErr, "GetMessageContentC", "Get tagC(r.g) failed!");
+  }
+  std::string payload;
+  if (xmlGetNoteValueByNameT(&doc, "r.c", 0, 0, &payload) != 0) {
+    IMLOG(kLogErr, "GetMessageContentC", "Get tagC(r.c) failed!");
+    return "";
+  }
+  return flag == "1" ? util::DecodeAndDecompress(payload) : payload;
+}
+
+// Steps of Parse after the envelope test; may throw (caught by Parse).
+void ParseEnvelopeBody(std::string body, std::string& content_out, std::string& html_out,
+                       bool keep_html_paths) {
+  // Emoticon codes such as "/;>" and "/:<" would break the payload's XML.
+  ReplaceAll(body, "/;>", "/;&gt;");
+  ReplaceAll(body, "/:<", "/:&lt;");
+  const std::string xml = GetMessageContentCXML(body);
+  if (xml.empty()) return;
+  XmlDocument doc;
+  const int parsed = doc.Parse(xml);
+  if (parsed != kXmlOk) {
+    IMLOG(kLogErr, "Parse",
+          "ZRP_XML_Parse cXml(r.c) failed! uiRet is " + std::to_string(parsed) + " (" +
+              doc.LastError() + ")");
+  }
+  std::string content;
+  int ret = xmlGetNoteValueByNameT(&doc, "imbody.content", 0, 0, &content);
+  if (ret != 0) {
+    IMLOG(kLogErr, "Parse", "Get imbody.content failed! uiRet is" + std::to_string(ret));
+    return;
+  }
+  ReplaceAll(content, "]]&gt;", "]]>");
+  ReplaceAll(content, "&amp;", "&");
+  content_out = content;
+  std::string html;
+  ret = xmlGetNoteValueByNameT(&doc, "imbody.html", 0, 0, &html);
+  if (ret != 0) {
+    IMLOG(kLogErr, "Parse", "Get imbody.html failed! uiRet is " + std::to_string(ret));
+    return;
+  }
+  ReplaceAll(html, "&nbsp;", " ");
+  html_out = keep_html_paths ? html : ConvertEmojiPathToLocal(html);
+}
+
+}  // namespace
+
+void Parse(const std::string& body, std::string& content_out, std::string& html_out,
+           bool keep_html_paths) {
+  if (!IsEnvelope(body)) {
+    content_out = body;
+    html_out.clear();
+    return;
+  }
+  content_out.clear();
+  html_out.clear();
+  try {
+    ParseEnvelopeBody(body, content_out, html_out, keep_html_paths);
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, "Parse", std::string("Parse error: ") + e.what());
+    content_out.clear();
+    html_out.clear();
+  }
+}
+
+std::string GetMessageContentCXML(const std::string& body) {
+  try {
+    return string2Xml(GetMessageContentC(body));
+  } catch (const std::exception&) {
+    IMLOG(kLogErr, "GetMessageContentCXML", "GetMessageContentCXML error");
+    return "";
+  }
+}
+
+std::string GetMessageContentC(const std::string& body) {
+  try {
+    return ReadPayload(body);
+  } catch (const std::exception&) {
+    IMLOG(kLogErr, "GetMessageContentC", "GetMessageContentC error");
+    return "";
+  }
+}
+
+std::string string2Xml(const std::string& text) {
+  const TextSpan body = FindGreedySpan(text, "<imbody>", "</imbody>");
+  if (!body.found) return text;
+  std::string imbody = RemoveControlChars(text.substr(body.begin, body.end - body.begin));
+  const TextSpan content = FindGreedySpan(imbody, kContentOpen, kContentClose);
+  if (!content.found) {
+    IMLOG(kLogErr, "string2Xml",
+          "<content><!\\[CDATA\\[([\\s\\S]*)\\]\\]><\\/content> can not find");
+    return text;
+  }
+  std::string inner = imbody.substr(content.innerBegin, content.innerEnd - content.innerBegin);
+  ReplaceAll(inner, "&", "&amp;");
+  ReplaceAll(inner, "]]>", "]]&gt;");
+  imbody.replace(content.begin, content.end - content.begin,
+                 kContentOpen + inner + kContentClose);
+  return imbody;
+}
+
+int xmlGetNoteValueByNameT(const XmlDocument* root, const char* path, int a, int b,
+                           std::string* value_out) {
+  static_cast<void>(a);
+  static_cast<void>(b);
+  if (root == nullptr || path == nullptr || value_out == nullptr) {
+    IMLOG(kLogErr, "xmlGetNoteValueByNameT", "RootNote or pcUrl or ppcNoteValue is NULL");
+    return 1;
+  }
+  XmlNode node;
+  const int found = root->GetNodeByUrl(path, &node);
+  if (found != kXmlOk) {
+    IMLOG(kLogErr, "xmlGetNoteValueByNameT", "ZRP_XML_GetNodeByUrl failed");
+    return found;
+  }
+  const int read = XmlDocument::GetNodeValue(node, value_out);
+  if (read == kXmlNoValue) {
+    IMLOG(kLogErr, "xmlGetNoteValueByNameT", "ppcNoteValue is null");
+    return 1;
+  }
+  if (read != kXmlOk) {
+    IMLOG(kLogErr, "xmlGetNoteValueByNameT", "ZRP_XML_GetNodeValue failed");
+    return read;
+  }
+  return 0;
+}
+
+}  // namespace xml

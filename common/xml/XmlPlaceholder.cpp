@@ -1,1 +1,0 @@
-// Message content XML: filled in by the content module.

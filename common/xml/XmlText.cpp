@@ -1,0 +1,151 @@
+#include "common/xml/XmlText.h"
+
+
+namespace xml {
+namespace {
+
+// The UTF-8 em dash (U+2014).
+constexpr char kEmDash[] = "\xE2\x80\x94";
+
+// Escapes byte by byte through `map`, which gives the entity of a byte or
+// nullptr to copy it. One pass gives the same text as the ordered
+// replacements because no entity holds a byte that a later step replaces.
+template <typename Map>
+std::string EscapeBytes(const std::string& text, Map map) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    const char* entity = map(c);
+    if (entity != nullptr) {
+      out += entity;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+const char* XmlEntityOf(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&apos;";
+    default: return nullptr;
+  }
+}
+
+const char* TemplateEntityOf(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return nullptr;
+  }
+}
+
+const char* HtmlEntityOf(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '`': return "&#x60;";
+    case '"': return "&quot;";
+    case '\'': return "&#x27;";
+    case '/': return "&#x2f;";
+    default: return nullptr;
+  }
+}
+
+struct Entity {
+  const char* text;
+  size_t length;
+  char value;
+};
+
+constexpr Entity kXmlEntities[] = {
+    {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}, {"&amp;", 5, '&'},
+};
+
+}  // namespace
+
+size_t ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty()) return 0;
+  size_t pos = text.find(from);
+  if (pos == std::string::npos) return 0;
+  std::string out;
+  out.reserve(text.size());
+  size_t last = 0;
+  size_t count = 0;
+  for (; pos != std::string::npos; pos = text.find(from, last)) {
+    out.append(text, last, pos - last);
+    out += to;
+    last = pos + from.size();
+    ++count;
+  }
+  out.append(text, last, std::string::npos);
+  text.swap(out);
+  return count;
+}
+
+std::string XmlEscapeText(const std::string& text) { return EscapeBytes(text, XmlEntityOf); }
+
+std::string XmlUnescapeText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    bool replaced = false;
+    if (text[i] == '&') {
+      for (const Entity& e : kXmlEntities) {
+        if (text.compare(i, e.length, e.text) == 0) {
+          out += e.value;
+          i += e.length;
+          replaced = true;
+          break;
+        }
+      }
+    }
+    if (!replaced) out += text[i++];
+  }
+  return out;
+}
+
+std::string TemplateEscapeText(const std::string& text) {
+  return EscapeBytes(text, TemplateEntityOf);
+}
+
+std::string HtmlEscapeText(const std::string& text) {
+  std::string out = EscapeBytes(text, HtmlEntityOf);
+  ReplaceAll(out, kEmDash, "&mdash;");
+  return out;
+}
+
+std::string RemoveControlChars(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
+    out += c;
+  }
+  return out;
+}
+
+TextSpan FindGreedySpan(const std::string& text, const std::string& open,
+                        const std::string& close) {
+  TextSpan span;
+  const size_t begin = text.find(open);
+  if (begin == std::string::npos) return span;
+  const size_t innerBegin = begin + open.size();
+  const size_t closeAt = text.rfind(close);
+  if (closeAt == std::string::npos || closeAt < innerBegin) return span;
+  span.found = true;
+  span.begin = begin;
+  span.innerBegin = innerBegin;
+  span.innerEnd = closeAt;
+  span.end = closeAt + close.size();
+  return span;
+}
+
+}  // namespace xml

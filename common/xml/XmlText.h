@@ -1,0 +1,52 @@
+// Text helpers of the message content XML: the escape tables, plain
+// replace-all, control-character removal and the greedy "open ... close" span
+// search that the body parser uses in place of regular expressions.
+//
+// Everything here works on byte strings holding UTF-8, runs in time linear in
+// the text, allocates only its results, never throws for bad input (only
+// std::bad_alloc can leave) and may be called from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace xml {
+
+// Replaces every occurrence of `from` in text, scanning left to right and
+// resuming after the inserted text. An empty `from` leaves text unchanged.
+// Returns the number of replacements.
+size_t ReplaceAll(std::string& text, const std::string& from, const std::string& to);
+
+// The five-entity XML escape: & < > " ' become &amp; &lt; &gt; &quot; &apos;.
+std::string XmlEscapeText(const std::string& text);
+
+// The five-entity XML unescape: &lt; &gt; &quot; &apos; become < > " ', then
+// &amp; becomes & (last, so "&amp;lt;" gives "&lt;").
+std::string XmlUnescapeText(const std::string& text);
+
+// The three-entity escape of the body template: & < > only.
+std::string TemplateEscapeText(const std::string& text);
+
+// The HTML escape of card texts: & then the UTF-8 em dash (as "&mdash;"),
+// then < > ` " ' and /.
+std::string HtmlEscapeText(const std::string& text);
+
+// Deletes every byte 0x00..0x1F except tab, line feed and carriage return.
+std::string RemoveControlChars(const std::string& text);
+
+// A matched span: [begin, end) of the whole match; [innerBegin, innerEnd) of
+// the text between the opening and the closing marker.
+struct TextSpan {
+  bool found = false;
+  size_t begin = 0;
+  size_t end = 0;
+  size_t innerBegin = 0;
+  size_t innerEnd = 0;
+};
+
+// The leftmost greedy match of open, any text, close: from the first `open`
+// to the last `close` that starts after it. Not found when either is missing.
+TextSpan FindGreedySpan(const std::string& text, const std::string& open,
+                        const std::string& close);
+
+}  // namespace xml
