@@ -1,0 +1,31 @@
+// Command-line handling and file helpers of the reference host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct Options {
+  std::string command;               // "demo", "send" or "help"
+  std::string dir = "im_adapter_demo";
+  bool json = false;
+  uint32_t target = 5;
+  int waitSeconds = 10;
+  std::string input = "-";
+};
+
+// Parses argv; false with a message for anything it does not understand.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
+const char* Usage();
+
+// Makes a fresh demo folder (removing the log of an earlier run is left to
+// the user); false with a message on stderr when it cannot be made.
+bool PrepareDemoFolder(const std::string& dir);
+
+// Reads non-empty lines of a file ("-": standard input); each must be a JSON
+// object. False with a message on stderr naming the file and line otherwise.
+bool ReadJsonLines(const std::string& path, std::vector<std::string>* lines);
+
+}  // namespace host

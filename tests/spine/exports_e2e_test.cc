@@ -1,0 +1,154 @@
+// The real shared library driven through its exports, with scripted plugins.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "im_adapter/im_adapter.h"
+#include "tests/support/ScriptedPlugins.h"
+
+extern "C" int im_adapter_c_header_check(void);
+
+namespace {
+
+using scripted::Plugin;
+
+std::string PullText(uint32_t timeoutMs = 5000) {
+  char* msg = nullptr;
+  if (!IMAdapterSendMsgExportTimeout(&msg, timeoutMs)) return std::string();
+  std::string copy(msg);
+  IMAdapterFreeMsg(msg);
+  return copy;
+}
+
+Json::Value Parse(const std::string& text) {
+  Json::Value v;
+  Json::Reader().parse(text, v);
+  return v;
+}
+
+void Dispatch(const std::string& text, uint32_t target) {
+  IMAdapterDispatchMsg(text.c_str(), static_cast<uint32_t>(text.size()), target);
+}
+
+class ExportsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { scripted::Reset(); }
+  void TearDown() override {
+    IMAdapterShutDown();
+    while (!PullText(0).empty()) {
+    }
+  }
+};
+
+TEST(Exports, ExactlySevenFunctionsLeaveTheLibrary) {
+  std::string command = std::string("nm -D --defined-only ") + IM_ADAPTER_LIBRARY_PATH;
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> names;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe)) {
+    char type = 0;
+    char name[400] = {0};
+    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2) names.insert(name);
+  }
+  ASSERT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(names, (std::set<std::string>{"IMAdapterDispatchMsg", "IMAdapterFreeMsg",
+                                          "IMAdapterSendMsgExport", "IMAdapterSendMsgExportTimeout",
+                                          "IMAdapterSetLog", "IMAdapterShutDown",
+                                          "IMAdapterStartup"}));
+}
+
+TEST(Exports, PublicHeadersCompileAsC) { EXPECT_EQ(im_adapter_c_header_check(), 0); }
+
+TEST_F(ExportsTest, StartupAndShutDownReachTheImServiceAndRegisterCallbacksTwice) {
+  scripted::SetStartupResult(11);
+  EXPECT_EQ(IMAdapterStartup(), 11);
+  scripted::SetStartupResult(12);
+  EXPECT_EQ(IMAdapterStartup(), 12);
+  EXPECT_EQ(scripted::StartupCount(), 2);
+  for (Plugin p : {Plugin::kIm, Plugin::kStore, Plugin::kOffline}) {
+    EXPECT_EQ(scripted::CallbackRegistrations(p), 2);
+  }
+  scripted::SetShutdownResult(-3);
+  EXPECT_EQ(IMAdapterShutDown(), -3);
+  EXPECT_EQ(scripted::ShutdownCount(), 1);
+}
+
+TEST_F(ExportsTest, RoutesHostTextsToThePluginsOnTheCallersThread) {
+  std::thread::id seen;
+  scripted::SetHandler(Plugin::kStore, [&](const std::string&) { seen = std::this_thread::get_id(); });
+  Dispatch("{\"im\":0}", 0);
+  Dispatch("{\"im\":1}", 1);
+  Dispatch("{\"store\":2}", 2);
+  Dispatch("{\"file\":3}", 3);
+  Dispatch("{\"none\":4}", 4);
+  Dispatch("{\"none\":6}", 6);
+  Dispatch("{\"none\":-1}", static_cast<uint32_t>(-1));
+  EXPECT_EQ(scripted::Received(Plugin::kIm), (std::vector<std::string>{"{\"im\":0}", "{\"im\":1}"}));
+  EXPECT_EQ(scripted::Received(Plugin::kStore), std::vector<std::string>{"{\"store\":2}"});
+  EXPECT_EQ(scripted::Received(Plugin::kOffline), std::vector<std::string>{"{\"file\":3}"});
+  EXPECT_EQ(seen, std::this_thread::get_id());
+}
+
+TEST_F(ExportsTest, SendingLimitRoundTrip) {
+  IMAdapterStartup();
+  Dispatch(
+      "{\"cmd\":3,\"sno\":77,\"param\":{\"currentTimestamp\":\"1700000000000\","
+      "\"msgList\":[{\"groupId\":\"e2e-g\",\"flowLimitCount\":3}]}}",
+      5);
+  Json::Value reply = Parse(PullText());
+  EXPECT_EQ(reply["sno"].asUInt(), 77u);
+  EXPECT_EQ(reply["rsp"].asUInt(), 3u);
+  EXPECT_EQ(reply["description"].asString(), "CheckIsExceedSendingLimit");
+  EXPECT_TRUE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
+}
+
+TEST_F(ExportsTest, PullWithTimeoutReturnsFalseAndNullWhenNothingComes) {
+  char* msg = reinterpret_cast<char*>(0x1);
+  EXPECT_FALSE(IMAdapterSendMsgExportTimeout(&msg, 10));
+  EXPECT_EQ(msg, nullptr);
+  EXPECT_FALSE(IMAdapterSendMsgExportTimeout(nullptr, 10));
+  EXPECT_FALSE(IMAdapterSendMsgExport(nullptr));
+  IMAdapterFreeMsg(nullptr);
+  IMAdapterDispatchMsg(nullptr, 10, 5);
+  IMAdapterDispatchMsg("{}", 0, 5);
+  EXPECT_EQ(IMAdapterSetLog(nullptr), 1);
+  EXPECT_EQ(IMAdapterSetLog(""), 1);
+}
+
+TEST_F(ExportsTest, AFullOutboundQueueHoldsTheServiceBackAndNothingIsLost) {
+  IMAdapterStartup();
+  const int kRequests = 1100;  // more than the 1024 the outbound queue holds
+  for (int i = 0; i < kRequests; ++i) {
+    Dispatch("{\"cmd\":3,\"sno\":" + std::to_string(i) +
+                 ",\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}",
+             5);
+  }
+  for (int i = 0; i < kRequests; ++i) {
+    char* msg = nullptr;
+    ASSERT_TRUE(IMAdapterSendMsgExport(&msg));
+    Json::Value reply = Parse(msg);
+    IMAdapterFreeMsg(msg);
+    ASSERT_EQ(reply["sno"].asInt(), i);
+  }
+}
+
+TEST_F(ExportsTest, GarbageRequestsDoNotStopTheServiceThread) {
+  IMAdapterStartup();
+  const char* garbage[] = {"{", "[]", "{\"cmd\":\"x\"}", "{\"cmd\":-1}", "{\"cmd\":3,\"param\":[1]}",
+                           "{\"cmd\":3,\"param\":{\"msgList\":[null,1,\"x\",[2]]}}"};
+  for (const char* g : garbage) Dispatch(g, 5);
+  Dispatch("{\"cmd\":3,\"sno\":5,\"param\":{}}", 5);
+  // Replies come for the two well-formed command-3 requests with a bad param, then ours.
+  Json::Value a = Parse(PullText()), b = Parse(PullText()), c = Parse(PullText());
+  EXPECT_EQ(a["result"].asInt(), -1);
+  EXPECT_EQ(b["result"].asInt(), 0);
+  EXPECT_EQ(c["sno"].asUInt(), 5u);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "adapter/src/JsonText.h"
+
+namespace {
+
+struct EscapeCase {
+  const char* name;
+  std::string input;
+  std::string expected;
+};
+
+TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8) {
+  const EscapeCase cases[] = {
+      {"plain text", "abc", "abc"},
+      {"latin-1 stays escaped", "\\u00e9", "\\u00e9"},
+      {"U+0100 is the first converted", "\\u0100", "\xC4\x80"},
+      {"cjk becomes three bytes", "\\u4e2d", "\xE4\xB8\xAD"},
+      {"upper-case hex and U", "\\U4E2D", "\xE4\xB8\xAD"},
+      {"U+D7FF is the last converted", "\\ud7ff", "\xED\x9F\xBF"},
+      {"surrogates stay escaped", "\\ud83d\\ude00", "\\ud83d\\ude00"},
+      {"U+2060 stays escaped", "\\u2060", "\\u2060"},
+      {"private use stays escaped", "\\ue000", "\\ue000"},
+      {"kept escape written with lower-case u", "\\U00E9", "\\u00E9"},
+      {"escaped backslash before u is no escape", "\\\\u4e2d", "\\\\u4e2d"},
+      {"control character stays", "\\u0001", "\\u0001"},
+      {"other escapes untouched", "a\\n\\\"b", "a\\n\\\"b"},
+  };
+  for (const EscapeCase& c : cases) {
+    EXPECT_EQ(convertUnicodeEscapes(c.input), c.expected) << c.name;
+  }
+}
+
+TEST(ConvertUnicodeEscapes, MalformedEscapeReturnsTheInputUnchanged) {
+  const std::string inputs[] = {"\\u4e2", "x\\u12", "\\u12g4 and \\u4e2d", "\\u"};
+  for (const std::string& input : inputs) EXPECT_EQ(convertUnicodeEscapes(input), input) << input;
+}
+
+TEST(StyledJsonText, SortsMembersIndentsWithTabsAndEndsWithNewline) {
+  Json::Value v(Json::objectValue);
+  v["sno"] = 12;
+  v["description"] = "x";
+  v["param"]["text"] = "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";  // é, 中, an emoji
+  v["result"] = 0;
+  v["rsp"] = 6;
+  const std::string expected =
+      "{\n\t\"description\" : \"x\",\n\t\"param\" : \n\t{\n\t\t\"text\" : "
+      "\"\\u00e9\xE4\xB8\xAD\\ud83d\\ude00\"\n\t},\n\t\"result\" : 0,\n\t\"rsp\" : 6,\n\t\"sno\" : "
+      "12\n}\n";
+  EXPECT_EQ(StyledJsonText(v), expected);
+}
+
+TEST(ParseJsonText, AcceptsObjectsAndArraysOnly) {
+  struct Case {
+    const char* text;
+    int expected;
+  };
+  const Case cases[] = {
+      {"{\"a\":1}", 0}, {"[1,2]", 0}, {"", -1}, {"12", -1}, {"\"text\"", -1},
+      {"{\"a\":", -1},  {"null", -1}, {"{} trailing", 0}, {" {}", 0},
+  };
+  for (const Case& c : cases) {
+    Json::Value out;
+    EXPECT_EQ(ParseJsonText(c.text, out), c.expected) << c.text;
+  }
+  Json::Value out;
+  EXPECT_EQ(ParseJsonText(static_cast<const char*>(nullptr), out), -1);
+}
+
+TEST(JsonNumberTests, Int32AndUInt32) {
+  Json::Value whole(5.0), fraction(1.5), negative(-5), big(4294967296.0), text("5"), yes(true);
+  EXPECT_TRUE(IsInt32(whole));
+  EXPECT_FALSE(IsInt32(fraction));
+  EXPECT_TRUE(IsInt32(negative));
+  EXPECT_FALSE(IsUInt32(negative));
+  EXPECT_FALSE(IsUInt32(big));
+  EXPECT_TRUE(IsUInt32(Json::Value(4294967295.0)));
+  EXPECT_FALSE(IsInt32(text));
+  EXPECT_FALSE(IsInt32(yes));
+  EXPECT_FALSE(IsUInt32(fraction));
+}
+
+}  // namespace

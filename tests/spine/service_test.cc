@@ -1,0 +1,155 @@
+// Routing, start-up and shut-down of the service, with in-process fake plugins.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/ImAdapterService.h"
+#include "adapter/src/JsonText.h"
+
+namespace {
+
+std::mutex g_mutex;
+std::vector<std::string> g_calls;  // "<entry point>:<text>" in call order
+
+void Record(const std::string& call) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_calls.push_back(call);
+}
+
+std::vector<std::string> TakeCalls() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::vector<std::string> calls;
+  calls.swap(g_calls);
+  return calls;
+}
+
+std::atomic<int> g_startupResult{0};
+
+PluginApi FakePlugins() {
+  PluginApi api;
+  api.imServiceStartup = [] {
+    Record("IMServiceStartup");
+    return g_startupResult.load();
+  };
+  api.imServiceShutDown = [] {
+    Record("IMServiceShutDown");
+    return 42;
+  };
+  api.imRecvMsgImport = [](const char* t, uint32_t n) {
+    Record("IMRecvMsgImport:" + std::string(t, n));
+    return 0;
+  };
+  api.imSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
+    Record("ImSetAdapterCallback");
+    return 0;
+  };
+  api.sqliteRecvMsgImport = [](const char* t, uint32_t n) {
+    Record("SqliteRecvMsgImport:" + std::string(t, n));
+    return 0;
+  };
+  api.sqliteSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
+    Record("SqliteSetAdapterCallback");
+    return 0;
+  };
+  api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
+    Record("OffLineFileRecvMsgImport:" + std::string(t, n));
+    return 0;
+  };
+  api.offLineSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
+    Record("OffLineSetAdapterCallback");
+    return 0;
+  };
+  return api;
+}
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ImAdapterService::Instance().SetPluginApi(FakePlugins());
+    TakeCalls();
+  }
+  void TearDown() override {
+    ImAdapterService::Instance().ShutDown();
+    while (char* t = ImAdapterCmd::Instance().Queues().TakeInbound()) std::free(t);
+    while (char* t = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(0)))
+      std::free(t);
+  }
+};
+
+TEST_F(ServiceTest, RoutesTargetsZeroToThreeToTheirPluginsUntouched) {
+  ImAdapterService& s = ImAdapterService::Instance();
+  const char text[] = "{\"a\":1}xyz";  // the length, not the NUL, bounds the text
+  s.DispatchMsg(text, 7, 0);
+  s.DispatchMsg(text, 7, 1);
+  s.DispatchMsg(text, 7, 2);
+  s.DispatchMsg(text, 7, 3);
+  EXPECT_EQ(TakeCalls(), (std::vector<std::string>{
+                             "IMRecvMsgImport:{\"a\":1}", "IMRecvMsgImport:{\"a\":1}",
+                             "SqliteRecvMsgImport:{\"a\":1}", "OffLineFileRecvMsgImport:{\"a\":1}"}));
+}
+
+TEST_F(ServiceTest, OtherTargetsAreIgnoredAndEmptyTextIsNotQueued) {
+  ImAdapterService& s = ImAdapterService::Instance();
+  for (uint32_t target : {4u, 6u, 0xFFFFFFFFu}) s.DispatchMsg("{}", 2, target);
+  s.DispatchMsg("{}", 0, 5);
+  s.DispatchMsg(nullptr, 5, 5);
+  EXPECT_TRUE(TakeCalls().empty());
+  EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
+  s.DispatchMsg("{}", 2, 5);
+  EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 1u);
+}
+
+TEST_F(ServiceTest, StartupStartsThePluginThenRegistersTheCallbackInOrder) {
+  g_startupResult = 7;
+  EXPECT_EQ(ImAdapterService::Instance().Startup(), 7);
+  g_startupResult = 8;
+  EXPECT_EQ(ImAdapterService::Instance().Startup(), 8);  // the second result is returned
+  g_startupResult = 0;
+  const std::vector<std::string> once = {"IMServiceStartup", "ImSetAdapterCallback",
+                                         "SqliteSetAdapterCallback", "OffLineSetAdapterCallback"};
+  std::vector<std::string> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(TakeCalls(), twice);
+  EXPECT_TRUE(ImAdapterService::Instance().IsRunning());
+  EXPECT_EQ(ImAdapterService::Instance().ShutDown(), 42);
+  EXPECT_FALSE(ImAdapterService::Instance().IsRunning());
+}
+
+TEST_F(ServiceTest, ShutDownWithoutStartOnlyStopsThePlugin) {
+  EXPECT_EQ(ImAdapterService::Instance().ShutDown(), 42);
+  EXPECT_EQ(TakeCalls(), std::vector<std::string>{"IMServiceShutDown"});
+}
+
+TEST_F(ServiceTest, RequestsRunInOrderAndQueuedOnesWaitForTheNextStart) {
+  ImAdapterService& s = ImAdapterService::Instance();
+  const std::string first =
+      "{\"cmd\":3,\"sno\":1,\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
+  const std::string second =
+      "{\"cmd\":3,\"sno\":2,\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
+  s.DispatchMsg(first.c_str(), static_cast<uint32_t>(first.size()), 5);
+  s.DispatchMsg(second.c_str(), static_cast<uint32_t>(second.size()), 5);
+  s.Startup();
+  for (unsigned expected : {1u, 2u}) {
+    char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(5));
+    ASSERT_NE(text, nullptr);
+    Json::Value reply;
+    ParseJsonText(text, reply);
+    std::free(text);
+    EXPECT_EQ(reply["sno"].asUInt(), expected);
+  }
+}
+
+TEST_F(ServiceTest, ShutDownRightAfterStartupStopsTheThread) {
+  for (int i = 0; i < 20; ++i) {
+    ImAdapterService::Instance().Startup();
+    ImAdapterService::Instance().ShutDown();
+    EXPECT_FALSE(ImAdapterService::Instance().IsRunning());
+  }
+}
+
+}  // namespace
