@@ -1,0 +1,97 @@
+// LogOneImpl: the file logger behind LogOne.
+//
+// One logger writes one file (folder + file name, set by SetFilePath), opens
+// it lazily before the first line, starts every newly opened file position
+// with a "Logone(v3.0) Begin Time:..." header, flushes every line, and
+// rotates the file when it reaches its maximum size: name.ext becomes
+// name_1.ext, name_1.ext becomes name_2.ext and so on, and the copy numbered
+// with the backup count is deleted.
+//
+// Ownership: the logger owns its file and its preallocated 16 KB line buffer.
+// Threads: any; every operation runs under LoggerRegistry::Lock().
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "log/LogOne.h"
+
+class LogOneImpl : public LogOne {
+ public:
+  static constexpr std::size_t kLineBufferSize = 16384;
+  static constexpr std::size_t kTraceBufferSize = 260;
+  static constexpr int64_t kDefaultMaxSize = 0x500000;
+  static constexpr std::size_t kMaxLabelLength = 255;
+
+  LogOneImpl();
+  ~LogOneImpl() override;
+  LogOneImpl(const LogOneImpl&) = delete;
+  LogOneImpl& operator=(const LogOneImpl&) = delete;
+
+  void WriteLineW(const char* tag, int level, const char* function, const char* sourceFile,
+                  int line, const wchar_t* format, ...) override;
+  void WriteLine(const char* tag, int level, const char* function, const char* sourceFile, int line,
+                 const char* format, ...) override;
+  void WriteLineWV(const char* tag, int level, const char* function, const char* sourceFile,
+                   int line, const wchar_t* format, va_list args) override;
+  void WriteLineV(const char* tag, int level, const char* function, const char* sourceFile,
+                  int line, const char* format, va_list args) override;
+  void WriteTrace(const char* tag, const char* function, const char* sourceFile, int line,
+                  bool enter) override;
+  bool CloseFile() override;
+  void SetFilePath(const std::string& path) override;
+  bool OpenFile() override;
+  bool DatePath(std::string* path) override;
+  void Stop() override;
+  void Resume() override;
+  void SetMaxSizeKb(int32_t kilobytes) override;
+  void SetBackupCount(int32_t count) override;
+  void SetThreshold(int32_t level) override;
+  void SetLabel(const std::string& label) override;
+  void SetOutputMode(uint32_t bits) override;
+  int32_t Threshold() const override;
+
+  // Folder (ending with the separator, or empty) + file name now in use.
+  std::string CurrentFilePath() const;
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const;
+  };
+  using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+  // Opens the file when it is closed, else rotates it when it is full.
+  // True when lines can go to the file.
+  bool PrepareFile();
+  void RotateIfFull();
+  // Renames the numbered copies and starts a new file; false when the current
+  // file could not be moved aside (it is then reopened as it is).
+  bool Rotate();
+  void RenameCopies(const std::string& base, const std::string& extension);
+  bool OpenAt(const std::string& path);
+  void WriteHeader();
+  // Writes text to the enabled outputs and flushes the file.
+  void Emit(const char* text, std::size_t length);
+  std::string PathOf(const std::string& name) const;
+  int64_t MeasureFileSize();
+  void ResetRotationCheck();
+
+  bool stopped_ = false;
+  bool needsOpen_ = true;
+  std::string directory_;
+  std::string fileName_;
+  FileHandle file_;
+  int32_t threshold_ = 3;
+  int64_t maxSize_ = kDefaultMaxSize;
+  int32_t backupCount_ = 1;
+  std::string label_;
+  uint32_t outputMode_ = kOutputFile;
+  std::unique_ptr<char[]> lineBuffer_;
+  std::unique_ptr<wchar_t[]> wideBuffer_;  // made on the first wide line
+  // Bytes in the open file as counted by this logger; the real size is read
+  // only once the count reaches nextSizeCheck_, near the maximum size.
+  int64_t fileSize_ = 0;
+  int64_t nextSizeCheck_ = 0;
+};

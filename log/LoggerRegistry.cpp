@@ -1,0 +1,136 @@
+#include "log/LoggerRegistry.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "log/LogClock.h"
+#include "log/LogOneImpl.h"
+#include "log/LogPath.h"
+#include "platform/Platform.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// Set from load until logging ends; constant-initialised, so it is valid
+// before any other static object of the process runs.
+std::atomic<bool> g_loggingAlive{true};
+
+// Ends logging when the library is unloaded (static destruction).
+struct LoggingLifetime {
+  ~LoggingLifetime() { LoggerRegistry::EndLogging(); }
+};
+LoggingLifetime g_loggingLifetime;
+
+}  // namespace
+
+LoggerRegistry& LoggerRegistry::Instance() {
+  // Never destroyed: a thread that logs during unload must still find it.
+  static LoggerRegistry* const instance = new LoggerRegistry();
+  return *instance;
+}
+
+std::recursive_mutex& LoggerRegistry::Lock() {
+  static std::recursive_mutex* const lock = new std::recursive_mutex();
+  return *lock;
+}
+
+bool LoggerRegistry::Alive() { return g_loggingAlive.load(std::memory_order_acquire); }
+
+void LoggerRegistry::EndLogging() {
+  g_loggingAlive.store(false, std::memory_order_release);
+  Instance().RemoveAll();
+}
+
+uint32_t LoggerRegistry::Create(const LoggerSettings& settings) {
+  if (settings.path.empty() || !Alive()) return 0;
+  // The path is kept exactly as given: on this platform '/' already is the
+  // folder separator.
+  Guard guard(Lock());
+  for (const std::unique_ptr<Entry>& entry : entries_) {
+    if (entry->registeredPath == settings.path) return entry->id;
+  }
+  auto entry = std::make_unique<Entry>();
+  entry->id = ++lastId_;
+  entry->logger = std::make_unique<LogOneImpl>();
+  entry->registeredPath = settings.path;
+  if (settings.maxSizeKb > 0) entry->logger->SetMaxSizeKb(settings.maxSizeKb);
+  if (settings.backupCount > 0) entry->logger->SetBackupCount(settings.backupCount);
+  entry->logger->SetThreshold(settings.thresholdLevel);
+  entries_.push_back(std::move(entry));
+  return lastId_;
+}
+
+bool LoggerRegistry::Remove(uint32_t id) {
+  Guard guard(Lock());
+  std::unique_ptr<Entry> removed;
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [id](const std::unique_ptr<Entry>& entry) { return entry->id == id; });
+  if (it == entries_.end()) return false;
+  removed = std::move(*it);
+  entries_.erase(it);
+  return true;  // the logger is destroyed here, still under the lock
+}
+
+LogOne* LoggerRegistry::Find(uint32_t id) {
+  Guard guard(Lock());
+  Entry* entry = FindEntry(id);
+  return entry != nullptr ? entry->logger.get() : nullptr;
+}
+
+std::size_t LoggerRegistry::Count() {
+  Guard guard(Lock());
+  return entries_.size();
+}
+
+void LoggerRegistry::WriteV(uint32_t id, const char* tag, int level, const char* function,
+                            const char* sourceFile, int line, const char* format, va_list args) {
+  if (!Alive()) return;
+  Guard guard(Lock());
+  Entry* entry = FindEntry(id);
+  if (entry == nullptr) return;
+  // A line that will not be written causes no folder work either.
+  if (level > entry->logger->Threshold()) return;
+  RunDateStep(entry);
+  entry->logger->WriteLineV(tag, level, function, sourceFile, line, format, args);
+}
+
+void LoggerRegistry::Write(uint32_t id, const char* tag, int level, const char* function,
+                           const char* sourceFile, int line, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteV(id, tag, level, function, sourceFile, line, format, args);
+  va_end(args);
+}
+
+LoggerRegistry::Entry* LoggerRegistry::FindEntry(uint32_t id) {
+  for (const std::unique_ptr<Entry>& entry : entries_) {
+    if (entry->id == id) return entry.get();
+  }
+  return nullptr;
+}
+
+void LoggerRegistry::RunDateStep(Entry* entry) {
+  const platform::LocalTime now = log_internal::LogClockNow();
+  const int day = log_internal::DayKey(now);
+  if (day == entry->lastDayKey) return;
+  entry->lastDayKey = day;
+  char today[log_internal::kTimeTextLength];
+  log_internal::FormatLocalTime(now, today);
+  std::string path = entry->registeredPath;
+  if (!log_internal::ApplyDayFolder(&path, today, platform::PathSeparator())) return;
+  entry->logger->SetFilePath(path);
+  if (path != entry->lastDatedPath) {
+    // A new day: the next line opens the file in the new day's folder.
+    entry->logger->CloseFile();
+    entry->lastDatedPath = path;
+  }
+}
+
+void LoggerRegistry::RemoveAll() {
+  Guard guard(Lock());
+  std::vector<std::unique_ptr<Entry>> removed;
+  removed.swap(entries_);
+  // Destroyed in registration order, under the lock.
+  for (std::unique_ptr<Entry>& entry : removed) entry.reset();
+}

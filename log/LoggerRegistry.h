@@ -1,0 +1,81 @@
+// LoggerRegistry: the process-wide table of loggers, and the one lock and the
+// one flag that all logging in the process shares.
+//
+// Each logger is registered under an id (1, 2, 3 … in order of creation,
+// never reused) and owned by the registry until it is removed. A write
+// through an id looks the logger up, moves its file into today's day folder
+// when its path has a "log" folder (see ApplyDayFolder), and writes the line,
+// all under Lock(), so lines of different threads never interleave.
+//
+// Lifetime: logging is alive from load; when the library is unloaded (static
+// destruction) it ends: the flag is cleared and every logger is destroyed,
+// which closes its file. The lock itself is never destroyed, so a late call
+// from another thread finds the flag clear and returns.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "log/LogOne.h"
+
+// What a logger is created with.
+struct LoggerSettings {
+  std::string path;            // full path of the log file; required
+  int32_t maxSizeKb = 0;       // applied only when > 0
+  int32_t backupCount = 0;     // applied only when > 0
+  int32_t thresholdLevel = 3;  // lines above this level are not written
+};
+
+class LoggerRegistry {
+ public:
+  // The single registry. Any thread.
+  static LoggerRegistry& Instance();
+  // The recursive lock that serialises the registry and every logger.
+  static std::recursive_mutex& Lock();
+  // False once logging has ended for the process; read without the lock.
+  static bool Alive();
+  // Ends logging for the process: clears the flag and destroys every logger.
+  // Runs at unload; irreversible.
+  static void EndLogging();
+
+  // Creates a logger. Returns its id; the id of the existing logger when one
+  // was created with the same path (exact comparison); 0 when the path is
+  // empty or logging has ended.
+  uint32_t Create(const LoggerSettings& settings);
+  // Destroys the logger of id (closing its file). False when there is none.
+  bool Remove(uint32_t id);
+  // The logger of id, or nullptr. The pointer is valid only while the caller
+  // holds Lock().
+  LogOne* Find(uint32_t id);
+  // Number of registered loggers.
+  std::size_t Count();
+
+  // Writes one line through the logger of id (nothing when there is none).
+  void WriteV(uint32_t id, const char* tag, int level, const char* function,
+              const char* sourceFile, int line, const char* format, va_list args);
+  void Write(uint32_t id, const char* tag, int level, const char* function,
+             const char* sourceFile, int line, const char* format, ...);
+
+ private:
+  struct Entry {
+    uint32_t id = 0;
+    std::unique_ptr<LogOne> logger;
+    std::string registeredPath;
+    std::string lastDatedPath;
+    int lastDayKey = 0;  // day of the last date step; 0 before the first
+  };
+
+  LoggerRegistry() = default;
+  Entry* FindEntry(uint32_t id);
+  // Moves the logger into today's day folder; does work only when the day
+  // differs from the one of the previous step.
+  void RunDateStep(Entry* entry);
+  void RemoveAll();
+
+  std::vector<std::unique_ptr<Entry>> entries_;
+  uint32_t lastId_ = 0;
+};
