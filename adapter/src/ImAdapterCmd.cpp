@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "adapter/src/ForwardCommands.h"
 #include "adapter/src/JsonText.h"
 #include "adapter/src/MigrationCommands.h"
 #include "adapter/src/imAdapterSaveAs.h"
@@ -152,17 +153,11 @@ void ImAdapterCmd::SendMigrationProgressNotify(const Json::Value& param) {
 }
 
 void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {
-  IMLOG(kLogErr, "ImAdapterCmd::MsgForwardOneByOne", "forwarding is not available in this build");
-  Json::Value param(Json::objectValue);
-  param["reason"] = "forwarding is not available in this build";
-  SendRspToHost(-1, param, request, "MsgForwardOneByOne");
+  RunMsgForwardOneByOne(*this, request);
 }
 
 void ImAdapterCmd::MsgCombineAndForward(Json::Value& request) {
-  IMLOG(kLogErr, "ImAdapterCmd::MsgCombineAndForward", "forwarding is not available in this build");
-  Json::Value param(Json::objectValue);
-  param["reason"] = "forwarding is not available in this build";
-  SendRspToHost(-1, param, request, "MsgCombineAndForward");
+  RunMsgCombineAndForward(*this, request);
 }
 
 void ImAdapterCmd::CheckIsExceedSendingLimit(Json::Value& request) {
