@@ -1,0 +1,121 @@
+#include <zlib.h>
+
+#include <stdexcept>
+
+#include "util/Utils.h"
+
+namespace util {
+namespace {
+
+constexpr size_t kSizeLimit = 2000000000;  // bytes, in and out
+constexpr int kGzipWindowBits = 31;        // 15 + 16: gzip wrapper
+constexpr int kAutoWindowBits = 47;        // 15 + 32: zlib or gzip header detected
+constexpr int kMemoryLevel = 8;
+
+constexpr char kInputTooLarge[] = "size may use more memory than intended when decompressing";
+constexpr char kOutputTooLarge[] =
+    "size of output string will use more memory then intended when decompressing";
+constexpr char kIncomplete[] = "compressed data is incomplete";
+
+// Ends a deflate or inflate stream however the operation leaves.
+class DeflateStream {
+ public:
+  explicit DeflateStream(z_stream* stream) : stream_(stream) {}
+  ~DeflateStream() { deflateEnd(stream_); }
+  DeflateStream(const DeflateStream&) = delete;
+  DeflateStream& operator=(const DeflateStream&) = delete;
+
+ private:
+  z_stream* stream_;
+};
+
+class InflateStream {
+ public:
+  explicit InflateStream(z_stream* stream) : stream_(stream) {}
+  ~InflateStream() { inflateEnd(stream_); }
+  InflateStream(const InflateStream&) = delete;
+  InflateStream& operator=(const InflateStream&) = delete;
+
+ private:
+  z_stream* stream_;
+};
+
+std::string ZlibMessage(const z_stream& stream, int result) {
+  return stream.msg != nullptr ? stream.msg : zError(result);
+}
+
+Bytef* WritePosition(std::string* out, size_t written) {
+  return reinterpret_cast<Bytef*>(&(*out)[0]) + written;
+}
+
+}  // namespace
+
+bool IsCompressed(const std::string& bytes) {
+  if (bytes.size() < 3) return false;
+  const auto first = static_cast<unsigned char>(bytes[0]);
+  const auto second = static_cast<unsigned char>(bytes[1]);
+  if (first == 0x78) {
+    return second == 0x9C || second == 0x01 || second == 0xDA || second == 0x5E;
+  }
+  return first == 0x1F && second == 0x8B;
+}
+
+std::string GzipCompress(const std::string& bytes, int level) {
+  if (bytes.size() > kSizeLimit) throw std::runtime_error(kInputTooLarge);
+  z_stream stream{};
+  if (deflateInit2(&stream, level, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
+                   Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflate init failed");
+  }
+  DeflateStream guard(&stream);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  stream.avail_in = static_cast<uInt>(bytes.size());
+
+  const size_t growth = bytes.size() / 2 + 1024;
+  std::string out;
+  int result = Z_OK;
+  do {
+    out.resize(stream.total_out + growth);
+    stream.next_out = WritePosition(&out, stream.total_out);
+    stream.avail_out = static_cast<uInt>(growth);
+    result = deflate(&stream, Z_FINISH);
+  } while (result != Z_STREAM_END && stream.avail_out == 0);
+  if (result != Z_STREAM_END) throw std::runtime_error(ZlibMessage(stream, result));
+  out.resize(stream.total_out);
+  return out;
+}
+
+std::string GzipDecompress(const std::string& bytes) {
+  z_stream stream{};
+  if (inflateInit2(&stream, kAutoWindowBits) != Z_OK) {
+    throw std::runtime_error("inflate init failed");
+  }
+  InflateStream guard(&stream);
+  if (bytes.size() > kSizeLimit || bytes.size() * 2 > kSizeLimit) {
+    throw std::runtime_error(kInputTooLarge);
+  }
+  // An empty input would give passes without room and never end.
+  if (bytes.empty()) throw std::runtime_error(kIncomplete);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  stream.avail_in = static_cast<uInt>(bytes.size());
+
+  const size_t growth = bytes.size() * 2;
+  std::string out;
+  int result = Z_OK;
+  do {
+    if (stream.total_out + growth > kSizeLimit) throw std::runtime_error(kOutputTooLarge);
+    out.resize(stream.total_out + growth);
+    stream.next_out = WritePosition(&out, stream.total_out);
+    stream.avail_out = static_cast<uInt>(growth);
+    result = inflate(&stream, Z_FINISH);
+    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
+      throw std::runtime_error(ZlibMessage(stream, result));
+    }
+  } while (result != Z_STREAM_END && stream.avail_out == 0);
+  // Room was left but the stream did not end: the input stops mid-stream.
+  if (result != Z_STREAM_END) throw std::runtime_error(kIncomplete);
+  out.resize(stream.total_out);
+  return out;
+}
+
+}  // namespace util
