@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "util/Utils.h"
+
+namespace {
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(byte(engine));
+  return bytes;
+}
+
+std::string Gzip(const std::string& bytes) { return util::GzipCompress(bytes, -1); }
+
+// A zlib-wrapped (not gzip) stream of bytes, made by zlib's own one-shot call.
+std::string ZlibStream(const std::string& bytes) {
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(&out[0]), &size,
+                     reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size())),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// ---- Base64 ------------------------------------------------------------------
+
+TEST(Base64, PublishedVectorsBothWays) {
+  const std::pair<std::string, std::string> vectors[] = {
+      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+  };
+  for (const auto& v : vectors) {
+    EXPECT_EQ(util::Base64Encode(v.first), v.second);
+    std::string decoded = "stale";
+    ASSERT_TRUE(util::Base64Decode(v.second, &decoded)) << v.second;
+    EXPECT_EQ(decoded, v.first);
+  }
+}
+
+TEST(Base64, RoundTripsBinaryAcrossSlices) {
+  // Sizes around the 3- and 4-byte group edges and beyond one internal slice.
+  for (size_t size : {1u, 2u, 3u, 4u, 5u, 255u, 49151u, 49152u, 49153u, 200003u}) {
+    const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
+    const std::string text = util::Base64Encode(bytes);
+    EXPECT_EQ(text.size(), (size + 2) / 3 * 4);
+    std::string back;
+    ASSERT_TRUE(util::Base64Decode(text, &back)) << size;
+    EXPECT_EQ(back, bytes) << size;
+  }
+}
+
+TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
+  const std::string invalid[] = {
+      "Zg",        "Zg=",      "Zm9vY",     "Zm9v YmE=", "Zm9v\nYmE", "Zm=v",
+      "====",      "Z===",     "Zg==Zg==",  "Zm9*",      " Zm9",      std::string("Zm\0v", 4),
+      "Zm9v\xC3\xA9",
+  };
+  for (const std::string& text : invalid) {
+    std::string bytes = "untouched";
+    EXPECT_FALSE(util::Base64Decode(text, &bytes)) << "\"" << text << "\"";
+    EXPECT_EQ(bytes, "untouched");
+  }
+  EXPECT_FALSE(util::Base64Decode("Zm9v", nullptr));
+}
+
+// ---- IsCompressed ------------------------------------------------------------
+
+TEST(IsCompressed, RecognisesZlibAndGzipHeaders) {
+  const std::pair<std::string, bool> cases[] = {
+      {"", false},
+      {"\x1F\x8B", false},  // too short even with the gzip magic
+      {"\x1F\x8B\x08", true},
+      {std::string("\x78\x9C\x00", 3), true},
+      {"\x78\x01z", true},
+      {"\x78\xDAz", true},
+      {"x^2+1", true},  // 0x78 0x5E: a zlib header by its first two bytes
+      {"\x78\x9Dz", false},
+      {"\x8B\x1Fz", false},
+      {"\x1F\x8Cz", false},
+      {"hello", false},
+      {"H4sIAAAA", false},  // Base64 of gzip is text, not compressed bytes
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(util::IsCompressed(c.first), c.second) << "\"" << c.first << "\"";
+  }
+}
+
+// ---- gzip --------------------------------------------------------------------
+
+TEST(Gzip, RoundTrips) {
+  const std::string inputs[] = {
+      "",
+      "hello, world",
+      std::string("\0\x01\x02\0\xFF binary\0", 12),
+      std::string(1 << 20, 'a'),   // highly compressible: output grows over many passes
+      RandomBytes(1 << 20, 7),     // incompressible: output larger than input
+  };
+  for (const std::string& input : inputs) {
+    const std::string packed = Gzip(input);
+    ASSERT_GE(packed.size(), 18u);
+    EXPECT_EQ(static_cast<unsigned char>(packed[0]), 0x1F);
+    EXPECT_EQ(static_cast<unsigned char>(packed[1]), 0x8B);
+    EXPECT_TRUE(util::IsCompressed(packed));
+    EXPECT_EQ(util::GzipDecompress(packed), input) << input.size() << " bytes";
+  }
+}
+
+TEST(Gzip, DecompressesZlibStreams) {
+  const std::string text = "the same text in a zlib wrapper";
+  EXPECT_EQ(util::GzipDecompress(ZlibStream(text)), text);
+}
+
+TEST(Gzip, StopsAtTheEndOfTheFirstStream) {
+  const std::string packed = Gzip("first");
+  EXPECT_EQ(util::GzipDecompress(packed + "trailing bytes"), "first");
+}
+
+TEST(Gzip, LevelsAreHonouredAndInvalidLevelFails) {
+  const std::string text(100000, 'z');
+  EXPECT_EQ(util::GzipDecompress(util::GzipCompress(text, 0)), text);
+  EXPECT_GT(util::GzipCompress(text, 0).size(), text.size());  // level 0 stores
+  EXPECT_EQ(util::GzipDecompress(util::GzipCompress(text, 9)), text);
+  EXPECT_EQ(ErrorOf([] { util::GzipCompress("x", 42); }), "deflate init failed");
+}
+
+TEST(Gzip, FailuresOfDecompressCarryAText) {
+  std::string corrupted = Gzip(std::string(5000, 'q') + RandomBytes(5000, 3));
+  for (size_t i = 20; i < 60; ++i) corrupted[i] = static_cast<char>(~corrupted[i]);
+  std::string badChecksum = Gzip("checked");
+  badChecksum[badChecksum.size() - 6] ^= 0x55;  // inside the CRC-32 trailer
+  const std::string full = Gzip(RandomBytes(4000, 5));
+  const std::string truncated = full.substr(0, full.size() / 2);
+
+  const std::pair<std::string, std::string> cases[] = {
+      {corrupted, ""},  // zlib's own message, whatever it is
+      {badChecksum, "incorrect data check"},
+      {truncated, "compressed data is incomplete"},
+      {"", "compressed data is incomplete"},
+      {"plain text, not compressed", "incorrect header check"},
+  };
+  for (const auto& c : cases) {
+    const std::string error = ErrorOf([&] { util::GzipDecompress(c.first); });
+    EXPECT_NE(error, "(no error)") << c.second;
+    if (!c.second.empty()) {
+      EXPECT_EQ(error, c.second);
+    }
+  }
+}
+
+// ---- CompressAndEncode / DecodeAndDecompress --------------------------------
+
+TEST(ContentPacking, RoundTripsThroughBase64OfGzip) {
+  const std::string texts[] = {
+      "",
+      "hi",
+      "<imbody><r>\xE6\x8A\xA5\xE5\x91\x8A</r></imbody>",
+      std::string(300000, 'm') + "end",
+      std::string("nul\0inside", 10),
+  };
+  for (const std::string& text : texts) {
+    const std::string packed = util::CompressAndEncode(text);
+    EXPECT_EQ(packed.compare(0, 4, "H4sI"), 0) << packed;  // Base64 of 1F 8B 08
+    std::string gz;
+    ASSERT_TRUE(util::Base64Decode(packed, &gz));
+    EXPECT_EQ(util::GzipDecompress(gz), text);
+    EXPECT_EQ(util::DecodeAndDecompress(packed), text);
+  }
+}
+
+TEST(ContentPacking, CompressedInputIsNotPackedAgain) {
+  const std::string gz = Gzip("already packed");
+  const std::string zlib = ZlibStream("already packed");
+  EXPECT_EQ(util::CompressAndEncode(gz), gz);
+  EXPECT_EQ(util::CompressAndEncode(zlib), zlib);
+}
+
+TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
+  const std::string full = Gzip(RandomBytes(3000, 9));
+  std::string corrupted = full;
+  for (size_t i = 15; i < 40; ++i) corrupted[i] = static_cast<char>(~corrupted[i]);
+
+  const std::string kept[] = {
+      "plain text message",
+      "Zm9vYmFy",                          // Base64, but of plain bytes
+      util::Base64Encode("x"),             // Base64 of fewer than three bytes
+      "H4sI",                              // decodes to a bare gzip magic, no stream
+      util::Base64Encode(corrupted),       // gzip stream damaged inside
+      util::Base64Encode(full.substr(0, 100)),  // gzip stream cut short
+      "",
+  };
+  for (const std::string& text : kept) {
+    EXPECT_EQ(util::DecodeAndDecompress(text), text) << "\"" << text.substr(0, 40) << "\"";
+  }
+}
+
+TEST(ContentPacking, UnpacksBase64OfZlibStreams) {
+  const std::string text = "packed by a zlib wrapper";
+  EXPECT_EQ(util::DecodeAndDecompress(util::Base64Encode(ZlibStream(text))), text);
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "util/BoundedTextQueue.h"
+#include "util/MessageQueuePair.h"
+
+namespace {
+
+struct FreeText {
+  void operator()(char* text) const { std::free(text); }
+};
+using Text = std::unique_ptr<char, FreeText>;
+
+// A heap copy of s, as the queues expect (malloc, NUL-terminated).
+char* HeapText(const std::string& s) {
+  char* copy = static_cast<char*>(std::malloc(s.size() + 1));
+  std::memcpy(copy, s.c_str(), s.size() + 1);
+  return copy;
+}
+
+std::string Taken(char* text) {
+  Text owned(text);
+  return owned ? std::string(owned.get()) : std::string("(null)");
+}
+
+// ---- BoundedTextQueue --------------------------------------------------------
+
+TEST(BoundedTextQueue, KeepsFirstInFirstOutOrder) {
+  util::BoundedTextQueue queue(16);
+  for (int i = 0; i < 10; ++i) queue.Put(HeapText(std::to_string(i)));
+  EXPECT_EQ(queue.Size(), 10u);
+  EXPECT_EQ(Taken(queue.Take()), "0");
+  EXPECT_EQ(Taken(queue.TryTake()), "1");
+  EXPECT_EQ(Taken(queue.TakeFor(std::chrono::milliseconds(1))), "2");
+  for (int i = 3; i < 10; ++i) EXPECT_EQ(Taken(queue.Take()), std::to_string(i));
+  EXPECT_EQ(queue.Size(), 0u);
+}
+
+TEST(BoundedTextQueue, EmptyQueueGivesNothing) {
+  util::BoundedTextQueue queue(4);
+  EXPECT_EQ(queue.TryTake(), nullptr);
+  EXPECT_EQ(queue.TakeFor(std::chrono::milliseconds(20)), nullptr);
+  EXPECT_EQ(queue.TakeFor(std::chrono::milliseconds(0)), nullptr);
+}
+
+TEST(BoundedTextQueue, PutWaitsWhileFullUntilOneTake) {
+  constexpr int kCapacity = util::MessageQueuePair::kCapacity;
+  util::BoundedTextQueue queue(kCapacity);
+  for (int i = 0; i < kCapacity; ++i) queue.Put(HeapText(std::to_string(i)));
+
+  std::atomic<bool> started{false};
+  std::atomic<bool> returned{false};
+  std::thread producer([&] {
+    started = true;
+    queue.Put(HeapText("one too many"));
+    returned = true;
+  });
+  while (!started) std::this_thread::yield();
+  // However long the producer runs, it cannot finish while the queue is full.
+  for (int i = 0; i < 200 && !returned; ++i) std::this_thread::yield();
+  EXPECT_FALSE(returned);
+  EXPECT_EQ(queue.Size(), static_cast<size_t>(kCapacity));
+
+  EXPECT_EQ(Taken(queue.Take()), "0");  // makes room: the waiting Put completes
+  producer.join();
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(queue.Size(), static_cast<size_t>(kCapacity));
+  for (int i = 1; i < kCapacity; ++i) ASSERT_EQ(Taken(queue.Take()), std::to_string(i));
+  EXPECT_EQ(Taken(queue.Take()), "one too many");
+}
+
+TEST(BoundedTextQueue, TakeForReturnsATextPutByAnotherThread) {
+  util::BoundedTextQueue queue(4);
+  std::thread producer([&] { queue.Put(HeapText("late")); });
+  EXPECT_EQ(Taken(queue.TakeFor(std::chrono::seconds(30))), "late");
+  producer.join();
+}
+
+TEST(BoundedTextQueue, NonPositiveCapacityHasNoBound) {
+  for (int32_t capacity : {0, -1}) {
+    util::BoundedTextQueue queue(capacity);
+    for (int i = 0; i < 3000; ++i) queue.Put(HeapText("t"));
+    EXPECT_EQ(queue.Size(), 3000u);
+  }  // the queued texts are freed by the destructor
+}
+
+// ---- MessageQueuePair --------------------------------------------------------
+
+TEST(MessageQueuePair, RefusesNullTextAndZeroLength) {
+  util::MessageQueuePair queues;
+  EXPECT_FALSE(queues.PushInbound(nullptr, 5));
+  EXPECT_FALSE(queues.PushInbound("text", 0));
+  EXPECT_FALSE(queues.PostToHost(nullptr, 5));
+  EXPECT_FALSE(queues.PostToHost("text", 0));
+  EXPECT_EQ(queues.InboundSize(), 0u);
+  EXPECT_EQ(queues.OutboundSize(), 0u);
+  EXPECT_EQ(queues.TakeInbound(), nullptr);
+  EXPECT_EQ(queues.TakeInboundFor(std::chrono::milliseconds(10)), nullptr);
+  EXPECT_EQ(queues.TakeOutboundFor(std::chrono::milliseconds(10)), nullptr);
+}
+
+TEST(MessageQueuePair, CopiesExactlyLengthBytesPlusNul) {
+  util::MessageQueuePair queues;
+  char source[] = {'{', '\0', '}', 'X', 'Y'};
+  ASSERT_TRUE(queues.PushInbound(source, 3));
+  ASSERT_TRUE(queues.PostToHost(source, 3));
+  source[0] = '!';  // the queued texts are copies, not the caller's buffer
+
+  const char expected[] = {'{', '\0', '}', '\0'};
+  Text in(queues.TakeInbound());
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(std::memcmp(in.get(), expected, sizeof expected), 0);
+  Text out(queues.TakeOutbound());
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(std::memcmp(out.get(), expected, sizeof expected), 0);
+}
+
+TEST(MessageQueuePair, DestructionFreesQueuedTexts) {
+  // Leaks show under the address sanitizer's leak check.
+  util::MessageQueuePair queues;
+  for (int i = 0; i < 100; ++i) {
+    const std::string text = "pending " + std::to_string(i);
+    ASSERT_TRUE(queues.PushInbound(text.c_str(), static_cast<uint32_t>(text.size())));
+    ASSERT_TRUE(queues.PostToHost(text.c_str(), text.size()));
+  }
+}
+
+// One direction of the pair: how a producer queues and how the consumer waits.
+struct Direction {
+  const char* name;
+  std::function<bool(util::MessageQueuePair&, const std::string&)> put;
+  std::function<char*(util::MessageQueuePair&)> take;
+};
+
+TEST(MessageQueuePair, TwoProducersOneConsumerLoseNothingAndKeepOrder) {
+  constexpr int kPerProducer = 50000;
+  const Direction directions[] = {
+      {"inbound",
+       [](util::MessageQueuePair& q, const std::string& t) {
+         return q.PushInbound(t.c_str(), static_cast<uint32_t>(t.size()));
+       },
+       [](util::MessageQueuePair& q) { return q.TakeInboundFor(std::chrono::seconds(30)); }},
+      {"outbound",
+       [](util::MessageQueuePair& q, const std::string& t) {
+         return q.PostToHost(t.c_str(), t.size());
+       },
+       [](util::MessageQueuePair& q) { return q.TakeOutbound(); }},
+  };
+  for (const Direction& d : directions) {
+    util::MessageQueuePair queues;
+    std::atomic<int> refused{0};
+    auto produce = [&](char name) {
+      for (int i = 0; i < kPerProducer; ++i) {
+        if (!d.put(queues, std::string(1, name) + std::to_string(i))) ++refused;
+      }
+    };
+    std::thread a(produce, 'a');
+    std::thread b(produce, 'b');
+    int next[2] = {0, 0};
+    int outOfOrder = 0;
+    for (int n = 0; n < 2 * kPerProducer; ++n) {
+      Text text(d.take(queues));
+      ASSERT_NE(text, nullptr) << d.name << " after " << n << " texts";
+      const int producer = text.get()[0] - 'a';
+      ASSERT_TRUE(producer == 0 || producer == 1) << text.get();
+      if (std::atoi(text.get() + 1) != next[producer]) ++outOfOrder;
+      next[producer] = std::atoi(text.get() + 1) + 1;
+    }
+    a.join();
+    b.join();
+    EXPECT_EQ(refused, 0) << d.name;
+    EXPECT_EQ(outOfOrder, 0) << d.name;
+    EXPECT_EQ(next[0], kPerProducer) << d.name;
+    EXPECT_EQ(next[1], kPerProducer) << d.name;
+    EXPECT_EQ(queues.InboundSize() + queues.OutboundSize(), 0u) << d.name;
+  }
+}
+
+}  // namespace
