@@ -2,14 +2,14 @@
 
 #include <stdexcept>
 
+#include "util/GzipLimited.h"
 #include "util/Utils.h"
 
 namespace util {
 namespace {
 
-constexpr size_t kSizeLimit = 2000000000;  // bytes, in and out
-constexpr int kGzipWindowBits = 31;        // 15 + 16: gzip wrapper
-constexpr int kAutoWindowBits = 47;        // 15 + 32: zlib or gzip header detected
+constexpr int kGzipWindowBits = 31;  // 15 + 16: gzip wrapper
+constexpr int kAutoWindowBits = 47;  // 15 + 32: zlib or gzip header detected
 constexpr int kMemoryLevel = 8;
 
 constexpr char kInputTooLarge[] = "size may use more memory than intended when decompressing";
@@ -60,8 +60,10 @@ bool IsCompressed(const std::string& bytes) {
   return first == 0x1F && second == 0x8B;
 }
 
-std::string GzipCompress(const std::string& bytes, int level) {
-  if (bytes.size() > kSizeLimit) throw std::runtime_error(kInputTooLarge);
+namespace detail {
+
+std::string GzipCompressLimited(const std::string& bytes, int level, size_t limit) {
+  if (bytes.size() > limit) throw std::runtime_error(kInputTooLarge);
   z_stream stream{};
   if (deflateInit2(&stream, level, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
                    Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -85,13 +87,13 @@ std::string GzipCompress(const std::string& bytes, int level) {
   return out;
 }
 
-std::string GzipDecompress(const std::string& bytes) {
+std::string GzipDecompressLimited(const std::string& bytes, size_t limit) {
   z_stream stream{};
   if (inflateInit2(&stream, kAutoWindowBits) != Z_OK) {
     throw std::runtime_error("inflate init failed");
   }
   InflateStream guard(&stream);
-  if (bytes.size() > kSizeLimit || bytes.size() * 2 > kSizeLimit) {
+  if (bytes.size() > limit || bytes.size() * 2 > limit) {
     throw std::runtime_error(kInputTooLarge);
   }
   // An empty input would give passes without room and never end.
@@ -103,7 +105,7 @@ std::string GzipDecompress(const std::string& bytes) {
   std::string out;
   int result = Z_OK;
   do {
-    if (stream.total_out + growth > kSizeLimit) throw std::runtime_error(kOutputTooLarge);
+    if (stream.total_out + growth > limit) throw std::runtime_error(kOutputTooLarge);
     out.resize(stream.total_out + growth);
     stream.next_out = WritePosition(&out, stream.total_out);
     stream.avail_out = static_cast<uInt>(growth);
@@ -116,6 +118,16 @@ std::string GzipDecompress(const std::string& bytes) {
   if (result != Z_STREAM_END) throw std::runtime_error(kIncomplete);
   out.resize(stream.total_out);
   return out;
+}
+
+}  // namespace detail
+
+std::string GzipCompress(const std::string& bytes, int level) {
+  return detail::GzipCompressLimited(bytes, level, detail::kGzipSizeLimit);
+}
+
+std::string GzipDecompress(const std::string& bytes) {
+  return detail::GzipDecompressLimited(bytes, detail::kGzipSizeLimit);
 }
 
 }  // namespace util

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "util/GzipLimited.h"
 #include "util/Utils.h"
 
 namespace {
@@ -164,6 +165,26 @@ TEST(Gzip, FailuresOfDecompressCarryAText) {
       EXPECT_EQ(error, c.second);
     }
   }
+}
+
+TEST(Gzip, SizeLimits) {
+  using util::detail::GzipCompressLimited;
+  using util::detail::GzipDecompressLimited;
+  const std::string inputTooLarge = "size may use more memory than intended when decompressing";
+  const std::string outputTooLarge =
+      "size of output string will use more memory then intended when decompressing";
+  const std::string repetitive(20000, 'r');
+  const std::string packed = Gzip(repetitive);  // well under 1000 bytes
+  ASSERT_LT(packed.size(), 500u);
+
+  EXPECT_EQ(ErrorOf([] { GzipCompressLimited(std::string(101, 'c'), -1, 100); }), inputTooLarge);
+  EXPECT_EQ(util::GzipDecompress(GzipCompressLimited(std::string(100, 'c'), -1, 100)),
+            std::string(100, 'c'));
+  // Twice the input must fit as well.
+  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, packed.size() * 2 - 1); }), inputTooLarge);
+  // The output grows by twice the input per pass and stops before passing the limit.
+  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, 19999); }), outputTooLarge);
+  EXPECT_EQ(GzipDecompressLimited(packed, 40000), repetitive);
 }
 
 // ---- CompressAndEncode / DecodeAndDecompress --------------------------------
