@@ -1,0 +1,57 @@
+#include "adapter/src/ImAdapterNotify.h"
+
+#include <string>
+#include <utility>
+
+#include "adapter/src/JsonText.h"
+#include "log/AdapterLog.h"
+
+namespace {
+
+const char kOffLineRspNotify[] = "ImAdapterOffLineRspNotify";
+
+// reply["param"]["file_handle"] when it is a signed 32-bit number, else −1.
+int32_t FileHandleOf(const Json::Value& reply) {
+  if (!reply.isObject()) return -1;
+  const Json::Value* param = reply.find("param", "param" + 5);
+  if (param == nullptr || !param->isObject()) return -1;
+  const Json::Value* handle = param->find("file_handle", "file_handle" + 11);
+  if (handle == nullptr || !IsInt32(*handle)) return -1;
+  return handle->asInt();
+}
+
+}  // namespace
+
+ImAdapterNotify& ImAdapterNotify::Instance() {
+  static ImAdapterNotify instance;
+  return instance;
+}
+
+void ImAdapterNotify::RegisterHandleCallback(int32_t handle, SnoCallback callback) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  table_[handle] = std::move(callback);
+}
+
+bool ImAdapterNotify::FindHandleCallback(int32_t handle, SnoCallback* out) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = table_.find(handle);
+  if (it == table_.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+void ImAdapterNotify::ImAdapterOffLineRspNotify(Json::Value& reply) {
+  IMLOG(kLogDbg, kOffLineRspNotify, "Enter...");
+  const int32_t handle = FileHandleOf(reply);
+  if (handle != -1) IMLOG(kLogDbg, kOffLineRspNotify, "handle: " + std::to_string(handle));
+  SnoCallback callback;
+  const bool found = Instance().FindHandleCallback(handle, &callback);
+  IMLOG(kLogDbg, kOffLineRspNotify, std::string("found: ") + (found ? "1" : "0"));
+  if (found && callback.handler) {
+    callback.handler(callback.userValue, reply);
+  } else {
+    IMLOG(kLogErr, kOffLineRspNotify,
+          "callback func cannot found by handle: " + std::to_string(handle));
+  }
+  IMLOG(kLogDbg, kOffLineRspNotify, "Leave...");
+}

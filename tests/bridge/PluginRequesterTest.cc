@@ -1,0 +1,227 @@
+// The synchronous request mechanism: serial numbers, waiting for one's own
+// answer, time-outs and late answers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/src/ImAdapterCallback.h"
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+#include "tests/bridge/FakePlugins.h"
+
+namespace bridge_test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend", "Probe::AskRsp",
+                            kTargetStore, RequestPair::kMain, RequestWait::kStore};
+
+void ProbeRsp(int32_t jsSno, Json::Value& answer) {
+  PluginRequester::Instance().Deliver(kProbe, jsSno, answer);
+}
+
+// One blocking request of the probe kind, carrying `tag` in its "param".
+RequestResult Ask(const std::string& tag) {
+  return PluginRequester::Instance().Call(kProbe, SnoCallback{1, &ProbeRsp},
+                                          [&tag](const SnoCallback& callback) {
+                                            Json::Value request(Json::objectValue);
+                                            request["cmd"] = 99;
+                                            request["description"] = "probe";
+                                            request["param"]["tag"] = tag;
+                                            return PluginRequester::Instance().Send(
+                                                kProbe, request, callback);
+                                          });
+}
+
+std::string TagOf(const RequestResult& result) { return result.answer["param"]["tag"].asString(); }
+
+// Echoes the request's tag back.
+Json::Value Echo(const Json::Value& request) { return AnswerTo(request, request["param"]); }
+
+class PluginRequesterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallFakePlugins(); }
+  void TearDown() override { RemoveFakePlugins(); }
+
+  static void ShortenTimeouts() {
+    RequestTimeouts timeouts;
+    timeouts.store = milliseconds(100);
+    timeouts.longWait = milliseconds(100);
+    PluginRequester::SetTimeoutsForTesting(timeouts);
+  }
+};
+
+TEST(SerialNumberTest, CyclesThrough32767To65535) {
+  ImAdapterCmd& cmd = ImAdapterCmd::Instance();
+  int32_t previous = cmd.NextSno();
+  const int32_t first = previous;
+  bool wrapped = false;
+  for (int i = 1; i < 32769; ++i) {
+    const int32_t sno = cmd.NextSno();
+    ASSERT_GE(sno, 32767);
+    ASSERT_LE(sno, 65535);
+    if (previous == 65535) {
+      ASSERT_EQ(sno, 32767);
+      wrapped = true;
+    } else {
+      ASSERT_EQ(sno, previous + 1);
+    }
+    previous = sno;
+  }
+  EXPECT_TRUE(wrapped);
+  EXPECT_EQ(cmd.NextSno(), first);  // 32769 numbers, then the cycle repeats
+}
+
+TEST_F(PluginRequesterTest, RequestCarriesSerialNumberAndAdapterMark) {
+  SetResponder(kTargetStore, [](const Json::Value& request) { Answer(Echo(request)); });
+  RequestResult result = Ask("one");
+  ASSERT_TRUE(result.answered);
+  EXPECT_EQ(TagOf(result), "one");
+  const std::vector<Json::Value> requests = Received(kTargetStore);
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]["adapter"], Json::Value(1));
+  EXPECT_EQ(requests[0]["sno"], Json::Value(result.sno));
+  EXPECT_GE(result.sno, 32767);
+  EXPECT_LE(result.sno, 65535);
+  EXPECT_EQ(requests[0]["cmd"], Json::Value(99));
+  EXPECT_EQ(requests[0]["description"], Json::Value("probe"));
+}
+
+TEST_F(PluginRequesterTest, AnswerFromAnotherThreadEndsTheWait) {
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Spawn([request] { Answer(Echo(request)); });
+  });
+  RequestResult result = Ask("threaded");
+  ASSERT_TRUE(result.answered);
+  EXPECT_EQ(TagOf(result), "threaded");
+}
+
+TEST_F(PluginRequesterTest, SilentPluginEndsInATimeout) {
+  ShortenTimeouts();
+  RequestResult result = Ask("silent");
+  EXPECT_FALSE(result.answered);
+  EXPECT_TRUE(result.answer.isNull());
+  EXPECT_EQ(Received(kTargetStore).size(), 1u);
+}
+
+TEST_F(PluginRequesterTest, LateAnswerIsNeverReadByALaterRequest) {
+  ShortenTimeouts();
+  RequestResult first = Ask("first");  // nobody answers in time
+  ASSERT_FALSE(first.answered);
+  const Json::Value firstRequest = Received(kTargetStore).at(0);
+
+  // The late answer arrives before the next request: dropped.
+  Answer(Echo(firstRequest));
+  DrainHub();
+  SetResponder(kTargetStore, [](const Json::Value& request) { Answer(Echo(request)); });
+  RequestResult second = Ask("second");
+  ASSERT_TRUE(second.answered);
+  EXPECT_EQ(TagOf(second), "second");
+
+  // The late answer arrives while the next request waits: it does not end it.
+  SetResponder(kTargetStore, [firstRequest](const Json::Value&) { Answer(Echo(firstRequest)); });
+  RequestResult third = Ask("third");
+  EXPECT_FALSE(third.answered);
+
+  // A late answer followed by the right one: the right one is taken.
+  SetResponder(kTargetStore, [firstRequest](const Json::Value& request) {
+    Answer(Echo(firstRequest));
+    Answer(Echo(request));
+  });
+  RequestResult fourth = Ask("fourth");
+  ASSERT_TRUE(fourth.answered);
+  EXPECT_EQ(TagOf(fourth), "fourth");
+}
+
+TEST_F(PluginRequesterTest, RepeatedAnswerIsDroppedAndHarmless) {
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Answer(Echo(request));
+    Answer(AnswerTo(request, Json::Value("duplicate")));
+  });
+  RequestResult first = Ask("a");
+  ASSERT_TRUE(first.answered);
+  EXPECT_EQ(TagOf(first), "a");
+  SetResponder(kTargetStore, [](const Json::Value& request) { Answer(Echo(request)); });
+  RequestResult second = Ask("b");
+  ASSERT_TRUE(second.answered);
+  EXPECT_EQ(TagOf(second), "b");
+}
+
+TEST_F(PluginRequesterTest, MalformedAnswersDoNotEndTheWait) {
+  ShortenTimeouts();
+  const std::vector<std::string> garbage = {
+      "", "garbage", "{\"rsp\": 1", "[]", "{\"rsp\": 1}", "{\"rsp\": 1, \"sno\": \"x\"}",
+      "{\"rsp\": 1, \"sno\": -1}", "{\"rsp\": 1, \"sno\": 1.5}", "{\"rsp\": 1, \"sno\": null}"};
+  SetResponder(kTargetStore, [&garbage](const Json::Value&) {
+    for (const std::string& text : garbage) Answer(text);
+  });
+  EXPECT_FALSE(Ask("garbage only").answered);
+
+  SetResponder(kTargetStore, [&garbage](const Json::Value& request) {
+    for (const std::string& text : garbage) Answer(text);
+    Json::Value answer = Echo(request);
+    answer["sno"] = request["sno"].asInt() + 0.0;  // a whole real still names the request
+    Answer(answer);
+  });
+  RequestResult result = Ask("after garbage");
+  ASSERT_TRUE(result.answered);
+  EXPECT_EQ(TagOf(result), "after garbage");
+}
+
+TEST_F(PluginRequesterTest, AnswerWithWrongTypesStillReachesItsWaiter) {
+  // Only "rsp" and "sno" route an answer; the rest is the request's business.
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Json::Value answer(Json::objectValue);
+    answer["rsp"] = 3;
+    answer["sno"] = request["sno"];
+    answer["result"] = "not a number";
+    answer["param"] = Json::Value(Json::arrayValue);
+    Answer(answer);
+  });
+  RequestResult result = Ask("typed");
+  ASSERT_TRUE(result.answered);
+  EXPECT_TRUE(result.answer["param"].isArray());
+}
+
+TEST(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWrongWaiter) {
+  InstallFakePlugins();
+  constexpr int kNoiseThreads = 3;
+  constexpr int kRequests = 20;
+  constexpr int kFirstNoiseSno = 1000;
+  constexpr int kNoiseSnos = kNoiseThreads * kRequests * 20;
+  // The foreign answers run the probe's own handler, which must drop them.
+  for (int sno = kFirstNoiseSno; sno < kFirstNoiseSno + kNoiseSnos; ++sno) {
+    ImAdapterCallback::Instance().RegisterSnoCallback(sno, SnoCallback{1, &ProbeRsp});
+  }
+  std::atomic<int> noiseSno{kFirstNoiseSno};
+  SetResponder(kTargetStore, [&noiseSno](const Json::Value& request) {
+    // Several plugin threads flood the hub with answers to other serial
+    // numbers; only then does one of them answer this request.
+    for (int t = 0; t < kNoiseThreads; ++t) {
+      Spawn([&noiseSno, request] {
+        for (int i = 0; i < 20; ++i) {
+          Json::Value foreign = AnswerTo(request, Json::Value("foreign"));
+          foreign["sno"] = noiseSno.fetch_add(1);
+          Answer(foreign);
+        }
+      });
+    }
+    Spawn([request] { Answer(Echo(request)); });
+  });
+  for (int i = 0; i < kRequests; ++i) {
+    RequestResult result = Ask("r" + std::to_string(i));
+    ASSERT_TRUE(result.answered) << i;
+    ASSERT_EQ(TagOf(result), "r" + std::to_string(i));
+  }
+  RemoveFakePlugins();
+}
+
+}  // namespace
+}  // namespace bridge_test
