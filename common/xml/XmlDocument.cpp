@@ -31,9 +31,13 @@ size_t ReferenceLength(const std::string& text, size_t at) {
     if (i == digitsBegin || i >= text.size() || text[i] != ';') return 0;
     return i + 1 - at;
   }
-  static const char* const kNames[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
-  for (const char* name : kNames) {
-    if (text.compare(i, std::strlen(name), name) == 0) return 1 + std::strlen(name);
+  struct Name {
+    const char* text;
+    size_t length;
+  };
+  static constexpr Name kNames[] = {{"amp;", 4}, {"lt;", 3}, {"gt;", 3}, {"quot;", 5}, {"apos;", 5}};
+  for (const Name& name : kNames) {
+    if (text.compare(i, name.length, name.text) == 0) return 1 + name.length;
   }
   return 0;
 }

@@ -7,21 +7,22 @@ namespace {
 // The UTF-8 em dash (U+2014).
 constexpr char kEmDash[] = "\xE2\x80\x94";
 
-// Escapes byte by byte through `map`, which gives the entity of a byte or
-// nullptr to copy it. One pass gives the same text as the ordered
+// Escapes through `map`, which gives the entity of a byte or nullptr to keep
+// it; `special` lists the bytes that map replaces, so that runs of other
+// bytes are copied at once. One pass gives the same text as the ordered
 // replacements because no entity holds a byte that a later step replaces.
 template <typename Map>
-std::string EscapeBytes(const std::string& text, Map map) {
+std::string EscapeBytes(const std::string& text, const char* special, Map map) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    const char* entity = map(c);
-    if (entity != nullptr) {
-      out += entity;
-    } else {
-      out += c;
-    }
+  size_t copied = 0;
+  for (size_t at = text.find_first_of(special); at != std::string::npos;
+       at = text.find_first_of(special, copied)) {
+    out.append(text, copied, at - copied);
+    out += map(text[at]);
+    copied = at + 1;
   }
+  out.append(text, copied, std::string::npos);
   return out;
 }
 
@@ -89,34 +90,34 @@ size_t ReplaceAll(std::string& text, const std::string& from, const std::string&
   return count;
 }
 
-std::string XmlEscapeText(const std::string& text) { return EscapeBytes(text, XmlEntityOf); }
+std::string XmlEscapeText(const std::string& text) {
+  return EscapeBytes(text, "&<>\"'", XmlEntityOf);
+}
 
 std::string XmlUnescapeText(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    bool replaced = false;
-    if (text[i] == '&') {
-      for (const Entity& e : kXmlEntities) {
-        if (text.compare(i, e.length, e.text) == 0) {
-          out += e.value;
-          i += e.length;
-          replaced = true;
-          break;
-        }
-      }
+  size_t copied = 0;
+  for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
+    for (const Entity& e : kXmlEntities) {
+      if (text.compare(at, e.length, e.text) != 0) continue;
+      out.append(text, copied, at - copied);
+      out += e.value;
+      copied = at + e.length;
+      at = copied - 1;
+      break;
     }
-    if (!replaced) out += text[i++];
   }
+  out.append(text, copied, std::string::npos);
   return out;
 }
 
 std::string TemplateEscapeText(const std::string& text) {
-  return EscapeBytes(text, TemplateEntityOf);
+  return EscapeBytes(text, "&<>", TemplateEntityOf);
 }
 
 std::string HtmlEscapeText(const std::string& text) {
-  std::string out = EscapeBytes(text, HtmlEntityOf);
+  std::string out = EscapeBytes(text, "&<>`\"'/", HtmlEntityOf);
   ReplaceAll(out, kEmDash, "&mdash;");
   return out;
 }
@@ -124,11 +125,15 @@ std::string HtmlEscapeText(const std::string& text) {
 std::string RemoveControlChars(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
-    out += c;
+  size_t copied = 0;
+  for (size_t at = 0; at < text.size(); ++at) {
+    const unsigned char u = static_cast<unsigned char>(text[at]);
+    if (u >= 0x20 || u == '\t' || u == '\n' || u == '\r') continue;
+    out.append(text, copied, at - copied);
+    copied = at + 1;
   }
+  if (copied == 0) return text;
+  out.append(text, copied, std::string::npos);
   return out;
 }
 

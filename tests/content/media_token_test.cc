@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "adapter/src/ImAdapterMediaToken.h"
+#include "platform/Platform.h"
+
+namespace {
+
+FileListItem Picture() {
+  FileListItem item;
+  item.um_url = "U";
+  item.file_type = "Img";
+  item.file_size = 10;
+  item.file_name = "a.png";
+  item.width = "640";
+  item.height = "480";
+  return item;
+}
+
+// A file holding "abc", removed when the test ends.
+class DigestFile {
+ public:
+  DigestFile() : path_(platform::CurrentDirectory() + "/content_token_digest.bin") {
+    std::FILE* file = platform::OpenFile(path_, "wb");
+    if (file != nullptr) {
+      std::fwrite("abc", 1, 3, file);
+      std::fclose(file);
+    }
+  }
+  ~DigestFile() { platform::RemoveFile(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+constexpr char kAbcDigest[] = "900150983cd24fb0d6963f7d28e17f72";
+
+TEST(MediaToken, SingleItemTokens) {
+  DigestFile digestFile;
+  struct Case {
+    const char* name;
+    FileListItem item;
+    std::string expected;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"picture", Picture(),
+                   "/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;emotionId:;objectId:;"
+                   "cdnUrl:}/:um_end"});
+  FileListItem file = Picture();
+  file.file_type = "File";
+  file.um_plain_access_code = "K";
+  cases.push_back({"file has no geometry", file,
+                   "/:um_begin{U|File|10|a.png|0|;;K|isOriginalImg: 0;emotionId:;objectId:;"
+                   "cdnUrl:}/:um_end"});
+  FileListItem expired = Picture();
+  expired.expire = 1700000000;
+  expired.emotionId = "e";
+  expired.objectId = "o";
+  expired.cdnUrl = "c";
+  expired.duration = 0xFFFFFFFFu;
+  cases.push_back({"expired with ids", expired,
+                   "/:um_begin{U|Img|10|a.png|-1|640;480;|isOriginalImg: 0;emotionId:e;"
+                   "objectId:o;cdnUrl:c;expire:1}/:um_end"});
+  FileListItem digested = Picture();
+  digested.file_path = digestFile.path();
+  cases.push_back({"digest of the file", digested,
+                   std::string("/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;md5:") +
+                       kAbcDigest + ";emotionId:;objectId:;cdnUrl:}/:um_end"});
+  FileListItem missing = Picture();
+  missing.file_path = digestFile.path() + ".missing";
+  cases.push_back({"unreadable file leaves the digest out", missing, cases[0].expected});
+  cases.push_back({"empty item", FileListItem(),
+                   "/:um_begin{||0||0|;;|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end"});
+  for (const Case& c : cases) {
+    EXPECT_EQ(BuildMediaToken(c.item), c.expected) << c.name;
+  }
+}
+
+TEST(MediaToken, PictureTokens) {
+  DigestFile digestFile;
+  FileListItem first = Picture();
+  first.file_type = "File";  // no kind test in the picture token
+  first.um_plain_access_code = "K1";
+  FileListItem second;
+  second.um_url = "U2";
+  second.width = "64";
+  second.height = "48";
+  second.um_plain_access_code = "K2";
+  EXPECT_EQ(BuildPictureToken({first, second}),
+            "/:um_begin{U|File|10|a.png|0|640;480;K1|isOriginalImg:0|solidType:0|U2;64;48;K2}"
+            "/:um_end");
+  first.expire = 1;
+  first.file_path = digestFile.path();
+  EXPECT_EQ(BuildPictureToken({first, second}),
+            std::string("/:um_begin{U|File|10|a.png|0|640;480;K1|isOriginalImg:0;md5:") +
+                kAbcDigest + ";expire:1|solidType:0|U2;64;48;K2}/:um_end");
+  EXPECT_EQ(BuildPictureToken({}),
+            "/:um_begin{||0||0|;;|isOriginalImg:0|solidType:0|;;;}/:um_end");
+}
+
+TEST(MediaToken, TokensRoundTripThroughExtractMediaUrl) {
+  FileListItem item = Picture();
+  item.um_url = "https://host/f/abc123";
+  const std::string token = BuildMediaToken(item);
+  EXPECT_EQ(ExtractMediaUrl(token), item.um_url);
+  EXPECT_EQ(ExtractFileIdFromUrl(ExtractMediaUrl(token)), "abc123");
+  EXPECT_EQ(ExtractMediaUrl("text " + BuildPictureToken({item, item}) + " more"), item.um_url);
+}
+
+TEST(MediaToken, ExtractFunctions) {
+  struct Case {
+    std::string (*extract)(const std::string&);
+    std::string input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {ExtractMediaUrl, "/:um_begin{U|Img|...}/:um_end", "U"},
+      {ExtractMediaUrl, "abc", "abc"},
+      {ExtractMediaUrl, "a|b", "a"},
+      {ExtractMediaUrl, "/:um_begin{U}/:um_end", "U}/:um_end"},
+      {ExtractMediaUrl, "", ""},
+      {ExtractFileIdFromUrl, "https://h/f/1/f/xyz", "xyz"},
+      {ExtractFileIdFromUrl, "https://h/x", "https://h/x"},
+      {ExtractFileIdFromUrl, "/f/", ""},
+      {ExtractFileIdFromUrl, "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.extract(c.input), c.expected) << c.input;
+  }
+}
+
+TEST(MediaToken, ReplaceContentPic) {
+  const std::string token = "/:um_begin{NEW}/:um_end";
+  struct Case {
+    const char* name;
+    std::string text;
+    bool result;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"no token", "hello", false, "hello"},
+      {"https token replaced", "a/:um_begin{https://h/1|Img}/:um_endb", true, "a" + token + "b"},
+      {"every https token", "/:um_begin{https://1}/:um_end x /:um_begin{https://2}/:um_end", true,
+       token + " x " + token},
+      {"other addresses kept", "/:um_begin{http://h/1}/:um_end", true,
+       "/:um_begin{http://h/1}/:um_end"},
+      {"shortest run to the end marker", "/:um_begin{https://a}/:um_end}/:um_end", true,
+       token + "}/:um_end"},
+      {"line end inside stops the token", "/:um_begin{https://a\n}/:um_end", true,
+       "/:um_begin{https://a\n}/:um_end"},
+      {"unclosed then closed",
+       "/:um_begin{https://a /:um_begin{https://b}/:um_end", true, token},
+      {"line end then a later token",
+       "/:um_begin{https://a\r /:um_begin{https://b}/:um_end", true,
+       "/:um_begin{https://a\r " + token},
+      {"unclosed token", "/:um_begin{https://a", true, "/:um_begin{https://a"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(ReplaceContentPic(text, token), c.result) << c.name;
+    EXPECT_EQ(text, c.expected) << c.name;
+  }
+}
+
+TEST(MediaToken, ReplaceContentPicWithAnHttpsTokenDoesNotLoop) {
+  const std::string token = "/:um_begin{https://new}/:um_end";
+  std::string text = "/:um_begin{https://old}/:um_end /:um_begin{https://old}/:um_end";
+  EXPECT_TRUE(ReplaceContentPic(text, token));
+  EXPECT_EQ(text, token + " " + token);
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/xml/XmlBuild.h"
+#include "common/xml/XmlDocument.h"
+#include "common/xml/XmlParse.h"
+#include "common/xml/XmlText.h"
+#include "util/Utils.h"
+
+namespace {
+
+constexpr char kIdAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz1234567890=-";
+
+// The <r> envelope around a payload, as a stored body carries it.
+std::string Envelope(const std::string& flag, const std::string& payload) {
+  return "<r><n>ABCDEFGHIJKL</n><g>" + flag + "</g><c>" + payload + "</c></r>";
+}
+
+std::string Imbody(const std::string& content, const std::string& html) {
+  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html +
+         "</html></imbody>";
+}
+
+struct Parsed {
+  std::string content;
+  std::string html;
+};
+
+Parsed ParseBody(const std::string& body, bool keepPaths = true) {
+  Parsed out{"stale", "stale"};
+  xml::Parse(body, out.content, out.html, keepPaths);
+  return out;
+}
+
+TEST(XmlBuild, EscapedPayloadHasExactForm) {
+  const std::string body = xml::Build("hi", "", 0, false);
+  ASSERT_GT(body.size(), 18u);
+  EXPECT_EQ(body.substr(0, 6), "<r><n>");
+  const std::string id = body.substr(6, 12);
+  EXPECT_EQ(id.find_first_not_of(kIdAlphabet), std::string::npos) << id;
+  EXPECT_EQ(body.substr(18),
+            "</n><g>0</g><c>&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[hi]]&gt;&lt;/content&gt;"
+            "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;</c></r>");
+}
+
+TEST(XmlBuild, HtmlIsWrappedInEscapedCdata) {
+  const std::string body = xml::Build("x", "<b>x</b>", 0, false);
+  EXPECT_NE(body.find("&lt;html&gt;&lt;![CDATA[&lt;b&gt;x&lt;/b&gt;]]&gt;&lt;/html&gt;"),
+            std::string::npos)
+      << body;
+  EXPECT_EQ(xml::GetMessageContentC(body), Imbody("x", "<![CDATA[<b>x</b>]]>"));
+  const Parsed parsed = ParseBody(body);
+  EXPECT_EQ(parsed.content, "x");
+  EXPECT_EQ(parsed.html, "<b>x</b>");
+}
+
+TEST(XmlBuild, PlaceholderTextsInsideValuesStayWhereTheyBelong) {
+  for (int flag : {0, 1}) {
+    const std::string body = xml::Build("a ##html## b", "<![CDATA[##content##]]>", flag, true);
+    const Parsed parsed = ParseBody(body);
+    EXPECT_EQ(parsed.content, "a ##html## b") << flag;
+    EXPECT_EQ(parsed.html, "##content##") << flag;
+  }
+}
+
+TEST(XmlBuild, RandomStringIsStableWithinASecond) {
+  EXPECT_EQ(xml::RandomString(0), "");
+  EXPECT_EQ(xml::RandomString(-3), "");
+  const std::string id = xml::RandomString(40);
+  ASSERT_EQ(id.size(), 40u);
+  EXPECT_EQ(id.find_first_not_of(kIdAlphabet), std::string::npos);
+  // Seeded by the second: two draws either agree or straddle a second change.
+  const std::string a = xml::RandomString(12);
+  const std::string b = xml::RandomString(12);
+  const std::string c = xml::RandomString(12);
+  EXPECT_TRUE(a == b || b == c);
+}
+
+// Content and html as the forwarding code passes them: content XML-escaped.
+TEST(XmlBody, BuildThenParseRoundTrips) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string html;
+  };
+  const Case cases[] = {
+      {"plain", "hello", ""},
+      {"markup in text", "a<b>&c\"d'e", "<p>&amp; x</p>"},
+      {"cdata end in text", "a]]>b", ""},
+      {"entity-looking text", "&amp; &lt; &#60;", ""},
+      {"utf8 and blanks", "\xE4\xBD\xA0\xE5\xA5\xBD  \n line", "<i>\xE2\x80\x94</i>"},
+      {"media token", "/:um_begin{https://h/f/1|Img|10|a.png|0|1;2;|isOriginalImg: 0}/:um_end",
+       ""},
+      {"carriage returns kept", "a\r\nb", ""},
+  };
+  for (const Case& c : cases) {
+    const std::string escaped = xml::XmlEscapeText(c.content);
+    for (int flag : {0, 1}) {
+      const std::string body = flag == 0 ? xml::Build(escaped, c.html, 0, false)
+                                         : xml::Build(c.content, "<![CDATA[" + c.html + "]]>",
+                                                      1, true);
+      const Parsed parsed = ParseBody(body);
+      EXPECT_EQ(parsed.content, c.content) << c.name << " flag " << flag;
+      EXPECT_EQ(parsed.html, c.html) << c.name << " flag " << flag;
+    }
+  }
+}
+
+TEST(XmlBody, PackedPayloadParsesLikeEscapedOne) {
+  const std::string imbody = Imbody("same text", "<![CDATA[<b>h</b>]]>");
+  const std::string packed = util::CompressAndEncode(imbody);
+  ASSERT_NE(packed, imbody);
+  const Parsed fromPacked = ParseBody(Envelope("1", packed));
+  const Parsed fromEscaped = ParseBody(Envelope("0", xml::XmlEscapeText(imbody)));
+  EXPECT_EQ(fromPacked.content, "same text");
+  EXPECT_EQ(fromPacked.html, "<b>h</b>");
+  EXPECT_EQ(fromPacked.content, fromEscaped.content);
+  EXPECT_EQ(fromPacked.html, fromEscaped.html);
+  // Only exactly "1" means packed.
+  EXPECT_EQ(xml::GetMessageContentC(Envelope("01", packed)), packed);
+  EXPECT_EQ(xml::GetMessageContentC(Envelope("1", packed)), imbody);
+}
+
+TEST(XmlBody, OutcomesOfBodiesThatAreNotWholeEnvelopes) {
+  struct Case {
+    const char* name;
+    std::string body;
+    std::string content;
+    std::string html;
+  };
+  const Case cases[] = {
+      {"plain text is its own content", "hello", "hello", ""},
+      {"empty body", "", "", ""},
+      {"text before the envelope", "x<r><g>0</g><c>y</c></r>", "x<r><g>0</g><c>y</c></r>", ""},
+      {"open envelope only", "<r><n>1</n><g>0</g><c>x</c>", "<r><n>1</n><g>0</g><c>x</c>", ""},
+      {"envelope without payload", "<r><n>1</n><g>0</g></r>", "", ""},
+      {"payload without imbody", Envelope("0", "just text"), "", ""},
+      {"imbody without content", Envelope("0", "&lt;imbody&gt;&lt;/imbody&gt;"), "", ""},
+      {"imbody without html", Envelope("0", xml::XmlEscapeText(
+                                                "<imbody><content><![CDATA[t]]></content>"
+                                                "</imbody>")),
+       "t", ""},
+      {"empty content element", Envelope("0", xml::XmlEscapeText(Imbody("", "<b/>"))), "", ""},
+      {"packed flag with garbage payload", Envelope("1", "!!notbase64!!"), "", ""},
+      {"broken envelope markup", "<r><g>0</g><c>a</c><x></r>", "", ""},
+  };
+  for (const Case& c : cases) {
+    const Parsed parsed = ParseBody(c.body);
+    EXPECT_EQ(parsed.content, c.content) << c.name;
+    EXPECT_EQ(parsed.html, c.html) << c.name;
+  }
+}
+
+TEST(XmlBody, PayloadThatIsNotWellFormedIsRepaired) {
+  struct Case {
+    const char* name;
+    std::string payload;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"bare ampersand", "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[a & b]]&gt;&lt;/content&gt;"
+                         "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
+       Imbody("a & b", "")},
+      {"bare less-than", "<imbody>x < y</imbody>", "<imbody>x < y</imbody>"},
+      {"unknown entity", "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[&foo;]]&gt;&lt;/content&gt;"
+                         "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
+       Imbody("&foo;", "")},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(xml::GetMessageContentC(Envelope("0", c.payload)), c.expected) << c.name;
+  }
+  EXPECT_EQ(ParseBody(Envelope("0", cases[0].payload)).content, "a & b");
+  // No <c> element to repair, or still broken after the repair.
+  EXPECT_EQ(xml::GetMessageContentC("<r><g>0</g><x>&</x></r>"), "");
+  EXPECT_EQ(xml::GetMessageContentC("<r><g>0</g><c>a</c><b></r>"), "");
+}
+
+TEST(XmlBody, EmoticonCodesAndControlCharactersDoNotBreakTheBody) {
+  const std::string payload = xml::XmlEscapeText("<imbody><content><![CDATA[hi ") + "/:<" +
+                              " /;>" + std::string("\x01\x02", 2) +
+                              xml::XmlEscapeText("]]></content><html></html></imbody>");
+  const Parsed parsed = ParseBody(Envelope("0", payload));
+  EXPECT_EQ(parsed.content, "hi /:< /;>");
+}
+
+TEST(XmlBody, MissingFlagMeansNotPacked) {
+  const std::string imbody = Imbody("t", "");
+  EXPECT_EQ(xml::GetMessageContentC("<r><c>" + xml::XmlEscapeText(imbody) + "</c></r>"), imbody);
+}
+
+TEST(XmlBody, HtmlBlanksAndEmojiPaths) {
+  const std::string html = "<p>a&nbsp;b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>";
+  const std::string body = xml::Build("t", html, 0, false);
+  EXPECT_EQ(ParseBody(body, true).html,
+            "<p>a b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>");
+  EXPECT_EQ(ParseBody(body, false).html,
+            "<p>a b<img role=\"emoji\"src=\"./static/emojis/1.png\"></p>");
+}
+
+TEST(XmlBody, String2XmlRepairsContentCdata) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"cdata end", Imbody("a]]>b", ""), Imbody("a]]&gt;b", "")},
+      {"ampersand", Imbody("a&b", ""), Imbody("a&amp;b", "")},
+      {"greedy to the last content end", "<imbody><content><![CDATA[a]]></content>b]]></content>"
+                                         "</imbody>",
+       "<imbody><content><![CDATA[a]]&gt;</content>b]]></content></imbody>"},
+      {"outside text dropped", "x" + Imbody("c", "") + "y", Imbody("c", "")},
+      {"no imbody", "<other/>", "<other/>"},
+      {"no content cdata", "<imbody><content>c</content></imbody>",
+       "<imbody><content>c</content></imbody>"},
+      {"empty", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(xml::string2Xml(c.text), c.expected) << c.name;
+  }
+}
+
+TEST(XmlBody, GetMessageContentCXMLOfUnreadableBodiesIsEmpty) {
+  for (const std::string body : {"", "hello", "<r>abc", "<r><n>1</n></r>"}) {
+    EXPECT_EQ(xml::GetMessageContentCXML(body), "") << body;
+  }
+}
+
+TEST(XmlNodeValue, ReportsEachFailure) {
+  xml::XmlDocument doc;
+  ASSERT_EQ(doc.Parse("<r><g>1</g><e></e><m>a<![CDATA[<b>]]>&amp;c</m><s> </s></r>"), 0);
+  struct Case {
+    const char* path;
+    int result;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"r.g", 0, "1"},   {"r.m", 0, "a<b>&c"}, {"r.s", 0, " "},
+      {"r.e", 1, "old"}, {"r.x", xml::kXmlNodeNotFound, "old"},
+      {"x.g", xml::kXmlNodeNotFound, "old"},
+  };
+  for (const Case& c : cases) {
+    std::string value = "old";
+    EXPECT_EQ(xml::xmlGetNoteValueByNameT(&doc, c.path, 0, 0, &value), c.result) << c.path;
+    EXPECT_EQ(value, c.value) << c.path;
+  }
+  std::string value;
+  EXPECT_EQ(xml::xmlGetNoteValueByNameT(nullptr, "r.g", 0, 0, &value), 1);
+  EXPECT_EQ(xml::xmlGetNoteValueByNameT(&doc, nullptr, 0, 0, &value), 1);
+  EXPECT_EQ(xml::xmlGetNoteValueByNameT(&doc, "r.g", 0, 0, nullptr), 1);
+}
+
+TEST(XmlDocument, RejectsTextsThatAreNotWellFormed) {
+  const char* const bad[] = {"", "text", "<a>", "<a></b>", "<a>x & y</a>", "<a>&bogus;</a>",
+                             "<a>&#;</a>", "<a>a < b</a>", "<a><![CDATA[x</a>"};
+  for (const char* text : bad) {
+    xml::XmlDocument doc;
+    EXPECT_EQ(doc.Parse(text), xml::kXmlParseFailed) << text;
+    xml::XmlNode node;
+    EXPECT_NE(doc.GetNodeByUrl("a", &node), 0) << text;
+  }
+  const char* const good[] = {"<a>&amp;&#60;&#x3c;</a>", "<a><![CDATA[& <]]></a>",
+                              "<?xml version=\"1.0\"?><a><!-- & --></a>"};
+  for (const char* text : good) {
+    xml::XmlDocument doc;
+    EXPECT_EQ(doc.Parse(text), 0) << text;
+  }
+}
+
+}  // namespace
