@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -65,11 +66,13 @@ int CopyData(const std::string& from, const std::string& to, bool exclusive) {
     return TranslateNativeError(e);
   }
   int result = kOk;
+  int failure = 0;  // errno of the first failure, restored for the caller's log line
   char buf[1 << 16];
   for (;;) {
     ssize_t n = ::read(in, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
+      failure = errno;
       result = TranslateNativeError(errno);
       break;
     }
@@ -79,6 +82,7 @@ int CopyData(const std::string& from, const std::string& to, bool exclusive) {
       ssize_t w = ::write(out, buf + off, static_cast<size_t>(n - off));
       if (w < 0) {
         if (errno == EINTR) continue;
+        failure = errno;
         result = TranslateNativeError(errno);
         break;
       }
@@ -86,10 +90,78 @@ int CopyData(const std::string& from, const std::string& to, bool exclusive) {
     }
     if (result != kOk) break;
   }
-  if (result == kOk && ::fsync(out) != 0) result = TranslateNativeError(errno);
-  if (::close(out) != 0 && result == kOk) result = TranslateNativeError(errno);
+  if (result == kOk && ::fsync(out) != 0) {
+    failure = errno;
+    result = TranslateNativeError(errno);
+  }
+  if (::close(out) != 0 && result == kOk) {
+    failure = errno;
+    result = TranslateNativeError(errno);
+  }
   ::close(in);
+  if (result != kOk) errno = failure;
   return result;
+}
+
+// path itself when it exists, else its nearest existing ancestor ("" when none:
+// a relative path whose every level is missing).
+std::string NearestExisting(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::string probe = path;
+  for (;;) {
+    struct stat st {};
+    if (::stat(probe.c_str(), &st) == 0) return probe;
+    if (probe == "/" || probe == ".") return std::string();
+    probe = ParentOf(probe);
+  }
+}
+
+// Removes a file left by a failed step without disturbing errno, which still
+// describes the failure the caller reports.
+void UnlinkKeepingErrno(const std::string& path) {
+  int saved = errno;
+  ::unlink(path.c_str());
+  errno = saved;
+}
+
+int SyncDirectory(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return TranslateNativeError(errno);
+  int rc = ::fsync(fd) == 0 ? kOk : TranslateNativeError(errno);
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return rc;
+}
+
+// Copies from into a new temporary file of folder dir, named so that it never
+// meets another move's temporary (pid, thread, counter; retried on a clash).
+// On success *tmp names the flushed copy; on failure nothing is left behind.
+int CopyToFreshTemporary(const std::string& from, const std::string& dir, std::string* tmp) {
+  static std::atomic<uint64_t> counter{0};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    *tmp = dir + "/.im_adapter_move_" + std::to_string(::getpid()) + "_" +
+           std::to_string(static_cast<uint64_t>(::syscall(SYS_gettid))) + "_" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+    int rc = CopyData(from, *tmp, /*exclusive=*/true);
+    if (rc == kOk) return kOk;
+    // O_EXCL refused the name: the file there is not ours; take the next name.
+    if (rc == kErrAlreadyExists) continue;
+    UnlinkKeepingErrno(*tmp);
+    return rc;
+  }
+  errno = EEXIST;
+  return kErrGeneric;
+}
+
+// Gives the copy the source's times and permission bits (best effort: a copy
+// that keeps its own times is still whole).
+void KeepTimesAndMode(const struct stat& source, const std::string& path) {
+  int saved = errno;
+  struct timespec times[2] = {source.st_atim, source.st_mtim};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+  ::chmod(path.c_str(), source.st_mode & 07777);
+  errno = saved;
 }
 
 // rename() that never replaces: renameat2(RENAME_NOREPLACE), or link+unlink where
@@ -225,42 +297,51 @@ int MoveFileNoReplace(const std::string& from, const std::string& to) {
   if (rc != kErrNotSameDevice) return rc;
   // Across volumes: copy under a temporary name beside the destination, flush,
   // put it in place without replacing, and only then remove the source.
-  if (PathExists(to)) return kErrAlreadyExists;
-  std::string tmp = ParentOf(to) + "/.im_adapter_move_" + std::to_string(::getpid()) + "_" +
-                    std::to_string(ThreadId()) + ".tmp";
-  rc = CopyData(from, tmp, /*exclusive=*/true);
-  if (rc != kOk) {
-    ::unlink(tmp.c_str());
-    return rc;
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) return TranslateNativeError(errno);
+  if (!S_ISREG(st.st_mode)) {
+    // Only regular files are copied: a FIFO would block the copy, and a link
+    // or device would not arrive as what it was.
+    errno = EXDEV;
+    return kErrNotSameDevice;
   }
+  if (PathExists(to)) {
+    errno = EEXIST;
+    return kErrAlreadyExists;
+  }
+  std::string tmp;
+  rc = CopyToFreshTemporary(from, ParentOf(to), &tmp);
+  if (rc != kOk) return rc;
+  KeepTimesAndMode(st, tmp);
   rc = RenameNoReplace(tmp, to);
   if (rc != kOk) {
-    ::unlink(tmp.c_str());
+    UnlinkKeepingErrno(tmp);
     return rc;
   }
+  // The new name must be on disk before the only other copy goes away.
+  rc = SyncDirectory(ParentOf(to));
+  if (rc != kOk) return rc;
   if (::unlink(from.c_str()) != 0) return TranslateNativeError(errno);
   return kOk;
 }
 
 bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
+  // A folder that does not exist yet is held by the volume of its nearest
+  // existing ancestor.
+  std::string probe = NearestExisting(path);
   struct statvfs sv {};
-  if (::statvfs(path.c_str(), &sv) != 0) return false;
+  if (probe.empty() || ::statvfs(probe.c_str(), &sv) != 0) return false;
   *freeBytes = static_cast<uint64_t>(sv.f_bavail) * static_cast<uint64_t>(sv.f_frsize);
   return true;
 }
 
 bool VolumeOf(const std::string& path, std::string* volume) {
   if (!IsAbsolutePath(path)) return false;
-  std::string probe = path;
-  for (;;) {
-    struct stat st {};
-    if (::stat(probe.c_str(), &st) == 0) {
-      *volume = std::to_string(static_cast<unsigned long long>(st.st_dev));
-      return true;
-    }
-    if (probe == "/") return false;
-    probe = ParentOf(probe);
-  }
+  std::string probe = NearestExisting(path);
+  struct stat st {};
+  if (probe.empty() || ::stat(probe.c_str(), &st) != 0) return false;
+  *volume = std::to_string(static_cast<unsigned long long>(st.st_dev));
+  return true;
 }
 
 bool IsReadWritable(const std::string& path) {
