@@ -1,0 +1,78 @@
+#include "adapter/src/MigrationServices.h"
+
+#include <mutex>
+#include <utility>
+
+#include "log/AdapterLog.h"
+#include "platform/Platform.h"
+
+namespace {
+
+struct Installed {
+  std::mutex lock;
+  MigrationServices::ReceivedFileQuery receivedFiles;
+  MigrationServices::VolumeQuery volume;
+  MigrationServices::FreeSpaceQuery freeSpace;
+  MigrationServices::FileObserver afterFile;
+};
+
+Installed& Services() {
+  static Installed installed;
+  return installed;
+}
+
+// A copy of one installed function, taken under the lock so that it can be
+// called without it.
+template <typename Fn>
+Fn Snapshot(Fn Installed::*member) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  return services.*member;
+}
+
+}  // namespace
+
+void MigrationServices::SetReceivedFileQuery(ReceivedFileQuery query) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.receivedFiles = std::move(query);
+}
+
+bool MigrationServices::QueryReceivedFiles(const std::vector<std::string>& fileNames,
+                                           std::vector<ReceivedFileRecord>* records) {
+  ReceivedFileQuery query = Snapshot(&Installed::receivedFiles);
+  if (!query) {
+    IMLOG(kLogErr, "MigrationServices::QueryReceivedFiles", "no received-file store query");
+    return false;
+  }
+  query(fileNames, records);
+  return true;
+}
+
+bool MigrationServices::VolumeOf(const std::string& path, std::string* volume) {
+  VolumeQuery query = Snapshot(&Installed::volume);
+  return query ? query(path, volume) : platform::VolumeOf(path, volume);
+}
+
+bool MigrationServices::DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
+  FreeSpaceQuery query = Snapshot(&Installed::freeSpace);
+  return query ? query(path, freeBytes) : platform::DiskFreeBytes(path, freeBytes);
+}
+
+void MigrationServices::SetDiskQueriesForTest(VolumeQuery volume, FreeSpaceQuery freeSpace) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.volume = std::move(volume);
+  services.freeSpace = std::move(freeSpace);
+}
+
+void MigrationServices::AfterFile(uint32_t doneCount) {
+  FileObserver observer = Snapshot(&Installed::afterFile);
+  if (observer) observer(doneCount);
+}
+
+void MigrationServices::SetFileObserverForTest(FileObserver observer) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.afterFile = std::move(observer);
+}
