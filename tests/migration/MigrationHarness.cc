@@ -1,0 +1,163 @@
+#include "tests/migration/MigrationHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/MigrationCommands.h"
+
+namespace fs = std::filesystem;
+
+namespace migtest {
+
+ScratchDir::ScratchDir(const std::string& base) {
+  static std::atomic<int> counter{0};
+  fs::path root = base.empty() ? fs::temp_directory_path() : fs::path(base);
+  std::random_device seed;
+  for (;;) {
+    fs::path candidate = root / ("im_mig_" + std::to_string(seed()) + "_" +
+                                 std::to_string(counter.fetch_add(1)));
+    if (fs::create_directories(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string ContentFor(const std::string& name, size_t size) {
+  std::string content;
+  content.reserve(size);
+  const std::string pattern = "<" + name + ">";
+  while (content.size() < size) content += pattern;
+  content.resize(size);
+  return content;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string ReadFile(const std::string& path, bool* exists) {
+  std::ifstream in(path, std::ios::binary);
+  if (exists) *exists = in.good();
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t size) {
+  std::vector<std::string> names;
+  fs::create_directories(folder);
+  for (int i = 0; i < count; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%05d", i);
+    names.push_back(name);
+    WriteFile(folder + "/" + name, ContentFor(name, size));
+  }
+  return names;
+}
+
+Json::Value StartRequest(const std::string& origin, const std::string& destination, int type) {
+  Json::Value request(Json::objectValue);
+  request["cmd"] = 4;
+  request["sno"] = 41;
+  Json::Value& param = request["param"];
+  param["originReceiveFilesPath"] = origin;
+  param["destinationReceiveFilesPath"] = destination;
+  param["displayAccount"] = "display";
+  param["account"] = "account";
+  param["migrationType"] = type;
+  return request;
+}
+
+void Send(const Json::Value& request) {
+  const std::string text = Json::FastWriter().write(request);
+  ImAdapterCmd::Instance().ProcessRecvMsg(text.c_str());
+}
+
+Json::Value Next(std::chrono::milliseconds wait) {
+  char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait);
+  if (text == nullptr) return Json::Value();
+  Json::Value value;
+  const int parsed = ParseJsonText(text, value);
+  std::free(text);
+  EXPECT_EQ(parsed, 0);
+  return value;
+}
+
+void DrainOutbound() {
+  while (!Next(std::chrono::milliseconds(0)).isNull()) {
+  }
+}
+
+namespace {
+
+void Sort(const Json::Value& message, RunLog* log) {
+  if (!message.isMember("notify")) {
+    log->replies.push_back(message);
+    return;
+  }
+  EXPECT_EQ(message["description"].asString(), "MIGRATIONFILE_E_EVT_PROG_RESULT");
+  EXPECT_EQ(message["notify"].asUInt(), 331777u);
+  EXPECT_EQ(message.getMemberNames().size(), 3u);
+  const Json::Value& param = message["param"];
+  if (param["notifyType"].asString() == "progressNotify") {
+    log->progress.push_back(param);
+  } else {
+    EXPECT_EQ(param["notifyType"].asString(), "statusNotify");
+    log->status.push_back(param);
+  }
+}
+
+}  // namespace
+
+RunLog CollectRun() {
+  RunLog log;
+  while (log.status.empty()) {
+    Json::Value message = Next();
+    if (message.isNull()) {
+      ADD_FAILURE() << "no status notification arrived";
+      break;
+    }
+    Sort(message, &log);
+  }
+  EXPECT_TRUE(WaitForMigrationThreadsFor(std::chrono::milliseconds(20000)));
+  for (Json::Value message = Next(std::chrono::milliseconds(0)); !message.isNull();
+       message = Next(std::chrono::milliseconds(0))) {
+    Sort(message, &log);
+  }
+  return log;
+}
+
+}  // namespace migtest

@@ -1,0 +1,61 @@
+// Test support for the migration commands: scratch folders with files of known
+// content, and the host's side of the adapter (requests in, replies and
+// notifications out).
+#pragma once
+
+#include <json/json.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace migtest {
+
+// A fresh folder under base (the system's temporary folder when empty),
+// removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& base = std::string());
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The content written for file `name`: size bytes that depend on the name, so
+// that a whole file can be told from a partial or foreign one.
+std::string ContentFor(const std::string& name, size_t size);
+// Creates the folders of path as needed and writes content.
+void WriteFile(const std::string& path, const std::string& content);
+// The file's content; "" (and *exists false) when it cannot be read.
+std::string ReadFile(const std::string& path, bool* exists = nullptr);
+bool Exists(const std::string& path);
+// The names of the regular files directly inside folder, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
+// Writes count files "f00000" … of size bytes each into folder; returns their names.
+std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t size);
+
+// The command-4 request text's JSON.
+Json::Value StartRequest(const std::string& origin, const std::string& destination, int type);
+// Hands a request to the adapter's command processor (as the service thread does).
+void Send(const Json::Value& request);
+// The next text the host would collect, parsed; null when none comes in time.
+Json::Value Next(std::chrono::milliseconds wait = std::chrono::milliseconds(20000));
+// Drops whatever waits in the outbound queue.
+void DrainOutbound();
+
+// What the host saw of one migration run.
+struct RunLog {
+  std::vector<Json::Value> replies;     // command replies, in order
+  std::vector<Json::Value> progress;    // "progressNotify" params, in order
+  std::vector<Json::Value> status;      // "statusNotify" params
+};
+// Collects messages until a status notification has come and every migration
+// thread has ended; then anything left in the queue.
+RunLog CollectRun();
+
+}  // namespace migtest

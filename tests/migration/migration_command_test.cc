@@ -1,0 +1,473 @@
+// Commands 4 and 5 driven through the command processor, with real files in
+// scratch folders: progress, stop, conflicts, plan and parameter checks.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "adapter/src/MigrationCommands.h"
+#include "adapter/src/MigrationServices.h"
+#include "adapter/src/fileMigrationWorker.h"
+#include "tests/migration/MigrationHarness.h"
+
+namespace {
+
+using migtest::CollectRun;
+using migtest::ContentFor;
+using migtest::Exists;
+using migtest::FileNames;
+using migtest::MakeFiles;
+using migtest::Next;
+using migtest::ReadFile;
+using migtest::RunLog;
+using migtest::Send;
+using migtest::StartRequest;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kWait(20000);
+constexpr size_t kSmall = 64;
+
+// Holds a run after a given number of files until the test opens it.
+class FileGate {
+ public:
+  static std::shared_ptr<FileGate> Install(uint32_t at) {
+    auto gate = std::make_shared<FileGate>(at);
+    MigrationServices::SetFileObserverForTest([gate](uint32_t done) { gate->Pass(done); });
+    return gate;
+  }
+  explicit FileGate(uint32_t at) : at_(at) {}
+  bool WaitReached() {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, kWait, [this] { return reached_; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> guard(lock_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  void Pass(uint32_t done) {
+    if (done != at_) return;
+    std::unique_lock<std::mutex> guard(lock_);
+    reached_ = true;
+    changed_.notify_all();
+    changed_.wait(guard, [this] { return open_; });
+  }
+  const uint32_t at_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool reached_ = false;
+  bool open_ = false;
+};
+
+class MigrationCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WaitForMigrationThreadsFor(kWait));
+    ResetHooks();
+    migtest::DrainOutbound();
+  }
+  void TearDown() override {
+    fileMigrationWorker::migrationFileShutdown();
+    EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
+    ResetHooks();
+    migtest::DrainOutbound();
+  }
+  static void ResetHooks() {
+    MigrationServices::SetFileObserverForTest(nullptr);
+    MigrationServices::SetDiskQueriesForTest(nullptr, nullptr);
+    MigrationServices::SetReceivedFileQuery(nullptr);
+  }
+  // Paths of a picture migration: <root>/old/ReceiveFiles/<folder> → <root>/new/...
+  std::string OldPictures(const std::string& folder) const {
+    return root_.path() + "/old/ReceiveFiles/" + folder;
+  }
+  std::string NewPictures(const std::string& folder) const {
+    return root_.path() + "/new/ReceiveFiles/" + folder;
+  }
+  RunLog RunPictures() {
+    Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
+    return CollectRun();
+  }
+
+  migtest::ScratchDir root_;
+};
+
+void ExpectStartReply(const RunLog& log) {
+  ASSERT_FALSE(log.replies.empty());
+  const Json::Value& reply = log.replies.front();
+  EXPECT_EQ(reply["rsp"].asUInt(), 4u);
+  EXPECT_EQ(reply["result"].asInt(), 0);
+  EXPECT_EQ(reply["sno"].asUInt(), 41u);
+  EXPECT_EQ(reply["description"].asString(), "migrationFileStartup");
+  EXPECT_TRUE(reply.isMember("param"));
+  EXPECT_TRUE(reply["param"].isNull());
+}
+
+void ExpectFinish(const RunLog& log, int errorCount) {
+  ASSERT_EQ(log.status.size(), 1u);
+  EXPECT_EQ(log.status[0]["status"].asString(), "finish");
+  EXPECT_EQ(log.status[0]["errorCount"].asInt(), errorCount);
+}
+
+// ---- progress ---------------------------------------------------------------
+
+struct PercentCase {
+  int files;
+  size_t notifications;
+  // curCount → the "percent" sent with it ("" = nothing sent for that file).
+  // The percentage is the truncated double product, so 29 of 100 is 28.
+  std::map<int, std::string> points;
+};
+
+TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
+  const PercentCase cases[] = {
+      {200, 99, {{0, ""}, {1, ""}, {2, "1"}, {58, ""}, {59, "29"}, {198, "99"}, {199, ""}}},
+      {50, 49, {{0, ""}, {1, "2"}, {2, "4"}, {29, "57"}, {30, "60"}, {49, "98"}}},
+      {100, 97, {{0, ""}, {1, "1"}, {28, "28"}, {29, ""}, {30, "30"}, {57, ""}, {99, "99"}}},
+  };
+  for (const PercentCase& c : cases) {
+    SCOPED_TRACE(c.files);
+    std::filesystem::remove_all(root_.path() + "/new");
+    const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), c.files, kSmall);
+    RunLog log = RunPictures();
+    ExpectStartReply(log);
+    ExpectFinish(log, 0);
+    EXPECT_EQ(log.progress.size(), c.notifications);
+    std::map<int, std::string> sent;
+    int lastPercent = 0;
+    for (const Json::Value& p : log.progress) {
+      const int percent = std::stoi(p["percent"].asString());
+      EXPECT_GT(percent, lastPercent);
+      EXPECT_LT(percent, 100);
+      lastPercent = percent;
+      sent[p["curCount"].asInt()] = p["percent"].asString();
+      EXPECT_EQ(p["totalCount"].asInt(), c.files);
+      EXPECT_EQ(p["fileName"].asString(), names.at(p["curCount"].asUInt()));
+      EXPECT_EQ(p["result"].asInt(), 0);
+      EXPECT_EQ(p["errorType"].asString(), "move");
+    }
+    for (const auto& point : c.points) {
+      auto it = sent.find(point.first);
+      EXPECT_EQ(it == sent.end() ? "" : it->second, point.second) << "curCount " << point.first;
+    }
+    EXPECT_TRUE(FileNames(OldPictures("Audio")).empty());
+    ASSERT_EQ(FileNames(NewPictures("Audio")), names);
+    for (const std::string& name : names) {
+      EXPECT_EQ(ReadFile(NewPictures("Audio") + "/" + name), ContentFor(name, kSmall));
+    }
+  }
+}
+
+// ---- stop -------------------------------------------------------------------
+
+TEST_F(MigrationCommandTest, StopTakesEffectBeforeTheNextFile) {
+  const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), 100, kSmall);
+  auto gate = FileGate::Install(30);
+  Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
+  ASSERT_TRUE(gate->WaitReached());
+
+  Json::Value stop(Json::objectValue);
+  stop["cmd"] = 5;
+  stop["sno"] = 51;
+  Send(stop);
+  gate->Open();
+
+  RunLog log = CollectRun();
+  ExpectStartReply(log);
+  ASSERT_EQ(log.replies.size(), 2u);
+  EXPECT_EQ(log.replies[1]["rsp"].asUInt(), 5u);
+  EXPECT_EQ(log.replies[1]["result"].asInt(), 0);
+  EXPECT_EQ(log.replies[1]["description"].asString(), "migrationFileShutdown");
+  EXPECT_TRUE(log.replies[1]["param"].isNull());
+  ExpectFinish(log, 0);
+  EXPECT_EQ(FileNames(NewPictures("Audio")),
+            std::vector<std::string>(names.begin(), names.begin() + 30));
+  EXPECT_EQ(FileNames(OldPictures("Audio")),
+            std::vector<std::string>(names.begin() + 30, names.end()));
+}
+
+TEST_F(MigrationCommandTest, StopWithoutRunIsAnsweredAndChangesNothing) {
+  Json::Value stop(Json::objectValue);
+  stop["cmd"] = 5;
+  Send(stop);
+  Json::Value reply = Next(kWait);
+  EXPECT_EQ(reply["result"].asInt(), 0);
+  EXPECT_EQ(reply["rsp"].asUInt(), 5u);
+  EXPECT_TRUE(Next(milliseconds(0)).isNull());
+}
+
+TEST_F(MigrationCommandTest, SecondStartWhileOneRunsDoesNotStart) {
+  const std::vector<std::string> first = MakeFiles(OldPictures("Audio"), 4, kSmall);
+  const std::vector<std::string> second = MakeFiles(root_.path() + "/other/ReceiveFiles/Audio", 4,
+                                                    kSmall);
+  auto gate = FileGate::Install(1);
+  Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
+  ASSERT_TRUE(gate->WaitReached());
+  Send(StartRequest(root_.path() + "/other", root_.path() + "/elsewhere", 0));
+  // The second thread finds the run in progress and ends by itself.
+  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));
+  gate->Open();
+
+  RunLog log = CollectRun();
+  ASSERT_EQ(log.replies.size(), 2u);
+  EXPECT_EQ(log.replies[1]["result"].asInt(), 0);
+  ExpectFinish(log, 0);
+  EXPECT_EQ(FileNames(NewPictures("Audio")), first);
+  EXPECT_EQ(FileNames(root_.path() + "/other/ReceiveFiles/Audio"), second);
+  EXPECT_FALSE(Exists(root_.path() + "/elsewhere"));
+}
+
+// ---- conflicts and failures ---------------------------------------------------
+
+TEST_F(MigrationCommandTest, ExistingDestinationFileIsKeptAndNotCounted) {
+  MakeFiles(OldPictures("Audio"), 2, kSmall);  // f00000, f00001
+  migtest::WriteFile(NewPictures("Audio") + "/f00001", "theirs");
+  RunLog log = RunPictures();
+  ExpectFinish(log, 0);
+  ASSERT_EQ(log.progress.size(), 1u);  // only curCount 1 changes the percentage
+  EXPECT_EQ(log.progress[0]["fileName"].asString(), "f00001");
+  EXPECT_EQ(log.progress[0]["result"].asInt(), 183);
+  EXPECT_EQ(ReadFile(NewPictures("Audio") + "/f00001"), "theirs");
+  EXPECT_EQ(ReadFile(OldPictures("Audio") + "/f00001"), ContentFor("f00001", kSmall));
+  EXPECT_EQ(ReadFile(NewPictures("Audio") + "/f00000"), ContentFor("f00000", kSmall));
+}
+
+TEST_F(MigrationCommandTest, FailedMovesAreCountedAndSourcesStay) {
+  const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), 2, kSmall);
+  // A file where the destination folder should be: no folder, no move.
+  migtest::WriteFile(NewPictures("Audio"), "in the way");
+  RunLog log = RunPictures();
+  ExpectFinish(log, 2);
+  ASSERT_EQ(log.progress.size(), 1u);
+  EXPECT_NE(log.progress[0]["result"].asInt(), 0);
+  EXPECT_EQ(FileNames(OldPictures("Audio")), names);
+}
+
+// ---- plan ---------------------------------------------------------------------
+
+struct SamePathCase {
+  std::string origin;  // relative to the scratch root
+  std::string destination;
+  int type;
+};
+
+TEST_F(MigrationCommandTest, SamePathFinishesAtOnceWithoutErrorCount) {
+  const SamePathCase cases[] = {
+      {"/files", "/files", 1},
+      {"/files", "/files/", 1},
+      {"\\files", "/files", 1},
+      {"/old/ReceiveFiles", "/old", 0},
+  };
+  MakeFiles(root_.path() + "/files", 2, kSmall);
+  for (const SamePathCase& c : cases) {
+    SCOPED_TRACE(c.origin + " -> " + c.destination);
+    const std::string origin = c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1)
+                                                  : root_.path() + c.origin;
+    Send(StartRequest(origin, root_.path() + c.destination, c.type));
+    RunLog log = CollectRun();
+    ASSERT_EQ(log.status.size(), 1u);
+    EXPECT_EQ(log.status[0]["status"].asString(), "finish");
+    EXPECT_FALSE(log.status[0].isMember("errorCount"));
+    EXPECT_TRUE(log.progress.empty());
+  }
+  EXPECT_EQ(FileNames(root_.path() + "/files").size(), 2u);
+}
+
+struct SpaceCase {
+  const char* name;
+  bool volumeKnown;
+  bool freeKnown;
+  int64_t freeOffset;  // free bytes = total + margin + offset
+  bool runs;
+  const char* freeText;  // expected "freeSize" when the run fails ("" = not checked)
+};
+
+TEST_F(MigrationCommandTest, DestinationMustHoldTheFilesPlusTheMargin) {
+  const SpaceCase cases[] = {
+      {"exactly enough", true, true, 0, true, ""},
+      {"one byte short", true, true, -1, false, "0.20"},
+      {"free space unreadable", true, false, 0, false, "0.00"},
+      {"no volume", false, true, 0, false, "0.00"},
+  };
+  for (const SpaceCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(root_.path() + "/new");
+    MakeFiles(OldPictures("ScreenShot"), 3, 1000);
+    const uint64_t total = 3000;
+    MigrationServices::SetDiskQueriesForTest(
+        [&c](const std::string& path, std::string* volume) {
+          if (!c.volumeKnown) return false;
+          *volume = path.find("/new") != std::string::npos ? "B" : "A";
+          return true;
+        },
+        [&c, total](const std::string&, uint64_t* freeBytes) {
+          *freeBytes = total + fileMigrationWorker::kDiskMargin + c.freeOffset;
+          return c.freeKnown;
+        });
+    RunLog log = RunPictures();
+    ASSERT_EQ(log.status.size(), 1u);
+    if (c.runs) {
+      ExpectFinish(log, 0);
+      EXPECT_EQ(FileNames(NewPictures("ScreenShot")).size(), 3u);
+      continue;
+    }
+    EXPECT_EQ(log.status[0]["status"].asString(), "failed");
+    EXPECT_EQ(log.status[0]["originTotalSize"].asString(), "0.00");
+    EXPECT_EQ(log.status[0]["freeSize"].asString(), c.freeText);
+    EXPECT_TRUE(log.progress.empty());
+    EXPECT_EQ(FileNames(OldPictures("ScreenShot")).size(), 3u);
+  }
+}
+
+TEST_F(MigrationCommandTest, RelativePathHasNoDriveAndFails) {
+  MakeFiles(OldPictures("Audio"), 1, kSmall);
+  Send(StartRequest(root_.path() + "/old", "relative/new", 0));
+  RunLog log = CollectRun();
+  ASSERT_EQ(log.status.size(), 1u);
+  EXPECT_EQ(log.status[0]["status"].asString(), "failed");
+  EXPECT_EQ(FileNames(OldPictures("Audio")).size(), 1u);
+}
+
+TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
+  const char* const kFolders[] = {"Audio",       "botAvatar",   "FormImage", "headImage",
+                                  "originalImgfiles", "qrCodeImage", "ScreenShot"};
+  for (const char* folder : kFolders) {
+    migtest::WriteFile(OldPictures(folder) + "/" + folder + ".bin", ContentFor(folder, 10));
+  }
+  migtest::WriteFile(OldPictures("Audio") + "/sub/inner", "deep");
+  migtest::WriteFile(OldPictures("Other") + "/kept", "other folder");
+  migtest::WriteFile(root_.path() + "/old/ReceiveFiles/loose", "loose");
+  // Backslashes and a trailing separator, with the "ReceiveFiles" part given.
+  std::string origin = root_.path() + "/old/ReceiveFiles/";
+  for (char& ch : origin) {
+    if (ch == '/') ch = '\\';
+  }
+  Send(StartRequest(origin, root_.path() + "/new", 0));
+  RunLog log = CollectRun();
+  ExpectFinish(log, 0);
+  for (const char* folder : kFolders) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(ReadFile(NewPictures(folder) + "/" + folder + ".bin"), ContentFor(folder, 10));
+    EXPECT_TRUE(FileNames(OldPictures(folder)).empty());
+  }
+  EXPECT_EQ(ReadFile(OldPictures("Audio") + "/sub/inner"), "deep");
+  EXPECT_FALSE(Exists(NewPictures("Audio") + "/sub"));
+  EXPECT_EQ(ReadFile(OldPictures("Other") + "/kept"), "other folder");
+  EXPECT_FALSE(Exists(NewPictures("Other")));
+  EXPECT_EQ(ReadFile(root_.path() + "/old/ReceiveFiles/loose"), "loose");
+}
+
+// ---- the files folder and the store ------------------------------------------------
+
+TEST_F(MigrationCommandTest, FilesFolderMovesOnlyTheStoresReceivedFiles) {
+  const std::string origin = root_.path() + "/files";
+  const std::vector<std::string> names = MakeFiles(origin, 5001, 0);
+  migtest::WriteFile(origin + "/f00001.png", "preview");
+  migtest::WriteFile(origin + "/f00002.png", "preview of a type-1 record");
+  migtest::WriteFile(origin + "/sub/deep", "in a sub-folder");
+
+  std::mutex lock;
+  std::vector<size_t> batchSizes;
+  std::multiset<std::string> asked;
+  MigrationServices::SetReceivedFileQuery(
+      [&](const std::vector<std::string>& fileNames, std::vector<ReceivedFileRecord>* records) {
+        std::lock_guard<std::mutex> guard(lock);
+        batchSizes.push_back(fileNames.size());
+        asked.insert(fileNames.begin(), fileNames.end());
+        for (const std::string& name : fileNames) {
+          if (name == "f00001") records->push_back({name, 2});  // with its ".png"
+          if (name == "f00002") records->push_back({name, 1});  // ".png" not its own
+          if (name == "f00004") records->push_back({name, 2});  // no ".png" there
+          if (name == "f05000") {
+            records->push_back({name, 1});
+            records->push_back({name, 1});           // named twice
+            records->push_back({"../escape", 1});    // not a file of the folder
+            records->push_back({"deep", 1});         // only in the sub-folder
+          }
+        }
+      });
+  Send(StartRequest(origin, root_.path() + "/newfiles", 7));  // any type but 0: files
+  RunLog log = CollectRun();
+  ExpectFinish(log, 0);
+
+  EXPECT_EQ(batchSizes, (std::vector<size_t>{5000, 3}));
+  EXPECT_EQ(asked.size(), 5003u);
+  EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).size(), 5003u);
+  EXPECT_EQ(asked.count("sub"), 0u);
+  const std::vector<std::string> moved = {"f00001", "f00001.png", "f00002", "f00004", "f05000"};
+  EXPECT_EQ(FileNames(root_.path() + "/newfiles"), moved);
+  EXPECT_EQ(FileNames(origin).size(), 5001u + 2 - 5);
+  EXPECT_TRUE(Exists(origin + "/f00002.png"));
+  EXPECT_EQ(ReadFile(origin + "/sub/deep"), "in a sub-folder");
+  ASSERT_FALSE(log.progress.empty());
+  EXPECT_EQ(log.progress.back()["totalCount"].asInt(), 5);
+}
+
+TEST_F(MigrationCommandTest, FilesFolderWithoutStoreQueryMovesNothing) {
+  const std::string origin = root_.path() + "/files";
+  MakeFiles(origin, 3, kSmall);
+  Send(StartRequest(origin, root_.path() + "/newfiles", 1));
+  RunLog log = CollectRun();
+  ExpectFinish(log, 0);
+  EXPECT_EQ(FileNames(origin).size(), 3u);
+}
+
+// ---- parameter checks -----------------------------------------------------------------
+
+struct ParamCase {
+  const char* name;
+  const char* member;  // member to change ("" = replace the whole "param")
+  Json::Value value;   // null: remove the member
+};
+
+TEST_F(MigrationCommandTest, ParameterErrorsAreAnsweredWithResultOneAndNothingElse) {
+  const ParamCase cases[] = {
+      {"param not an object", "", Json::Value("text")},
+      {"origin missing", "originReceiveFilesPath", Json::Value()},
+      {"origin a number", "originReceiveFilesPath", Json::Value(3)},
+      {"destination not a string", "destinationReceiveFilesPath", Json::Value(true)},
+      {"account missing", "account", Json::Value()},
+      {"type a text", "migrationType", Json::Value("0")},
+      {"type fractional", "migrationType", Json::Value(1.5)},
+      {"type missing", "migrationType", Json::Value()},
+  };
+  MakeFiles(OldPictures("Audio"), 2, kSmall);
+  for (const ParamCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
+    if (std::string(c.member).empty()) {
+      request["param"] = c.value;
+    } else if (c.value.isNull()) {
+      request["param"].removeMember(c.member);
+    } else {
+      request["param"][c.member] = c.value;
+    }
+    Send(request);
+    ASSERT_TRUE(WaitForMigrationThreadsFor(kWait));
+    Json::Value first = Next(kWait);
+    Json::Value second = Next(kWait);
+    EXPECT_EQ(first["result"].asInt(), 0);
+    EXPECT_EQ(second["result"].asInt(), 1);
+    EXPECT_EQ(second["rsp"].asUInt(), 4u);
+    EXPECT_EQ(second["sno"].asUInt(), 41u);
+    EXPECT_EQ(second["description"].asString(), "im_http_migration_files");
+    EXPECT_FALSE(second.isMember("param"));
+    EXPECT_TRUE(Next(milliseconds(0)).isNull());
+  }
+  EXPECT_EQ(FileNames(OldPictures("Audio")).size(), 2u);
+  // displayAccount is optional and unchecked.
+  Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
+  request["param"]["displayAccount"] = 12;
+  Send(request);
+  ExpectFinish(CollectRun(), 0);
+}
+
+}  // namespace

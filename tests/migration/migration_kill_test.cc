@@ -1,0 +1,189 @@
+// A migration process killed at random moments, across two volumes: every file
+// must be whole at its origin or at its destination after each kill (a partial
+// copy may exist only under a temporary name), and a new run completes the move.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "tests/migration/MigrationHarness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using migtest::ContentFor;
+using migtest::ScratchDir;
+
+const char kTemporaryPrefix[] = ".im_adapter_move_";
+const char* const kFolders[] = {"Audio", "ScreenShot"};
+constexpr int kFilesPerFolder = 40;
+constexpr size_t kFileSize = 96 * 1024;
+constexpr int kRounds = 12;
+
+std::string Volume(const std::string& path) {
+  std::string volume;
+  return platform::VolumeOf(path, &volume) ? volume : std::string();
+}
+
+// A folder on a volume other than the temporary folder's: /dev/shm when it is
+// one, else a tmpfs mounted for the test. Empty when neither is possible.
+class SecondVolume {
+ public:
+  SecondVolume() {
+    const std::string here = Volume(fs::temp_directory_path().string());
+    if (!Volume("/dev/shm").empty() && Volume("/dev/shm") != here) {
+      base_ = "/dev/shm";
+      return;
+    }
+    mountPoint_ = std::make_unique<ScratchDir>();
+    const std::string command =
+        "mount -t tmpfs -o size=256m tmpfs '" + mountPoint_->path() + "' 2>/dev/null";
+    if (std::system(command.c_str()) == 0 && Volume(mountPoint_->path()) != here) {
+      mounted_ = true;
+      base_ = mountPoint_->path();
+    }
+  }
+  ~SecondVolume() {
+    if (mounted_) std::system(("umount '" + mountPoint_->path() + "'").c_str());
+  }
+  const std::string& base() const { return base_; }
+
+ private:
+  std::unique_ptr<ScratchDir> mountPoint_;
+  bool mounted_ = false;
+  std::string base_;
+};
+
+std::vector<std::string> Names() {
+  std::vector<std::string> names;
+  for (int i = 0; i < kFilesPerFolder; ++i) names.push_back("k" + std::to_string(i));
+  return names;
+}
+
+void Populate(const std::string& root) {
+  for (const char* folder : kFolders) {
+    for (const std::string& name : Names()) {
+      migtest::WriteFile(root + "/ReceiveFiles/" + folder + "/" + name,
+                         ContentFor(name, kFileSize));
+    }
+  }
+}
+
+// Runs the child; killAfter < 0 lets it run to its end. Returns its wait status.
+int RunChild(const std::string& origin, const std::string& destination,
+             std::chrono::microseconds killAfter) {
+  std::string command = std::string(IM_MIGRATION_KILL_CHILD) + " '" + origin + "' '" +
+                        destination + "'";
+  if (killAfter.count() >= 0) command += " " + std::to_string(killAfter.count());
+  return std::system(command.c_str());
+}
+
+struct Census {
+  int atOrigin = 0;
+  int atDestination = 0;
+  int atBoth = 0;
+  int temporaries = 0;
+};
+
+// Checks that every file is whole at one end at least and that anything else in
+// the destination folders is a temporary copy.
+Census CheckWhole(const std::string& origin, const std::string& destination) {
+  Census census;
+  const std::string expectedTail = ContentFor("", 0);
+  for (const char* folder : kFolders) {
+    const std::string from = origin + "/ReceiveFiles/" + folder;
+    const std::string to = destination + "/ReceiveFiles/" + folder;
+    for (const std::string& name : Names()) {
+      SCOPED_TRACE(std::string(folder) + "/" + name);
+      const std::string whole = ContentFor(name, kFileSize);
+      bool inOrigin = false;
+      bool inDestination = false;
+      const std::string a = migtest::ReadFile(from + "/" + name, &inOrigin);
+      const std::string b = migtest::ReadFile(to + "/" + name, &inDestination);
+      if (inOrigin) {
+        EXPECT_EQ(a.size(), whole.size()) << "partial at origin";
+      }
+      if (inOrigin) {
+        EXPECT_TRUE(a == whole) << "damaged at origin";
+      }
+      if (inDestination) {
+        EXPECT_EQ(b.size(), whole.size()) << "partial at destination";
+      }
+      if (inDestination) {
+        EXPECT_TRUE(b == whole) << "damaged at destination";
+      }
+      EXPECT_TRUE(inOrigin || inDestination) << "lost";
+      census.atBoth += inOrigin && inDestination;
+      census.atOrigin += inOrigin && !inDestination;
+      census.atDestination += inDestination && !inOrigin;
+    }
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(to, missing)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(kTemporaryPrefix, 0) == 0) {
+        ++census.temporaries;
+        continue;
+      }
+      EXPECT_EQ(name[0], 'k') << "unexpected file " << name;
+    }
+  }
+  return census;
+}
+
+TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
+  SecondVolume second;
+  if (second.base().empty()) {
+    GTEST_SKIP() << "no second filesystem: /dev/shm is on the same volume and a tmpfs "
+                    "cannot be mounted here";
+  }
+  std::mt19937 random(std::random_device{}());
+  int interrupted = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Odd rounds move from the second volume back to the temporary folder's.
+    ScratchDir disk;
+    ScratchDir memory(second.base());
+    const std::string origin = (round % 2 ? memory.path() : disk.path()) + "/old";
+    const std::string destination = (round % 2 ? disk.path() : memory.path()) + "/new";
+    Populate(origin);
+
+    // A full run first (round 0 only) tells how long a run takes.
+    static std::chrono::microseconds runTime(0);
+    if (round == 0) {
+      const auto start = std::chrono::steady_clock::now();
+      ASSERT_EQ(RunChild(origin, destination, std::chrono::microseconds(-1)), 0);
+      runTime = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - start);
+      Census done = CheckWhole(origin, destination);
+      EXPECT_EQ(done.atDestination, 2 * kFilesPerFolder);
+      EXPECT_EQ(done.temporaries, 0);
+      continue;
+    }
+    std::uniform_int_distribution<long long> at(0, runTime.count());
+    const int status = RunChild(origin, destination, std::chrono::microseconds(at(random)));
+    Census afterKill = CheckWhole(origin, destination);
+    if (status != 0 && afterKill.atOrigin > 0 && afterKill.atOrigin < 2 * kFilesPerFolder) {
+      ++interrupted;
+    }
+    // A new run moves what the killed one left (files whole at both ends stay
+    // at the origin: the destination is never replaced).
+    EXPECT_EQ(RunChild(origin, destination, std::chrono::microseconds(-1)), 0);
+    Census done = CheckWhole(origin, destination);
+    EXPECT_EQ(done.atOrigin, 0);
+    EXPECT_EQ(done.atDestination + done.atBoth, 2 * kFilesPerFolder);
+    std::printf("round %d: killed with %d at origin, %d moved, %d at both ends, %d temporaries\n",
+                round, afterKill.atOrigin, afterKill.atDestination, afterKill.atBoth,
+                afterKill.temporaries);
+  }
+  std::printf("%d of %d rounds were killed in the middle of the moves\n", interrupted,
+              kRounds - 1);
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+// The file move and the disk queries the migration relies on: never replace,
+// never lose, within one volume and across two.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Platform.h"
+#include "tests/migration/MigrationHarness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using migtest::ContentFor;
+using migtest::ReadFile;
+using migtest::ScratchDir;
+using migtest::WriteFile;
+
+const char kSecondVolume[] = "/dev/shm";
+
+// A scratch folder on another volume than the temporary folder, or none.
+bool HaveSecondVolume() {
+  std::string a;
+  std::string b;
+  return platform::VolumeOf(fs::temp_directory_path().string(), &a) &&
+         platform::VolumeOf(kSecondVolume, &b) && a != b;
+}
+
+struct MoveCase {
+  const char* name;
+  bool crossVolume;
+  bool destinationExists;
+  bool sourceExists;
+  bool destinationFolderExists;
+  int expected;
+};
+
+TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
+  const MoveCase cases[] = {
+      {"same volume", false, false, true, true, platform::kOk},
+      {"same volume, destination exists", false, true, true, true, platform::kErrAlreadyExists},
+      {"same volume, no source", false, false, false, true, platform::kErrFileNotFound},
+      {"same volume, no destination folder", false, false, true, false,
+       platform::kErrFileNotFound},
+      {"across volumes", true, false, true, true, platform::kOk},
+      {"across volumes, destination exists", true, true, true, true, platform::kErrAlreadyExists},
+      {"across volumes, no destination folder", true, false, true, false,
+       platform::kErrFileNotFound},
+  };
+  const bool twoVolumes = HaveSecondVolume();
+  for (const MoveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.crossVolume && !twoVolumes) {
+      std::printf("skipped \"%s\": %s is not a second volume here\n", c.name, kSecondVolume);
+      continue;
+    }
+    ScratchDir from;
+    ScratchDir to(c.crossVolume ? kSecondVolume : "");
+    const std::string content = ContentFor("payload", 200000);
+    const std::string source = from.path() + "/file";
+    const std::string destination =
+        c.destinationFolderExists ? to.path() + "/file" : to.path() + "/missing/file";
+    if (c.sourceExists) WriteFile(source, content);
+    if (c.destinationExists) WriteFile(destination, "existing");
+    const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
+    if (c.sourceExists) fs::last_write_time(source, mtime);
+
+    EXPECT_EQ(platform::MoveFileNoReplace(source, destination), c.expected);
+    if (c.expected == platform::kOk) {
+      EXPECT_FALSE(fs::exists(source));
+      EXPECT_EQ(ReadFile(destination), content);
+      EXPECT_EQ(fs::last_write_time(destination), mtime);
+    } else if (c.sourceExists) {
+      EXPECT_EQ(ReadFile(source), content);
+    }
+    if (c.destinationExists) {
+      EXPECT_EQ(ReadFile(destination), "existing");
+    }
+    // No temporary copy is left beside the destination.
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(to.path())) {
+      (void)entry;
+      ++entries;
+    }
+    EXPECT_EQ(entries, c.destinationExists || c.expected == platform::kOk ? 1u : 0u);
+  }
+}
+
+TEST(PlatformDisk, FolderNotYetCreatedBelongsToItsAncestorsVolume) {
+  ScratchDir dir;
+  const std::string missing = dir.path() + "/not/yet/there";
+  std::string volume;
+  std::string parentVolume;
+  ASSERT_TRUE(platform::VolumeOf(missing, &volume));
+  ASSERT_TRUE(platform::VolumeOf(dir.path(), &parentVolume));
+  EXPECT_EQ(volume, parentVolume);
+  uint64_t freeBytes = 0;
+  EXPECT_TRUE(platform::DiskFreeBytes(missing, &freeBytes));
+  EXPECT_GT(freeBytes, 0u);
+  EXPECT_FALSE(platform::VolumeOf("relative/path", &volume));
+  EXPECT_FALSE(platform::VolumeOf("", &volume));
+  if (HaveSecondVolume()) {
+    std::string other;
+    ASSERT_TRUE(platform::VolumeOf(std::string(kSecondVolume) + "/x/y", &other));
+    EXPECT_NE(other, volume);
+  }
+}
+
+}  // namespace
