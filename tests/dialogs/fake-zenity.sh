@@ -1,0 +1,21 @@
+#!/bin/sh
+# Stands in for zenity in the backend tests. The value of --filename says what
+# to do; any other value is printed back as the chosen path.
+name=""
+for arg in "$@"; do
+  case "$arg" in
+    --filename=*) name="${arg#--filename=}" ;;
+  esac
+done
+case "$name" in
+  cancel) exit 1 ;;
+  empty) exit 0 ;;
+  exit:*) echo "fake zenity: failing on purpose" >&2; exit "${name#exit:}" ;;
+  nodisplay) echo "(zenity:1): Gtk-WARNING **: 12:00:00.000: cannot open display: :99" >&2; exit 1 ;;
+  signal) kill -KILL $$ ;;
+  noisy:*)
+    head -c 300000 /dev/zero | tr '\0' 'x' >&2
+    printf '%s\n' "${name#noisy:}"
+    exit 0 ;;
+  *) printf '%s\n' "$name"; exit 0 ;;
+esac

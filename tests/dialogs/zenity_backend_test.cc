@@ -1,0 +1,105 @@
+// The zenity backend: its argument vectors, and its child-process handling
+// with a stand-in program whose proposed file name says how to behave.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/posix/DialogsPosix.h"
+
+namespace {
+
+using platform::DialogOutcome;
+using platform::DialogStatus;
+using platform::ZenityDialogBackend;
+using Args = std::vector<std::string>;
+
+platform::SaveFileDialogOptions SaveOptions(const std::string& fileName) {
+  platform::SaveFileDialogOptions options;
+  options.fileName = fileName;
+  options.suffix = "txt";
+  return options;
+}
+
+TEST(ZenityArguments, SaveDialog) {
+  platform::SaveFileDialogOptions options = SaveOptions("报告.txt");
+  EXPECT_EQ(ZenityDialogBackend::SaveFileArguments(options),
+            (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
+                  "--file-filter=Files (*.txt) | *.txt"}));
+  options.fileType = "images";
+  options.owner = 0x2a00007;
+  EXPECT_EQ(ZenityDialogBackend::SaveFileArguments(options),
+            (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
+                  "--file-filter=images (*.jpg;*.png;*.gif) | *.jpg *.png *.gif",
+                  "--attach=44040199"}));
+}
+
+TEST(ZenityArguments, FolderDialog) {
+  platform::ChooseFolderDialogOptions options;
+  EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options),
+            (Args{"--file-selection", "--directory"}));
+  options.title = "Choose";
+  options.defaultPath = "/home/u/报告";
+  options.owner = 9;
+  EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options),
+            (Args{"--file-selection", "--directory", "--title=Choose", "--filename=/home/u/报告/",
+                  "--attach=9"}));
+  options.defaultPath = "/home/u/";
+  EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options)[3], "--filename=/home/u/");
+}
+
+TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcome) {
+  struct Case {
+    std::string fileName;
+    DialogStatus status;
+    std::string path;
+    const char* detailPart;
+  };
+  const std::string tricky = "/tmp/it's \"$(touch /tmp/x)\"; `id` | *.txt\\n 报告";
+  const Case cases[] = {
+      {"/home/u/报告.txt", DialogStatus::kChosen, "/home/u/报告.txt", ""},
+      // No shell ever sees the text: it comes back byte for byte.
+      {tricky, DialogStatus::kChosen, tricky, ""},
+      {"cancel", DialogStatus::kCancelled, "", ""},
+      {"empty", DialogStatus::kCancelled, "", ""},
+      {"exit:5", DialogStatus::kFailed, "", "status 5 (fake zenity: failing on purpose)"},
+      {"exit:255", DialogStatus::kFailed, "", "status 255"},
+      {"nodisplay", DialogStatus::kFailed, "", "cannot open the display"},
+      {"signal", DialogStatus::kFailed, "", "signal 9"},
+      // 300 kB on stderr must not block the child before it prints the path.
+      {"noisy:/home/u/a", DialogStatus::kChosen, "/home/u/a", ""},
+  };
+  ZenityDialogBackend backend(IM_FAKE_ZENITY, /*checkDisplay=*/false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    DialogOutcome outcome = backend.SaveFile(SaveOptions(c.fileName));
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.path, c.path);
+    EXPECT_NE(outcome.detail.find(c.detailPart), std::string::npos) << outcome.detail;
+    const bool failed = c.status == DialogStatus::kFailed;
+    EXPECT_EQ(outcome.errorCode, failed ? platform::kDialogErrUnavailable : 0u);
+  }
+}
+
+TEST(ZenityRun, FolderChoiceComesFromStandardOutput) {
+  ZenityDialogBackend backend(IM_FAKE_ZENITY, /*checkDisplay=*/false);
+  platform::ChooseFolderDialogOptions options;
+  options.defaultPath = "/srv/共享";
+  DialogOutcome outcome = backend.ChooseFolder(options);
+  EXPECT_EQ(outcome.status, DialogStatus::kChosen);
+  EXPECT_EQ(outcome.path, "/srv/共享/");  // the stand-in echoes --filename
+}
+
+TEST(ZenityRun, MissingProgramFailsWithAReason) {
+  for (const char* program : {"/nonexistent/zenity", "no-such-dialog-program-xyz"}) {
+    SCOPED_TRACE(program);
+    ZenityDialogBackend backend(program, /*checkDisplay=*/false);
+    DialogOutcome outcome = backend.SaveFile(SaveOptions("a"));
+    EXPECT_EQ(outcome.status, DialogStatus::kFailed);
+    EXPECT_EQ(outcome.errorCode, platform::kDialogErrUnavailable);
+    EXPECT_NE(outcome.detail.find("not found"), std::string::npos) << outcome.detail;
+  }
+}
+
+}  // namespace
