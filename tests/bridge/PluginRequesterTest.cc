@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,7 +41,10 @@ RequestResult Ask(const std::string& tag) {
                                           });
 }
 
-std::string TagOf(const RequestResult& result) { return result.answer["param"]["tag"].asString(); }
+std::string TagOf(const RequestResult& result) {
+  const Json::Value& param = result.answer["param"];
+  return param.isObject() && param["tag"].isString() ? param["tag"].asString() : "<no tag>";
+}
 
 // Echoes the request's tag back.
 Json::Value Echo(const Json::Value& request) { return AnswerTo(request, request["param"]); }
@@ -203,17 +207,23 @@ TEST(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWr
   std::atomic<int> noiseSno{kFirstNoiseSno};
   SetResponder(kTargetStore, [&noiseSno](const Json::Value& request) {
     // Several plugin threads flood the hub with answers to other serial
-    // numbers; only then does one of them answer this request.
+    // numbers; only once they are all posted is this request answered.
+    auto posted = std::make_shared<std::atomic<int>>(0);
+    auto allPosted = std::make_shared<Latch>();
     for (int t = 0; t < kNoiseThreads; ++t) {
-      Spawn([&noiseSno, request] {
+      Spawn([&noiseSno, request, posted, allPosted] {
         for (int i = 0; i < 20; ++i) {
           Json::Value foreign = AnswerTo(request, Json::Value("foreign"));
           foreign["sno"] = noiseSno.fetch_add(1);
           Answer(foreign);
         }
+        if (posted->fetch_add(1) + 1 == kNoiseThreads) allPosted->Open();
       });
     }
-    Spawn([request] { Answer(Echo(request)); });
+    Spawn([request, allPosted] {
+      allPosted->WaitOpen();
+      Answer(Echo(request));
+    });
   });
   for (int i = 0; i < kRequests; ++i) {
     RequestResult result = Ask("r" + std::to_string(i));

@@ -1,0 +1,198 @@
+// Chat sending through the IM service: the request's members and the ack.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "adapter/src/ChatSender.h"
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+#include "tests/bridge/FakePlugins.h"
+
+namespace bridge_test {
+namespace {
+
+class ChatSenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallFakePlugins(); }
+  void TearDown() override { RemoveFakePlugins(); }
+};
+
+// A chat item with every field set to a value of its own.
+ChatSendInfo FullItem() {
+  ChatSendInfo item;
+  item.msgId = "m-1";
+  item.userAccount = "alice";
+  item.chatType = 0;
+  item.receiverAccount = "bob";
+  item.groupId = "g";
+  item.chatContentType = 2;
+  item.content = "<imbody/>";
+  item.appId = "app";
+  item.solidContent = "solid";
+  item.msgExt = "ext";
+  item.serverSendTime = "1";
+  item.isAutoReply = 0;
+  item.isAt = 1;
+  item.chatAtMsgId = "at-m";
+  item.chatAtSenderAccount = "at-s";
+  item.chatAtType = 3;
+  item.chatAtTargetAccounts = "at-t";
+  item.chatAtExt = "at-e";
+  item.chatAtTargetRobots = "at-r";
+  item.isAppMsg = 1;
+  item.appServiceId = "as-id";
+  item.appServiceName = "as-name";
+  item.appServiceIcon = "as-icon";
+  item.appServiceTag = 4;
+  item.clientSendTime = "2";
+  item.senderName = "Alice";
+  item.senderNativeName = "Alicia";
+  item.groupName = "Team";
+  item.groupType = 5;
+  item.zvPushExt = "zv";
+  item.backPushExt = "back";
+  item.isPrivateChat = 0;
+  item.privateAccounts = "p";
+  item.isMeetingMsg = 0;
+  item.receiptState = 6;
+  item.receiptCount = 7;
+  item.isOnlyPc = 1;
+  item.requestClientSendTime = "3";
+  return item;
+}
+
+TEST(ChatRequestTest, EveryFieldGoesToItsMember) {
+  const Json::Value request = ChatSender::BuildChatRequest(135680, "UserChat", FullItem());
+  EXPECT_EQ(request["cmd"], Json::Value(135680));
+  EXPECT_EQ(request["description"], Json::Value("UserChat"));
+  const Json::Value& param = request["param"];
+  EXPECT_EQ(param["clientMsgId"], Json::Value("m-1"));
+  EXPECT_EQ(param["isOnlyPc"], Json::Value(1));
+  EXPECT_EQ(param["clientSendTime"], Json::Value("3"));
+  const Json::Value& info = param["chatInfo"];
+  const struct {
+    const char* path[2];
+    Json::Value expected;
+  } members[] = {
+      {{"msgId"}, "m-1"},          {{"userAccount"}, "alice"},  {{"chatType"}, 0},
+      {{"receiverAccount"}, "bob"}, {{"groupId"}, "g"},         {{"chatContentType"}, 2},
+      {{"content"}, "<imbody/>"},  {{"appId"}, "app"},          {{"solidContent"}, "solid"},
+      {{"msgExt"}, "ext"},         {{"serverSendTime"}, "1"},   {{"isAutoReply"}, 0},
+      {{"isAt"}, 1},               {{"isAppMsg"}, 1},           {{"clientSendTime"}, "2"},
+      {{"senderName"}, "Alice"},   {{"senderNativeName"}, "Alicia"},
+      {{"groupName"}, "Team"},     {{"groupType"}, 5},          {{"isPrivateChat"}, 0},
+      {{"isMeetingMsg"}, 0},       {{"receiptState"}, 6},       {{"receiptCount"}, 7},
+      {{"chatAtInfo", "msgId"}, "at-m"},
+      {{"chatAtInfo", "senderAccount"}, "at-s"},
+      {{"chatAtInfo", "chatAtType"}, 3},
+      {{"chatAtInfo", "targetAccounts"}, "at-t"},
+      {{"chatAtInfo", "chatAtExt"}, "at-e"},
+      {{"chatAtInfo", "targetRobots"}, "at-r"},
+      {{"appServiceInfo", "appServiceId"}, "as-id"},
+      {{"appServiceInfo", "appServiceName"}, "as-name"},
+      {{"appServiceInfo", "appServiceIcon"}, "as-icon"},
+      {{"appServiceInfo", "appServiceTag"}, 4},
+      {{"pushExtData", "zvPushExt"}, "zv"},
+      {{"pushExtData", "backPushExt"}, "back"},
+      {{"chatPrivateInfo", "privateAccounts"}, "p"},
+  };
+  size_t topLevel = 0;
+  for (const auto& member : members) {
+    const Json::Value& actual = member.path[1] == nullptr
+                                    ? info[member.path[0]]
+                                    : info[member.path[0]][member.path[1]];
+    EXPECT_EQ(actual, member.expected) << member.path[0] << "/" << (member.path[1] ? member.path[1] : "");
+    if (member.path[1] == nullptr) ++topLevel;
+  }
+  // Nothing else: the top level plus the four sub-objects.
+  EXPECT_EQ(info.size(), topLevel + 4);
+}
+
+TEST(ChatRequestTest, UnsetFieldsAreLeftOut) {
+  ChatSendInfo item;  // nothing set
+  Json::Value request = ChatSender::BuildChatRequest(135682, "GroupChat", item);
+  EXPECT_EQ(request["param"].getMemberNames(), std::vector<std::string>{"isOnlyPc"});
+  EXPECT_EQ(request["param"]["isOnlyPc"], Json::Value(0));
+
+  item.chatAtType = 0;  // one member of a sub-object makes the sub-object
+  item.groupType = -1;
+  request = ChatSender::BuildChatRequest(135682, "GroupChat", item);
+  const Json::Value& info = request["param"]["chatInfo"];
+  EXPECT_EQ(info.getMemberNames(), std::vector<std::string>{"chatAtInfo"});
+  EXPECT_EQ(info["chatAtInfo"].getMemberNames(), std::vector<std::string>{"chatAtType"});
+  EXPECT_FALSE(request["param"].isMember("clientMsgId"));
+}
+
+TEST_F(ChatSenderTest, AckIsTheServiceAnswerWithTheMessageId) {
+  struct Case {
+    bool group;
+    Json::Value answerExtra;  // members added to the plain answer
+    std::string expectedClientMsgId;
+  };
+  Json::Value own(Json::objectValue);
+  own["clientMsgId"] = "from-service";
+  const Case cases[] = {
+      {false, Json::Value(Json::objectValue), "m-1"},
+      {true, Json::Value(Json::objectValue), "m-1"},
+      {false, own, "from-service"},
+  };
+  for (const Case& c : cases) {
+    SetResponder(kTargetIm, [&c](const Json::Value& request) {
+      Json::Value answer = AnswerTo(request, Json::Value(Json::objectValue), 0);
+      for (const std::string& key : c.answerExtra.getMemberNames()) answer[key] = c.answerExtra[key];
+      Answer(answer);
+    });
+    Json::Value ack;
+    if (c.group) {
+      ChatSender::ImGroupChat(12, FullItem(), &ack);
+    } else {
+      ChatSender::ImUserChat(12, FullItem(), &ack);
+    }
+    const Json::Value request = Received(kTargetIm).back();
+    EXPECT_EQ(request["cmd"], Json::Value(c.group ? 135682 : 135680));
+    EXPECT_EQ(request["description"], Json::Value(c.group ? "GroupChat" : "UserChat"));
+    EXPECT_EQ(request["adapter"], Json::Value(1));
+    EXPECT_EQ(ack["result"], Json::Value(0));
+    EXPECT_EQ(ack["sno"], request["sno"]);
+    EXPECT_EQ(ack["clientMsgId"], Json::Value(c.expectedClientMsgId));
+  }
+}
+
+TEST_F(ChatSenderTest, SilentServiceGivesTheTimeoutAck) {
+  RequestTimeouts timeouts;
+  timeouts.longWait = std::chrono::milliseconds(80);
+  PluginRequester::SetTimeoutsForTesting(timeouts);
+  struct Case {
+    bool group;
+    std::string msgId;
+    const char* description;
+    int rsp;
+  };
+  const Case cases[] = {{false, "m-1", "UserChatAck", 135680},
+                        {true, "m-2", "GroupChatAck", 135682},
+                        {false, "", "UserChatAck", 135680}};
+  for (const Case& c : cases) {
+    ChatSendInfo item;
+    item.msgId = c.msgId;
+    Json::Value ack;
+    if (c.group) {
+      ChatSender::ImGroupChat(3, item, &ack);
+    } else {
+      ChatSender::ImUserChat(3, item, &ack);
+    }
+    const Json::Value request = Received(kTargetIm).back();
+    EXPECT_EQ(request["param"].isMember("clientMsgId"), !c.msgId.empty());
+    Json::Value expected(Json::objectValue);
+    expected["result"] = -100;
+    expected["resultDes"] = "timeout";
+    expected["sno"] = request["sno"];
+    expected["description"] = c.description;
+    expected["rsp"] = c.rsp;
+    expected["clientMsgId"] = c.msgId;
+    EXPECT_EQ(ack, expected);
+  }
+}
+
+}  // namespace
+}  // namespace bridge_test

@@ -1,0 +1,217 @@
+// The store requests: their bodies and the decoding of the store's answers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+#include "adapter/src/StoreQueries.h"
+#include "tests/bridge/FakePlugins.h"
+#include "util/Utils.h"
+
+namespace bridge_test {
+namespace {
+
+Json::Value ParseOrDie(const std::string& text) {
+  Json::Value value;
+  Json::Reader().parse(text, value);
+  return value;
+}
+
+class StoreQueriesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallFakePlugins(); }
+  void TearDown() override { RemoveFakePlugins(); }
+
+  // The store answers every request with param.
+  static void AnswerWith(const Json::Value& param) {
+    SetResponder(kTargetStore, [param](const Json::Value& request) {
+      Answer(AnswerTo(request, param));
+    });
+  }
+  static void Silence() {
+    SetResponder(kTargetStore, nullptr);
+    RequestTimeouts timeouts;
+    timeouts.store = std::chrono::milliseconds(60);
+    timeouts.longWait = std::chrono::milliseconds(60);
+    PluginRequester::SetTimeoutsForTesting(timeouts);
+  }
+  static Json::Value LastRequest() { return Received(kTargetStore).back(); }
+};
+
+TEST(StoreRequestTest, MessageIdsAreJoinedWithCommas) {
+  EXPECT_EQ(StoreQueries::JoinMsgIds({}), "");
+  EXPECT_EQ(StoreQueries::JoinMsgIds({"a"}), "a");
+  EXPECT_EQ(StoreQueries::JoinMsgIds({"m1", "m2", "m3"}), "m1,m2,m3");
+  EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
+}
+
+TEST_F(StoreQueriesTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
+  const std::string files = util::Base64Encode(R"([{"file_name": "a.png", "um_url": "u/f/x"}])");
+  AnswerWith(ParseOrDie(R"({"_historyrecordlist": [
+      {"clientmessageid": "m1", "filelist": ")" + files + R"("},
+      {"clientmessageid": "m2", "filelist": "not base64 json"}]})"));
+  std::vector<RecordInfo> records(5);
+  StoreQueries::QueryHistoryRecordByMsgId(7, {"m1", "m2", "m3"}, &records);
+
+  const Json::Value request = LastRequest();
+  EXPECT_EQ(request["cmd"], Json::Value(57));
+  EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_historyrecord"));
+  EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+      [{"keytype": 3, "match_value": "m1,m2,m3"}], "datalen": 1, "operationtype": 3}})"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].clientmessageid, "m1");
+  ASSERT_EQ(records[0].fileList.size(), 1u);
+  EXPECT_EQ(records[0].fileList[0].file_name, "a.png");
+  EXPECT_EQ(records[0].fileList[0].um_url, "u/f/x");
+  EXPECT_EQ(records[1].clientmessageid, "m2");
+  EXPECT_TRUE(records[1].fileList.empty());
+}
+
+TEST_F(StoreQueriesTest, QueryByMsgIdOutcomes) {
+  struct Case {
+    const char* param;  // nullptr: the store stays silent
+    size_t expected;
+  };
+  const Case cases[] = {
+      {R"({"_historyrecordlist": []})", 0},
+      {R"({"_historyrecordlist": {}})", 0},  // not an array: "param invalid"
+      {R"({})", 0},
+      {nullptr, 3},  // time-out: output untouched
+  };
+  for (const Case& c : cases) {
+    if (c.param == nullptr) {
+      Silence();
+    } else {
+      AnswerWith(ParseOrDie(c.param));
+    }
+    std::vector<RecordInfo> records(3);
+    StoreQueries::QueryHistoryRecordByMsgId(1, {"x"}, &records);
+    EXPECT_EQ(records.size(), c.expected) << (c.param ? c.param : "silent");
+  }
+}
+
+TEST_F(StoreQueriesTest, QueryByReceiveFileAppendsAndUsesItsOwnRequest) {
+  AnswerWith(ParseOrDie(R"({"_historyrecordlist": [{"recordid": "r9", "mediatype": 2}]})"));
+  std::vector<RecordInfo> records(1);
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt", "b.txt"}, &records);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].recordid, "r9");
+  EXPECT_EQ(records[1].mediatype, 2);
+  const Json::Value request = LastRequest();
+  EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+      [{"keytype": 9, "match_value": ["a.txt", "b.txt"]}], "datalen": 1,
+      "operationtype": 67}})"));
+
+  Silence();
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg({"c"}, &records);
+  EXPECT_EQ(records.size(), 2u);
+}
+
+TEST_F(StoreQueriesTest, AddHistoryRecordReadsOnlyATextRecordId) {
+  struct Case {
+    const char* param;  // nullptr: silent store
+    std::string expected;
+  };
+  const Case cases[] = {
+      {R"({"recordId": "r-77"})", "r-77"},
+      {R"({"recordId": 12})", "before"},
+      {R"({})", "before"},
+      {R"([])", "before"},
+      {nullptr, "before"},
+  };
+  RecordInfo record;
+  record.clientmessageid = "cm-1";
+  record.content = "hello";
+  for (const Case& c : cases) {
+    if (c.param == nullptr) {
+      Silence();
+    } else {
+      AnswerWith(ParseOrDie(c.param));
+    }
+    std::string recordId = "before";
+    StoreQueries::AddHistoryRecord(4, record, &recordId);
+    EXPECT_EQ(recordId, c.expected) << (c.param ? c.param : "silent");
+    const Json::Value request = LastRequest();
+    EXPECT_EQ(request["cmd"], Json::Value(54));
+    EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_add_historyrecord"));
+    EXPECT_EQ(request["param"]["_historyrecord"]["clientmessageid"], Json::Value("cm-1"));
+    EXPECT_EQ(request["param"]["_historyrecord"]["content"], Json::Value("hello"));
+  }
+}
+
+TEST_F(StoreQueriesTest, GroupQueryTakesTheFirstGroup) {
+  struct Case {
+    const char* param;
+    std::string expectedName;
+  };
+  const Case cases[] = {
+      {R"({"_groupinfolist": [{"groupid": "g1", "name": "First"},
+                              {"groupid": "g2", "name": "Second"}]})", "First"},
+      {R"({"_groupinfolist": []})", "unchanged"},
+      {R"({"_groupinfolist": "x"})", "unchanged"},
+      {nullptr, "unchanged"},
+  };
+  for (const Case& c : cases) {
+    if (c.param == nullptr) {
+      Silence();
+    } else {
+      AnswerWith(ParseOrDie(c.param));
+    }
+    GroupInfo group;
+    group.name = "unchanged";
+    StoreQueries::QueryGroupInfoByGroupId(5, "g1", &group);
+    EXPECT_EQ(group.name, c.expectedName);
+    const Json::Value request = LastRequest();
+    EXPECT_EQ(request["cmd"], Json::Value(31));
+    EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_groupinfo"));
+    EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+        [{"keytype": 1, "match_value": "g1"}], "datalen": 1, "operationtype": 1}})"));
+  }
+}
+
+TEST_F(StoreQueriesTest, UserQueryTakesTheContact) {
+  struct Case {
+    const char* param;
+    std::string expectedName;
+    std::string expectedForeign;
+  };
+  const Case cases[] = {
+      {R"({"UserInfo": {"name": "Zhang", "foreignName": "John"}})", "Zhang", "John"},
+      {R"({"UserInfo": {"name": "Li"}})", "Li", ""},
+      {R"({"userinfo": {"name": "Li"}})", "old", "old-f"},
+      {nullptr, "old", "old-f"},
+  };
+  for (const Case& c : cases) {
+    if (c.param == nullptr) {
+      Silence();
+    } else {
+      AnswerWith(ParseOrDie(c.param));
+    }
+    UserInfo user;
+    user.name = "old";
+    user.foreignName = "old-f";
+    StoreQueries::QueryUserInfoByAccountId(6, "acc-1", &user);
+    EXPECT_EQ(user.name, c.expectedName);
+    EXPECT_EQ(user.foreignName, c.expectedForeign);
+    const Json::Value request = LastRequest();
+    EXPECT_EQ(request["cmd"], Json::Value(155));
+    EXPECT_EQ(request["description"],
+              Json::Value("zeb_sqlite_query_userinfo_by_account_from_contact"));
+    EXPECT_EQ(request["param"], ParseOrDie(R"({"_matchinfo": {"accountid": "acc-1"}})"));
+  }
+}
+
+TEST_F(StoreQueriesTest, FailingStoreResultStillUsesTheMembers) {
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Answer(AnswerTo(request, ParseOrDie(R"({"recordId": "r-1"})"), -1));
+  });
+  std::string recordId;
+  StoreQueries::AddHistoryRecord(1, RecordInfo(), &recordId);
+  EXPECT_EQ(recordId, "r-1");
+}
+
+}  // namespace
+}  // namespace bridge_test
