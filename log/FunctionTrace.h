@@ -28,6 +28,10 @@ class FunctionTrace {
   FunctionTrace(LogOne* const& logger, const char* tag, const char* function,
                 const char* sourceFile, int line, Callback callback = nullptr, int mode = 0,
                 void* context = nullptr);
+  // The logger must be a variable that outlives this object, not a temporary.
+  FunctionTrace(LogOne*&& logger, const char* tag, const char* function, const char* sourceFile,
+                int line, Callback callback = nullptr, int mode = 0,
+                void* context = nullptr) = delete;
   virtual ~FunctionTrace();
   FunctionTrace(const FunctionTrace&) = delete;
   FunctionTrace& operator=(const FunctionTrace&) = delete;

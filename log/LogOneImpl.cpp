@@ -20,6 +20,9 @@ constexpr const char* kFallbackName = "MyLog.log";
 constexpr const char* kFallbackFolder = "Log";
 constexpr const char* kHeaderTitle = "Logone(v3.0) ";
 constexpr const char* kHeaderBegin = "Begin Time:";
+// The real file size is read for each line only within this distance of the
+// maximum size (another writer may have grown the file meanwhile).
+constexpr int64_t kSizeCheckBand = 64 * 1024;
 constexpr std::size_t kStdioBufferSize = LogOneImpl::kLineBufferSize + 64;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
@@ -85,16 +88,25 @@ class LineWriter {
   bool ok_ = true;
 };
 
+// Process and thread ids are read once per thread: each read is a system call,
+// which would cost about as much as formatting the rest of the line.
+uint64_t CurrentProcessId() {
+  thread_local const uint64_t id = platform::ProcessId();
+  return id;
+}
+
 uint64_t CurrentThreadId() {
   thread_local const uint64_t id = platform::ThreadId();
   return id;
 }
 
-// The source path's text after its last folder separator.
+// The source path's text after its last folder separator ('/' and this
+// platform's own separator).
 const char* SourceName(const char* sourceFile) {
+  const char sep = platform::PathSeparator();
   const char* name = sourceFile;
   for (const char* c = sourceFile; *c != '\0'; ++c) {
-    if (platform::IsPathSeparator(*c)) name = c + 1;
+    if (*c == '/' || *c == sep) name = c + 1;
   }
   return name;
 }
@@ -110,7 +122,7 @@ bool PutPrefix(LineWriter* writer, const char* levelName, const char* tag, const
   writer->PutChar('[');
   writer->Put(time, sizeof time);
   writer->Put("][P:");
-  writer->PutUnsigned(platform::ProcessId());
+  writer->PutUnsigned(CurrentProcessId());
   writer->Put("/T:");
   writer->PutUnsigned(CurrentThreadId());
   writer->Put("][");
@@ -345,8 +357,7 @@ void LogOneImpl::SetBackupCount(int32_t count) {
 }
 
 void LogOneImpl::SetThreshold(int32_t level) {
-  Guard guard(LoggerRegistry::Lock());
-  threshold_ = level;
+  threshold_.store(level, std::memory_order_relaxed);
 }
 
 void LogOneImpl::SetLabel(const std::string& label) {
@@ -359,10 +370,7 @@ void LogOneImpl::SetOutputMode(uint32_t bits) {
   outputMode_ = bits;
 }
 
-int32_t LogOneImpl::Threshold() const {
-  Guard guard(LoggerRegistry::Lock());
-  return threshold_;
-}
+int32_t LogOneImpl::Threshold() const { return threshold_.load(std::memory_order_relaxed); }
 
 std::string LogOneImpl::CurrentFilePath() const {
   Guard guard(LoggerRegistry::Lock());
@@ -471,4 +479,6 @@ int64_t LogOneImpl::MeasureFileSize() {
   return fileSize_;
 }
 
-void LogOneImpl::ResetRotationCheck() { nextSizeCheck_ = maxSize_ - maxSize_ / 16; }
+void LogOneImpl::ResetRotationCheck() {
+  nextSizeCheck_ = maxSize_ - std::min<int64_t>(maxSize_ / 16, kSizeCheckBand);
+}

@@ -11,6 +11,7 @@
 // Threads: any; every operation runs under LoggerRegistry::Lock().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -83,7 +84,7 @@ class LogOneImpl : public LogOne {
   std::string directory_;
   std::string fileName_;
   FileHandle file_;
-  int32_t threshold_ = 3;
+  std::atomic<int32_t> threshold_{3};  // read without the lock by Threshold()
   int64_t maxSize_ = kDefaultMaxSize;
   int32_t backupCount_ = 1;
   std::string label_;

@@ -1,0 +1,190 @@
+// The file logger and the registry below the adapter's call: registration,
+// repeated rotation, fallbacks, trace and wide lines, stop and resume.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "log/FunctionTrace.h"
+#include "log/LogOneImpl.h"
+#include "log/LoggerRegistry.h"
+#include "platform/Platform.h"
+#include "tests/log/LogTestSupport.h"
+
+namespace {
+
+using logtest::Exists;
+using logtest::ReadFile;
+using logtest::ReadLines;
+
+const std::string kHeader = "Logone(v3.0) Begin Time:2026-03-14 12:00:00.000\r\n";
+
+std::string Ids() {
+  return "[P:" + std::to_string(platform::ProcessId()) +
+         "/T:" + std::to_string(platform::ThreadId()) + "]";
+}
+
+class LogOneImplTest : public logtest::LogFixture {
+ protected:
+  void TearDown() override {
+    for (uint32_t id : created_) LoggerRegistry::Instance().Remove(id);
+    LogFixture::TearDown();
+  }
+  uint32_t Create(const std::string& path, int32_t maxSizeKb = 0, int32_t backups = 0,
+                  int32_t threshold = 3) {
+    LoggerSettings settings;
+    settings.path = path;
+    settings.maxSizeKb = maxSizeKb;
+    settings.backupCount = backups;
+    settings.thresholdLevel = threshold;
+    const uint32_t id = LoggerRegistry::Instance().Create(settings);
+    created_.push_back(id);
+    return id;
+  }
+
+  std::vector<uint32_t> created_;
+};
+
+TEST_F(LogOneImplTest, SamePathSharesOneIdAndIdsAreNeverReused) {
+  LoggerRegistry& registry = LoggerRegistry::Instance();
+  const std::size_t before = registry.Count();
+  const uint32_t first = Create(Path("log/a.log"));
+  const uint32_t again = Create(Path("log/a.log"));
+  const uint32_t other = Create(Path("log/A.log"));
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(other, first + 1);
+  EXPECT_EQ(registry.Count(), before + 2);
+  EXPECT_EQ(Create(""), 0u);
+  ASSERT_TRUE(registry.Remove(first));
+  EXPECT_FALSE(registry.Remove(first));
+  EXPECT_EQ(registry.Find(first), nullptr);
+  EXPECT_EQ(Create(Path("log/a.log")), other + 1);
+}
+
+TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
+  const uint32_t id = Create(Path("log/app.log"), /*maxSizeKb=*/1, /*backups=*/2);
+  const std::string day = Path("log/2026-03-14/");
+  ASSERT_TRUE(platform::MakeDirectories(day));
+  logtest::WriteFile(day + "app_9.log", 1, 'k');  // beyond the backup count: kept
+  logtest::WriteFile(day + "old_app_1.log", 1, 'k');
+  logtest::WriteFile(day + "app_1.txt", 1, 'k');
+  logtest::WriteFile(day + "app_x.log", 1, 'k');
+  const int kLines = 200;
+  for (int i = 0; i < kLines; ++i) {
+    LoggerRegistry::Instance().Write(id, "", 2, "F", "s.cpp", 1, "line %04d", i);
+  }
+  // The surviving lines are consecutive across app_2, app_1 and app; each file
+  // starts with a header and none is much over the limit.
+  std::vector<int> numbers;
+  for (const char* name : {"app_2.log", "app_1.log", "app.log"}) {
+    const std::vector<std::string> lines = ReadLines(day + name);
+    ASSERT_FALSE(lines.empty()) << name;
+    EXPECT_EQ(lines[0], kHeader) << name;
+    EXPECT_LT(ReadFile(day + name).size(), 1024u + 200u) << name;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      int number = -1;
+      ASSERT_EQ(std::sscanf(lines[i].c_str() + lines[i].find("]line ") + 6, "%d", &number), 1);
+      numbers.push_back(number);
+    }
+  }
+  ASSERT_FALSE(numbers.empty());
+  EXPECT_EQ(numbers.back(), kLines - 1);
+  for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
+  EXPECT_FALSE(Exists(day + "app_3.log"));
+  for (const char* foreign : {"app_9.log", "old_app_1.log", "app_1.txt", "app_x.log"}) {
+    EXPECT_EQ(ReadFile(day + foreign), "k") << foreign;
+  }
+}
+
+TEST_F(LogOneImplTest, UnmakeableFolderFallsBackToLogFolderInWorkingDirectory) {
+  logtest::WriteFile(Path("blocker"), 1, 'b');  // a file where a folder is needed
+  const uint32_t id = Create(Path("blocker/log/app.log"));
+  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
+  const std::string fallback = platform::CurrentDirectory() + "/Log/MyLog.log";
+  const std::vector<std::string> lines = ReadLines(fallback);
+  LoggerRegistry::Instance().Remove(id);
+  platform::RemoveFile(fallback);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
+}
+
+TEST_F(LogOneImplTest, UnopenableFileFallsBackToMyLogInSameFolder) {
+  const uint32_t id = Create(Path("log/sub"));
+  ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/sub")));  // a folder, not a file
+  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
+  const std::vector<std::string> lines = ReadLines(Path("log/2026-03-14/MyLog.log"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
+}
+
+TEST_F(LogOneImplTest, TraceAndWideLinesStopAndResume) {
+  LogOneImpl logger;
+  logger.SetFilePath(Path("t/trace.log"));
+  {
+    LogOne* holder = &logger;
+    FunctionTrace trace(holder, "", "Test::Scope", "/src/x/Scope.cpp", 12);
+    logger.WriteLineW("", 1, "Test::Wide", "w.cpp", 2, L"%ls=%d", L"caf\u00e9 \u4e2d", 5);
+    logger.Stop();
+    logger.WriteLine("", 0, "Test::Stopped", "w.cpp", 3, "%s", "not written");
+    logger.Resume();
+  }
+  logger.SetThreshold(2);
+  LogOne* none = nullptr;
+  { FunctionTrace quiet(none, "", "Test::Quiet", "q.cpp", 1); }
+  logger.WriteTrace("", "Test::Below", "b.cpp", 1, true);
+  logger.WriteLine("", 3, "Test::Debug", "w.cpp", 4, "%s", "above threshold");
+  const std::string time = "[2026-03-14 12:00:00.000]";
+  const std::vector<std::string> expected = {
+      kHeader,
+      time + Ids() + "[Dbg][Scope.cpp:12 Test::Scope][Enter]\r\n",
+      time + Ids() + "[War][w.cpp:2 Test::Wide]Content:caf\xc3\xa9 \xe4\xb8\xad=5\r\n",
+      time + Ids() + "[Dbg][Scope.cpp:12 Test::Scope][Leave]\r\n",
+  };
+  EXPECT_EQ(ReadLines(Path("t/trace.log")), expected);
+}
+
+std::vector<std::string> g_callbackLines;
+
+void RecordCallback(int level, void* context, const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  g_callbackLines.push_back(std::to_string(level) + (context == &g_callbackLines ? " ctx " : " ? ") +
+                            text);
+}
+
+TEST_F(LogOneImplTest, FunctionTraceCallbackMode) {
+  g_callbackLines.clear();
+  LogOne* none = nullptr;
+  {
+    FunctionTrace trace(none, "", "Test::Cb", "c.cpp", 30, &RecordCallback,
+                        FunctionTrace::kModeCallback, &g_callbackLines);
+  }
+  { FunctionTrace missing(none, nullptr, "Test::Cb", "c.cpp", 31, &RecordCallback, 1, nullptr); }
+  const std::string head = "[2026-03-14 12:00:00.000][T:" + std::to_string(platform::ThreadId()) +
+                           "][Test::Cb:30]";
+  const std::vector<std::string> expected = {"7 ctx " + head + "Enter Test::Cb",
+                                             "6 ctx " + head + "Leave Test::Cb"};
+  EXPECT_EQ(g_callbackLines, expected);
+}
+
+TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
+  const uint32_t id = Create(Path("log/app.log"));
+  // Folders where both the file and its fallback should be: neither opens.
+  ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/app.log")));
+  ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/MyLog.log")));
+  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "lost");
+  logtest::SetClock(logtest::At(2026, 3, 15, 8));
+  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "day two");
+  const std::vector<std::string> lines = ReadLines(Path("log/2026-03-15/app.log"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Logone(v3.0) Begin Time:2026-03-15 08:00:00.000\r\n");
+  EXPECT_NE(lines[1].find("]day two\r\n"), std::string::npos);
+}
+
+}  // namespace

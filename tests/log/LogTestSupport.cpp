@@ -1,0 +1,93 @@
+#include "tests/log/LogTestSupport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "log/AdapterLog.h"
+#include "log/LogClock.h"
+
+namespace logtest {
+namespace {
+
+platform::LocalTime g_now;
+
+platform::LocalTime FakeNow() { return g_now; }
+
+std::atomic<int> g_folderCounter{0};
+
+}  // namespace
+
+platform::LocalTime At(int year, int month, int day, int hour, int minute, int second,
+                       int millisecond) {
+  platform::LocalTime time;
+  time.year = year;
+  time.month = month;
+  time.day = day;
+  time.hour = hour;
+  time.minute = minute;
+  time.second = second;
+  time.millisecond = millisecond;
+  return time;
+}
+
+void SetClock(const platform::LocalTime& time) {
+  g_now = time;
+  log_internal::SetLogClockForTesting(&FakeNow);
+}
+
+void RestoreClock() { log_internal::SetLogClockForTesting(nullptr); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  const std::string text = ReadFile(path);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    end = end == std::string::npos ? text.size() : end + 2;
+    lines.push_back(text.substr(start, end - start));
+    start = end;
+  }
+  return lines;
+}
+
+bool Exists(const std::string& path) { return platform::PathExists(path); }
+
+void WriteFile(const std::string& path, std::size_t size, char fill) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::fill_n(std::ostreambuf_iterator<char>(out), size, fill);
+}
+
+void LogFixture::SetUp() {
+  AdapterLogClose();
+  SetClock(At(2026, 3, 14));
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("im_log_test_" + std::to_string(platform::ProcessId()) + "_" +
+       std::to_string(g_folderCounter++));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  root_ = folder.string();
+}
+
+void LogFixture::TearDown() {
+  AdapterLogClose();
+  RestoreClock();
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::string LogFixture::Path(const std::string& relative) const {
+  std::string joined = root_ + platform::PathSeparator() + relative;
+  std::replace(joined.begin(), joined.end(), '/', platform::PathSeparator());
+  return joined;
+}
+
+}  // namespace logtest
