@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -284,8 +285,12 @@ DialogOutcome Interpret(const ChildRun& run) {
   return outcome;
 }
 
+// zenity refuses a window id beyond 32 bits (and no X window id is one), so
+// such an owner is left out and the dialog shows without one.
 void AddOwner(int64_t owner, std::vector<std::string>* args) {
-  if (owner != 0) args->push_back("--attach=" + std::to_string(owner));
+  if (owner > 0 && owner <= static_cast<int64_t>(UINT32_MAX)) {
+    args->push_back("--attach=" + std::to_string(owner));
+  }
 }
 
 }  // namespace

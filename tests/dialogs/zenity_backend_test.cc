@@ -49,6 +49,17 @@ TEST(ZenityArguments, FolderDialog) {
   EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options)[3], "--filename=/home/u/");
 }
 
+TEST(ZenityArguments, OwnerOnlyWhenItCanBeAnXWindow) {
+  platform::ChooseFolderDialogOptions options;
+  for (int64_t owner : {int64_t{0}, int64_t{-5}, int64_t{0x100000000}}) {
+    SCOPED_TRACE(owner);
+    options.owner = owner;
+    EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options).size(), 2u);
+  }
+  options.owner = 0xFFFFFFFF;
+  EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(options).back(), "--attach=4294967295");
+}
+
 TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcome) {
   struct Case {
     std::string fileName;
