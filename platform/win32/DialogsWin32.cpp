@@ -10,6 +10,7 @@
 #endif
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -24,6 +25,8 @@ namespace platform {
 namespace {
 
 static_assert(kDialogPathUnits == MAX_PATH, "dialog path buffers hold MAX_PATH units");
+static_assert(kDialogErrBufferTooSmall == FNERR_BUFFERTOOSMALL, "buffer-too-small error code");
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the 32-bit structure size");
 
 // OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR.
 constexpr DWORD kSaveFlags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
