@@ -1,0 +1,120 @@
+// Moving 10,000 files of 4 KB within one filesystem: the adapter's migration
+// (command 4, to its "finish" notification) side by side with `mv` moving the
+// same set. Counters: "notifications" is the number of progress notifications
+// the host received per run.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/MigrationCommands.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 10000;
+constexpr size_t kFileSize = 4096;
+
+// A scratch tree <root>/old/ReceiveFiles/Audio holding the files to move.
+class Tree {
+ public:
+  Tree() : root_(fs::temp_directory_path() / ("im_mig_bench_" + std::to_string(::rand()))) {}
+  ~Tree() { fs::remove_all(root_); }
+  void Populate() {
+    fs::remove_all(root_);
+    fs::create_directories(Origin());
+    const std::string content(kFileSize, 'x');
+    for (int i = 0; i < kFiles; ++i) {
+      std::ofstream(Origin() + "/file" + std::to_string(i), std::ios::binary) << content;
+    }
+  }
+  std::string Root() const { return root_.string(); }
+  std::string Origin() const { return Root() + "/old/ReceiveFiles/Audio"; }
+  std::string Destination() const { return Root() + "/new/ReceiveFiles/Audio"; }
+  bool AllMoved() const {
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(Destination())) {
+      (void)entry;
+      ++count;
+    }
+    return count == kFiles && fs::is_empty(Origin());
+  }
+
+ private:
+  fs::path root_;
+};
+
+// Takes host texts until the run's status notification; returns the number of
+// progress notifications seen, or -1 when the run did not finish.
+int CollectUntilStatus() {
+  int progress = 0;
+  for (;;) {
+    char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(60));
+    if (text == nullptr) return -1;
+    Json::Value message;
+    ParseJsonText(text, message);
+    std::free(text);
+    const std::string type = message["param"]["notifyType"].asString();
+    if (type == "progressNotify") ++progress;
+    if (type == "statusNotify") return message["param"]["status"].asString() == "finish" ? progress
+                                                                                      : -1;
+  }
+}
+
+void BM_AdapterMigration(benchmark::State& state) {
+  Tree tree;
+  int notifications = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree.Populate();
+    Json::Value request(Json::objectValue);
+    request["cmd"] = 4;
+    request["param"]["originReceiveFilesPath"] = tree.Root() + "/old";
+    request["param"]["destinationReceiveFilesPath"] = tree.Root() + "/new";
+    request["param"]["account"] = "bench";
+    request["param"]["migrationType"] = 0;
+    const std::string text = Json::FastWriter().write(request);
+    state.ResumeTiming();
+
+    ImAdapterCmd::Instance().ProcessRecvMsg(text.c_str());
+    notifications = CollectUntilStatus();
+    WaitForMigrationThreadsFor(std::chrono::seconds(60));
+
+    state.PauseTiming();
+    if (notifications < 0 || !tree.AllMoved()) state.SkipWithError("migration did not finish");
+    state.ResumeTiming();
+  }
+  state.counters["notifications"] = notifications;
+}
+
+void BM_ShellMv(benchmark::State& state) {
+  Tree tree;
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree.Populate();
+    const std::string command = "mkdir -p '" + tree.Destination() + "' && mv '" + tree.Origin() +
+                                "'/* '" + tree.Destination() + "'/";
+    state.ResumeTiming();
+
+    const int status = std::system(command.c_str());
+
+    state.PauseTiming();
+    if (status != 0 || !tree.AllMoved()) state.SkipWithError("mv failed");
+    state.ResumeTiming();
+  }
+  state.counters["notifications"] = 0;
+}
+
+BENCHMARK(BM_AdapterMigration)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ShellMv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
