@@ -70,16 +70,23 @@ void RunOneMigration(const Json::Value& request, ImAdapterCmd& cmd) {
 }
 
 // The migration thread: waits until the command's reply is out, runs one
-// migration and never lets anything escape.
-void MigrationThreadBody(Json::Value request, ImAdapterCmd* cmd, std::shared_future<void> go) {
+// migration and never lets anything escape. The arguments are moved out of the
+// thread's own storage so that nothing of the run outlives the count of live
+// threads.
+void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd,
+                         std::shared_future<void>&& goArg) {
   platform::SetCurrentThreadName("migration");
-  try {
-    go.wait();
-    RunOneMigration(request, *cmd);
-  } catch (const std::exception& e) {
-    IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
-  } catch (...) {
-    IMLOG(kLogErr, kThread, "migration aborted, unknown exception");
+  {
+    const Json::Value request = std::move(requestArg);
+    const std::shared_future<void> go = std::move(goArg);
+    try {
+      go.wait();
+      RunOneMigration(request, *cmd);
+    } catch (const std::exception& e) {
+      IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
+    } catch (...) {
+      IMLOG(kLogErr, kThread, "migration aborted, unknown exception");
+    }
   }
   Live().Remove();
 }
