@@ -105,6 +105,7 @@ member() {
 }
 
 failures=0
+driver_env=()  # extra "NAME=value" entries for the driver of the next case
 fail() {
   echo "FAIL [$case_name]: $*" >&2
   echo "--- reply:" >&2
@@ -133,7 +134,8 @@ run_case() {
   local request=$2
   shift 2
   : >"$work/reply"
-  (cd "$work" && exec "$driver" "$request" "$artifacts") >"$work/reply" 2>"$work/driver.err" &
+  (cd "$work" && exec env "${driver_env[@]}" "$driver" "$request" "$artifacts") \
+    >"$work/reply" 2>"$work/driver.err" &
   driver_pid=$!
   if ! wait_for find_dialog || [[ -z $dialog_window ]]; then
     if driver_done; then
@@ -179,11 +181,14 @@ if run_case save-typed-name "$(save_request "$work/draft" "" txt)" \
   expect_member isExceed false
 fi
 
-# The proposed non-ASCII name comes back as it was; it has a "." already.
+# The proposed non-ASCII name comes back as it was (it has a "." already),
+# even when the host runs in a locale without UTF-8.
+driver_env=(LC_ALL=C LANG=C)
 if run_case save-unicode-name "$(save_request "$work/报告.txt" "" txt)" "key Return"; then
   expect_member filePath "\"$work/报告.txt\""
   expect_member isExceed false
 fi
+driver_env=()
 
 # The picture filter; the suffix still applies to a name without a ".".
 if run_case save-images-filter "$(save_request "$work/picture" images png)" "key Return"; then

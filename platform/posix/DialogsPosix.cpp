@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -208,7 +209,21 @@ bool PrepareAttributes(SpawnAttributes* attributes) {
          ::posix_spawnattr_setflags(a, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
 }
 
-// Runs path with argv, collects its output and waits for it. "" on success,
+// NULL-terminated pointers to the texts (which must outlive them).
+std::vector<char*> PointersTo(const std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (const std::string& t : texts) pointers.push_back(const_cast<char*>(t.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+std::vector<std::string> ParentEnvironment() {
+  std::vector<std::string> entries;
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) entries.emplace_back(*e);
+  return entries;
+}
+
+// Runs path with args, collects its output and waits for it. "" on success,
 // else why it could not run.
 std::string RunChild(const std::string& path, const std::vector<std::string>& args,
                      ChildRun* run) {
@@ -221,13 +236,16 @@ std::string RunChild(const std::string& path, const std::vector<std::string>& ar
       !PrepareAttributes(&attributes)) {
     return "cannot prepare the child process";
   }
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
+  std::vector<std::string> argvTexts = {path};
+  argvTexts.insert(argvTexts.end(), args.begin(), args.end());
+  std::vector<char*> argv = PointersTo(argvTexts);
+  const std::vector<std::string> envTexts =
+      ZenityDialogBackend::ChildEnvironment(ParentEnvironment());
+  std::vector<char*> envp = PointersTo(envTexts);
 
   pid_t pid = -1;
-  int rc = ::posix_spawn(&pid, path.c_str(), actions.get(), attributes.get(), argv.data(), environ);
+  int rc = ::posix_spawn(&pid, path.c_str(), actions.get(), attributes.get(), argv.data(),
+                         envp.data());
   if (rc != 0) return "cannot start " + path + ": " + ErrnoText(rc);
   out.write.Reset();
   err.write.Reset();
@@ -293,7 +311,53 @@ void AddOwner(int64_t owner, std::vector<std::string>* args) {
   }
 }
 
+const char kUtf8Locale[] = "C.UTF-8";
+
+bool NamesUtf8(const std::string& locale) {
+  std::string lower;
+  for (char c : locale) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+}
+
+// Index of the entry "name=…" in env, or -1.
+int FindEntry(const std::vector<std::string>& env, const std::string& name) {
+  const std::string prefix = name + "=";
+  for (size_t i = 0; i < env.size(); ++i) {
+    if (env[i].compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The value of name in env; "" when it is missing.
+std::string ValueOf(const std::vector<std::string>& env, const std::string& name) {
+  int i = FindEntry(env, name);
+  return i < 0 ? std::string() : env[static_cast<size_t>(i)].substr(name.size() + 1);
+}
+
+void SetEntry(std::vector<std::string>* env, const std::string& name, const std::string& value) {
+  int i = FindEntry(*env, name);
+  if (i < 0) {
+    env->push_back(name + "=" + value);
+  } else {
+    (*env)[static_cast<size_t>(i)] = name + "=" + value;
+  }
+}
+
 }  // namespace
+
+std::vector<std::string> ZenityDialogBackend::ChildEnvironment(
+    const std::vector<std::string>& parent) {
+  std::vector<std::string> env = parent;
+  const std::string all = ValueOf(env, "LC_ALL");
+  if (!all.empty()) {
+    if (!NamesUtf8(all)) SetEntry(&env, "LC_ALL", kUtf8Locale);
+    return env;
+  }
+  std::string ctype = ValueOf(env, "LC_CTYPE");
+  if (ctype.empty()) ctype = ValueOf(env, "LANG");
+  if (!NamesUtf8(ctype)) SetEntry(&env, "LC_CTYPE", kUtf8Locale);
+  return env;
+}
 
 ZenityDialogBackend::ZenityDialogBackend(std::string program, bool checkDisplay)
     : program_(std::move(program)), checkDisplay_(checkDisplay) {}

@@ -28,6 +28,13 @@ class ZenityDialogBackend : public DialogBackend {
   static std::vector<std::string> SaveFileArguments(const SaveFileDialogOptions& options);
   static std::vector<std::string> ChooseFolderArguments(const ChooseFolderDialogOptions& options);
 
+  // The dialog program's environment ("NAME=value" entries): the parent's,
+  // with a UTF-8 character type when the parent's locale has none (LC_ALL,
+  // else LC_CTYPE, else LANG decides), so that the chosen path comes back in
+  // UTF-8 whatever the host's locale; in another charset zenity replaces the
+  // characters it cannot write.
+  static std::vector<std::string> ChildEnvironment(const std::vector<std::string>& parent);
+
  private:
   DialogOutcome Run(const std::vector<std::string>& arguments) const;
 

@@ -93,6 +93,40 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcome) {
   }
 }
 
+TEST(ZenityEnvironment, CharacterTypeIsAlwaysUtf8) {
+  struct Case {
+    Args parent;
+    Args child;
+  };
+  const Case cases[] = {
+      {{}, {"LC_CTYPE=C.UTF-8"}},
+      {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
+      {{"LANG=zh_CN.utf8"}, {"LANG=zh_CN.utf8"}},
+      {{"PATH=/bin", "LANG=C"}, {"PATH=/bin", "LANG=C", "LC_CTYPE=C.UTF-8"}},
+      {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
+      {{"LANG=C", "LC_CTYPE=en_US.UTF-8"}, {"LANG=C", "LC_CTYPE=en_US.UTF-8"}},
+      {{"LC_CTYPE=POSIX", "LANG=C.UTF-8"}, {"LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}},
+      // LC_ALL beats the others, so it is the one to fix.
+      {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
+      {{"LC_ALL=de_DE.UTF-8", "LC_CTYPE=C"}, {"LC_ALL=de_DE.UTF-8", "LC_CTYPE=C"}},
+      {{"LC_ALL=", "LANG=C.UTF-8"}, {"LC_ALL=", "LANG=C.UTF-8"}},
+      {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.parent));
+    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(c.parent), c.child);
+  }
+}
+
+TEST(ZenityRun, ChildGetsAUtf8CharacterType) {
+  ZenityDialogBackend backend(IM_FAKE_ZENITY, /*checkDisplay=*/false);
+  DialogOutcome outcome = backend.SaveFile(SaveOptions("locale"));
+  ASSERT_EQ(outcome.status, DialogStatus::kChosen);
+  EXPECT_TRUE(outcome.path.find("UTF-8") != std::string::npos ||
+              outcome.path.find("utf8") != std::string::npos)
+      << outcome.path;
+}
+
 TEST(ZenityRun, FolderChoiceComesFromStandardOutput) {
   ZenityDialogBackend backend(IM_FAKE_ZENITY, /*checkDisplay=*/false);
   platform::ChooseFolderDialogOptions options;
