@@ -1,0 +1,307 @@
+#include "adapter/src/OfflineFileOps.h"
+
+#include <string>
+#include <utility>
+
+#include "adapter/src/ImAdapterNotify.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/OperationTrace.h"
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+#include "log/AdapterLog.h"
+
+namespace {
+
+const char kUploadFile[] = "ImAdapterCmd::UploadFile";
+const char kUploadFileNotifyResult[] = "ImAdapterCmd::UploadFileNotifyResult";
+
+const RequestKind kUploadKind = {"ImAdapterCmd::UploadFileProc", "ImAdapterCmd::UploadFileSend",
+                                 "ImAdapterCmd::UploadFileRsp",  kTargetOfflineFile,
+                                 RequestPair::kMain,             RequestWait::kLong};
+const RequestKind kLinkUpdateKind = {"ImAdapterCmd::ForwardFileLinkUpdate",
+                                     "ImAdapterCmd::ForwardFileLinkUpdateSend",
+                                     "ImAdapterCmd::ForwardFileLinkUpdateRsp",
+                                     kTargetOfflineFile,
+                                     RequestPair::kMain,
+                                     RequestWait::kLong};
+const RequestKind kExpireKind = {"ImAdapterCmd::CheckMediaExpire",
+                                 "ImAdapterCmd::KelmarCheckMediaExpireSend",
+                                 "ImAdapterCmd::KelmarCheckMediaExpireRsp",
+                                 kTargetOfflineFile,
+                                 RequestPair::kMain,
+                                 RequestWait::kLong};
+
+const Json::Value* Member(const Json::Value& object, const char* key) {
+  if (!object.isObject()) return nullptr;
+  return object.find(key, key + std::char_traits<char>::length(key));
+}
+
+// The handle of an upload answer, without logging (−1 when there is none).
+int32_t HandleOf(const Json::Value& answer) {
+  const Json::Value* param = Member(answer, "param");
+  const Json::Value* handle = param == nullptr ? nullptr : Member(*param, "pfile_handle");
+  if (handle == nullptr || !IsUInt32(*handle)) return -1;
+  return static_cast<int32_t>(handle->asUInt());
+}
+
+std::string TextMember(const Json::Value& object, const char* key) {
+  const Json::Value* member = Member(object, key);
+  return (member != nullptr && member->isString()) ? member->asString() : std::string();
+}
+
+// {"link_code", "access_code"} of a forwarded or stored media link.
+Json::Value LinkCodeRequest(int cmd, const char* description, const FileListItem& entry) {
+  Json::Value request(Json::objectValue);
+  request["cmd"] = cmd;
+  request["description"] = description;
+  request["param"]["link_code"] = OfflineFileOps::ExtractLinkCode(entry.um_url);
+  request["param"]["access_code"] = entry.um_plain_access_code;
+  return request;
+}
+
+std::string JoinHandles(const std::vector<int32_t>& handles) {
+  std::string text;
+  for (int32_t handle : handles) text += (text.empty() ? "" : ",") + std::to_string(handle);
+  return text;
+}
+
+}  // namespace
+
+OfflineFileOps& OfflineFileOps::Instance() {
+  static OfflineFileOps instance;
+  return instance;
+}
+
+std::string OfflineFileOps::ExtractLinkCode(const std::string& url) {
+  const size_t at = url.rfind("/f/");
+  return at == std::string::npos ? url : url.substr(at + 3);
+}
+
+int32_t OfflineFileOps::GetFileHandle(const Json::Value& answer) {
+  const int32_t handle = HandleOf(answer);
+  if (handle == -1) IMLOG(kLogErr, "ImAdapterCmd::GetFileHandle", "param invalid");
+  return handle;
+}
+
+bool OfflineFileOps::KelmarCheckMediaIsExpire(const Json::Value& answer) {
+  const Json::Value* param = Member(answer, "param");
+  if (param == nullptr || !param->isObject()) {
+    IMLOG(kLogErr, "ImAdapterCmd::KelmarCheckMediaIsExpire", "param invalid");
+    return true;
+  }
+  const Json::Value* result = Member(answer, "result");
+  if (result == nullptr || result->isNull()) return false;
+  // Anything but a plain 0 (a failure code, a negative or non-numeric
+  // result) counts as expired, so that the media is uploaded again.
+  return !(IsUInt32(*result) && result->asUInt() == 0);
+}
+
+Json::Value OfflineFileOps::UploadFileInfo(const FileListItem& entry, bool publicShareLink,
+                                           bool crossInstance) {
+  Json::Value info(Json::objectValue);
+  info["delete_file"] = true;
+  info["file_type"] = "";
+  info["file_name"] = entry.file_name;
+  info["resume_down_url"] = "";
+  info["resume_file_id"] = "";
+  info["resume_md5"] = "";
+  info["resume_up_url"] = "";
+  info["resume_signature"] = "";
+  info["use_svn_file"] = false;
+  info["operation_token"] = "";
+  info["group_id"] = "";
+  info["public_share_link"] = publicShareLink ? 1 : 0;
+  info["is_cross_instance"] = crossInstance ? 1 : 0;
+  info["file_path"] = entry.file_path;
+  return info;
+}
+
+// ---- upload batch ----------------------------------------------------------
+
+void OfflineFileOps::UploadFile(int32_t jsSno, const std::vector<FileListItem>& entries,
+                                std::vector<FileListItem>* results, bool publicShareLink,
+                                bool crossInstance) {
+  OperationTrace trace(kUploadFile);
+  ResetBatch();
+  std::vector<FileListItem> uploads;
+  for (const FileListItem& entry : entries) {
+    const int32_t handle = UploadFileProc(jsSno, entry, publicShareLink, crossInstance);
+    if (handle == -1) {
+      IMLOG(kLogWar, kUploadFile, "handle is invalid");
+      continue;
+    }
+    TrackUpload(handle);
+    uploads.push_back(entry);
+    uploads.back().file_handle = handle;
+  }
+  std::unique_lock<std::mutex> lock(uploadMutex_);
+  WaitForUploads(lock);
+  const std::vector<int32_t> missing = CollectResults(uploads, results);
+  if (!missing.empty()) {
+    IMLOG(kLogErr, kUploadFile,
+          "upload notification missing, left out handles: " + JoinHandles(missing));
+  }
+  pending_.clear();
+  outcomes_.clear();
+}
+
+void OfflineFileOps::ResetBatch() {
+  std::lock_guard<std::mutex> lock(uploadMutex_);
+  pending_.clear();
+  outcomes_.clear();
+}
+
+void OfflineFileOps::TrackUpload(int32_t handle) {
+  std::lock_guard<std::mutex> lock(uploadMutex_);
+  // A notification may already have marked it reported: keep that.
+  pending_.emplace(handle, false);
+}
+
+bool OfflineFileOps::AllUploadsDone() const {
+  for (const auto& upload : pending_) {
+    if (!upload.second) return false;
+  }
+  return true;
+}
+
+void OfflineFileOps::WaitForUploads(std::unique_lock<std::mutex>& lock) {
+  const auto quiet = PluginRequester::Timeouts().uploadQuiet;
+  while (!AllUploadsDone()) {
+    const uint64_t seen = notifications_;
+    const bool progressed = uploadReported_.wait_for(
+        lock, quiet, [&] { return notifications_ != seen || AllUploadsDone(); });
+    if (!progressed) return;  // quiet for too long: give up on the rest
+  }
+}
+
+std::vector<int32_t> OfflineFileOps::CollectResults(const std::vector<FileListItem>& uploads,
+                                                    std::vector<FileListItem>* results) const {
+  std::vector<int32_t> missing;
+  results->clear();
+  for (const FileListItem& upload : uploads) {
+    auto outcome = outcomes_.find(upload.file_handle);
+    if (outcome == outcomes_.end()) {
+      missing.push_back(upload.file_handle);
+      continue;
+    }
+    results->push_back(upload);
+    results->back().um_url = outcome->second.url;
+    results->back().um_plain_access_code = outcome->second.accessCode;
+    results->back().expire = 0;
+  }
+  return missing;
+}
+
+void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, Json::Value& notification) {
+  OperationTrace trace(kUploadFileNotifyResult);
+  IMLOG(kLogDbg, kUploadFileNotifyResult, "jsSno: " + std::to_string(jsSno));
+  const Json::Value* param = Member(notification, "param");
+  const Json::Value* code = param ? Member(*param, "code") : nullptr;
+  const Json::Value* handle = param ? Member(*param, "file_handle") : nullptr;
+  const Json::Value* fileRsp = param ? Member(*param, "filersp") : nullptr;
+  if (code == nullptr || !IsUInt32(*code) || handle == nullptr || !IsUInt32(*handle) ||
+      fileRsp == nullptr || !fileRsp->isObject()) {
+    IMLOG(kLogErr, kUploadFileNotifyResult, "param invalid");
+    return;
+  }
+  IMLOG(kLogInf, kUploadFileNotifyResult,
+        "code = " + std::to_string(code->asUInt()) +
+            ", handle = " + std::to_string(handle->asUInt()));
+  const Json::Value* status = Member(*fileRsp, "status_code");
+  if (status != nullptr && IsUInt32(*status)) {
+    IMLOG(kLogInf, kUploadFileNotifyResult, "statusCode = " + std::to_string(status->asUInt()));
+  }
+  UploadOutcome outcome{TextMember(*fileRsp, "url"), TextMember(*fileRsp, "plain_access_code")};
+  const int32_t key = static_cast<int32_t>(handle->asUInt());
+  {
+    std::lock_guard<std::mutex> lock(uploadMutex_);
+    outcomes_[key] = std::move(outcome);
+    pending_[key] = true;
+    ++notifications_;
+  }
+  uploadReported_.notify_all();
+}
+
+// ---- single upload request -------------------------------------------------
+
+int32_t OfflineFileOps::UploadFileProc(int32_t jsSno, const FileListItem& entry,
+                                       bool publicShareLink, bool crossInstance) {
+  OperationTrace trace(kUploadKind.operation);
+  IMLOG(kLogDbg, kUploadKind.operation, "jsSno: " + std::to_string(jsSno));
+  RequestResult result = PluginRequester::Instance().Call(
+      kUploadKind, SnoCallback{jsSno, &UploadFileRsp}, [&](const SnoCallback& callback) {
+        return UploadFileSend(entry, publicShareLink, crossInstance, callback);
+      });
+  if (!result.answered) return -1;
+  const int32_t handle = GetFileHandle(result.answer);
+  IMLOG(kLogInf, kUploadKind.operation, "handle: " + std::to_string(handle));
+  return handle;
+}
+
+int32_t OfflineFileOps::UploadFileSend(const FileListItem& entry, bool publicShareLink,
+                                       bool crossInstance, const SnoCallback& callback) {
+  Json::Value request(Json::objectValue);
+  request["cmd"] = 6;
+  request["description"] = "zeb_offlinefile_uploadfile";
+  request["param"]["up_file_info"] = UploadFileInfo(entry, publicShareLink, crossInstance);
+  return PluginRequester::Instance().Send(kUploadKind, request, callback);
+}
+
+void OfflineFileOps::UploadFileRsp(int32_t jsSno, Json::Value& answer) {
+  OperationTrace trace(kUploadKind.handler);
+  if (!PluginRequester::Instance().Deliver(kUploadKind, jsSno, answer)) return;
+  const int32_t handle = HandleOf(answer);
+  if (handle == -1) return;
+  // Registered here, on the hub's thread, so that the upload's notification,
+  // which the hub handles after this answer, always finds its handle.
+  ImAdapterNotify::Instance().RegisterHandleCallback(
+      handle, SnoCallback{jsSno, [](int32_t userValue, Json::Value& notification) {
+                            Instance().UploadFileNotifyResult(userValue, notification);
+                          }});
+}
+
+// ---- link update and expiry ------------------------------------------------
+
+void OfflineFileOps::ForwardFileLinkUpdate(int32_t jsSno, const FileListItem& entry) {
+  OperationTrace trace(kLinkUpdateKind.operation);
+  IMLOG(kLogDbg, kLinkUpdateKind.operation, "jsSno: " + std::to_string(jsSno));
+  PluginRequester::Instance().Call(
+      kLinkUpdateKind, SnoCallback{jsSno, &ForwardFileLinkUpdateRsp},
+      [&entry](const SnoCallback& callback) { return ForwardFileLinkUpdateSend(entry, callback); });
+}
+
+int32_t OfflineFileOps::ForwardFileLinkUpdateSend(const FileListItem& entry,
+                                                  const SnoCallback& callback) {
+  return PluginRequester::Instance().Send(
+      kLinkUpdateKind,
+      LinkCodeRequest(40, "zeb_offlinefile_forward_file_link_update", entry), callback);
+}
+
+void OfflineFileOps::ForwardFileLinkUpdateRsp(int32_t jsSno, Json::Value& answer) {
+  OperationTrace trace(kLinkUpdateKind.handler);
+  PluginRequester::Instance().Deliver(kLinkUpdateKind, jsSno, answer);
+}
+
+bool OfflineFileOps::CheckMediaExpire(int32_t jsSno, const FileListItem& entry) {
+  OperationTrace trace(kExpireKind.operation);
+  IMLOG(kLogDbg, kExpireKind.operation, "jsSno: " + std::to_string(jsSno));
+  RequestResult result = PluginRequester::Instance().Call(
+      kExpireKind, SnoCallback{jsSno, &KelmarCheckMediaExpireRsp},
+      [&entry](const SnoCallback& callback) { return KelmarCheckMediaExpireSend(entry, callback); });
+  if (!result.answered) return true;
+  const bool expired = KelmarCheckMediaIsExpire(result.answer);
+  IMLOG(kLogInf, kExpireKind.operation, std::string("isExpire: ") + (expired ? "1" : "0"));
+  return expired;
+}
+
+int32_t OfflineFileOps::KelmarCheckMediaExpireSend(const FileListItem& entry,
+                                                   const SnoCallback& callback) {
+  return PluginRequester::Instance().Send(
+      kExpireKind, LinkCodeRequest(37, "zeb_offlinefile_query_info_by_link_code", entry),
+      callback);
+}
+
+void OfflineFileOps::KelmarCheckMediaExpireRsp(int32_t jsSno, Json::Value& answer) {
+  OperationTrace trace(kExpireKind.handler);
+  PluginRequester::Instance().Deliver(kExpireKind, jsSno, answer);
+}

@@ -1,0 +1,351 @@
+// The offline-file requests: link codes, expiry answers, link updates and
+// upload batches whose notifications come in every order, late or never.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/src/OfflineFileOps.h"
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+#include "tests/bridge/FakePlugins.h"
+
+namespace bridge_test {
+namespace {
+
+using std::chrono::milliseconds;
+
+Json::Value ParseOrDie(const std::string& text) {
+  Json::Value value;
+  Json::Reader().parse(text, value);
+  return value;
+}
+
+Json::Value UploadAnswer(const Json::Value& request, int handle) {
+  Json::Value param(Json::objectValue);
+  param["pfile_handle"] = handle;
+  return AnswerTo(request, param);
+}
+
+Json::Value UploadNotification(int handle) {
+  Json::Value notification(Json::objectValue);
+  notification["notify"] = 1;
+  notification["param"]["code"] = 0;
+  notification["param"]["file_handle"] = handle;
+  notification["param"]["filersp"]["status_code"] = 200;
+  notification["param"]["filersp"]["url"] = "https://cloud/f/code" + std::to_string(handle);
+  notification["param"]["filersp"]["plain_access_code"] = "ac" + std::to_string(handle);
+  return notification;
+}
+
+std::vector<FileListItem> Entries(int count) {
+  std::vector<FileListItem> entries(count);
+  for (int i = 0; i < count; ++i) {
+    entries[i].file_name = "f" + std::to_string(i) + ".png";
+    entries[i].file_path = "/data/f" + std::to_string(i) + ".png";
+    entries[i].um_url = "https://old/f/old" + std::to_string(i);
+    entries[i].expire = 1;
+  }
+  return entries;
+}
+
+// Handles given out by the fake offline-file plugin, first 101.
+// A lost notification makes a batch fail after 3 s instead of hanging for
+// the shipped quiet time; requests keep their shipped time-outs.
+void BoundTheNotificationWait() {
+  RequestTimeouts timeouts;
+  timeouts.uploadQuiet = milliseconds(3000);
+  PluginRequester::SetTimeoutsForTesting(timeouts);
+}
+
+class HandleCounter {
+ public:
+  int Next() { return next_.fetch_add(1); }
+ private:
+  std::atomic<int> next_{101};
+};
+
+class OfflineFileOpsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallFakePlugins();
+    BoundTheNotificationWait();
+  }
+  void TearDown() override { RemoveFakePlugins(); }
+
+  static void ShortenTimeouts(milliseconds quiet = milliseconds(150)) {
+    RequestTimeouts timeouts;
+    timeouts.store = milliseconds(80);
+    timeouts.longWait = milliseconds(80);
+    timeouts.uploadQuiet = quiet;
+    PluginRequester::SetTimeoutsForTesting(timeouts);
+  }
+
+  // Checks that results are the entries named by index, uploaded under the
+  // handles given, with their new links.
+  static void ExpectUploaded(const std::vector<FileListItem>& results,
+                             const std::vector<int>& indexes, const std::vector<int>& handles) {
+    ASSERT_EQ(results.size(), indexes.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+      const std::string h = std::to_string(handles[i]);
+      EXPECT_EQ(results[i].file_name, "f" + std::to_string(indexes[i]) + ".png");
+      EXPECT_EQ(results[i].file_handle, handles[i]);
+      EXPECT_EQ(results[i].um_url, "https://cloud/f/code" + h);
+      EXPECT_EQ(results[i].um_plain_access_code, "ac" + h);
+      EXPECT_EQ(results[i].expire, 0u);
+    }
+  }
+
+  HandleCounter handles_;
+};
+
+TEST(LinkCodeTest, TextAfterTheLastMarker) {
+  const struct {
+    const char* url;
+    const char* code;
+  } cases[] = {
+      {"https://host/f/abc", "abc"},
+      {"https://host/f/abc/f/def", "def"},
+      {"https://host/share/abc", "https://host/share/abc"},
+      {"https://host/f/", ""},
+      {"", ""},
+      {"/f/x?y=1", "x?y=1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(OfflineFileOps::ExtractLinkCode(c.url), c.code) << c.url;
+}
+
+TEST(ExpiryAnswerTest, ExpiredUnlessParamAndResultZero) {
+  const struct {
+    const char* answer;
+    bool expired;
+  } cases[] = {
+      {R"({"param": {}, "result": 0})", false},
+      {R"({"param": {}})", false},
+      {R"({"param": {}, "result": 3})", true},
+      {R"({"param": {}, "result": -1})", true},
+      {R"({"param": {}, "result": "0"})", true},
+      {R"({"result": 0})", true},
+      {R"({"param": [], "result": 0})", true},
+      {R"({"param": "x", "result": 0})", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OfflineFileOps::KelmarCheckMediaIsExpire(ParseOrDie(c.answer)), c.expired)
+        << c.answer;
+  }
+}
+
+TEST(FileHandleTest, OnlyAnUnsignedHandleCounts) {
+  const struct {
+    const char* answer;
+    int32_t handle;
+  } cases[] = {
+      {R"({"param": {"pfile_handle": 7}})", 7},
+      {R"({"param": {"pfile_handle": 0}})", 0},
+      {R"({"param": {"pfile_handle": -7}})", -1},
+      {R"({"param": {"pfile_handle": "7"}})", -1},
+      {R"({"param": {}})", -1},
+      {R"({"pfile_handle": 7})", -1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OfflineFileOps::GetFileHandle(ParseOrDie(c.answer)), c.handle) << c.answer;
+  }
+}
+
+TEST_F(OfflineFileOpsTest, CheckMediaExpireAsksByLinkCode) {
+  const struct {
+    const char* answer;  // nullptr: plugin silent
+    bool expired;
+  } cases[] = {
+      {R"({"rsp": 37, "param": {}, "result": 0})", false},
+      {R"({"rsp": 37, "param": {}, "result": 3})", true},
+      {R"({"rsp": 37, "result": 0})", true},
+      {nullptr, true},
+  };
+  FileListItem entry;
+  entry.um_url = "https://host/f/LINK";
+  entry.um_plain_access_code = "PW";
+  for (const auto& c : cases) {
+    if (c.answer == nullptr) {
+      ShortenTimeouts();
+      SetResponder(kTargetOfflineFile, nullptr);
+    } else {
+      const Json::Value answer = ParseOrDie(c.answer);
+      SetResponder(kTargetOfflineFile, [answer](const Json::Value& request) {
+        Json::Value reply = answer;
+        reply["sno"] = request["sno"];
+        Answer(reply);
+      });
+    }
+    EXPECT_EQ(OfflineFileOps::Instance().CheckMediaExpire(2, entry), c.expired)
+        << (c.answer ? c.answer : "silent");
+    const Json::Value request = Received(kTargetOfflineFile).back();
+    EXPECT_EQ(request["cmd"], Json::Value(37));
+    EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_query_info_by_link_code"));
+    EXPECT_EQ(request["param"], ParseOrDie(R"({"link_code": "LINK", "access_code": "PW"})"));
+  }
+}
+
+TEST_F(OfflineFileOpsTest, ForwardFileLinkUpdateSendsTheCodesAndReturnsEitherWay) {
+  FileListItem entry;
+  entry.um_url = "https://host/f/A/f/B";
+  entry.um_plain_access_code = "";
+  SetResponder(kTargetOfflineFile, [](const Json::Value& request) {
+    Answer(AnswerTo(request, Json::Value(Json::objectValue), 5));
+  });
+  OfflineFileOps::Instance().ForwardFileLinkUpdate(1, entry);
+  ShortenTimeouts();
+  SetResponder(kTargetOfflineFile, nullptr);
+  OfflineFileOps::Instance().ForwardFileLinkUpdate(1, entry);
+  const std::vector<Json::Value> requests = Received(kTargetOfflineFile);
+  ASSERT_EQ(requests.size(), 2u);
+  for (const Json::Value& request : requests) {
+    EXPECT_EQ(request["cmd"], Json::Value(40));
+    EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_forward_file_link_update"));
+    EXPECT_EQ(request["param"], ParseOrDie(R"({"link_code": "B", "access_code": ""})"));
+  }
+}
+
+TEST_F(OfflineFileOpsTest, UploadRequestCarriesTheFullUploadInfo) {
+  SetResponder(kTargetOfflineFile, [](const Json::Value& request) {
+    Answer(UploadAnswer(request, 55));
+  });
+  FileListItem entry = Entries(1)[0];
+  EXPECT_EQ(OfflineFileOps::Instance().UploadFileProc(1, entry, true, false), 55);
+  const Json::Value request = Received(kTargetOfflineFile).back();
+  EXPECT_EQ(request["cmd"], Json::Value(6));
+  EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_uploadfile"));
+  EXPECT_EQ(request["param"]["up_file_info"], ParseOrDie(R"({
+      "delete_file": true, "file_type": "", "file_name": "f0.png", "resume_down_url": "",
+      "resume_file_id": "", "resume_md5": "", "resume_up_url": "", "resume_signature": "",
+      "use_svn_file": false, "operation_token": "", "group_id": "",
+      "public_share_link": 1, "is_cross_instance": 0, "file_path": "/data/f0.png"})"));
+  EXPECT_EQ(OfflineFileOps::UploadFileInfo(entry, false, true)["is_cross_instance"],
+            Json::Value(1));
+}
+
+TEST_F(OfflineFileOpsTest, NotificationRightAfterItsAnswerIsNeverLost) {
+  // The plugin reports each upload immediately after answering it, on the
+  // same thread, before the requesting thread has even woken up.
+  SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
+    const int handle = handles_.Next();
+    Answer(UploadAnswer(request, handle));
+    Answer(UploadNotification(handle));
+  });
+  std::vector<FileListItem> results;
+  OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
+  ExpectUploaded(results, {0, 1, 2}, {101, 102, 103});
+}
+
+TEST_F(OfflineFileOpsTest, NotificationsAfterTheLastAnswerInAnyOrder) {
+  std::vector<int> given;
+  SetResponder(kTargetOfflineFile, [this, &given](const Json::Value& request) {
+    given.push_back(handles_.Next());
+    Answer(UploadAnswer(request, given.back()));
+  });
+  std::vector<FileListItem> results;
+  std::thread service(
+      [&results] { OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false); });
+  ASSERT_TRUE(WaitForRequests(kTargetOfflineFile, 3));
+  DrainHub();  // every answer handled: the service thread now waits for notifications
+  Answer(UploadNotification(103));
+  Answer(UploadNotification(101));
+  Answer(UploadNotification(102));
+  service.join();
+  ExpectUploaded(results, {0, 1, 2}, {101, 102, 103});
+}
+
+TEST_F(OfflineFileOpsTest, RefusedOrUnansweredUploadsAreSkipped) {
+  ShortenTimeouts();
+  // The second request gets no answer, the fourth an answer without a handle.
+  std::atomic<int> calls{0};
+  SetResponder(kTargetOfflineFile, [this, &calls](const Json::Value& request) {
+    const int call = ++calls;
+    if (call == 2) return;
+    if (call == 4) {
+      Answer(AnswerTo(request, ParseOrDie(R"({"pfile_handle": "x"})")));
+      return;
+    }
+    const int handle = handles_.Next();
+    Answer(UploadAnswer(request, handle));
+    Answer(UploadNotification(handle));
+  });
+  std::vector<FileListItem> results(7);
+  OfflineFileOps::Instance().UploadFile(9, Entries(4), &results, false, false);
+  ExpectUploaded(results, {0, 2}, {101, 102});
+}
+
+TEST_F(OfflineFileOpsTest, EveryRequestTimingOutGivesNothingAtOnce) {
+  // The notification wait must not add its quiet time when nothing was accepted.
+  ShortenTimeouts(std::chrono::hours(1));
+  std::vector<FileListItem> results(2);
+  OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
+  EXPECT_TRUE(results.empty());
+  EXPECT_EQ(Received(kTargetOfflineFile).size(), 3u);
+}
+
+TEST_F(OfflineFileOpsTest, MissingNotificationsAreLeftOutAfterTheQuietTime) {
+  ShortenTimeouts();
+  // The second upload never reports; the third reports malformed (dropped).
+  SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
+    const int handle = handles_.Next();
+    Answer(UploadAnswer(request, handle));
+    if (handle == 101) Answer(UploadNotification(handle));
+    if (handle == 103) {
+      Json::Value bad = UploadNotification(handle);
+      bad["param"]["filersp"] = "not an object";
+      Answer(bad);
+    }
+  });
+  std::vector<FileListItem> results;
+  OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
+  ExpectUploaded(results, {0}, {101});
+}
+
+TEST_F(OfflineFileOpsTest, NotificationWithoutLinkClearsTheLink) {
+  SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
+    const int handle = handles_.Next();
+    Answer(UploadAnswer(request, handle));
+    Json::Value notification = UploadNotification(handle);
+    notification["param"]["filersp"].removeMember("url");
+    notification["param"]["filersp"]["plain_access_code"] = 5;  // not a text
+    notification["param"]["code"] = 9;  // a failure code still counts as done
+    Answer(notification);
+  });
+  std::vector<FileListItem> results;
+  OfflineFileOps::Instance().UploadFile(9, Entries(1), &results, false, false);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].um_url, "");
+  EXPECT_EQ(results[0].um_plain_access_code, "");
+  EXPECT_EQ(results[0].expire, 0u);
+}
+
+TEST(OfflineFileOpsConcurrencyTest, NotificationsRaceTheirAnswersFromPluginThreads) {
+  InstallFakePlugins();
+  BoundTheNotificationWait();
+  auto handles = std::make_shared<HandleCounter>();
+  // Each upload is answered and reported from a plugin thread of its own,
+  // while the requesting thread may still be waking up or sending the next one.
+  SetResponder(kTargetOfflineFile, [handles](const Json::Value& request) {
+    const int handle = handles->Next();
+    Spawn([request, handle] {
+      Answer(UploadAnswer(request, handle));
+      Answer(UploadNotification(handle));
+    });
+  });
+  for (int batch = 0; batch < 30; ++batch) {
+    std::vector<FileListItem> results;
+    OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
+    ASSERT_EQ(results.size(), 3u) << batch;
+    for (const FileListItem& result : results) {
+      ASSERT_EQ(result.um_url, "https://cloud/f/code" + std::to_string(result.file_handle));
+    }
+  }
+  RemoveFakePlugins();
+}
+
+}  // namespace
+}  // namespace bridge_test
