@@ -1,9 +1,12 @@
 #include "adapter/src/ImAdapterConvertJson.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <string_view>
 
+#include "adapter/src/JsonText.h"
 #include "log/AdapterLog.h"
 
 namespace {
@@ -140,36 +143,85 @@ const Json::Value* Find(const Json::Value& item, const char* key) {
   return item.find(key, key + std::strlen(key));
 }
 
-bool IsText(const Json::Value* v) { return v != nullptr && v->isString(); }
-
 // Copies `v` into `out` when it is a JSON string; leaves `out` otherwise.
-void ReadText(const Json::Value* v, std::string& out) {
-  if (IsText(v)) out = v->asString();
+void ReadText(const Json::Value& v, std::string& out) {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (v.isString() && v.getString(&begin, &end)) out.assign(begin, end);
 }
 
-// Reads one table field of `record` from `item` by the shared reading rule.
+void ReadText(const Json::Value* v, std::string& out) {
+  if (v != nullptr) ReadText(*v, out);
+}
+
+// Reads one table field of `record` from its JSON value by the shared rule.
 template <typename Record>
-void ReadField(const Json::Value& item, const FieldDesc<Record>& field, Record& record) {
-  const Json::Value* v = Find(item, field.key);
-  if (v == nullptr) return;
+void ReadFieldValue(const Json::Value& v, const FieldDesc<Record>& field, Record& record) {
   if (field.text != nullptr) {
     ReadText(v, record.*field.text);
-  } else if (v->isInt()) {
-    record.*field.number = v->asInt();
-  } else if (field.form == ReadForm::kIntOrDecimal && v->isString()) {
-    record.*field.number = static_cast<int32_t>(StringToInt64(v->asString()));
+  } else if (v.isInt()) {
+    record.*field.number = v.asInt();
+  } else if (field.form == ReadForm::kIntOrDecimal && v.isString()) {
+    record.*field.number = static_cast<int32_t>(StringToInt64(v.asString()));
   }
 }
 
-// Reads every readable field of the table in order. On a JsonCpp exception
-// the fields read so far keep their new values and an error line is logged
-// under `function`.
+// The readable fields of a table, sorted by key in the byte order JsonCpp
+// keeps object members in.
+template <typename Record, size_t N>
+std::vector<const FieldDesc<Record>*> SortedReadable(const FieldDesc<Record> (&fields)[N]) {
+  std::vector<const FieldDesc<Record>*> sorted;
+  for (const FieldDesc<Record>& field : fields) {
+    if (field.form != ReadForm::kNever) sorted.push_back(&field);
+  }
+  std::sort(sorted.begin(), sorted.end(),
+            [](const FieldDesc<Record>* a, const FieldDesc<Record>* b) {
+              return std::string_view(a->key) < std::string_view(b->key);
+            });
+  return sorted;
+}
+
+// Reads the fields of an object in one pass over its members: both the
+// members and `sorted` are in key order, so each side is walked once.
+template <typename Record>
+void ReadObjectMembers(const Json::Value& object,
+                       const std::vector<const FieldDesc<Record>*>& sorted, Record& record) {
+  auto field = sorted.begin();
+  const auto lastMember = object.end();
+  for (auto member = object.begin(); member != lastMember && field != sorted.end();) {
+    const char* nameEnd = nullptr;
+    const char* name = member.memberName(&nameEnd);
+    const int order = std::string_view(name, static_cast<size_t>(nameEnd - name))
+                          .compare(std::string_view((*field)->key));
+    if (order < 0) {
+      ++member;
+    } else if (order > 0) {
+      ++field;
+    } else {
+      ReadFieldValue(*member, **field, record);
+      ++member;
+      ++field;
+    }
+  }
+}
+
+// Reads every readable field of the table. An object is read in one pass;
+// anything else goes key by key, which for a value that is neither an object
+// nor null raises JsonCpp's own error. On a JsonCpp exception the fields read
+// so far keep their new values and an error line is logged under `function`.
 template <typename Record, size_t N>
 void ReadFields(const char* function, const Json::Value& item, const FieldDesc<Record> (&fields)[N],
                 Record& record) {
+  static const std::vector<const FieldDesc<Record>*> sorted = SortedReadable(fields);
   try {
+    if (item.isObject()) {
+      ReadObjectMembers(item, sorted, record);
+      return;
+    }
     for (const FieldDesc<Record>& field : fields) {
-      if (field.form != ReadForm::kNever) ReadField(item, field, record);
+      if (field.form == ReadForm::kNever) continue;
+      const Json::Value* v = Find(item, field.key);
+      if (v != nullptr) ReadFieldValue(*v, field, record);
     }
   } catch (const std::exception& e) {
     const char* what = e.what();
@@ -181,65 +233,272 @@ void ReadFields(const char* function, const Json::Value& item, const FieldDesc<R
   }
 }
 
-// Low 32 bits of the decimal number in `text`.
-uint32_t LowBitsOf(const std::string& text) { return static_cast<uint32_t>(StringToInt64(text)); }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// `width` / `height`: the text as it is, or an unsigned number as decimal text.
-void ReadPixels(const Json::Value* v, std::string& out) {
-  if (v == nullptr) return;
-  if (v->isString()) {
-    out = v->asString();
-  } else if (v->isUInt()) {
-    out = std::to_string(v->asUInt());
+// StringToInt64 on a view of the text.
+int64_t DecimalToInt64(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
+  // Accumulate as a negative number so that the minimum fits.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value < (kMin + digit) / 10) {
+      return negative ? kMin : std::numeric_limits<int64_t>::max();
+    }
+    value = value * 10 - digit;
   }
+  if (negative) return value;
+  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
 }
 
-void ReadFileSize(const Json::Value* v, uint32_t& out) {
-  if (v == nullptr) return;
-  if (v->isString()) {
-    out = LowBitsOf(v->asString());
-  } else if (v->isUInt()) {
-    out = v->asUInt();
+// One member value of a file entry, reduced to what the entry's fields can
+// take: a string, an integral number within 64 bits (an integral real
+// included), or anything else.
+struct Scalar {
+  enum Kind { kString, kNumber, kOther } kind = kOther;
+  std::string_view text;
+  int64_t number = 0;
+
+  bool IsUInt32() const {
+    return kind == kNumber && number >= 0 && number <= std::numeric_limits<uint32_t>::max();
   }
+  bool IsInt32() const {
+    return kind == kNumber && number >= std::numeric_limits<int32_t>::min() &&
+           number <= std::numeric_limits<int32_t>::max();
+  }
+};
+
+Scalar ScalarOf(const Json::Value& v) {
+  Scalar s;
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  if (v.isString() && v.getString(&begin, &end)) {
+    s.kind = Scalar::kString;
+    s.text = std::string_view(begin, static_cast<size_t>(end - begin));
+  } else if (v.isInt64()) {
+    s.kind = Scalar::kNumber;
+    s.number = v.asInt64();
+  }
+  return s;
 }
 
-void ReadExpire(const Json::Value* v, uint32_t& out) {
-  if (v == nullptr) return;
-  if (v->isString() && !v->asString().empty()) {
-    out = LowBitsOf(v->asString());
-  } else if (v->isUInt()) {
-    out = v->asUInt();
-  }
+// How a file entry field takes a value.
+enum class FileForm {
+  kText,      // a string
+  kPixels,    // a string as it is, or an unsigned number as decimal text
+  kFileSize,  // a decimal string (low 32 bits), or an unsigned number
+  kExpire,    // a non-empty decimal string (low 32 bits), or an unsigned number
+  kUInt,      // an unsigned number
+  kHandle,    // a signed 32-bit number
+};
+
+struct FileFieldDesc {
+  std::string_view key;
+  FileForm form;
+  std::string FileListItem::*text;
+  uint32_t FileListItem::*number;
+};
+
+using F = FileListItem;
+
+// The file entry's JSON fields, sorted by key for the lookup below.
+const FileFieldDesc kFileFields[] = {
+    {"cdnUrl", FileForm::kText, &F::cdnUrl, nullptr},
+    {"duration", FileForm::kUInt, nullptr, &F::duration},
+    {"emotionId", FileForm::kText, &F::emotionId, nullptr},
+    {"expire", FileForm::kExpire, nullptr, &F::expire},
+    {"file_handle", FileForm::kHandle, nullptr, nullptr},
+    {"file_name", FileForm::kText, &F::file_name, nullptr},
+    {"file_path", FileForm::kText, &F::file_path, nullptr},
+    {"file_real_save_name", FileForm::kText, &F::file_real_save_name, nullptr},
+    {"file_real_save_path", FileForm::kText, &F::file_real_save_path, nullptr},
+    {"file_size", FileForm::kFileSize, nullptr, &F::file_size},
+    {"file_type", FileForm::kText, &F::file_type, nullptr},
+    {"height", FileForm::kPixels, &F::height, nullptr},
+    {"message_server_chat_id_str", FileForm::kText, &F::message_server_chat_id_str, nullptr},
+    {"objectId", FileForm::kText, &F::objectId, nullptr},
+    {"onlyId", FileForm::kText, &F::onlyId, nullptr},
+    {"um_plain_access_code", FileForm::kText, &F::um_plain_access_code, nullptr},
+    {"um_url", FileForm::kText, &F::um_url, nullptr},
+    {"width", FileForm::kPixels, &F::width, nullptr},
+};
+
+constexpr size_t kFileFieldCount = sizeof(kFileFields) / sizeof(kFileFields[0]);
+
+// Index of `key` in kFileFields, or kFileFieldCount for a key the entry
+// does not keep.
+size_t FindFileField(std::string_view key) {
+  const FileFieldDesc* end = kFileFields + kFileFieldCount;
+  const FileFieldDesc* found = std::lower_bound(
+      kFileFields, end, key, [](const FileFieldDesc& f, std::string_view k) { return f.key < k; });
+  return (found != end && found->key == key) ? static_cast<size_t>(found - kFileFields)
+                                             : kFileFieldCount;
 }
 
-void ReadUInt(const Json::Value* v, uint32_t& out) {
-  if (v != nullptr && v->isUInt()) out = v->asUInt();
+uint32_t LowBitsOf(std::string_view text) { return static_cast<uint32_t>(DecimalToInt64(text)); }
+
+// Stores `value` into the field of `item` that `field` describes, when the
+// value has a form the field takes; leaves the field otherwise.
+void ApplyFileField(const FileFieldDesc& field, const Scalar& value, FileListItem& item) {
+  const bool isText = value.kind == Scalar::kString;
+  switch (field.form) {
+    case FileForm::kText:
+      if (isText) (item.*field.text).assign(value.text);
+      break;
+    case FileForm::kPixels:
+      if (isText) {
+        (item.*field.text).assign(value.text);
+      } else if (value.IsUInt32()) {
+        item.*field.text = std::to_string(value.number);
+      }
+      break;
+    case FileForm::kFileSize:
+    case FileForm::kExpire:
+      if (isText && (field.form == FileForm::kFileSize || !value.text.empty())) {
+        item.*field.number = LowBitsOf(value.text);
+      } else if (value.IsUInt32()) {
+        item.*field.number = static_cast<uint32_t>(value.number);
+      }
+      break;
+    case FileForm::kUInt:
+      if (value.IsUInt32()) item.*field.number = static_cast<uint32_t>(value.number);
+      break;
+    case FileForm::kHandle:
+      if (value.IsInt32()) item.file_handle = static_cast<int32_t>(value.number);
+      break;
+  }
 }
 
 FileListItem ReadFileItem(const Json::Value& element) {
   FileListItem item;
   if (!element.isObject()) return item;
-  const Json::Value* handle = Find(element, "file_handle");
-  if (handle != nullptr && handle->isInt()) item.file_handle = handle->asInt();
-  ReadText(Find(element, "message_server_chat_id_str"), item.message_server_chat_id_str);
-  ReadText(Find(element, "file_name"), item.file_name);
-  ReadText(Find(element, "file_path"), item.file_path);
-  ReadText(Find(element, "file_real_save_name"), item.file_real_save_name);
-  ReadText(Find(element, "file_real_save_path"), item.file_real_save_path);
-  ReadText(Find(element, "file_type"), item.file_type);
-  ReadFileSize(Find(element, "file_size"), item.file_size);
-  ReadText(Find(element, "um_url"), item.um_url);
-  ReadText(Find(element, "um_plain_access_code"), item.um_plain_access_code);
-  ReadPixels(Find(element, "width"), item.width);
-  ReadPixels(Find(element, "height"), item.height);
-  ReadText(Find(element, "onlyId"), item.onlyId);
-  ReadExpire(Find(element, "expire"), item.expire);
-  ReadUInt(Find(element, "duration"), item.duration);
-  ReadText(Find(element, "emotionId"), item.emotionId);
-  ReadText(Find(element, "objectId"), item.objectId);
-  ReadText(Find(element, "cdnUrl"), item.cdnUrl);
+  const auto lastMember = element.end();
+  for (auto member = element.begin(); member != lastMember; ++member) {
+    const char* nameEnd = nullptr;
+    const char* name = member.memberName(&nameEnd);
+    const size_t index = FindFileField(std::string_view(name, static_cast<size_t>(nameEnd - name)));
+    if (index != kFileFieldCount) ApplyFileField(kFileFields[index], ScalarOf(*member), item);
+  }
   return item;
 }
+
+// Reads the common shape of a stored file list text (an array of flat
+// objects whose members are plain strings, integers, booleans or null)
+// straight into FileListItems, without building a JSON document. Anything
+// outside that shape (escapes, reals, nested values, comments, repeated
+// keys, trailing text) makes Read return false, and the caller takes the
+// general JSON path, which gives the same items for every text this reader
+// accepts.
+class FileListScanner {
+ public:
+  explicit FileListScanner(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
+
+  bool Read(std::vector<FileListItem>& list) {
+    if (!Consume('[')) return false;
+    if (!Consume(']')) {
+      do {
+        list.emplace_back();
+        if (!ReadObject(list.back())) return false;
+      } while (Consume(','));
+      if (!Consume(']')) return false;
+    }
+    SkipSpace();
+    return p_ == end_;
+  }
+
+ private:
+  void SkipSpace() {
+    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) ++p_;
+  }
+
+  // Skips white space, then takes `c` when it comes next.
+  bool Consume(char c) {
+    SkipSpace();
+    if (p_ == end_ || *p_ != c) return false;
+    ++p_;
+    return true;
+  }
+
+  bool ReadObject(FileListItem& item) {
+    if (!Consume('{')) return false;
+    if (Consume('}')) return true;
+    uint32_t seen = 0;
+    do {
+      std::string_view key;
+      Scalar value;
+      if (!ReadString(key) || !Consume(':') || !ReadValue(value)) return false;
+      const size_t index = FindFileField(key);
+      if (index == kFileFieldCount) continue;
+      if (seen & (1u << index)) return false;
+      seen |= 1u << index;
+      ApplyFileField(kFileFields[index], value, item);
+    } while (Consume(','));
+    return Consume('}');
+  }
+
+  // A string without escapes or control characters.
+  bool ReadString(std::string_view& out) {
+    if (!Consume('"')) return false;
+    const char* begin = p_;
+    while (p_ < end_ && *p_ != '"') {
+      if (*p_ == '\\' || static_cast<unsigned char>(*p_) < 0x20) return false;
+      ++p_;
+    }
+    if (p_ == end_) return false;
+    out = std::string_view(begin, static_cast<size_t>(p_ - begin));
+    ++p_;
+    return true;
+  }
+
+  bool ReadValue(Scalar& value) {
+    SkipSpace();
+    if (p_ == end_) return false;
+    if (*p_ == '"') {
+      value.kind = Scalar::kString;
+      return ReadString(value.text);
+    }
+    if (*p_ == '-' || (*p_ >= '0' && *p_ <= '9')) return ReadInteger(value);
+    value.kind = Scalar::kOther;
+    return ReadWord("true") || ReadWord("false") || ReadWord("null");
+  }
+
+  // An integer of at most 18 digits, without a leading zero before a digit
+  // and not followed by a fraction or exponent.
+  bool ReadInteger(Scalar& value) {
+    const bool negative = *p_ == '-';
+    if (negative) ++p_;
+    const char* digits = p_;
+    int64_t number = 0;
+    while (p_ < end_ && *p_ >= '0' && *p_ <= '9' && p_ - digits < 18) {
+      number = number * 10 + (*p_++ - '0');
+    }
+    const size_t count = static_cast<size_t>(p_ - digits);
+    if (count == 0 || (count > 1 && *digits == '0')) return false;
+    if (p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E' || (*p_ >= '0' && *p_ <= '9'))) {
+      return false;
+    }
+    value.kind = Scalar::kNumber;
+    value.number = negative ? -number : number;
+    return true;
+  }
+
+  bool ReadWord(std::string_view word) {
+    if (static_cast<size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) {
+      return false;
+    }
+    p_ += word.size();
+    return true;
+  }
+
+  const char* p_;
+  const char* end_;
+};
 
 // Sets out[key] = text when text is not empty.
 void WriteText(Json::Value& out, const char* key, const std::string& text) {
@@ -269,30 +528,9 @@ Json::Value WriteFileItem(const FileListItem& item) {
   return out;
 }
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 }  // namespace
 
-int64_t StringToInt64(const std::string& text) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
-  // Accumulate as a negative number so that the minimum fits.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value < (kMin + digit) / 10) {
-      return negative ? kMin : std::numeric_limits<int64_t>::max();
-    }
-    value = value * 10 - digit;
-  }
-  if (negative) return value;
-  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
-}
+int64_t StringToInt64(const std::string& text) { return DecimalToInt64(text); }
 
 void ConvertJsonToRecordInfo(const Json::Value& item, RecordInfo& record) {
   ReadFields("ConvertJsonToRecordInfo", item, kRecordFields, record);
@@ -327,6 +565,16 @@ void ConvertJsonToFileList(const Json::Value& array, std::vector<FileListItem>& 
     }
     list.push_back(ReadFileItem(element));
   }
+}
+
+bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem>& list) {
+  const size_t oldSize = list.size();
+  if (FileListScanner(text).Read(list)) return true;
+  list.resize(oldSize);
+  Json::Value array;
+  if (ParseJsonText(text, array) != 0) return false;
+  ConvertJsonToFileList(array, list);
+  return true;
 }
 
 void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& out) {

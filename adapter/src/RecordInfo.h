@@ -79,14 +79,14 @@ struct CardMergeMessage {
 
 // The card a record carries when its content is a card JSON document.
 struct CardInfo {
-  std::string replyContent;  // "cardContext" / "replyMsg" / "content"
-  int32_t replyType = -1;    // "cardContext" / "replyMsg" / "type"
-  CardPreMsg preMsg;               // "cardContext" / "preMsg"
-  CardMergeMessage mergeMessage;   // "cardContext" / "mergeMessage"
-  int32_t cardType = -1;           // "cardType"
-  int32_t isShowSource = 0;        // "isShowSource"
-  bool isForward = false;          // "cardConfig" / "isForward"
-  bool canForward = false;         // "cardConfig" / "canForward"
+  std::string replyContent;       // "cardContext" / "replyMsg" / "content"
+  int32_t replyType = -1;         // "cardContext" / "replyMsg" / "type"
+  CardPreMsg preMsg;              // "cardContext" / "preMsg"
+  CardMergeMessage mergeMessage;  // "cardContext" / "mergeMessage"
+  int32_t cardType = -1;          // "cardType"
+  int32_t isShowSource = 0;       // "isShowSource"
+  bool isForward = false;         // "cardConfig" / "isForward"
+  bool canForward = false;        // "cardConfig" / "canForward"
   // The card JSON document the fields above were read from; null when the
   // record's content is not JSON.
   Json::Value cardJson;

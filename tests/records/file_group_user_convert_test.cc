@@ -53,8 +53,8 @@ TEST(FileListTest, TextFieldsReadOnlyStrings) {
     Json::Value element(Json::objectValue);
     element[f.first] = "val";
     EXPECT_EQ(ReadOne(element).*f.second, "val");
-    for (const Json::Value& bad : {Json::Value(5), Json::Value(true), Json::Value(),
-                                   Json::Value(Json::objectValue)}) {
+    for (const Json::Value& bad :
+         {Json::Value(5), Json::Value(true), Json::Value(), Json::Value(Json::objectValue)}) {
       element[f.first] = bad;
       EXPECT_EQ(ReadOne(element).*f.second, "");
     }
@@ -69,24 +69,23 @@ TEST(FileListTest, NumberFieldsAcceptTheirForms) {
     uint32_t expire;
     uint32_t duration;
   };
-  const Case cases[] = {
-      {R"({})", -1, 0, 0, 0},
-      {R"({"file_handle":12,"file_size":1024,"expire":1700000000,"duration":9})", 12, 1024,
-       1700000000u, 9},
-      {R"({"file_size":"5000000000"})", -1, 705032704u, 0, 0},
-      {R"({"file_size":"  77kB"})", -1, 77, 0, 0},
-      {R"({"file_size":"x"})", -1, 0, 0, 0},
-      {R"({"file_size":-1})", -1, 0, 0, 0},
-      {R"({"file_size":4294967295})", -1, 4294967295u, 0, 0},
-      {R"({"file_size":4294967296})", -1, 0, 0, 0},
-      {R"({"expire":""})", -1, 0, 0, 0},
-      {R"({"expire":"1700000000"})", -1, 0, 1700000000u, 0},
-      {R"({"expire":1700000000.0})", -1, 0, 1700000000u, 0},
-      {R"({"expire":true})", -1, 0, 0, 0},
-      {R"({"expire":"-1"})", -1, 0, 4294967295u, 0},
-      {R"({"duration":"9","file_handle":"3"})", -1, 0, 0, 0},
-      {R"({"duration":-9,"file_handle":-9})", -9, 0, 0, 0},
-      {R"({"file_handle":2147483648})", -1, 0, 0, 0}};
+  const Case cases[] = {{R"({})", -1, 0, 0, 0},
+                        {R"({"file_handle":12,"file_size":1024,"expire":1700000000,"duration":9})",
+                         12, 1024, 1700000000u, 9},
+                        {R"({"file_size":"5000000000"})", -1, 705032704u, 0, 0},
+                        {R"({"file_size":"  77kB"})", -1, 77, 0, 0},
+                        {R"({"file_size":"x"})", -1, 0, 0, 0},
+                        {R"({"file_size":-1})", -1, 0, 0, 0},
+                        {R"({"file_size":4294967295})", -1, 4294967295u, 0, 0},
+                        {R"({"file_size":4294967296})", -1, 0, 0, 0},
+                        {R"({"expire":""})", -1, 0, 0, 0},
+                        {R"({"expire":"1700000000"})", -1, 0, 1700000000u, 0},
+                        {R"({"expire":1700000000.0})", -1, 0, 1700000000u, 0},
+                        {R"({"expire":true})", -1, 0, 0, 0},
+                        {R"({"expire":"-1"})", -1, 0, 4294967295u, 0},
+                        {R"({"duration":"9","file_handle":"3"})", -1, 0, 0, 0},
+                        {R"({"duration":-9,"file_handle":-9})", -9, 0, 0, 0},
+                        {R"({"file_handle":2147483648})", -1, 0, 0, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.element);
     FileListItem item = ReadOneText(c.element);
@@ -120,8 +119,8 @@ TEST(FileListTest, ArrayShapes) {
   EXPECT_EQ(list[2].file_name, "b");
 
   // Empty and null arrays add nothing; neither does an object or a string.
-  for (const Json::Value& v : {Parse("[]"), Json::Value(), Parse(R"({"file_name":"a"})"),
-                               Json::Value("[]")}) {
+  for (const Json::Value& v :
+       {Parse("[]"), Json::Value(), Parse(R"({"file_name":"a"})"), Json::Value("[]")}) {
     std::vector<FileListItem> none;
     EXPECT_NO_THROW(ConvertJsonToFileList(v, none));
     EXPECT_TRUE(none.empty()) << v.toStyledString();

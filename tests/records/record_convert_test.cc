@@ -27,28 +27,55 @@ using R = RecordInfo;
 // The 51 fields the store's record carries (showhtml is written only).
 const std::vector<RecordField>& ReadableRecordFields() {
   static const std::vector<RecordField> fields = {
-      T("recordid", &R::recordid), T("convid", &R::convid), I("convautoid", &R::convautoid, -1),
-      T("servermessageid", &R::servermessageid), T("clientmessageid", &R::clientmessageid),
-      I("chattype", &R::chattype, -1), T("content", &R::content),
-      I("contenttype", &R::contenttype, -1), T("delivertime", &R::delivertime),
-      T("filelist", &R::filelist), T("groupid", &R::groupid), T("groupname", &R::groupname),
-      T("peername", &R::peername), T("peernativename", &R::peernativename),
-      T("originaccount", &R::originaccount), T("targetaccount", &R::targetaccount),
-      T("showtext", &R::showtext), T("showtranslate", &R::showtranslate),
-      I("mediatype", &R::mediatype, -1), I("isread", &R::isread, 0),
-      I("isdelete", &R::isdelete, 0), I("sourceflag", &R::sourceflag, -1), T("quote", &R::quote),
-      T("timestamp", &R::timestamp), T("utcstamp", &R::utcstamp), I("status", &R::status, -1),
-      I("submsgtype", &R::submsgtype, 0), T("providerCn", &R::providerCn),
-      T("providerEn", &R::providerEn), T("combineMessageFileList", &R::combineMessageFileList),
-      I("receiptState", &R::receiptState, 0), I("receiptCount", &R::receiptCount, 0),
-      I("iswithdraw", &R::iswithdraw, 0), I("duration", &R::duration, 0),
-      I("source", &R::source, 0), I("fileSize", &R::fileSize, 0), T("extra", &R::extra),
-      T("attachUrl", &R::attachUrl), I("isAppMsg", &R::isAppMsg, 0),
-      T("appServiceId", &R::appServiceId), T("appServiceName", &R::appServiceName),
-      I("isShowTranslate", &R::isShowTranslate, 0), T("translateLang", &R::translateLang),
-      T("emojiReplyInfos", &R::emojiReplyInfos), T("appReplyInfos", &R::appReplyInfos),
-      T("chatAtInfo", &R::chatAtInfo), I("isShowAudioText", &R::isShowAudioText, 0),
-      T("audioText", &R::audioText), T("UTCDate", &R::UTCDate),
+      T("recordid", &R::recordid),
+      T("convid", &R::convid),
+      I("convautoid", &R::convautoid, -1),
+      T("servermessageid", &R::servermessageid),
+      T("clientmessageid", &R::clientmessageid),
+      I("chattype", &R::chattype, -1),
+      T("content", &R::content),
+      I("contenttype", &R::contenttype, -1),
+      T("delivertime", &R::delivertime),
+      T("filelist", &R::filelist),
+      T("groupid", &R::groupid),
+      T("groupname", &R::groupname),
+      T("peername", &R::peername),
+      T("peernativename", &R::peernativename),
+      T("originaccount", &R::originaccount),
+      T("targetaccount", &R::targetaccount),
+      T("showtext", &R::showtext),
+      T("showtranslate", &R::showtranslate),
+      I("mediatype", &R::mediatype, -1),
+      I("isread", &R::isread, 0),
+      I("isdelete", &R::isdelete, 0),
+      I("sourceflag", &R::sourceflag, -1),
+      T("quote", &R::quote),
+      T("timestamp", &R::timestamp),
+      T("utcstamp", &R::utcstamp),
+      I("status", &R::status, -1),
+      I("submsgtype", &R::submsgtype, 0),
+      T("providerCn", &R::providerCn),
+      T("providerEn", &R::providerEn),
+      T("combineMessageFileList", &R::combineMessageFileList),
+      I("receiptState", &R::receiptState, 0),
+      I("receiptCount", &R::receiptCount, 0),
+      I("iswithdraw", &R::iswithdraw, 0),
+      I("duration", &R::duration, 0),
+      I("source", &R::source, 0),
+      I("fileSize", &R::fileSize, 0),
+      T("extra", &R::extra),
+      T("attachUrl", &R::attachUrl),
+      I("isAppMsg", &R::isAppMsg, 0),
+      T("appServiceId", &R::appServiceId),
+      T("appServiceName", &R::appServiceName),
+      I("isShowTranslate", &R::isShowTranslate, 0),
+      T("translateLang", &R::translateLang),
+      T("emojiReplyInfos", &R::emojiReplyInfos),
+      T("appReplyInfos", &R::appReplyInfos),
+      T("chatAtInfo", &R::chatAtInfo),
+      I("isShowAudioText", &R::isShowAudioText, 0),
+      T("audioText", &R::audioText),
+      T("UTCDate", &R::UTCDate),
       I("realMsgType", &R::realMsgType, -1)};
   return fields;
 }
@@ -90,12 +117,16 @@ TEST(RecordInfoTest, EveryFieldReadsItsOwnTypeOnly) {
   object["a"] = 1;
   Json::Value array(Json::arrayValue);
   array.append("x");
-  const std::vector<Json::Value> notText = {Json::Value(5), Json::Value(true), Json::Value(),
-                                            array, object, Json::Value(2.5)};
-  const std::vector<Json::Value> notInt = {
-      Json::Value(1.5),         Json::Value(true),          Json::Value(),
-      array,                    object,                     Json::Value(Json::UInt(2147483648u)),
-      Json::Value(-2147483649.0), Json::Value(Json::Int64(1) << 40)};
+  const std::vector<Json::Value> notText = {Json::Value(5), Json::Value(true), Json::Value(), array,
+                                            object,         Json::Value(2.5)};
+  const std::vector<Json::Value> notInt = {Json::Value(1.5),
+                                           Json::Value(true),
+                                           Json::Value(),
+                                           array,
+                                           object,
+                                           Json::Value(Json::UInt(2147483648u)),
+                                           Json::Value(-2147483649.0),
+                                           Json::Value(Json::Int64(1) << 40)};
 
   for (const RecordField& f : ReadableRecordFields()) {
     SCOPED_TRACE(f.key);
@@ -133,11 +164,9 @@ TEST(RecordInfoTest, EveryFieldReadsItsOwnTypeOnly) {
 
 TEST(RecordInfoTest, MediaTypeAlsoReadsDecimalText) {
   const std::vector<std::pair<Json::Value, int32_t>> cases = {
-      {Json::Value("7"), 7},           {Json::Value("x"), 0},
-      {Json::Value(""), 0},            {Json::Value(" 12abc"), 12},
-      {Json::Value("-2"), -2},         {Json::Value("5000000000"), 705032704},
-      {Json::Value(7.0), 7},           {Json::Value(true), -1},
-      {Json::Value(1.5), -1}};
+      {Json::Value("7"), 7},       {Json::Value("x"), 0},   {Json::Value(""), 0},
+      {Json::Value(" 12abc"), 12}, {Json::Value("-2"), -2}, {Json::Value("5000000000"), 705032704},
+      {Json::Value(7.0), 7},       {Json::Value(true), -1}, {Json::Value(1.5), -1}};
   for (const auto& c : cases) {
     RecordInfo r;
     ConvertJsonToRecordInfo(One("mediatype", c.first), r);
