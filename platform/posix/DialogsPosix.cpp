@@ -29,6 +29,8 @@ namespace {
 constexpr size_t kMaxStdout = 64 * 1024;
 constexpr size_t kMaxStderr = 4 * 1024;
 constexpr size_t kMaxDetail = 200;
+// How often the child's exit is checked while its dialog is open.
+constexpr int kPollMs = 100;
 
 // Owns one file descriptor.
 class UniqueFd {
@@ -140,44 +142,68 @@ void Append(std::string* to, const char* data, size_t n, size_t limit) {
   if (to->size() < limit) to->append(data, std::min(n, limit - to->size()));
 }
 
-// Reads both pipes until the child closes them. False on a read error.
-bool DrainPipes(int outFd, int errFd, std::string* out, std::string* err) {
-  struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  std::string* sinks[2] = {out, err};
-  const size_t limits[2] = {kMaxStdout, kMaxStderr};
-  int open = 2;
+// Reads what fd holds now into sink. False once the pipe is closed (end of
+// file or an error), true when it is merely empty for the moment.
+bool ReadAvailable(int fd, std::string* sink, size_t limit) {
   char buf[4096];
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        fds[i].fd = -1;
-        --open;
-        continue;
-      }
-      Append(sinks[i], buf, static_cast<size_t>(n), limits[i]);
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      Append(sink, buf, static_cast<size_t>(n), limit);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
   }
-  return true;
 }
 
-// Waits for the child. False when it cannot be waited for.
-bool WaitChild(pid_t pid, ChildRun* run) {
-  int status = 0;
+// waitpid, repeated when a signal interrupts it.
+pid_t WaitPid(pid_t pid, int* status, int options) {
   pid_t rc;
   do {
-    rc = ::waitpid(pid, &status, 0);
+    rc = ::waitpid(pid, status, options);
   } while (rc < 0 && errno == EINTR);
-  if (rc != pid) return false;
+  return rc;
+}
+
+void RecordStatus(int status, ChildRun* run) {
   if (WIFEXITED(status)) run->exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run->signal = WTERMSIG(status);
-  return true;
+}
+
+// Collects the child's standard output and error until it has exited. It
+// does not wait for the pipes to close: a process that the dialog's toolkit
+// started (a session bus, say) may keep them open long after the dialog is
+// gone. Returns 0, or the errno of a failed poll or wait (after a failed
+// poll the child is killed).
+int CollectUntilExit(pid_t pid, int outFd, int errFd, ChildRun* run) {
+  struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&run->out, &run->err};
+  const size_t limits[2] = {kMaxStdout, kMaxStderr};
+  for (int i = 0; i < 2; ++i) ::fcntl(fds[i].fd, F_SETFL, O_NONBLOCK);
+  for (;;) {
+    if (::poll(fds, 2, kPollMs) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && !ReadAvailable(fds[i].fd, sinks[i], limits[i])) fds[i].fd = -1;
+    }
+    const bool pipesClosed = fds[0].fd < 0 && fds[1].fd < 0;
+    int status = 0;
+    pid_t rc = WaitPid(pid, &status, pipesClosed ? 0 : WNOHANG);
+    if (rc == pid) {
+      // Everything the child wrote before it ended is in the pipes now.
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd >= 0) ReadAvailable(fds[i].fd, sinks[i], limits[i]);
+      }
+      RecordStatus(status, run);
+      return 0;
+    }
+    if (rc < 0) return errno;  // not our child any more (SIGCHLD ignored?)
+  }
+  const int pollError = errno;
+  ::kill(pid, SIGKILL);
+  WaitPid(pid, nullptr, 0);
+  return pollError;
 }
 
 // Fills the spawn's file actions: stdin from /dev/null, stdout and stderr to
@@ -249,11 +275,8 @@ std::string RunChild(const std::string& path, const std::vector<std::string>& ar
   if (rc != 0) return "cannot start " + path + ": " + ErrnoText(rc);
   out.write.Reset();
   err.write.Reset();
-  bool drained = DrainPipes(out.read.Get(), err.read.Get(), &run->out, &run->err);
-  if (!drained) ::kill(pid, SIGKILL);
-  if (!WaitChild(pid, run)) return "cannot wait for " + path + ": " + ErrnoText(errno);
-  if (!drained) return "cannot read the output of " + path;
-  return "";
+  const int error = CollectUntilExit(pid, out.read.Get(), err.read.Get(), run);
+  return error == 0 ? "" : "cannot follow " + path + ": " + ErrnoText(error);
 }
 
 // The last non-empty line of a stderr text, shortened for a log line.

@@ -80,6 +80,8 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcome) {
       {"signal", DialogStatus::kFailed, "", "signal 9"},
       // 300 kB on stderr must not block the child before it prints the path.
       {"noisy:/home/u/a", DialogStatus::kChosen, "/home/u/a", ""},
+      // A process left behind with the pipes open does not hold the dialog.
+      {"lingering:/home/u/b", DialogStatus::kChosen, "/home/u/b", ""},
   };
   ZenityDialogBackend backend(IM_FAKE_ZENITY, /*checkDisplay=*/false);
   for (const Case& c : cases) {
