@@ -176,8 +176,13 @@ TEST_F(CallbackHubTest, RestartRegistersTheUploadNotificationAgain) {
   EXPECT_EQ(seen_->Take(), std::vector<std::string>{"handle:21:r"});
 }
 
-TEST(CallbackHubConcurrencyTest, PluginsPostingFromManyThreadsLoseNothingAndKeepOrder) {
-  InstallFakePlugins();
+class CallbackHubConcurrencyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallFakePlugins(); }
+  void TearDown() override { RemoveFakePlugins(); }
+};
+
+TEST_F(CallbackHubConcurrencyTest, PluginsPostingFromManyThreadsLoseNothingAndKeepOrder) {
   constexpr int kThreads = 4;
   constexpr int kPerThread = 500;
   std::mutex mutex;
@@ -201,11 +206,9 @@ TEST(CallbackHubConcurrencyTest, PluginsPostingFromManyThreadsLoseNothingAndKeep
     ASSERT_EQ(order[t].size(), static_cast<size_t>(kPerThread));
     for (int i = 0; i < kPerThread; ++i) EXPECT_EQ(order[t][i], i);
   }
-  RemoveFakePlugins();
 }
 
-TEST(CallbackHubConcurrencyTest, StopWaitsForTheRunningHandler) {
-  InstallFakePlugins();
+TEST_F(CallbackHubConcurrencyTest, StopWaitsForTheRunningHandler) {
   Latch entered;
   Latch release;
   std::atomic<bool> finished{false};
@@ -221,7 +224,6 @@ TEST(CallbackHubConcurrencyTest, StopWaitsForTheRunningHandler) {
   stopper.join();
   EXPECT_TRUE(finished.load());
   ImAdapterCallback::Instance().Start();
-  RemoveFakePlugins();
 }
 
 }  // namespace

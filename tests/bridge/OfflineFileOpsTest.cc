@@ -323,9 +323,9 @@ TEST_F(OfflineFileOpsTest, NotificationWithoutLinkClearsTheLink) {
   EXPECT_EQ(results[0].expire, 0u);
 }
 
-TEST(OfflineFileOpsConcurrencyTest, NotificationsRaceTheirAnswersFromPluginThreads) {
-  InstallFakePlugins();
-  BoundTheNotificationWait();
+class OfflineFileOpsConcurrencyTest : public OfflineFileOpsTest {};
+
+TEST_F(OfflineFileOpsConcurrencyTest, NotificationsRaceTheirAnswersFromPluginThreads) {
   auto handles = std::make_shared<HandleCounter>();
   // Each upload is answered and reported from a plugin thread of its own,
   // while the requesting thread may still be waking up or sending the next one.
@@ -344,7 +344,6 @@ TEST(OfflineFileOpsConcurrencyTest, NotificationsRaceTheirAnswersFromPluginThrea
       ASSERT_EQ(result.um_url, "https://cloud/f/code" + std::to_string(result.file_handle));
     }
   }
-  RemoveFakePlugins();
 }
 
 }  // namespace

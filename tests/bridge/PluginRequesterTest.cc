@@ -194,8 +194,9 @@ TEST_F(PluginRequesterTest, AnswerWithWrongTypesStillReachesItsWaiter) {
   EXPECT_TRUE(result.answer["param"].isArray());
 }
 
-TEST(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWrongWaiter) {
-  InstallFakePlugins();
+class PluginRequesterConcurrencyTest : public PluginRequesterTest {};
+
+TEST_F(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWrongWaiter) {
   constexpr int kNoiseThreads = 3;
   constexpr int kRequests = 20;
   constexpr int kFirstNoiseSno = 1000;
@@ -204,17 +205,17 @@ TEST(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWr
   for (int sno = kFirstNoiseSno; sno < kFirstNoiseSno + kNoiseSnos; ++sno) {
     ImAdapterCallback::Instance().RegisterSnoCallback(sno, SnoCallback{1, &ProbeRsp});
   }
-  std::atomic<int> noiseSno{kFirstNoiseSno};
-  SetResponder(kTargetStore, [&noiseSno](const Json::Value& request) {
+  auto noiseSno = std::make_shared<std::atomic<int>>(kFirstNoiseSno);
+  SetResponder(kTargetStore, [noiseSno](const Json::Value& request) {
     // Several plugin threads flood the hub with answers to other serial
     // numbers; only once they are all posted is this request answered.
     auto posted = std::make_shared<std::atomic<int>>(0);
     auto allPosted = std::make_shared<Latch>();
     for (int t = 0; t < kNoiseThreads; ++t) {
-      Spawn([&noiseSno, request, posted, allPosted] {
+      Spawn([noiseSno, request, posted, allPosted] {
         for (int i = 0; i < 20; ++i) {
           Json::Value foreign = AnswerTo(request, Json::Value("foreign"));
-          foreign["sno"] = noiseSno.fetch_add(1);
+          foreign["sno"] = noiseSno->fetch_add(1);
           Answer(foreign);
         }
         if (posted->fetch_add(1) + 1 == kNoiseThreads) allPosted->Open();
@@ -230,7 +231,6 @@ TEST(PluginRequesterConcurrencyTest, ForeignAnswersFromManyThreadsNeverWakeTheWr
     ASSERT_TRUE(result.answered) << i;
     ASSERT_EQ(TagOf(result), "r" + std::to_string(i));
   }
-  RemoveFakePlugins();
 }
 
 }  // namespace
