@@ -197,25 +197,17 @@ struct GroupField {
 };
 
 const std::vector<GroupField>& GroupFields() {
+  // clang-format off
   static const std::vector<GroupField> fields = {
-      {"id", nullptr, &G::id, 0},
-      {"groupid", &G::groupid, nullptr, 0},
-      {"group_groupid", &G::group_groupid, nullptr, 0},
-      {"capacity", nullptr, &G::capacity, 0},
-      {"name", &G::name, nullptr, 0},
-      {"enname", &G::enname, nullptr, 0},
-      {"owner", &G::owner, nullptr, 0},
-      {"desc", &G::desc, nullptr, 0},
-      {"grouptype", nullptr, &G::grouptype, 0},
-      {"joinflag", nullptr, &G::joinflag, 0},
-      {"manifesto", &G::manifesto, nullptr, 0},
-      {"msgpolicytype", nullptr, &G::msgpolicytype, 0},
-      {"state", nullptr, &G::state, 0},
-      {"settop", nullptr, &G::settop, 0},
-      {"orderby", nullptr, &G::orderby, 0},
-      {"timestamp", &G::timestamp, nullptr, 0},
-      {"isfixed", nullptr, &G::isfixed, 0},
-      {"exparams", &G::exparams, nullptr, 0},
+      {"id", nullptr, &G::id, 0}, {"groupid", &G::groupid, nullptr, 0},
+      {"group_groupid", &G::group_groupid, nullptr, 0}, {"capacity", nullptr, &G::capacity, 0},
+      {"name", &G::name, nullptr, 0}, {"enname", &G::enname, nullptr, 0},
+      {"owner", &G::owner, nullptr, 0}, {"desc", &G::desc, nullptr, 0},
+      {"grouptype", nullptr, &G::grouptype, 0}, {"joinflag", nullptr, &G::joinflag, 0},
+      {"manifesto", &G::manifesto, nullptr, 0}, {"msgpolicytype", nullptr, &G::msgpolicytype, 0},
+      {"state", nullptr, &G::state, 0}, {"settop", nullptr, &G::settop, 0},
+      {"orderby", nullptr, &G::orderby, 0}, {"timestamp", &G::timestamp, nullptr, 0},
+      {"isfixed", nullptr, &G::isfixed, 0}, {"exparams", &G::exparams, nullptr, 0},
       {"singlefilespace", nullptr, &G::singlefilespace, 0},
       {"groupspaceid", &G::groupspaceid, nullptr, 0},
       {"groupspacename", &G::groupspacename, nullptr, 0},
@@ -223,15 +215,14 @@ const std::vector<GroupField>& GroupFields() {
       {"syncmembertime", &G::syncmembertime, nullptr, 0},
       {"singlefilespacestr", &G::singlefilespacestr, nullptr, 0},
       {"teamnotifyisread", nullptr, &G::teamnotifyisread, -1},
-      {"tenantId", &G::tenantId, nullptr, 0},
-      {"crossCorpGroup", nullptr, &G::crossCorpGroup, 0},
+      {"tenantId", &G::tenantId, nullptr, 0}, {"crossCorpGroup", nullptr, &G::crossCorpGroup, 0},
       {"groupExtData", &G::groupExtData, nullptr, 0},
       {"isGroupDisableSendMsg", nullptr, &G::isGroupDisableSendMsg, 1},
       {"enableExternalDisplay", nullptr, &G::enableExternalDisplay, 0},
       {"showHisMsgPolicy", nullptr, &G::showHisMsgPolicy, -1},
       {"defaultIconList", &G::defaultIconList, nullptr, 0},
-      {"groupIcon", &G::groupIcon, nullptr, 0},
-      {"markState", nullptr, &G::markState, 0}};
+      {"groupIcon", &G::groupIcon, nullptr, 0}, {"markState", nullptr, &G::markState, 0}};
+  // clang-format on
   return fields;
 }
 

@@ -135,71 +135,27 @@ class FileListTextGenerator {
     return t + "}";
   }
 
+  // clang-format off
   std::string Key() {
-    static const char* const kKeys[] = {"file_handle",
-                                        "message_server_chat_id_str",
-                                        "file_name",
-                                        "file_path",
-                                        "file_real_save_name",
-                                        "file_real_save_path",
-                                        "file_type",
-                                        "file_size",
-                                        "um_url",
-                                        "um_plain_access_code",
-                                        "width",
-                                        "height",
-                                        "onlyId",
-                                        "expire",
-                                        "duration",
-                                        "emotionId",
-                                        "objectId",
-                                        "cdnUrl",
-                                        "convid",
-                                        "extra",
-                                        "file_size2",
-                                        ""};
+    static const char* const kKeys[] = {
+        "file_handle", "message_server_chat_id_str", "file_name", "file_path",
+        "file_real_save_name", "file_real_save_path", "file_type", "file_size", "um_url",
+        "um_plain_access_code", "width", "height", "onlyId", "expire", "duration", "emotionId",
+        "objectId", "cdnUrl", "convid", "extra", "file_size2", ""};
     return OneOf(kKeys);
   }
 
   std::string Value() {
-    static const char* const kValues[] = {"\"\"",
-                                          "\"name.png\"",
-                                          "\"640\"",
-                                          "\" 12px\"",
-                                          "\"-3\"",
-                                          "\"5000000000\"",
-                                          "\"x\"",
-                                          "\"a\\\"b\"",
-                                          "\"\\u4e2d\"",
-                                          "\"\xE4\xB8\xAD\"",
-                                          "0",
-                                          "-0",
-                                          "7",
-                                          "-7",
-                                          "640",
-                                          "2147483647",
-                                          "2147483648",
-                                          "-2147483648",
-                                          "-2147483649",
-                                          "4294967295",
-                                          "4294967296",
-                                          "999999999999999999",
-                                          "9999999999999999999",
-                                          "12345678901234567890123",
-                                          "7.0",
-                                          "1.5",
-                                          "-2.0",
-                                          "1e3",
-                                          "007",
-                                          "true",
-                                          "false",
-                                          "null",
-                                          "[]",
-                                          "[1,\"a\"]",
-                                          "{}",
-                                          "{\"k\":{\"n\":1}}"};
+    static const char* const kValues[] = {
+        "\"\"", "\"name.png\"", "\"640\"", "\" 12px\"", "\"-3\"", "\"5000000000\"", "\"x\"",
+        "\"a\\\"b\"", "\"\\u4e2d\"", "\"\xE4\xB8\xAD\"",
+        "0", "-0", "7", "-7", "640", "2147483647", "2147483648", "-2147483648", "-2147483649",
+        "4294967295", "4294967296", "999999999999999999", "9999999999999999999",
+        "12345678901234567890123", "7.0", "1.5", "-2.0", "1e3", "007",
+        "true", "false", "null", "[]", "[1,\"a\"]", "{}", "{\"k\":{\"n\":1}}"};
     return OneOf(kValues);
   }
+  // clang-format on
 
   std::mt19937 rng_;
 };
