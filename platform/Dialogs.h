@@ -33,10 +33,10 @@ constexpr uint32_t kDialogErrBufferTooSmall = 0x3003;
 constexpr uint32_t kDialogErrUnavailable = 0xFFFF;
 
 struct SaveFileDialogOptions {
-  int64_t owner = 0;      // owner window handle; 0 for none
-  std::string fileName;   // proposed file name (may hold a folder)
-  std::string fileType;   // "images" selects the picture filter
-  std::string suffix;     // file extension, with or without a leading "."
+  int64_t owner = 0;     // owner window handle; 0 for none
+  std::string fileName;  // proposed file name (may hold a folder)
+  std::string fileType;  // "images" selects the picture filter
+  std::string suffix;    // file extension, with or without a leading "."
 };
 
 struct ChooseFolderDialogOptions {

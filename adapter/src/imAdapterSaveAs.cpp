@@ -70,9 +70,8 @@ size_t Utf16Units(const std::string& utf8) {
   return units;
 }
 
-std::string SaveFileDialog(int64_t owner, const std::string& fileName,
-                           const std::string& fileType, const std::string& suffix,
-                           bool* isExceed) {
+std::string SaveFileDialog(int64_t owner, const std::string& fileName, const std::string& fileType,
+                           const std::string& suffix, bool* isExceed) {
   platform::SaveFileDialogOptions options;
   options.owner = owner;
   options.fileName = fileName;
@@ -172,9 +171,8 @@ void RunOpenChoosePathDialog(ImAdapterCmd& cmd, Json::Value& request) {
   const std::string savePath = ChoosePathDialog(handle, defaultPath, title, &errorCode);
   const bool isWritable = platform::IsDialogPathWritable(savePath);
   IMLOG(kLogInf, kOpenChoosePathDialog,
-        "defaultPath:" + util::MaskForLog(defaultPath) +
-            " After ChoosePathDialog savePath: " + util::MaskForLog(savePath) +
-            " errorcode:" + std::to_string(errorCode));
+        "defaultPath:" + util::MaskForLog(defaultPath) + " After ChoosePathDialog savePath: " +
+            util::MaskForLog(savePath) + " errorcode:" + std::to_string(errorCode));
 
   Json::Value payload(Json::objectValue);
   payload["savePath"] = savePath;

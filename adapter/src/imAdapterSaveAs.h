@@ -31,9 +31,8 @@ void RunOpenChoosePathDialog(ImAdapterCmd& cmd, Json::Value& request);
 // cancelled, the dialog could not run, or the path was longer than the
 // 259 UTF-16 units a path buffer holds; *isExceed is set true in that last
 // case (and left alone otherwise).
-std::string SaveFileDialog(int64_t owner, const std::string& fileName,
-                           const std::string& fileType, const std::string& suffix,
-                           bool* isExceed);
+std::string SaveFileDialog(int64_t owner, const std::string& fileName, const std::string& fileType,
+                           const std::string& suffix, bool* isExceed);
 
 // Shows the folder chooser (opening on defaultPath when it is not empty, with
 // title when it is not empty) and returns the chosen folder, or "" when

@@ -251,8 +251,7 @@ std::vector<std::string> ParentEnvironment() {
 
 // Runs path with args, collects its output and waits for it. "" on success,
 // else why it could not run.
-std::string RunChild(const std::string& path, const std::vector<std::string>& args,
-                     ChildRun* run) {
+std::string RunChild(const std::string& path, const std::vector<std::string>& args, ChildRun* run) {
   Pipe out;
   Pipe err;
   if (!OpenPipe(&out) || !OpenPipe(&err)) return "cannot create a pipe: " + ErrnoText(errno);
@@ -270,8 +269,8 @@ std::string RunChild(const std::string& path, const std::vector<std::string>& ar
   std::vector<char*> envp = PointersTo(envTexts);
 
   pid_t pid = -1;
-  int rc = ::posix_spawn(&pid, path.c_str(), actions.get(), attributes.get(), argv.data(),
-                         envp.data());
+  int rc =
+      ::posix_spawn(&pid, path.c_str(), actions.get(), attributes.get(), argv.data(), envp.data());
   if (rc != 0) return "cannot start " + path + ": " + ErrnoText(rc);
   out.write.Reset();
   err.write.Reset();
@@ -314,8 +313,8 @@ DialogOutcome Interpret(const ChildRun& run) {
     return DialogOutcome();  // the user cancelled
   }
   if (run.exitStatus != 0) {
-    return Failed(WithStderr("zenity exited with status " + std::to_string(run.exitStatus),
-                             run.err));
+    return Failed(
+        WithStderr("zenity exited with status " + std::to_string(run.exitStatus), run.err));
   }
   DialogOutcome outcome;
   std::string path = run.out;
@@ -441,8 +440,6 @@ DialogBackend& NativeDialogBackend() {
 
 bool DialogPathExists(const std::string& path) { return !path.empty() && PathExists(path); }
 
-bool IsDialogPathWritable(const std::string& path) {
-  return !path.empty() && IsReadWritable(path);
-}
+bool IsDialogPathWritable(const std::string& path) { return !path.empty() && IsReadWritable(path); }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// windows.h comes before the headers that build on it.
+// clang-format off
 #include <windows.h>
 
 #include <cderr.h>
@@ -15,6 +17,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+// clang-format on
 
 #include <cwchar>
 #include <string>
@@ -88,9 +91,7 @@ void BuildFilter(const std::string& fileType, const std::string& suffix, wchar_t
   }
 }
 
-HWND OwnerWindow(int64_t owner) {
-  return reinterpret_cast<HWND>(static_cast<intptr_t>(owner));
-}
+HWND OwnerWindow(int64_t owner) { return reinterpret_cast<HWND>(static_cast<intptr_t>(owner)); }
 
 // Opens the browser on the folder in lpData once it is ready.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM /*param*/, LPARAM data) {
@@ -193,8 +194,8 @@ bool DialogPathExists(const std::string& path) {
 }
 
 bool IsDialogPathWritable(const std::string& path) {
-  HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
-                            nullptr, OPEN_EXISTING, kOpenFlags, nullptr);
+  HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                            OPEN_EXISTING, kOpenFlags, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;

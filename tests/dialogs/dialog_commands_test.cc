@@ -88,8 +88,7 @@ class DialogCommandTest : public ::testing::Test {
   // Command 6 with suffix and the fake choosing `chosen`; the reply's filePath.
   std::string SavedPath(const std::string& suffix, const std::string& chosen) {
     fake_.answer = Chosen(chosen);
-    Json::Value reply =
-        Run(Request(6, "{\"fileName\":\"report\",\"suffix\":\"" + suffix + "\"}"));
+    Json::Value reply = Run(Request(6, "{\"fileName\":\"report\",\"suffix\":\"" + suffix + "\"}"));
     return reply["param"]["filePath"].asString();
   }
 
@@ -121,8 +120,8 @@ TEST_F(DialogCommandTest, SuffixIsAppendedOnlyToAPathWithoutAnyDot) {
 
 TEST_F(DialogCommandTest, ChosenPathRepliesResultZeroInTheEnvelope) {
   fake_.answer = Chosen("/home/u/报告.txt");
-  const std::string text = RunForText(
-      "{\"cmd\":6,\"sno\":12,\"param\":{\"fileName\":\"报告.txt\",\"suffix\":\"txt\"}}");
+  const std::string text =
+      RunForText("{\"cmd\":6,\"sno\":12,\"param\":{\"fileName\":\"报告.txt\",\"suffix\":\"txt\"}}");
   // Chinese characters reach the host as UTF-8, not as \u escapes.
   EXPECT_NE(text.find("/home/u/报告.txt"), std::string::npos) << text;
   Json::Value reply;
@@ -138,8 +137,9 @@ TEST_F(DialogCommandTest, ChosenPathRepliesResultZeroInTheEnvelope) {
 
 TEST_F(DialogCommandTest, DialogReceivesTheRequestFields) {
   fake_.answer = Ended(DialogStatus::kCancelled, 0);
-  Run(Request(6, "{\"fileName\":\"报告.txt\",\"handle\":4242,\"fileType\":\"images\","
-                 "\"suffix\":\"png\"}"));
+  Run(Request(6,
+              "{\"fileName\":\"报告.txt\",\"handle\":4242,\"fileType\":\"images\","
+              "\"suffix\":\"png\"}"));
   // Fields of the wrong type are ignored: no owner, no type, no suffix.
   Run(Request(6, "{\"fileName\":\"a\",\"handle\":\"4242\",\"fileType\":7,\"suffix\":[\"x\"]}"));
   Run(Request(6, "{\"fileName\":\"a\",\"handle\":2.5}"));
@@ -164,8 +164,8 @@ TEST_F(DialogCommandTest, DialogWithoutAPathGivesTheCancelPayload) {
   const Case cases[] = {
       {"cancel", Ended(DialogStatus::kCancelled, 0), false},
       {"no dialog program", Ended(DialogStatus::kFailed, platform::kDialogErrUnavailable), false},
-      {"buffer too small",
-       Ended(DialogStatus::kPathTooLong, platform::kDialogErrBufferTooSmall), true},
+      {"buffer too small", Ended(DialogStatus::kPathTooLong, platform::kDialogErrBufferTooSmall),
+       true},
       {"300-unit path", Chosen("/" + std::string(299, 'a')), true},
       // 130 characters beyond U+FFFF: 520 bytes, 260 units.
       {"260 units of surrogate pairs", Chosen(Repeat("\xF0\x9F\x98\x80", 130)), true},

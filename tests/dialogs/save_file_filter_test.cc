@@ -51,7 +51,9 @@ TEST(Utf16Units, CountsUnitsNotBytes) {
       {"报告.txt", 6},          // two three-byte characters, one unit each
       {"é", 1},                 // two bytes, one unit
       {"\xF0\x9F\x98\x80", 2},  // U+1F600 needs a surrogate pair
-      {"a\x80" "b", 2},         // a stray continuation byte adds nothing
+      {"a\x80"
+       "b",
+       2},  // a stray continuation byte adds nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -29,10 +29,10 @@ TEST(ZenityArguments, SaveDialog) {
                   "--file-filter=Files (*.txt) | *.txt"}));
   options.fileType = "images";
   options.owner = 0x2a00007;
-  EXPECT_EQ(ZenityDialogBackend::SaveFileArguments(options),
-            (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
-                  "--file-filter=images (*.jpg;*.png;*.gif) | *.jpg *.png *.gif",
-                  "--attach=44040199"}));
+  EXPECT_EQ(
+      ZenityDialogBackend::SaveFileArguments(options),
+      (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
+            "--file-filter=images (*.jpg;*.png;*.gif) | *.jpg *.png *.gif", "--attach=44040199"}));
 }
 
 TEST(ZenityArguments, FolderDialog) {
