@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/xml/XmlText.h"
+
 namespace xml {
 namespace {
 
@@ -23,9 +25,16 @@ bool MatchesNoCase(const std::string& text, size_t at, const char* lowerNeedle, 
 }
 
 // Position of the first case-insensitive `lowerNeedle` at or after `from`.
+// A needle that starts with a non-letter jumps between its first bytes.
 size_t FindNoCase(const std::string& text, const char* lowerNeedle, size_t from) {
   const size_t length = std::strlen(lowerNeedle);
+  const char first = lowerNeedle[0];
+  const bool letter = first >= 'a' && first <= 'z';
   for (size_t at = from; at + length <= text.size(); ++at) {
+    if (!letter) {
+      at = text.find(first, at);
+      if (at == std::string::npos || at + length > text.size()) break;
+    }
     if (MatchesNoCase(text, at, lowerNeedle, length)) return at;
   }
   return std::string::npos;
@@ -105,7 +114,7 @@ std::string ConvertEmojiPathToLocal(const std::string& html) {
   size_t at = FindNoCase(html, kImgOpen, 0);
   while (at != std::string::npos) {
     const size_t attrsBegin = at + openLength;
-    const size_t stop = html.find_first_of("<>", attrsBegin);
+    const size_t stop = FindFirstOf(html, "<>", attrsBegin);
     if (stop == std::string::npos) break;
     if (html[stop] == '<') {
       // Not a tag: no "<img " can start inside the run, so resume at the "<".

@@ -31,15 +31,24 @@ size_t ReferenceLength(const std::string& text, size_t at) {
     if (i == digitsBegin || i >= text.size() || text[i] != ';') return 0;
     return i + 1 - at;
   }
-  struct Name {
-    const char* text;
-    size_t length;
+  // The five predefined entities, told apart by their first letter.
+  const auto has = [&text, i](const char* rest, size_t length) {
+    if (text.size() - i < length) return false;
+    for (size_t k = 0; k < length; ++k) {
+      if (text[i + k] != rest[k]) return false;
+    }
+    return true;
   };
-  static constexpr Name kNames[] = {{"amp;", 4}, {"lt;", 3}, {"gt;", 3}, {"quot;", 5}, {"apos;", 5}};
-  for (const Name& name : kNames) {
-    if (text.compare(i, name.length, name.text) == 0) return 1 + name.length;
+  if (i >= text.size()) return 0;
+  switch (text[i]) {
+    case 'a':
+      if (has("amp;", 4)) return 5;
+      return has("apos;", 5) ? 6 : 0;
+    case 'l': return has("lt;", 3) ? 4 : 0;
+    case 'g': return has("gt;", 3) ? 4 : 0;
+    case 'q': return has("quot;", 5) ? 6 : 0;
+    default: return 0;
   }
-  return 0;
 }
 
 // Sections in which "&" is plain text: end marker of the section that starts
@@ -55,24 +64,26 @@ const char* SectionEnd(const std::string& text, size_t at) {
 // starts a reference. The parser itself leaves such an "&" as text, which
 // would hide a body that needs repair.
 bool ReferencesWellFormed(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const size_t next = text.find_first_of("<&", i);
-    if (next == std::string::npos) return true;
-    if (text[next] == '&') {
-      const size_t length = ReferenceLength(text, next);
-      if (length == 0) return false;
-      i = next + length;
+  // The next "&" and the next "<", each found with a fast byte search and
+  // kept until the scan passes it.
+  size_t nextAmp = text.find('&');
+  size_t nextOpen = text.find('<');
+  while (nextAmp != std::string::npos) {
+    if (nextOpen < nextAmp) {
+      const char* end = SectionEnd(text, nextOpen);
+      size_t resume = nextOpen + 1;
+      if (end != nullptr) {
+        const size_t endAt = text.find(end, nextOpen + 2);
+        if (endAt == std::string::npos) return false;
+        resume = endAt + std::strlen(end);
+      }
+      nextOpen = text.find('<', resume);
+      if (nextAmp < resume) nextAmp = text.find('&', resume);
       continue;
     }
-    const char* end = SectionEnd(text, next);
-    if (end == nullptr) {
-      i = next + 1;
-      continue;
-    }
-    const size_t endAt = text.find(end, next + 2);
-    if (endAt == std::string::npos) return false;
-    i = endAt + std::strlen(end);
+    const size_t length = ReferenceLength(text, nextAmp);
+    if (length == 0) return false;
+    nextAmp = text.find('&', nextAmp + length);
   }
   return true;
 }
@@ -83,15 +94,17 @@ XmlDocument::XmlDocument() : doc_(new pugi::xml_document()) {}
 
 XmlDocument::~XmlDocument() = default;
 
-int XmlDocument::Parse(const std::string& text) {
+int XmlDocument::Parse(std::string text) {
   doc_->reset();
   lastError_.clear();
+  buffer_.clear();
   if (!ReferencesWellFormed(text)) {
     lastError_ = "bare '&' or unknown entity";
     return kXmlParseFailed;
   }
-  const pugi::xml_parse_result result =
-      doc_->load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+  buffer_.swap(text);
+  const pugi::xml_parse_result result = doc_->load_buffer_inplace(
+      &buffer_[0], buffer_.size(), kParseOptions, pugi::encoding_utf8);
   if (!result) {
     lastError_ = std::string(result.description()) + " at offset " +
                  std::to_string(static_cast<long long>(result.offset));

@@ -50,10 +50,11 @@ class XmlDocument {
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
 
-  // Parses `text` (UTF-8) and replaces any tree held before. kXmlOk, or
+  // Parses `text` (UTF-8; the document keeps it as the tree's storage, so
+  // pass an rvalue to save a copy) and replaces any tree held before. kXmlOk, or
   // kXmlParseFailed when the text is not well-formed or has no document
   // element (the tree is then empty). Never throws for bad input.
-  int Parse(const std::string& text);
+  int Parse(std::string text);
 
   // Finds the element for `path`, element names separated by "." with the
   // first name being the document element's; the first child of each name is
@@ -72,6 +73,7 @@ class XmlDocument {
 
  private:
   std::unique_ptr<pugi::xml_document> doc_;
+  std::string buffer_;  // the parsed text; the tree points into it
   std::string lastError_;
 };
 

@@ -1,6 +1,7 @@
 #include "common/xml/XmlParse.h"
 
 #include <exception>
+#include <utility>
 
 #include "common/xml/EmojiPath.h"
 #include "common/xml/XmlDocument.h"
@@ -52,7 +53,7 @@ bool ParseEnvelope(XmlDocument& doc, std::string xml) {
     IMLOG(kLogErr, "GetMessageContentC", "messageContent not exist <c></c>");
     return false;
   }
-  if (doc.Parse(xml) != kXmlOk) {
+  if (doc.Parse(std::move(xml)) != kXmlOk) {
     IMLOG(kLogErr, "GetMessageContentC", "ZRP_XML_Parse xmlData failed!");
     return false;
   }
@@ -65,8 +66,8 @@ std::string ReadPayload(const std::string& body) {
     return "";
   }
   const TextSpan span = FindGreedySpan(body, kEnvelopeOpen, kEnvelopeClose);
-  const std::string xml =
-      span.found ? RemoveControlChars(body.substr(span.begin, span.end - span.begin)) : "";
+  std::string xml = span.found ? body.substr(span.begin, span.end - span.begin) : "";
+  RemoveControlCharsInPlace(xml);
   if (xml.empty()) {
     IMLOG(kLogErr, "GetMessageContentC", "contentXML is empty");
     return "";
@@ -86,16 +87,24 @@ std::string ReadPayload(const std::string& body) {
   return flag == "1" ? util::DecodeAndDecompress(payload) : payload;
 }
 
+// The body with the emoticon codes "/;>" and "/:<" escaped, since they would
+// break the payload's XML. Copies only when there is one.
+std::string EscapeEmoticonCodes(const std::string& body) {
+  if (body.find("/;>") == std::string::npos && body.find("/:<") == std::string::npos) return "";
+  std::string escaped = body;
+  ReplaceAll(escaped, "/;>", "/;&gt;");
+  ReplaceAll(escaped, "/:<", "/:&lt;");
+  return escaped;
+}
+
 // Steps of Parse after the envelope test; may throw (caught by Parse).
-void ParseEnvelopeBody(std::string body, std::string& content_out, std::string& html_out,
+void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::string& html_out,
                        bool keep_html_paths) {
-  // Emoticon codes such as "/;>" and "/:<" would break the payload's XML.
-  ReplaceAll(body, "/;>", "/;&gt;");
-  ReplaceAll(body, "/:<", "/:&lt;");
-  const std::string xml = GetMessageContentCXML(body);
+  const std::string escaped = EscapeEmoticonCodes(body);
+  std::string xml = GetMessageContentCXML(escaped.empty() ? body : escaped);
   if (xml.empty()) return;
   XmlDocument doc;
-  const int parsed = doc.Parse(xml);
+  const int parsed = doc.Parse(std::move(xml));
   if (parsed != kXmlOk) {
     IMLOG(kLogErr, "Parse",
           "ZRP_XML_Parse cXml(r.c) failed! uiRet is " + std::to_string(parsed) + " (" +
@@ -161,7 +170,8 @@ std::string GetMessageContentC(const std::string& body) {
 std::string string2Xml(const std::string& text) {
   const TextSpan body = FindGreedySpan(text, "<imbody>", "</imbody>");
   if (!body.found) return text;
-  std::string imbody = RemoveControlChars(text.substr(body.begin, body.end - body.begin));
+  std::string imbody = text.substr(body.begin, body.end - body.begin);
+  RemoveControlCharsInPlace(imbody);
   const TextSpan content = FindGreedySpan(imbody, kContentOpen, kContentClose);
   if (!content.found) {
     IMLOG(kLogErr, "string2Xml",

@@ -1,5 +1,9 @@
 #include "common/xml/XmlText.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 
 namespace xml {
 namespace {
@@ -15,9 +19,10 @@ template <typename Map>
 std::string EscapeBytes(const std::string& text, const char* special, Map map) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
+  const ByteSet specials(special);
   size_t copied = 0;
-  for (size_t at = text.find_first_of(special); at != std::string::npos;
-       at = text.find_first_of(special, copied)) {
+  for (size_t at = specials.FindIn(text); at != std::string::npos;
+       at = specials.FindIn(text, copied)) {
     out.append(text, copied, at - copied);
     out += map(text[at]);
     copied = at + 1;
@@ -123,19 +128,61 @@ std::string HtmlEscapeText(const std::string& text) {
 }
 
 std::string RemoveControlChars(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t copied = 0;
-  for (size_t at = 0; at < text.size(); ++at) {
-    const unsigned char u = static_cast<unsigned char>(text[at]);
-    if (u >= 0x20 || u == '\t' || u == '\n' || u == '\r') continue;
-    out.append(text, copied, at - copied);
-    copied = at + 1;
-  }
-  if (copied == 0) return text;
-  out.append(text, copied, std::string::npos);
+  std::string out = text;
+  RemoveControlCharsInPlace(out);
   return out;
 }
+
+void RemoveControlCharsInPlace(std::string& text) {
+  const auto isControl = [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
+  };
+  // Most texts hold no byte below 0x20 but line ends; skip eight bytes at a
+  // time while none of them is below 0x20.
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) break;
+  }
+  const auto first = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                                  isControl);
+  text.erase(std::remove_if(first, text.end(), isControl), text.end());
+}
+
+ByteSet::ByteSet(const char* set) {
+  for (const char* c = set; *c != '\0'; ++c) table_[static_cast<unsigned char>(*c)] = true;
+}
+
+size_t ByteSet::FindIn(const std::string& text, size_t from) const {
+  const char* data = text.data();
+  for (size_t at = from; at < text.size(); ++at) {
+    if (Contains(data[at])) return at;
+  }
+  return std::string::npos;
+}
+
+size_t FindFirstOf(const std::string& text, const char* set, size_t from) {
+  return ByteSet(set).FindIn(text, from);
+}
+
+namespace {
+
+// Position of the last `needle` that starts at or after `minimum`, or npos.
+// Compares whole needles only where the first byte matches.
+size_t FindLast(const std::string& text, const std::string& needle, size_t minimum) {
+  if (needle.empty() || text.size() < needle.size()) return std::string::npos;
+  const char first = needle[0];
+  for (size_t at = text.size() - needle.size() + 1; at-- > minimum;) {
+    if (text[at] == first && text.compare(at, needle.size(), needle) == 0) return at;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
 
 TextSpan FindGreedySpan(const std::string& text, const std::string& open,
                         const std::string& close) {
@@ -143,8 +190,8 @@ TextSpan FindGreedySpan(const std::string& text, const std::string& open,
   const size_t begin = text.find(open);
   if (begin == std::string::npos) return span;
   const size_t innerBegin = begin + open.size();
-  const size_t closeAt = text.rfind(close);
-  if (closeAt == std::string::npos || closeAt < innerBegin) return span;
+  const size_t closeAt = FindLast(text, close, innerBegin);
+  if (closeAt == std::string::npos) return span;
   span.found = true;
   span.begin = begin;
   span.innerBegin = innerBegin;

@@ -33,6 +33,24 @@ std::string HtmlEscapeText(const std::string& text);
 
 // Deletes every byte 0x00..0x1F except tab, line feed and carriage return.
 std::string RemoveControlChars(const std::string& text);
+void RemoveControlCharsInPlace(std::string& text);
+
+// A set of bytes for scanning: one table lookup per byte of text. Build it
+// once per scan, not per call, when a scan stops often.
+class ByteSet {
+ public:
+  // `set` is a NUL-terminated list of the member bytes.
+  explicit ByteSet(const char* set);
+  bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
+  // Position of the first member byte at or after `from`, or npos.
+  size_t FindIn(const std::string& text, size_t from = 0) const;
+
+ private:
+  bool table_[256] = {};
+};
+
+// ByteSet(set).FindIn(text, from), for scans that stop rarely.
+size_t FindFirstOf(const std::string& text, const char* set, size_t from = 0);
 
 // A matched span: [begin, end) of the whole match; [innerBegin, innerEnd) of
 // the text between the opening and the closing marker.
