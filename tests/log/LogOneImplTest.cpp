@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,76 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Logone(v3.0) Begin Time:2026-03-15 08:00:00.000\r\n");
   EXPECT_NE(lines[1].find("]day two\r\n"), std::string::npos);
+}
+
+TEST_F(LogOneImplTest, RotationNamesOfDifferentFileNames) {
+  struct Case {
+    const char* file;
+    const char* firstCopy;
+    const char* secondCopy;
+  } cases[] = {{"app.log", "app_1.log", "app_2.log"},
+               {"plain", "plain_1", "plain_2"},
+               {"a.b.log", "a.b_1.log", "a.b_2.log"}};
+  for (const Case& c : cases) {
+    const uint32_t id = Create(Path(std::string("log/") + c.file), /*maxSizeKb=*/1, /*backups=*/2);
+    for (int i = 0; i < 40; ++i) {
+      LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", std::string(100, 'z').c_str());
+    }
+    const std::string day = Path("log/2026-03-14/");
+    EXPECT_TRUE(Exists(day + c.file)) << c.file;
+    EXPECT_TRUE(Exists(day + c.firstCopy)) << c.file;
+    EXPECT_TRUE(Exists(day + c.secondCopy)) << c.file;
+  }
+}
+
+TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
+  struct Case {
+    uint32_t mode;
+    bool inFile;
+    bool onStderr;
+  } cases[] = {{0, false, false},
+               {LogOne::kOutputFile, true, false},
+               {LogOne::kOutputConsole, false, true},
+               {LogOne::kOutputFile | LogOne::kOutputConsole, true, true}};
+  int round = 0;
+  for (const Case& c : cases) {
+    const std::string file = Path("out/mode" + std::to_string(round++) + ".log");
+    LogOneImpl logger;
+    logger.SetFilePath(file);
+    logger.SetOutputMode(c.mode);
+    ::testing::internal::CaptureStderr();
+    logger.WriteLine("", 0, "F", "s.cpp", 1, "%s", "mode line");
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadFile(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
+    EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, c.onStderr) << c.mode;
+  }
+}
+
+TEST_F(LogOneImplTest, DatePathUsesTheLoggerClock) {
+  LogOneImpl logger;
+  std::string path = "/x/log/2026-01-01/a.log";
+  EXPECT_TRUE(logger.DatePath(&path));
+  EXPECT_EQ(path, "/x/log/2026-03-14/a.log");
+  EXPECT_FALSE(logger.DatePath(&path));
+}
+
+TEST_F(LogOneImplTest, NothingIsWrittenOnceLoggingHasEnded) {
+  const std::string file = Path("log/ended.log");
+  const uint32_t id = Create(file);
+  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "before");
+  // Ending logging is irreversible: do it in a child process.
+  EXPECT_EXIT(
+      {
+        LoggerRegistry::EndLogging();
+        LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "after");
+        const bool ended = LoggerRegistry::Instance().Count() == 0 && !LoggerRegistry::Alive() &&
+                           LoggerRegistry::Instance().Create(LoggerSettings{file, 0, 0, 3}) == 0;
+        std::exit(ended ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::vector<std::string> lines = ReadLines(Path("log/2026-03-14/ended.log"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("]before\r\n"), std::string::npos);
 }
 
 }  // namespace
