@@ -27,9 +27,8 @@ int PaddingOf(const std::string& text) {
   size_t padding = 0;
   while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
   const auto end = text.end() - static_cast<std::ptrdiff_t>(padding);
-  const bool clean = std::all_of(text.begin(), end, [](char c) {
-    return IsAlphabet(static_cast<unsigned char>(c));
-  });
+  const bool clean = std::all_of(text.begin(), end,
+                                 [](char c) { return IsAlphabet(static_cast<unsigned char>(c)); });
   return clean ? static_cast<int>(padding) : -1;
 }
 

@@ -27,8 +27,7 @@ std::string Unpack(const std::string& text) {
 }
 
 void LogKept(int level, const char* function, const std::string& text, const char* why) {
-  IMLOG(level, function,
-        "text kept as it is (" + std::to_string(text.size()) + " bytes): " + why);
+  IMLOG(level, function, "text kept as it is (" + std::to_string(text.size()) + " bytes): " + why);
 }
 
 }  // namespace

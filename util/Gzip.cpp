@@ -65,8 +65,8 @@ namespace detail {
 std::string GzipCompressLimited(const std::string& bytes, int level, size_t limit) {
   if (bytes.size() > limit) throw std::runtime_error(kInputTooLarge);
   z_stream stream{};
-  if (deflateInit2(&stream, level, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
-                   Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (deflateInit2(&stream, level, Z_DEFLATED, kGzipWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) !=
+      Z_OK) {
     throw std::runtime_error("deflate init failed");
   }
   DeflateStream guard(&stream);

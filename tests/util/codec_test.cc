@@ -26,9 +26,10 @@ std::string Gzip(const std::string& bytes) { return util::GzipCompress(bytes, -1
 std::string ZlibStream(const std::string& bytes) {
   uLongf size = compressBound(static_cast<uLong>(bytes.size()));
   std::string out(size, '\0');
-  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(&out[0]), &size,
-                     reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size())),
-            Z_OK);
+  EXPECT_EQ(
+      compress(reinterpret_cast<Bytef*>(&out[0]), &size,
+               reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size())),
+      Z_OK);
   out.resize(size);
   return out;
 }
@@ -46,8 +47,13 @@ std::string ErrorOf(const std::function<void()>& call) {
 
 TEST(Base64, PublishedVectorsBothWays) {
   const std::pair<std::string, std::string> vectors[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
   };
   for (const auto& v : vectors) {
     EXPECT_EQ(util::Base64Encode(v.first), v.second);
@@ -71,8 +77,8 @@ TEST(Base64, RoundTripsBinaryAcrossSlices) {
 
 TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
   const std::string invalid[] = {
-      "Zg",        "Zg=",      "Zm9vY",     "Zm9v YmE=", "Zm9v\nYmE", "Zm=v",
-      "====",      "Z===",     "Zg==Zg==",  "Zm9*",      " Zm9",      std::string("Zm\0v", 4),
+      "Zg",           "Zg=",  "Zm9vY",    "Zm9v YmE=", "Zm9v\nYmE", "Zm=v",
+      "====",         "Z===", "Zg==Zg==", "Zm9*",      " Zm9",      std::string("Zm\0v", 4),
       "Zm9v\xC3\xA9",
   };
   for (const std::string& text : invalid) {
@@ -112,8 +118,8 @@ TEST(Gzip, RoundTrips) {
       "",
       "hello, world",
       std::string("\0\x01\x02\0\xFF binary\0", 12),
-      std::string(1 << 20, 'a'),   // highly compressible: output grows over many passes
-      RandomBytes(1 << 20, 7),     // incompressible: output larger than input
+      std::string(1 << 20, 'a'),  // highly compressible: output grows over many passes
+      RandomBytes(1 << 20, 7),    // incompressible: output larger than input
   };
   for (const std::string& input : inputs) {
     const std::string packed = Gzip(input);
@@ -221,10 +227,10 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
 
   const std::string kept[] = {
       "plain text message",
-      "Zm9vYmFy",                          // Base64, but of plain bytes
-      util::Base64Encode("x"),             // Base64 of fewer than three bytes
-      "H4sI",                              // decodes to a bare gzip magic, no stream
-      util::Base64Encode(corrupted),       // gzip stream damaged inside
+      "Zm9vYmFy",                               // Base64, but of plain bytes
+      util::Base64Encode("x"),                  // Base64 of fewer than three bytes
+      "H4sI",                                   // decodes to a bare gzip magic, no stream
+      util::Base64Encode(corrupted),            // gzip stream damaged inside
       util::Base64Encode(full.substr(0, 100)),  // gzip stream cut short
       "",
   };

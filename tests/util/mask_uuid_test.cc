@@ -39,7 +39,9 @@ TEST(MaskForLog, CountsBytesNotCharacters) {
   EXPECT_EQ(util::MaskForLog(std::string("ab\0d", 4)), "***d");
 }
 
-bool IsLowerHex(char c) { return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f'); }
+bool IsLowerHex(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f');
+}
 
 void ExpectUuidShape(const std::string& uuid) {
   ASSERT_EQ(uuid.size(), 36u) << uuid;

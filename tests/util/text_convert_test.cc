@@ -34,7 +34,9 @@ TEST(TextConvert, ValidTextsRoundTrip) {
 TEST(TextConvert, InvalidUtf8GivesNothing) {
   const std::pair<const char*, std::string> cases[] = {
       {"lone continuation byte", "ab\x80"},
-      {"invalid byte", "a\xFF" "b"},
+      {"invalid byte",
+       "a\xFF"
+       "b"},
       {"overlong slash", "\xC0\xAF"},
       {"overlong three bytes", "\xE0\x80\xAF"},
       {"encoded high surrogate", "x\xED\xA0\x80"},
@@ -43,7 +45,9 @@ TEST(TextConvert, InvalidUtf8GivesNothing) {
       {"lead byte F5", "\xF5\x80\x80\x80"},
       {"cut short at the end", "a\xE6\x8A"},
       {"four-byte cut short at the end", "a\xF0\x9F\x98"},
-      {"cut short before ASCII", "a\xE6\x8A" "b"},
+      {"cut short before ASCII",
+       "a\xE6\x8A"
+       "b"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(util::Utf8ToUtf16(c.second), u"") << c.first;
