@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -253,7 +254,8 @@ void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
   Guard guard(LoggerRegistry::Lock());
   if (stopped_ || level < 0 || level > kDebugLevel || level > threshold_) return;
   if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
-  if (!wideBuffer_) wideBuffer_.reset(new wchar_t[kLineBufferSize]);
+  if (!wideBuffer_) wideBuffer_.reset(new (std::nothrow) wchar_t[kLineBufferSize]);
+  if (!wideBuffer_) return;
   if (std::vswprintf(wideBuffer_.get(), kLineBufferSize, format, args) < 0) return;
   LineWriter writer(lineBuffer_.get(), kLineBufferSize);
   if (!PutPrefix(&writer, kLevelNames[level], tag, function, sourceFile, line)) return;
@@ -442,7 +444,8 @@ bool LogOneImpl::OpenAt(const std::string& path) {
   // One buffer large enough for a whole line: each line leaves in one write.
   std::setvbuf(file.get(), nullptr, _IOFBF, kStdioBufferSize);
   file_ = std::move(file);
-  fileSize_ = MeasureFileSize();
+  fileSize_ = 0;
+  MeasureFileSize();
   ResetRotationCheck();
   return true;
 }

@@ -86,13 +86,18 @@ std::size_t LoggerRegistry::Count() {
 void LoggerRegistry::WriteV(uint32_t id, const char* tag, int level, const char* function,
                             const char* sourceFile, int line, const char* format, va_list args) {
   if (!Alive()) return;
-  Guard guard(Lock());
-  Entry* entry = FindEntry(id);
-  if (entry == nullptr) return;
-  // A line that will not be written causes no folder work either.
-  if (level > entry->logger->Threshold()) return;
-  RunDateStep(entry);
-  entry->logger->WriteLineV(tag, level, function, sourceFile, line, format, args);
+  try {
+    Guard guard(Lock());
+    Entry* entry = FindEntry(id);
+    if (entry == nullptr) return;
+    // A line that will not be written causes no folder work either.
+    if (level > entry->logger->Threshold()) return;
+    RunDateStep(entry);
+    entry->logger->WriteLineV(tag, level, function, sourceFile, line, format, args);
+  } catch (...) {
+    // Out of memory while moving to a new day's folder: this line is lost,
+    // the caller is not disturbed.
+  }
 }
 
 void LoggerRegistry::Write(uint32_t id, const char* tag, int level, const char* function,
