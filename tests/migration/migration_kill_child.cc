@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "adapter/src/MigrationCommands.h"
 #include "tests/migration/MigrationHarness.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     const Json::Value& param = message["param"];
     if (param.isObject() && param["notifyType"].asString() == "statusNotify") {
       const bool clean = param["status"].asString() == "finish" && param["errorCount"].asInt() == 0;
+      // The thread is still giving up its run state: let it end before exit.
+      if (!WaitForMigrationThreadsFor(std::chrono::milliseconds(60000))) return 4;
       return clean ? 0 : 1;
     }
   }
