@@ -35,7 +35,7 @@ void ConvertJsonToRecordInfo(const Json::Value& item, RecordInfo& record);
 // null), including `showhtml` and `sendStatus`: texts as JSON strings (empty
 // ones too), ints as JSON integers. `filelist` goes out as the stored text;
 // `fileList` and `cardInfo` are not written. Existing members of `out` with
-// other keys stay. `out` must be null or an object.
+// other keys stay. Any other `out` is left unchanged, with an error line.
 void ConvertRecordInfoToJson(const RecordInfo& record, Json::Value& out);
 
 // Appends one FileListItem per element of `array` to `list`, in array order,
@@ -59,7 +59,8 @@ bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem
 // null), in list order. Text fields are written only when not empty;
 // `file_size` always, as its decimal text (a JSON string); `file_handle`,
 // `duration` and `expire` always, as JSON integers. The in-memory `convid` is
-// not written. `out` must be null or an array.
+// not written. Any `out` that is neither null nor an array is left
+// unchanged, with an error line.
 void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& out);
 
 // Fills `group` from the store's group object. When `item` is neither an
