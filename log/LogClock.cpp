@@ -15,6 +15,7 @@ struct SecondCache {
 };
 
 thread_local SecondCache t_cache;
+thread_local const platform::LocalTime* t_pinned = nullptr;
 
 void PutDigits(char* out, int value, int width) {
   for (int i = width - 1; i >= 0; --i) {
@@ -50,9 +51,17 @@ platform::LocalTime SystemNow() {
 }  // namespace
 
 platform::LocalTime LogClockNow() {
+  if (t_pinned != nullptr) return *t_pinned;
   ClockFunction clock = g_testClock.load(std::memory_order_acquire);
   return clock != nullptr ? clock() : SystemNow();
 }
+
+LineTimeScope::LineTimeScope(const platform::LocalTime& time)
+    : time_(time), previous_(t_pinned) {
+  t_pinned = &time_;
+}
+
+LineTimeScope::~LineTimeScope() { t_pinned = previous_; }
 
 void SetLogClockForTesting(ClockFunction clock) {
   g_testClock.store(clock, std::memory_order_release);

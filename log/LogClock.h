@@ -15,8 +15,25 @@ namespace log_internal {
 
 using ClockFunction = platform::LocalTime (*)();
 
-// The current local time (or the test clock's time when one is set). Any thread.
+// The current local time (or the test clock's time when one is set; or the
+// time pinned on this thread by a LineTimeScope). Any thread.
 platform::LocalTime LogClockNow();
+
+// Pins the time of one line on the calling thread for the scope's lifetime,
+// so that the day folder chosen for the line and its time stamp agree even
+// when the line is written across midnight (and the clock is read once).
+// Scopes nest; each restores the previous pin.
+class LineTimeScope {
+ public:
+  explicit LineTimeScope(const platform::LocalTime& time);
+  ~LineTimeScope();
+  LineTimeScope(const LineTimeScope&) = delete;
+  LineTimeScope& operator=(const LineTimeScope&) = delete;
+
+ private:
+  platform::LocalTime time_;
+  const platform::LocalTime* previous_;
+};
 
 // Installs `clock` in place of the system clock; nullptr restores the system
 // clock. For tests only; not synchronised with loggers that are writing.

@@ -92,6 +92,7 @@ void LoggerRegistry::WriteV(uint32_t id, const char* tag, int level, const char*
     if (entry == nullptr) return;
     // A line that will not be written causes no folder work either.
     if (level > entry->logger->Threshold()) return;
+    const log_internal::LineTimeScope lineTime(log_internal::LogClockNow());
     RunDateStep(entry);
     entry->logger->WriteLineV(tag, level, function, sourceFile, line, format, args);
   } catch (...) {

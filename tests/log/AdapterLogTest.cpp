@@ -91,6 +91,16 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
 }
 
+TEST_F(AdapterLogTest, LineWrittenAcrossMidnightKeepsItsDayAndStampTogether) {
+  ASSERT_EQ(OpenHost(Path("log")), 0);
+  logtest::SetClockSequence({At(2026, 3, 14, 23, 59, 59, 999), At(2026, 3, 15, 0, 0, 0, 0)});
+  Log(kLogInf, "at midnight");
+  const std::vector<std::string> expected = {
+      Header("2026-03-14 23:59:59.999"), Line("Inf", "at midnight", "2026-03-14 23:59:59.999")};
+  EXPECT_EQ(ReadLines(DayFile("2026-03-14")), expected);
+  EXPECT_FALSE(Exists(Path("log/2026-03-15")));
+}
+
 TEST_F(AdapterLogTest, LineFormat) {
   ASSERT_EQ(OpenHost(Path("log")), 0);
   AdapterLog("", kLogErr, "A::B", "/src/adapter/Source.cpp", 196, "%s", "plain");

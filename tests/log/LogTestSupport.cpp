@@ -16,6 +16,15 @@ platform::LocalTime g_now;
 
 platform::LocalTime FakeNow() { return g_now; }
 
+std::vector<platform::LocalTime> g_sequence;
+std::size_t g_sequenceNext = 0;
+
+platform::LocalTime SequenceNow() {
+  const platform::LocalTime time = g_sequence[std::min(g_sequenceNext, g_sequence.size() - 1)];
+  ++g_sequenceNext;
+  return time;
+}
+
 std::atomic<int> g_folderCounter{0};
 
 }  // namespace
@@ -36,6 +45,12 @@ platform::LocalTime At(int year, int month, int day, int hour, int minute, int s
 void SetClock(const platform::LocalTime& time) {
   g_now = time;
   log_internal::SetLogClockForTesting(&FakeNow);
+}
+
+void SetClockSequence(const std::vector<platform::LocalTime>& times) {
+  g_sequence = times;
+  g_sequenceNext = 0;
+  log_internal::SetLogClockForTesting(&SequenceNow);
 }
 
 void RestoreClock() { log_internal::SetLogClockForTesting(nullptr); }

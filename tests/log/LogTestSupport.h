@@ -18,6 +18,8 @@ platform::LocalTime At(int year, int month, int day, int hour = 12, int minute =
 // Makes LogClockNow() return `time` until RestoreClock() (or the next SetClock).
 void SetClock(const platform::LocalTime& time);
 void RestoreClock();
+// Makes LogClockNow() return the times one after the other; the last repeats.
+void SetClockSequence(const std::vector<platform::LocalTime>& times);
 
 // The whole content of a file ("" when it cannot be read).
 std::string ReadFile(const std::string& path);
