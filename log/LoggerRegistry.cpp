@@ -44,16 +44,19 @@ void LoggerRegistry::EndLogging() {
 
 uint32_t LoggerRegistry::Create(const LoggerSettings& settings) {
   if (settings.path.empty() || !Alive()) return 0;
-  // The path is kept exactly as given: on this platform '/' already is the
-  // folder separator.
+  // Paths are registered in the platform's own separators ('/' stays '/'
+  // where it is the separator), so that one file has one entry.
+  std::string path = settings.path;
+  const char sep = platform::PathSeparator();
+  if (sep != '/') std::replace(path.begin(), path.end(), '/', sep);
   Guard guard(Lock());
   for (const std::unique_ptr<Entry>& entry : entries_) {
-    if (entry->registeredPath == settings.path) return entry->id;
+    if (entry->registeredPath == path) return entry->id;
   }
   auto entry = std::make_unique<Entry>();
   entry->id = ++lastId_;
   entry->logger = std::make_unique<LogOneImpl>();
-  entry->registeredPath = settings.path;
+  entry->registeredPath = path;
   if (settings.maxSizeKb > 0) entry->logger->SetMaxSizeKb(settings.maxSizeKb);
   if (settings.backupCount > 0) entry->logger->SetBackupCount(settings.backupCount);
   entry->logger->SetThreshold(settings.thresholdLevel);
