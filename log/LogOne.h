@@ -3,8 +3,9 @@
 // A logger writes lines of the form
 //   [YYYY-MM-DD hh:mm:ss.mmm][P:<pid>/T:<tid>][<level>][<tag>][<source>:<line> <function>]<text>\r\n
 // (the "[<tag>]" part only for a non-empty tag) into one file, flushing each
-// line at once. Its operations are listed in the order of the virtual table
-// that the logging library has always had; LogOneImpl implements all of them.
+// line at once. The operations are declared in a fixed order (numbered 0 to
+// 16 below): code built against the interface relies on that virtual-table
+// layout, so new operations go at the end. LogOneImpl implements all of them.
 //
 // Threads: every operation may be called from any thread; the implementation
 // serialises them behind the process-wide logging lock (LoggerRegistry::Lock()).
@@ -73,7 +74,7 @@ class LogOne {
   // 16: output mode bits (kOutputFile, kOutputConsole).
   virtual void SetOutputMode(uint32_t bits) = 0;
 
-  // Current threshold (not part of the historical table; for the adapter's
-  // cheap level check).
+  // 17: the current threshold; lock-free, so a registry write can skip lines
+  // above it before any folder work.
   virtual int32_t Threshold() const = 0;
 };

@@ -399,6 +399,8 @@ void LogOneImpl::RotateIfFull() {
   }
 }
 
+// name.ext → name_1.ext → … → name_<backup count>.ext (deleted); a name
+// without "." rotates as name_1, name_2 ….
 bool LogOneImpl::Rotate() {
   if (!CloseFile()) return false;
   const std::string::size_type dot = fileName_.rfind('.');
