@@ -1,16 +1,418 @@
-// Stand-in message store: keeps the adapter's callback and accepts every text.
-#include <atomic>
+#include "plugins/standin/StandInStore.h"
 
-#include "im_adapter/im_plugin.h"
+#include <exception>
+#include <set>
+#include <string>
 
+#include "plugins/common/StandInBase64.h"
+#include "plugins/common/StandInJson.h"
+#include "plugins/common/StandInSettings.h"
+
+namespace standin {
 namespace {
-std::atomic<IMAdapterServiceCallbackFn> g_callback{nullptr};
+
+struct RecordField {
+  const char* name;
+  bool isInt;
+  int defaultValue;  // for integer fields
+};
+
+// Every member of a history record that the store keeps, besides "recordid"
+// (the row id, answered as a text).
+const RecordField kRecordFields[] = {
+    {"convid", false, 0},          {"convautoid", true, -1},     {"servermessageid", false, 0},
+    {"clientmessageid", false, 0}, {"chattype", true, -1},       {"content", false, 0},
+    {"contenttype", true, -1},     {"delivertime", false, 0},    {"filelist", false, 0},
+    {"groupid", false, 0},         {"groupname", false, 0},      {"peername", false, 0},
+    {"peernativename", false, 0},  {"originaccount", false, 0},  {"targetaccount", false, 0},
+    {"showhtml", false, 0},        {"showtext", false, 0},       {"showtranslate", false, 0},
+    {"mediatype", true, -1},       {"isread", true, 0},          {"isdelete", true, 0},
+    {"sourceflag", true, -1},      {"quote", false, 0},          {"timestamp", false, 0},
+    {"utcstamp", false, 0},        {"status", true, -1},         {"sendStatus", true, 1},
+    {"submsgtype", true, 0},       {"providerCn", false, 0},     {"providerEn", false, 0},
+    {"combineMessageFileList", false, 0}, {"receiptState", true, 0}, {"receiptCount", true, 0},
+    {"iswithdraw", true, 0},       {"duration", true, 0},        {"source", true, 0},
+    {"fileSize", true, 0},         {"extra", false, 0},          {"attachUrl", false, 0},
+    {"isAppMsg", true, 0},         {"appServiceId", false, 0},   {"appServiceName", false, 0},
+    {"isShowTranslate", true, 0},  {"translateLang", false, 0},  {"emojiReplyInfos", false, 0},
+    {"appReplyInfos", false, 0},   {"chatAtInfo", false, 0},     {"isShowAudioText", true, 0},
+    {"audioText", false, 0},       {"UTCDate", false, 0},        {"realMsgType", true, -1},
+};
+const int kFieldCount = static_cast<int>(sizeof kRecordFields / sizeof kRecordFields[0]);
+
+const char kSchema[] =
+    "CREATE INDEX IF NOT EXISTS history_server_id ON history_records(servermessageid);"
+    "CREATE INDEX IF NOT EXISTS history_client_id ON history_records(clientmessageid);"
+    "CREATE INDEX IF NOT EXISTS history_conv ON history_records(convid);"
+    "CREATE TABLE IF NOT EXISTS record_files(record_id INTEGER NOT NULL, file_name TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS record_files_name ON record_files(file_name);"
+    "CREATE TABLE IF NOT EXISTS groups(groupid TEXT PRIMARY KEY, name TEXT, data TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS contacts(accountid TEXT PRIMARY KEY, name TEXT,"
+    " data TEXT NOT NULL);";
+
+std::string RecordTableSql() {
+  std::string sql =
+      "CREATE TABLE IF NOT EXISTS history_records(record_id INTEGER PRIMARY KEY AUTOINCREMENT";
+  for (const RecordField& field : kRecordFields) {
+    sql += std::string(",\"") + field.name + "\" " + (field.isInt ? "INTEGER" : "TEXT");
+  }
+  return sql + ");";
+}
+
+std::string InsertSql() {
+  std::string names;
+  std::string values;
+  for (int i = 0; i < kFieldCount; ++i) {
+    names += std::string(i ? "," : "") + "\"" + kRecordFields[i].name + "\"";
+    values += (i ? ",?" : "?") + std::to_string(i + 1);
+  }
+  return "INSERT INTO history_records(" + names + ") VALUES(" + values + ")";
+}
+
+// A record's integer member as the adapter writes it; "mediatype" may also come
+// as a decimal text.
+int64_t IntMember(const Json::Value& record, const RecordField& field) {
+  const Json::Value& value = record[field.name];
+  if (value.isInt()) return value.asInt();
+  if (value.isString() && std::string(field.name) == "mediatype") {
+    try {
+      return std::stoll(value.asString());
+    } catch (const std::exception&) {
+      return 0;
+    }
+  }
+  return field.defaultValue;
+}
+
+// The names under which a stored file list's entries can be looked up.
+std::set<std::string> FileNamesOf(const std::string& fileList) {
+  std::set<std::string> names;
+  std::string decoded;
+  Json::Value entries;
+  std::string reason;
+  if (fileList.empty() || !Base64Decode(fileList, &decoded)) return names;
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  if (!reader->parse(decoded.data(), decoded.data() + decoded.size(), &entries, &reason) ||
+      !entries.isArray()) {
+    return names;
+  }
+  for (const Json::Value& entry : entries) {
+    for (const char* key : {"file_name", "file_real_save_name"}) {
+      const std::string name = TextMember(entry, key);
+      if (!name.empty()) names.insert(name);
+    }
+  }
+  return names;
+}
+
+Json::Value Failure(const Json::Value& request, const std::string& reason) {
+  return MakeAnswer(request, 1, reason);
+}
+
+// The "match_value" of the first "datalist" entry with the given keytype.
+bool MatchValue(const Json::Value& request, int* keytype, int* operationtype, Json::Value* value) {
+  const Json::Value& info = request["param"]["_multimatchinfo"];
+  if (!info.isObject() || !info["datalist"].isArray() || info["datalist"].empty()) return false;
+  const Json::Value& first = info["datalist"][0];
+  if (!first.isObject() || !first["keytype"].isInt()) return false;
+  *keytype = first["keytype"].asInt();
+  *operationtype = info["operationtype"].isInt() ? info["operationtype"].asInt() : 0;
+  *value = first["match_value"];
+  return true;
+}
+
 }  // namespace
 
-extern "C" {
-int SqliteRecvMsgImport(const char*, uint32_t) { return 0; }
-int SqliteSetAdapterCallback(IMAdapterServiceCallbackFn callback) {
-  g_callback.store(callback);
-  return 0;
+Json::Value StandInStore::Handle(const Json::Value& request) {
+  try {
+    if (!request["param"].isObject()) return Failure(request, "param is missing");
+    std::string error;
+    if (!EnsureOpen(&error)) return Failure(request, error);
+    switch (RequestCmd(request)) {
+      case kCmdAddRecord: return AddRecord(request);
+      case kCmdQueryRecords: return QueryRecords(request);
+      case kCmdAddGroup: return AddGroup(request);
+      case kCmdQueryGroup: return QueryGroup(request);
+      case kCmdAddContact: return AddContact(request);
+      case kCmdQueryContact: return QueryContact(request);
+      default: return Failure(request, "unknown cmd " + std::to_string(RequestCmd(request)));
+    }
+  } catch (const std::exception& e) {
+    return Failure(request, std::string("request failed: ") + e.what());
+  }
 }
+
+bool StandInStore::OpenAt(const std::string& path, std::string* error) {
+  insertRecord_ = StandInStatement();
+  insertFile_ = StandInStatement();
+  byMessageId_ = StandInStatement();
+  byRecordId_ = StandInStatement();
+  byFileName_ = StandInStatement();
+  if (!db_.Open(path, error)) return false;
+  if (CreateSchema(error)) return true;
+  db_.Close();
+  return false;
 }
+
+bool StandInStore::EnsureOpen(std::string* error) {
+  const std::string path = Setting("IM_STORE_DB", "im_store.db");
+  if (db_.IsOpen() && db_.Path() == path) return true;
+  return OpenAt(path, error);
+}
+
+bool StandInStore::CreateSchema(std::string* error) {
+  if (!db_.Exec(RecordTableSql(), error) || !db_.Exec(kSchema, error)) return false;
+  insertRecord_ = db_.Prepare(InsertSql(), error);
+  insertFile_ = db_.Prepare("INSERT INTO record_files(record_id, file_name) VALUES(?1, ?2)", error);
+  byMessageId_ = db_.Prepare(
+      "SELECT record_id FROM history_records WHERE servermessageid = ?1 OR clientmessageid = ?1 "
+      "ORDER BY record_id",
+      error);
+  byRecordId_ = db_.Prepare("SELECT * FROM history_records WHERE record_id = ?1", error);
+  byFileName_ = db_.Prepare(
+      "SELECT record_id FROM record_files WHERE file_name = ?1 ORDER BY record_id", error);
+  return insertRecord_.Valid() && insertFile_.Valid() && byMessageId_.Valid() &&
+         byRecordId_.Valid() && byFileName_.Valid();
+}
+
+bool StandInStore::InsertRecord(const Json::Value& record, int64_t* recordId, std::string* error) {
+  insertRecord_.Reset();
+  for (int i = 0; i < kFieldCount; ++i) {
+    const RecordField& field = kRecordFields[i];
+    if (field.isInt) {
+      insertRecord_.BindInt(i + 1, IntMember(record, field));
+    } else {
+      insertRecord_.BindText(i + 1, TextMember(record, field.name));
+    }
+  }
+  if (insertRecord_.Step() != 0) {
+    *error = "cannot store the record: " + db_.LastError();
+    return false;
+  }
+  *recordId = db_.LastInsertId();
+  return IndexFiles(*recordId, TextMember(record, "filelist"), error);
+}
+
+bool StandInStore::IndexFiles(int64_t recordId, const std::string& fileList, std::string* error) {
+  for (const std::string& name : FileNamesOf(fileList)) {
+    insertFile_.Reset();
+    insertFile_.BindInt(1, recordId);
+    insertFile_.BindText(2, name);
+    if (insertFile_.Step() != 0) {
+      *error = "cannot index the record's files: " + db_.LastError();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool StandInStore::AddRecords(const std::vector<Json::Value>& records, std::string* error) {
+  if (!EnsureOpen(error) || !db_.Exec("BEGIN", error)) return false;
+  for (const Json::Value& record : records) {
+    int64_t id = 0;
+    if (!InsertRecord(record, &id, error)) {
+      std::string ignored;
+      db_.Exec("ROLLBACK", &ignored);
+      return false;
+    }
+  }
+  return db_.Exec("COMMIT", error);
+}
+
+bool StandInStore::RecordsByIds(const std::vector<int64_t>& ids, Json::Value* list,
+                                std::string* error) {
+  for (int64_t id : ids) {
+    byRecordId_.Reset();
+    byRecordId_.BindInt(1, id);
+    const int step = byRecordId_.Step();
+    if (step < 0) {
+      *error = "cannot read a record: " + db_.LastError();
+      return false;
+    }
+    if (step == 0) continue;
+    Json::Value record(Json::objectValue);
+    record["recordid"] = std::to_string(byRecordId_.ColumnInt(0));
+    for (int i = 0; i < kFieldCount; ++i) {
+      const RecordField& field = kRecordFields[i];
+      if (byRecordId_.ColumnIsNull(i + 1)) continue;
+      if (field.isInt) {
+        record[field.name] = static_cast<Json::Int>(byRecordId_.ColumnInt(i + 1));
+      } else {
+        record[field.name] = byRecordId_.ColumnText(i + 1);
+      }
+    }
+    list->append(record);
+  }
+  return true;
+}
+
+namespace {
+
+// Record ids of each key in order, each record once.
+template <typename Keys>
+bool CollectIds(StandInStatement& lookup, const Keys& keys, std::vector<int64_t>* ids,
+                       std::string* error, const StandInDb& db) {
+  std::set<int64_t> seen;
+  for (const std::string& key : keys) {
+    if (key.empty()) continue;
+    lookup.Reset();
+    lookup.BindText(1, key);
+    int step = 0;
+    while ((step = lookup.Step()) == 1) {
+      const int64_t id = lookup.ColumnInt(0);
+      if (seen.insert(id).second) ids->push_back(id);
+    }
+    if (step < 0) {
+      *error = "lookup failed: " + db.LastError();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool StandInStore::QueryByMessageIds(const std::string& text, Json::Value* list,
+                                     std::string* error) {
+  std::vector<std::string> keys;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = text.find(',', start);
+    const size_t end = comma == std::string::npos ? text.size() : comma;
+    keys.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<int64_t> ids;
+  return CollectIds(byMessageId_, keys, &ids, error, db_) &&
+         RecordsByIds(ids, list, error);
+}
+
+bool StandInStore::QueryByFileNames(const Json::Value& names, Json::Value* list,
+                                    std::string* error) {
+  std::vector<std::string> keys;
+  for (const Json::Value& name : names) {
+    if (name.isString()) keys.push_back(name.asString());
+  }
+  std::vector<int64_t> ids;
+  return CollectIds(byFileName_, keys, &ids, error, db_) &&
+         RecordsByIds(ids, list, error);
+}
+
+Json::Value StandInStore::AddRecord(const Json::Value& request) {
+  const Json::Value& record = request["param"]["_historyrecord"];
+  if (!record.isObject()) return Failure(request, "_historyrecord is missing");
+  std::string error;
+  int64_t id = 0;
+  if (!db_.Exec("BEGIN", &error)) return Failure(request, error);
+  if (!InsertRecord(record, &id, &error)) {
+    std::string ignored;
+    db_.Exec("ROLLBACK", &ignored);
+    return Failure(request, error);
+  }
+  if (!db_.Exec("COMMIT", &error)) return Failure(request, error);
+  Json::Value answer = MakeAnswer(request, 0);
+  answer["param"]["recordId"] = std::to_string(id);
+  return answer;
+}
+
+Json::Value StandInStore::QueryRecords(const Json::Value& request) {
+  int keytype = 0;
+  int operationtype = 0;
+  Json::Value value;
+  if (!MatchValue(request, &keytype, &operationtype, &value)) {
+    return Failure(request, "_multimatchinfo is missing");
+  }
+  Json::Value list(Json::arrayValue);
+  std::string error;
+  bool ok = false;
+  if (keytype == 3 && value.isString()) {
+    ok = QueryByMessageIds(value.asString(), &list, &error);
+  } else if (keytype == 9 && operationtype == 67 && value.isArray()) {
+    ok = QueryByFileNames(value, &list, &error);
+  } else {
+    error = "keytype " + std::to_string(keytype) + " with operationtype " +
+            std::to_string(operationtype) + " is not supported";
+  }
+  if (!ok) return Failure(request, error);
+  Json::Value answer = MakeAnswer(request, 0);
+  answer["param"]["_historyrecordlist"] = list;
+  return answer;
+}
+
+Json::Value StandInStore::AddGroup(const Json::Value& request) {
+  const Json::Value& group = request["param"]["_groupinfo"];
+  const std::string id = TextMember(group, "groupid");
+  if (id.empty()) return Failure(request, "_groupinfo.groupid is missing");
+  std::string error;
+  StandInStatement insert =
+      db_.Prepare("INSERT OR REPLACE INTO groups(groupid, name, data) VALUES(?1, ?2, ?3)", &error);
+  if (!insert.Valid()) return Failure(request, error);
+  insert.BindText(1, id);
+  insert.BindText(2, TextMember(group, "name"));
+  insert.BindText(3, WriteCompact(group));
+  if (insert.Step() != 0) return Failure(request, "cannot store the group: " + db_.LastError());
+  return MakeAnswer(request, 0);
+}
+
+Json::Value StandInStore::QueryGroup(const Json::Value& request) {
+  int keytype = 0;
+  int operationtype = 0;
+  Json::Value value;
+  if (!MatchValue(request, &keytype, &operationtype, &value) || keytype != 1 ||
+      !value.isString()) {
+    return Failure(request, "a group id (keytype 1) is missing");
+  }
+  std::string error;
+  StandInStatement select = db_.Prepare("SELECT data FROM groups WHERE groupid = ?1", &error);
+  if (!select.Valid()) return Failure(request, error);
+  select.BindText(1, value.asString());
+  Json::Value list(Json::arrayValue);
+  std::string reason;
+  if (select.Step() == 1) {
+    const std::string data = select.ColumnText(0);
+    Json::Value group;
+    if (ParseRequest(data.data(), static_cast<uint32_t>(data.size()), &group, &reason)) {
+      list.append(group);
+    }
+  }
+  Json::Value answer = MakeAnswer(request, 0);
+  answer["param"]["_groupinfolist"] = list;
+  return answer;
+}
+
+Json::Value StandInStore::AddContact(const Json::Value& request) {
+  const Json::Value& contact = request["param"]["UserInfo"];
+  const std::string id = TextMember(contact, "accountid");
+  if (id.empty()) return Failure(request, "UserInfo.accountid is missing");
+  std::string error;
+  StandInStatement insert = db_.Prepare(
+      "INSERT OR REPLACE INTO contacts(accountid, name, data) VALUES(?1, ?2, ?3)", &error);
+  if (!insert.Valid()) return Failure(request, error);
+  insert.BindText(1, id);
+  insert.BindText(2, TextMember(contact, "name"));
+  insert.BindText(3, WriteCompact(contact));
+  if (insert.Step() != 0) return Failure(request, "cannot store the contact: " + db_.LastError());
+  return MakeAnswer(request, 0);
+}
+
+Json::Value StandInStore::QueryContact(const Json::Value& request) {
+  const std::string id = TextMember(request["param"]["_matchinfo"], "accountid");
+  if (id.empty()) return Failure(request, "_matchinfo.accountid is missing");
+  std::string error;
+  StandInStatement select = db_.Prepare("SELECT data FROM contacts WHERE accountid = ?1", &error);
+  if (!select.Valid()) return Failure(request, error);
+  select.BindText(1, id);
+  if (select.Step() != 1) return Failure(request, "no contact with accountid " + id);
+  const std::string data = select.ColumnText(0);
+  Json::Value contact;
+  std::string reason;
+  if (!ParseRequest(data.data(), static_cast<uint32_t>(data.size()), &contact, &reason)) {
+    return Failure(request, "stored contact is damaged");
+  }
+  Json::Value answer = MakeAnswer(request, 0);
+  answer["param"]["UserInfo"] = contact;
+  return answer;
+}
+
+}  // namespace standin

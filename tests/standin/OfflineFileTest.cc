@@ -1,0 +1,197 @@
+// The stand-in offline-file service driven through its entry points, and its
+// link expiry through the service class.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "im_adapter/im_plugin.h"
+#include "plugins/hostlink/StandInHost.h"
+#include "plugins/standin/StandInOfflineFile.h"
+#include "tests/standin/StandInRecorder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using standin_test::AnswerTo;
+using standin_test::Received;
+using standin_test::Request;
+
+void Send(const std::string& text) {
+  OffLineFileRecvMsgImport(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Json::Value UploadParam(const std::string& path, const std::string& name) {
+  Json::Value param;
+  param["up_file_info"]["file_path"] = path;
+  param["up_file_info"]["file_name"] = name;
+  param["up_file_info"]["delete_file"] = true;
+  return param;
+}
+
+Json::Value LinkParam(const std::string& code) {
+  Json::Value param;
+  param["link_code"] = code;
+  param["access_code"] = "1234";
+  return param;
+}
+
+std::string CodeOf(const std::string& url) { return url.substr(url.rfind("/f/") + 3); }
+
+bool IsNotificationFor(const Received& r, int handle) {
+  return r.json["notify"].asInt() == 1 && r.json["param"]["file_handle"].asInt() == handle;
+}
+
+class OfflineFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    StandInSetOption("IM_CLOUD_DIR", (dir_ + "/cloud").c_str());
+    file_ = dir_ + "/photo.png";
+    std::ofstream(file_, std::ios::binary) << "\x89PNG fake picture bytes";
+  }
+  void TearDown() override { StandInSetOption("IM_CLOUD_DIR", nullptr); }
+
+  Json::Value Ask(int cmd, const Json::Value& param, int sno) {
+    Send(Request(cmd, "test", param, sno));
+    Received got;
+    if (!recorder_.WaitFor(AnswerTo(sno), &got)) return Json::Value();
+    EXPECT_TRUE(got.toAdapter);
+    return got.json;
+  }
+
+  // Uploads file_ and returns the notification's "filersp".
+  Json::Value Upload(int sno) {
+    const Json::Value answer = Ask(6, UploadParam(file_, "photo.png"), sno);
+    EXPECT_EQ(answer["result"].asInt(), 0);
+    const int handle = answer["param"]["pfile_handle"].asInt();
+    Received note;
+    EXPECT_TRUE(recorder_.WaitFor([&](const Received& r) { return IsNotificationFor(r, handle); },
+                                  &note));
+    EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
+    return note.json["param"]["filersp"];
+  }
+
+  standin_test::StandInRecorder recorder_{&OffLineSetAdapterCallback};
+  std::string dir_;
+  std::string file_;
+};
+
+TEST_F(OfflineFileTest, UploadAnswersAHandleThenNotifiesOnceWithALink) {
+  const Json::Value fileRsp = Upload(35001);
+  EXPECT_EQ(fileRsp["status_code"].asInt(), 200);
+  const std::string url = fileRsp["url"].asString();
+  ASSERT_NE(url.find("/f/"), std::string::npos);
+  EXPECT_FALSE(fileRsp["plain_access_code"].asString().empty());
+
+  const std::vector<Received> got = recorder_.Snapshot();
+  ASSERT_EQ(got.size(), 2u) << "one answer, one notification";
+  EXPECT_TRUE(got[0].json.isMember("rsp")) << "the handle comes before the notification";
+  EXPECT_FALSE(got[1].json.isMember("rsp"));
+  const fs::path copy = fs::path(dir_) / "cloud" / "files" / CodeOf(url) / "photo.png";
+  EXPECT_EQ(ReadAll(copy), ReadAll(file_));
+  EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
+
+  EXPECT_EQ(Ask(37, LinkParam(CodeOf(url)), 35002)["result"].asInt(), 0);
+}
+
+TEST_F(OfflineFileTest, LinkUpdateRecordsTheLinkAndTheQueryKnowsIt) {
+  EXPECT_EQ(Ask(37, LinkParam("unknown1"), 35010)["result"].asInt(), 1);
+  EXPECT_EQ(Ask(40, LinkParam("unknown1"), 35011)["result"].asInt(), 0);
+  EXPECT_EQ(Ask(40, LinkParam("unknown1"), 35012)["result"].asInt(), 0) << "a second forward";
+  const Json::Value known = Ask(37, LinkParam("unknown1"), 35013);
+  EXPECT_EQ(known["result"].asInt(), 0);
+  EXPECT_TRUE(known["param"].isObject());
+}
+
+TEST_F(OfflineFileTest, AnUnreadableFileIsRefusedWithoutANotification) {
+  const Json::Value answer = Ask(6, UploadParam(dir_ + "/missing.bin", "missing.bin"), 35020);
+  EXPECT_EQ(answer["result"].asInt(), 1);
+  EXPECT_FALSE(answer["param"].isMember("pfile_handle"));
+  // In order: once the next request is answered, no notification came before it.
+  Ask(37, LinkParam("x"), 35021);
+  for (const Received& r : recorder_.Snapshot()) EXPECT_FALSE(r.json.isMember("notify"));
+}
+
+TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReason) {
+  const struct {
+    const char* name;
+    int cmd;
+    Json::Value param;
+  } cases[] = {{"no param", 6, Json::Value()},
+               {"no up_file_info", 6, Json::Value(Json::objectValue)},
+               {"no link code to update", 40, Json::Value(Json::objectValue)},
+               {"no link code to query", 37, Json::Value(Json::objectValue)},
+               {"unknown cmd", 12, Json::Value(Json::objectValue)}};
+  int sno = 35100;
+  for (const auto& c : cases) {
+    const Json::Value answer = Ask(c.cmd, c.param, ++sno);
+    EXPECT_EQ(answer["result"].asInt(), 1) << c.name;
+    EXPECT_FALSE(answer["reason"].asString().empty()) << c.name;
+    EXPECT_TRUE(answer["param"].isObject()) << c.name;
+  }
+}
+
+TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEach) {
+  const int kThreads = 4;
+  const int kEach = 10;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < kEach; ++i) {
+        Send(Request(6, "upload", UploadParam(file_, "photo.png"), 36000 + t * 100 + i));
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  ASSERT_TRUE(recorder_.WaitForCount(2 * kThreads * kEach));
+  std::set<int> handles;
+  std::map<int, int> notifications;
+  for (const Received& r : recorder_.Snapshot()) {
+    if (r.json.isMember("notify")) {
+      EXPECT_EQ(r.json["param"]["code"].asInt(), 0);
+      ++notifications[r.json["param"]["file_handle"].asInt()];
+    } else {
+      handles.insert(r.json["param"]["pfile_handle"].asInt());
+    }
+  }
+  EXPECT_EQ(handles.size(), static_cast<size_t>(kThreads * kEach));
+  EXPECT_EQ(notifications.size(), handles.size());
+  for (const auto& entry : notifications) EXPECT_EQ(entry.second, 1) << entry.first;
+}
+
+TEST(OfflineFileLinks, ExpiredAndUnknownLinksAreReportedAsExpired) {
+  const std::string dir = standin_test::FreshFolder("links");
+  StandInSetOption("IM_CLOUD_DIR", (dir + "/cloud").c_str());
+  standin::StandInOfflineFile files;
+  std::string error;
+  ASSERT_TRUE(files.AddLink("old", "1", 1000, &error)) << error;
+  ASSERT_TRUE(files.AddLink("fresh", "1", 4102444800000LL, &error)) << error;
+  const struct {
+    const char* code;
+    int result;
+  } cases[] = {{"old", 1}, {"fresh", 0}, {"never", 1}};
+  for (const auto& c : cases) {
+    Json::Value request;
+    request["cmd"] = 37;
+    request["param"] = LinkParam(c.code);
+    Json::Value answer;
+    files.Handle(request, [&](const Json::Value& out) { answer = out; });
+    EXPECT_EQ(answer["result"].asInt(), c.result) << c.code;
+    EXPECT_TRUE(answer["param"].isObject()) << c.code;
+  }
+  StandInSetOption("IM_CLOUD_DIR", nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// The stand-ins' worker thread and Base64.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "plugins/common/StandInBase64.h"
+#include "plugins/common/StandInWorker.h"
+
+namespace {
+
+TEST(StandInWorker, RunsInPostingOrderAndADelayNeverLetsALaterTaskOvertake) {
+  standin::StandInWorker worker;
+  std::mutex lock;
+  std::condition_variable done;
+  std::vector<int> order;
+  auto record = [&](int n) {
+    return [&, n] {
+      std::lock_guard<std::mutex> guard(lock);
+      order.push_back(n);
+      done.notify_all();
+    };
+  };
+  worker.Post(record(1), 200);
+  worker.Post(record(2));
+  worker.Post(record(3), 10);
+  std::unique_lock<std::mutex> guard(lock);
+  ASSERT_TRUE(done.wait_for(guard, std::chrono::seconds(10), [&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(StandInWorker, FlushRunsDelayedTasksAtOnceAndTheWorkerStartsAgain) {
+  standin::StandInWorker worker;
+  int runs = 0;  // only the worker thread writes it before Flush returns
+  worker.Post([&] { ++runs; }, 600000);
+  worker.Flush();
+  EXPECT_EQ(runs, 1);
+  worker.Post([&] { ++runs; });
+  worker.Flush();
+  EXPECT_EQ(runs, 2);
+}
+
+TEST(StandInWorker, DestructionDropsWhatHasNotStarted) {
+  bool ran = false;
+  {
+    standin::StandInWorker worker;
+    worker.Post([&] { ran = true; }, 600000);
+  }
+  EXPECT_FALSE(ran);
+}
+
+TEST(StandInBase64, RoundTripsEveryLengthAndRejectsForeignCharacters) {
+  std::string bytes;
+  for (int i = 0; i < 10; ++i) {
+    std::string back;
+    ASSERT_TRUE(standin::Base64Decode(standin::Base64Encode(bytes), &back));
+    EXPECT_EQ(back, bytes);
+    bytes.push_back(static_cast<char>(0xF0 + i));
+  }
+  EXPECT_EQ(standin::Base64Encode("ab"), "YWI=");
+  std::string out;
+  EXPECT_FALSE(standin::Base64Decode("YW*=", &out));
+  EXPECT_FALSE(standin::Base64Decode("YQ==YQ", &out)) << "data after padding";
+}
+
+}  // namespace
