@@ -1,0 +1,193 @@
+#include "adapter/src/TransmitItemBuilder.h"
+
+#include <exception>
+
+#include "adapter/src/ImAdapterCardJson.h"
+#include "adapter/src/ImAdapterMediaToken.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/StoreQueries.h"
+#include "common/xml/XmlBuild.h"
+#include "common/xml/XmlParse.h"
+#include "common/xml/XmlText.h"
+#include "log/AdapterLog.h"
+#include "util/Utils.h"
+
+namespace {
+
+const char kBuild[] = "ImAdapterCmd::buildTransmitMsgItem";
+const char kImageText[] = "ImAdapterCmd::buildImageTextForwardContent";
+const char kCardConfig[] = "ImAdapterCmd::RewriteCardConfig";
+
+const char kPrivateMessage[] = "***Private Message***";
+
+constexpr int32_t kVoice = 1;
+constexpr int32_t kCard = 10;
+constexpr int32_t kReplyCard = 65;
+constexpr int32_t kForwardableCard = 31;
+
+// The member key of an object value, or nullptr (also for a non-object).
+const Json::Value* Member(const Json::Value& object, const std::string& key) {
+  if (!object.isObject()) return nullptr;
+  return object.find(key.data(), key.data() + key.size());
+}
+
+// One line of compact JSON, without the final line feed, with the writer's
+// \u escapes turned back into UTF-8.
+std::string CompactJsonText(const Json::Value& value) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  return convertUnicodeEscapes(Json::writeString(builder, value));
+}
+
+}  // namespace
+
+std::string TransmitItemBuilder::RepairVerticalTabs(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '\\') {
+      out += text[i++];
+      continue;
+    }
+    size_t run = 0;
+    while (i + run < text.size() && text[i + run] == '\\') ++run;
+    const bool beforeV = i + run < text.size() && text[i + run] == 'v';
+    if (beforeV && run % 2 == 1) {
+      out.append(run - 1, '\\');
+      out += "\\u000b";
+      i += run + 1;
+    } else {
+      out.append(run, '\\');
+      i += run;
+    }
+  }
+  return out;
+}
+
+bool TransmitItemBuilder::IsForbiddenToForward(const RecordInfo& item) {
+  const int32_t cardType = item.cardInfo.cardType;
+  return item.mediatype == kVoice || cardType == 21 || cardType == 11 || cardType == 64 ||
+         cardType == 92 || (cardType == kForwardableCard && !item.cardInfo.canForward) ||
+         item.sendStatus == 0 || item.showtext == kPrivateMessage;
+}
+
+void TransmitItemBuilder::ApplyReplyCard(RecordInfo& item, std::string& content,
+                                         std::string& html) {
+  content = item.cardInfo.replyContent;
+  if (html.empty()) {
+    const Json::Value& card = item.cardInfo.cardJson;
+    const Json::Value* context = Member(card, "cardContext");
+    const Json::Value* reply = context ? Member(*context, "replyMsg") : nullptr;
+    if (reply && reply->isObject()) {
+      const Json::Value* pc = Member(*reply, "PcContent");
+      if (pc && pc->isString()) html = pc->asString();
+    } else {
+      IMLOG(kLogErr, kBuild, "cardJson error, cardJson = " + StyledJsonText(card));
+    }
+  }
+  item.content = xml::Build(xml::XmlEscapeText(content), html, 0, false);
+  item.mediatype = item.cardInfo.replyType;
+  item.realMsgType = item.cardInfo.replyType;
+}
+
+bool TransmitItemBuilder::ClearAppExtra(RecordInfo& item) {
+  if (item.extra.empty()) return true;
+  try {
+    Json::Value extra;
+    if (ParseJsonText(item.extra, extra) != 0) {
+      IMLOG(kLogErr, kBuild, "json parse failed");
+      return false;
+    }
+    if (extra.isObject()) {
+      const Json::Value* tag = Member(extra, "appServiceTag");
+      if (tag && IsInt32(*tag) && tag->asInt() == 1) item.extra.clear();
+    }
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, kBuild, std::string("JSON parsing error: ") + e.what());
+  }
+  return true;
+}
+
+void TransmitItemBuilder::RewriteCardConfig(RecordInfo& item, const std::string& html) {
+  Json::Value card = item.cardInfo.cardJson.isObject() ? item.cardInfo.cardJson
+                                                       : Json::Value(Json::objectValue);
+  Json::Value forwarded = card;
+  Json::Value& config = forwarded["cardConfig"];
+  if (config.isNull() || config.isObject()) BuildCardConfigJson(true, config);
+  item.content = xml::Build(xml::XmlEscapeText(CompactJsonText(forwarded)), html, 0, false);
+  if (card.isMember("cardConfig") && card["cardConfig"].isObject()) {
+    card["cardConfig"]["isForward"] = true;
+    item.cardInfo.isForward = true;
+  }
+  item.cardInfo.cardJson = card;
+  item.showhtml = util::CompressAndEncode(StyledJsonText(card));
+  IMLOG(kLogDbg, kCardConfig, "content = " + item.content);
+}
+
+void TransmitItemBuilder::MakeForwarderTheSender(RecordInfo& item, const ForwardOptions& options,
+                                                 int32_t jsSno) {
+  UserInfo user;
+  StoreQueries::QueryUserInfoByAccountId(jsSno, options.userAccount, &user);
+  item.sendStatus = 0;
+  item.originaccount = options.userAccount;
+  item.peername = !user.foreignName.empty() ? user.foreignName
+                  : !user.name.empty()      ? user.name
+                                            : options.userAccount;
+  item.peernativename = !user.name.empty()          ? user.name
+                        : !user.foreignName.empty() ? user.foreignName
+                                                    : options.userAccount;
+}
+
+bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& content,
+                                               std::string& html, const ForwardOptions& options,
+                                               int32_t jsSno) {
+  item.receiptState = 0;
+  IMLOG(kLogDbg, kBuild, "content = " + item.content);
+  std::string text;
+  html.clear();
+  xml::Parse(item.content, text, html, true);
+  if (item.mediatype == kCard) text = RepairVerticalTabs(text);
+  content = text;
+  IMLOG(kLogDbg, kBuild, "pContent = " + content);
+  IMLOG(kLogDbg, kBuild, "html = " + html);
+
+  Json::Value card;
+  if (ParseJsonText(content, card) != 0) {
+    IMLOG(kLogInf, kBuild,
+          "json parse failed, content is not json,msgId is " + item.servermessageid);
+  } else {
+    ParseContent(card, item.cardInfo);
+  }
+  if (item.mediatype == kCard && item.cardInfo.cardType == kReplyCard) {
+    ApplyReplyCard(item, content, html);
+  }
+  if (!ClearAppExtra(item)) return false;
+  item.isAppMsg = 0;
+  if (IsForbiddenToForward(item)) {
+    IMLOG(kLogErr, kBuild, "isSpecialMsg or privateMsg, prohibit  to forward");
+    return false;
+  }
+  if (item.cardInfo.cardType == kForwardableCard) {
+    item.showhtml = html;
+    RewriteCardConfig(item, html);
+  }
+  item.showtranslate.clear();
+  item.translateLang.clear();
+  item.providerCn.clear();
+  item.providerEn.clear();
+  item.isShowTranslate = 0;
+  item.emojiReplyInfos.clear();
+  item.chatAtInfo.clear();
+  MakeForwarderTheSender(item, options, jsSno);
+  return true;
+}
+
+std::string TransmitItemBuilder::buildImageTextForwardContent(const std::string& content,
+                                                              const FileListItem& fileEntry) {
+  std::string result = content;
+  if (!ReplaceContentPic(result, BuildMediaToken(fileEntry))) {
+    IMLOG(kLogErr, kImageText, "ReplaceContentPic failed");
+  }
+  return result;
+}
