@@ -1,6 +1,7 @@
 #include "adapter/src/TaskQueue.h"
 
 #include <exception>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -22,7 +23,7 @@ bool TaskQueue::Start() {
   if (worker_.joinable()) return true;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    closing_ = false;
+    closing_.store(false, std::memory_order_release);
   }
   try {
     worker_ = std::thread([this] { Run(); });
@@ -50,7 +51,7 @@ void TaskQueue::Close() {
   if (!worker_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    closing_ = true;
+    closing_.store(true, std::memory_order_release);
   }
   wake_.notify_all();
   worker_.join();
@@ -67,14 +68,23 @@ void TaskQueue::Run() {
   platform::SetCurrentThreadName(name_.c_str());
   std::unique_lock<std::mutex> lock(mutex_);
   workerId_ = std::this_thread::get_id();
+  std::deque<Task> batch;
   for (;;) {
     wake_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
     if (closing_) return;
-    Task task = std::move(tasks_.front());
-    tasks_.pop_front();
+    // Taking every queued task at once keeps the lock out of the way of the
+    // posting threads while the batch runs.
+    batch.swap(tasks_);
     lock.unlock();
-    RunOne(task);
+    while (!batch.empty() && !closing_.load(std::memory_order_acquire)) {
+      RunOne(batch.front());
+      batch.pop_front();
+    }
     lock.lock();
+    // Closed in the middle of a batch: what was not run goes back in front.
+    tasks_.insert(tasks_.begin(), std::make_move_iterator(batch.begin()),
+                  std::make_move_iterator(batch.end()));
+    batch.clear();
   }
 }
 

@@ -5,6 +5,7 @@
 // Close are serialised against each other and must not be called from a task.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -34,6 +35,9 @@ class TaskQueue {
   // Called from a task of this queue it is refused with an error line.
   void Close();
 
+  // True from the moment Close() is called until the next Start().
+  bool Closing() const { return closing_.load(std::memory_order_acquire); }
+
   // True on this queue's worker thread.
   bool IsWorkerThread() const;
 
@@ -44,9 +48,10 @@ class TaskQueue {
   const std::string name_;
   std::mutex lifecycleMutex_;  // serialises Start and Close
   std::thread worker_;
-  mutable std::mutex mutex_;   // guards tasks_, closing_, workerId_
+  mutable std::mutex mutex_;   // guards tasks_ and workerId_
   std::condition_variable wake_;
   std::deque<Task> tasks_;
-  bool closing_ = false;
+  // Set by Close, changed under mutex_; read without it between the tasks of a batch.
+  std::atomic<bool> closing_{false};
   std::thread::id workerId_;
 };

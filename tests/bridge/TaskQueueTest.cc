@@ -1,0 +1,89 @@
+// The hub's task queue: order, failures, closing in the middle of a batch.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/src/TaskQueue.h"
+#include "tests/bridge/FakePlugins.h"
+
+namespace bridge_test {
+namespace {
+
+class Record {
+ public:
+  void Add(const std::string& item) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    items_.push_back(item);
+  }
+  std::vector<std::string> Items() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> items_;
+};
+
+TEST(TaskQueueTest, RunsTasksInOrderAndSurvivesThrowingOnes) {
+  TaskQueue queue("test");
+  Record record;
+  Latch done;
+  queue.Put([&] { record.Add("a"); });
+  queue.Put([] { throw std::runtime_error("x"); });
+  queue.Put(nullptr);
+  queue.Put([] { throw 1; });
+  queue.Put([&] { record.Add("b"); });
+  queue.Put([&] { done.Open(); });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(done.WaitOpen());
+  EXPECT_EQ(record.Items(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(TaskQueueTest, CloseInTheMiddleOfABatchKeepsTheRestForTheNextStart) {
+  TaskQueue queue("test");
+  Record record;
+  Latch running;
+  Latch release;
+  // Queued before Start, so the worker takes all three as one batch.
+  queue.Put([&] {
+    running.Open();
+    release.WaitOpen();
+    record.Add("first");
+  });
+  queue.Put([&] { record.Add("second"); });
+  queue.Put([&] { record.Add("third"); });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(running.WaitOpen());
+  std::thread closer([&] { queue.Close(); });
+  // Close has to wait for the running task; let it go once Close is under way.
+  while (!queue.Closing()) std::this_thread::yield();
+  release.Open();
+  closer.join();
+  EXPECT_EQ(record.Items(), std::vector<std::string>{"first"});
+
+  Latch done;
+  queue.Put([&] { done.Open(); });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(done.WaitOpen());
+  EXPECT_EQ(record.Items(), (std::vector<std::string>{"first", "second", "third"}));
+}
+
+TEST(TaskQueueTest, CloseFromATaskIsRefused) {
+  TaskQueue queue("test");
+  Latch done;
+  queue.Put([&] {
+    queue.Close();  // would join itself
+    done.Open();
+  });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(done.WaitOpen());
+  queue.Close();
+}
+
+}  // namespace
+}  // namespace bridge_test
