@@ -35,8 +35,8 @@ std::atomic<uint64_t> g_runningId{0};
 uint64_t g_lastRunId = 0;  // guarded by g_runStateLock
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - start);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  start);
   return static_cast<double>(ms.count()) / 1000;
 }
 
@@ -76,8 +76,8 @@ std::map<std::string, uint64_t> FilesIn(const std::string& folder, const char* f
   std::map<std::string, uint64_t> files;
   std::vector<platform::DirEntry> entries;
   if (!platform::ListDirectory(folder, &entries)) {
-    IMLOG(kLogErr, function, "cannot list " + util::MaskForLog(folder) + ": " +
-                                 platform::LastErrorText());
+    IMLOG(kLogErr, function,
+          "cannot list " + util::MaskForLog(folder) + ": " + platform::LastErrorText());
     return files;
   }
   for (const platform::DirEntry& entry : entries) {
@@ -124,8 +124,8 @@ bool fileMigrationWorker::IsRunActive(uint64_t runId) { return g_runningId.load(
 fileMigrationWorker::fileMigrationWorker(const Json::Value& request, ImAdapterCmd& cmd,
                                          uint64_t runId)
     : filesFolderList_{kFilesFolder},
-      pictureFolderList_{"Audio",           "botAvatar",   "FormImage", "headImage",
-                         "originalImgfiles", "qrCodeImage", "ScreenShot"},
+      pictureFolderList_{"Audio",       "botAvatar", "FormImage", "headImage", "originalImgfiles",
+                         "qrCodeImage", "ScreenShot"},
       cmd_(cmd),
       request_(request),
       runId_(runId) {
@@ -191,8 +191,7 @@ void fileMigrationWorker::PlanFolders(const Json::Value& param) {
   originFolders_[kFilesFolder] = originPath_;
   destinationFolders_[kFilesFolder] = destinationPath_;
   IMLOG(kLogInf, kConstruct, "originReceiveFilesPath = " + util::MaskForLog(originPath_));
-  IMLOG(kLogInf, kConstruct,
-        "destinationReceiveFilesPath = " + util::MaskForLog(destinationPath_));
+  IMLOG(kLogInf, kConstruct, "destinationReceiveFilesPath = " + util::MaskForLog(destinationPath_));
 }
 
 bool fileMigrationWorker::loadFileListAndCheckDiskSize() {
@@ -343,12 +342,13 @@ bool fileMigrationWorker::MigrateFolder(const std::string& folderName) {
   const std::vector<std::string>& files = folderFiles_[folderName];
   const std::string& destination = destinationFolders_[folderName];
   IMLOG(kLogInf, kRun,
-        "migration [" + folderName + "] start," + " file list size = " +
-            std::to_string(files.size()) + " ori = " + util::MaskForLog(originFolders_[folderName]) +
+        "migration [" + folderName + "] start," +
+            " file list size = " + std::to_string(files.size()) +
+            " ori = " + util::MaskForLog(originFolders_[folderName]) +
             ", des = " + util::MaskForLog(destination));
   if (!platform::IsDirectory(destination) && !platform::MakeDirectories(destination)) {
-    IMLOG(kLogErr, kRun, "cannot create " + util::MaskForLog(destination) + ": " +
-                             platform::LastErrorText());
+    IMLOG(kLogErr, kRun,
+          "cannot create " + util::MaskForLog(destination) + ": " + platform::LastErrorText());
   }
   uint32_t count = 0;
   for (const std::string& file : files) {
@@ -357,8 +357,8 @@ bool fileMigrationWorker::MigrateFolder(const std::string& folderName) {
     ++count;
   }
   IMLOG(kLogInf, kRun,
-        "migration [" + folderName + "] end, total: " + std::to_string(count) + ", take : " +
-            SecondsText(SecondsSince(start)) + "s");
+        "migration [" + folderName + "] end, total: " + std::to_string(count) +
+            ", take : " + SecondsText(SecondsSince(start)) + "s");
   return true;
 }
 

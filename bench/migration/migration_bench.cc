@@ -63,8 +63,8 @@ int CollectUntilStatus() {
     std::free(text);
     const std::string type = message["param"]["notifyType"].asString();
     if (type == "progressNotify") ++progress;
-    if (type == "statusNotify") return message["param"]["status"].asString() == "finish" ? progress
-                                                                                      : -1;
+    if (type == "statusNotify")
+      return message["param"]["status"].asString() == "finish" ? progress : -1;
   }
 }
 

@@ -23,8 +23,8 @@ ScratchDir::ScratchDir(const std::string& base) {
   fs::path root = base.empty() ? fs::temp_directory_path() : fs::path(base);
   std::random_device seed;
   for (;;) {
-    fs::path candidate = root / ("im_mig_" + std::to_string(seed()) + "_" +
-                                 std::to_string(counter.fetch_add(1)));
+    fs::path candidate =
+        root / ("im_mig_" + std::to_string(seed()) + "_" + std::to_string(counter.fetch_add(1)));
     if (fs::create_directories(candidate)) {
       path_ = candidate.string();
       return;

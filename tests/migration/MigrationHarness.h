@@ -50,9 +50,9 @@ void DrainOutbound();
 
 // What the host saw of one migration run.
 struct RunLog {
-  std::vector<Json::Value> replies;     // command replies, in order
-  std::vector<Json::Value> progress;    // "progressNotify" params, in order
-  std::vector<Json::Value> status;      // "statusNotify" params
+  std::vector<Json::Value> replies;   // command replies, in order
+  std::vector<Json::Value> progress;  // "progressNotify" params, in order
+  std::vector<Json::Value> status;    // "statusNotify" params
 };
 // Collects messages until a status notification has come and every migration
 // thread has ended; then anything left in the queue.

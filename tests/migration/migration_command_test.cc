@@ -206,8 +206,8 @@ TEST_F(MigrationCommandTest, StopWithoutRunIsAnsweredAndChangesNothing) {
 
 TEST_F(MigrationCommandTest, SecondStartWhileOneRunsDoesNotStart) {
   const std::vector<std::string> first = MakeFiles(OldPictures("Audio"), 4, kSmall);
-  const std::vector<std::string> second = MakeFiles(root_.path() + "/other/ReceiveFiles/Audio", 4,
-                                                    kSmall);
+  const std::vector<std::string> second =
+      MakeFiles(root_.path() + "/other/ReceiveFiles/Audio", 4, kSmall);
   auto gate = FileGate::Install(1);
   Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
   ASSERT_TRUE(gate->WaitReached());
@@ -269,8 +269,8 @@ TEST_F(MigrationCommandTest, SamePathFinishesAtOnceWithoutErrorCount) {
   MakeFiles(root_.path() + "/files", 2, kSmall);
   for (const SamePathCase& c : cases) {
     SCOPED_TRACE(c.origin + " -> " + c.destination);
-    const std::string origin = c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1)
-                                                  : root_.path() + c.origin;
+    const std::string origin =
+        c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
     Send(StartRequest(origin, root_.path() + c.destination, c.type));
     RunLog log = CollectRun();
     ASSERT_EQ(log.status.size(), 1u);
@@ -337,8 +337,9 @@ TEST_F(MigrationCommandTest, RelativePathHasNoDriveAndFails) {
 }
 
 TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
-  const char* const kFolders[] = {"Audio",       "botAvatar",   "FormImage", "headImage",
-                                  "originalImgfiles", "qrCodeImage", "ScreenShot"};
+  const char* const kFolders[] = {"Audio",     "botAvatar",        "FormImage",
+                                  "headImage", "originalImgfiles", "qrCodeImage",
+                                  "ScreenShot"};
   for (const char* folder : kFolders) {
     migtest::WriteFile(OldPictures(folder) + "/" + folder + ".bin", ContentFor(folder, 10));
   }
@@ -388,9 +389,9 @@ TEST_F(MigrationCommandTest, FilesFolderMovesOnlyTheStoresReceivedFiles) {
           if (name == "f00004") records->push_back({name, 2});  // no ".png" there
           if (name == "f05000") {
             records->push_back({name, 1});
-            records->push_back({name, 1});           // named twice
-            records->push_back({"../escape", 1});    // not a file of the folder
-            records->push_back({"deep", 1});         // only in the sub-folder
+            records->push_back({name, 1});         // named twice
+            records->push_back({"../escape", 1});  // not a file of the folder
+            records->push_back({"deep", 1});       // only in the sub-folder
           }
         }
       });

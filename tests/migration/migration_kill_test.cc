@@ -79,8 +79,8 @@ void Populate(const std::string& root) {
 // Runs the child; killAfter < 0 lets it run to its end. Returns its wait status.
 int RunChild(const std::string& origin, const std::string& destination,
              std::chrono::microseconds killAfter) {
-  std::string command = std::string(IM_MIGRATION_KILL_CHILD) + " '" + origin + "' '" +
-                        destination + "'";
+  std::string command =
+      std::string(IM_MIGRATION_KILL_CHILD) + " '" + origin + "' '" + destination + "'";
   if (killAfter.count() >= 0) command += " " + std::to_string(killAfter.count());
   return std::system(command.c_str());
 }
@@ -182,8 +182,7 @@ TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
                 round, afterKill.atOrigin, afterKill.atDestination, afterKill.atBoth,
                 afterKill.temporaries);
   }
-  std::printf("%d of %d rounds were killed in the middle of the moves\n", interrupted,
-              kRounds - 1);
+  std::printf("%d of %d rounds were killed in the middle of the moves\n", interrupted, kRounds - 1);
 }
 
 }  // namespace
