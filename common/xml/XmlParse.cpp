@@ -73,7 +73,7 @@ std::string ReadPayload(const std::string& body) {
     return "";
   }
   XmlDocument doc;
-  if (!ParseEnvelope(doc, xml)) return "";
+  if (!ParseEnvelope(doc, std::move(xml))) return "";
   std::string flag;
   if (xmlGetNoteValueByNameT(&doc, "r.g", 0, 0, &flag) != 0) {
     // Without a flag the payload is taken as not encoded.
