@@ -33,38 +33,42 @@ using std::chrono::milliseconds;
 constexpr milliseconds kWait(20000);
 constexpr size_t kSmall = 64;
 
-// Holds a run after a given number of files until the test opens it.
-class FileGate {
+// Holds every run that reaches a given number of handled files until the test
+// opens that point.
+class FileGates {
  public:
-  static std::shared_ptr<FileGate> Install(uint32_t at) {
-    auto gate = std::make_shared<FileGate>(at);
-    MigrationServices::SetFileObserverForTest([gate](uint32_t done) { gate->Pass(done); });
-    return gate;
+  static std::shared_ptr<FileGates> Install(std::set<uint32_t> points) {
+    auto gates = std::make_shared<FileGates>(std::move(points));
+    MigrationServices::SetFileObserverForTest([gates](uint32_t done) { gates->Pass(done); });
+    return gates;
   }
-  explicit FileGate(uint32_t at) : at_(at) {}
-  bool WaitReached() {
+  explicit FileGates(std::set<uint32_t> points) : points_(std::move(points)) {}
+  bool WaitReached(uint32_t at) {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, kWait, [this] { return reached_; });
+    return changed_.wait_for(guard, kWait, [&] { return reached_.count(at) > 0; });
   }
-  void Open() {
+  void Open(uint32_t at) {
     std::lock_guard<std::mutex> guard(lock_);
-    open_ = true;
+    open_.insert(at);
     changed_.notify_all();
+  }
+  void OpenAll() {
+    for (uint32_t at : points_) Open(at);
   }
 
  private:
   void Pass(uint32_t done) {
-    if (done != at_) return;
+    if (points_.count(done) == 0) return;
     std::unique_lock<std::mutex> guard(lock_);
-    reached_ = true;
+    reached_.insert(done);
     changed_.notify_all();
-    changed_.wait(guard, [this] { return open_; });
+    changed_.wait(guard, [&] { return open_.count(done) > 0; });
   }
-  const uint32_t at_;
+  const std::set<uint32_t> points_;
   std::mutex lock_;
   std::condition_variable changed_;
-  bool reached_ = false;
-  bool open_ = false;
+  std::set<uint32_t> reached_;
+  std::set<uint32_t> open_;
 };
 
 class MigrationCommandTest : public ::testing::Test {
@@ -75,6 +79,7 @@ class MigrationCommandTest : public ::testing::Test {
     migtest::DrainOutbound();
   }
   void TearDown() override {
+    if (gates_) gates_->OpenAll();
     fileMigrationWorker::migrationFileShutdown();
     EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     ResetHooks();
@@ -97,7 +102,13 @@ class MigrationCommandTest : public ::testing::Test {
     return CollectRun();
   }
 
+  std::shared_ptr<FileGates> Gate(std::set<uint32_t> points) {
+    gates_ = FileGates::Install(std::move(points));
+    return gates_;
+  }
+
   migtest::ScratchDir root_;
+  std::shared_ptr<FileGates> gates_;
 };
 
 void ExpectStartReply(const RunLog& log) {
@@ -170,15 +181,15 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
 
 TEST_F(MigrationCommandTest, StopTakesEffectBeforeTheNextFile) {
   const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), 100, kSmall);
-  auto gate = FileGate::Install(30);
+  auto gate = Gate({30});
   Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
-  ASSERT_TRUE(gate->WaitReached());
+  ASSERT_TRUE(gate->WaitReached(30));
 
   Json::Value stop(Json::objectValue);
   stop["cmd"] = 5;
   stop["sno"] = 51;
   Send(stop);
-  gate->Open();
+  gate->Open(30);
 
   RunLog log = CollectRun();
   ExpectStartReply(log);
@@ -208,13 +219,13 @@ TEST_F(MigrationCommandTest, SecondStartWhileOneRunsDoesNotStart) {
   const std::vector<std::string> first = MakeFiles(OldPictures("Audio"), 4, kSmall);
   const std::vector<std::string> second =
       MakeFiles(root_.path() + "/other/ReceiveFiles/Audio", 4, kSmall);
-  auto gate = FileGate::Install(1);
+  auto gate = Gate({1});
   Send(StartRequest(root_.path() + "/old", root_.path() + "/new", 0));
-  ASSERT_TRUE(gate->WaitReached());
+  ASSERT_TRUE(gate->WaitReached(1));
   Send(StartRequest(root_.path() + "/other", root_.path() + "/elsewhere", 0));
   // The second thread finds the run in progress and ends by itself.
   ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));
-  gate->Open();
+  gate->Open(1);
 
   RunLog log = CollectRun();
   ASSERT_EQ(log.replies.size(), 2u);
@@ -223,6 +234,41 @@ TEST_F(MigrationCommandTest, SecondStartWhileOneRunsDoesNotStart) {
   EXPECT_EQ(FileNames(NewPictures("Audio")), first);
   EXPECT_EQ(FileNames(root_.path() + "/other/ReceiveFiles/Audio"), second);
   EXPECT_FALSE(Exists(root_.path() + "/elsewhere"));
+}
+
+// After a stop, a new run may start while the stopped one finishes its file;
+// the stopped run's end must not release the new run's claim.
+TEST_F(MigrationCommandTest, StoppedRunEndingDoesNotReleaseTheNextRun) {
+  const std::vector<std::string> a = MakeFiles(root_.path() + "/a/ReceiveFiles/Audio", 4, kSmall);
+  const std::vector<std::string> b = MakeFiles(root_.path() + "/b/ReceiveFiles/Audio", 4, kSmall);
+  const std::vector<std::string> c = MakeFiles(root_.path() + "/c/ReceiveFiles/Audio", 4, kSmall);
+  auto gate = Gate({1, 2});
+  Send(StartRequest(root_.path() + "/a", root_.path() + "/a2", 0));
+  ASSERT_TRUE(gate->WaitReached(1));
+  Json::Value stop(Json::objectValue);
+  stop["cmd"] = 5;
+  Send(stop);
+  Send(StartRequest(root_.path() + "/b", root_.path() + "/b2", 0));  // may start at once
+  gate->Open(1);
+  ASSERT_TRUE(gate->WaitReached(2));                  // run b holds at its second file
+  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));  // run a has ended
+  Send(StartRequest(root_.path() + "/c", root_.path() + "/c2", 0));
+  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));  // run c found b running
+  gate->Open(2);
+
+  RunLog log = CollectRun();
+  while (log.status.size() < 2) {
+    Json::Value more = Next(kWait);
+    ASSERT_FALSE(more.isNull());
+    if (more.isMember("notify") && more["param"]["notifyType"] == "statusNotify") {
+      log.status.push_back(more["param"]);
+    }
+  }
+  EXPECT_EQ(FileNames(root_.path() + "/a2/ReceiveFiles/Audio"),
+            std::vector<std::string>(a.begin(), a.begin() + 1));
+  EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), b);
+  EXPECT_EQ(FileNames(root_.path() + "/c/ReceiveFiles/Audio"), c);
+  EXPECT_FALSE(Exists(root_.path() + "/c2"));
 }
 
 // ---- conflicts and failures ---------------------------------------------------
