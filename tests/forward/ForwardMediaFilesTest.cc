@@ -1,0 +1,300 @@
+// Forwarded media files: picture files under new names, img-tag rewriting,
+// expiry decisions and the look-up of local files inside the received folders.
+#include "adapter/src/ForwardMediaFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "adapter/src/JsonText.h"
+#include "platform/Platform.h"
+#include "tests/forward/ForwardTestFiles.h"
+
+namespace {
+
+using forward_test::ReadFile;
+using forward_test::TempFolder;
+using forward_test::WriteFile;
+
+class MediaFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.defaultImagePath = root_.Path() + "/img";
+    options_.customizeImagePath = root_.Path() + "/img2";
+    options_.defaultFilePath = root_.Path() + "/files";
+    options_.customizeFilePath = root_.Path() + "/files2";
+    for (const char* sub : {"/img/originalImgfiles", "/img/ScreenShot", "/img2/ScreenShot",
+                            "/files", "/files2", "/outside"}) {
+      ASSERT_TRUE(platform::MakeDirectories(root_.Path() + sub));
+    }
+  }
+
+  TempFolder root_;
+  ForwardOptions options_;
+};
+
+TEST(ReplaceFileNameInImgTags, Table) {
+  struct Case {
+    const char* html;
+    const char* expected;
+  } cases[] = {
+      {"<p><img src=\"C:/a/old.png\" role=\"pic\"></p>", "<p><img src=\"C:/a/new.png\" role=\"pic\"></p>"},
+      {"<IMG class='x' ROLE = 'Picture' SRC='old.png'>", "<IMG class='x' ROLE = 'Picture' SRC='new.png'>"},
+      // Only the first picture tag changes; an emoji tag before it is skipped.
+      {"<img src=\"e/old.png\" role=\"emoji\"><img src=\"old.png\" role=\"pic\"><img src=\"old.png\" "
+       "role=\"pic\">",
+       "<img src=\"e/old.png\" role=\"emoji\"><img src=\"new.png\" role=\"pic\"><img src=\"old.png\" "
+       "role=\"pic\">"},
+      {"<img src=\"other.png\" role=\"pic\">", ""},  // src without the old name
+      {"<p>no picture</p>", ""},
+      {"<img src=\"old.png\" role=\"pic\"", ""},  // unclosed tag
+      {"<imgx src=\"old.png\" role=\"pic\">", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ForwardMediaFiles::replaceFileNameInImgTags(c.html, "old.png", "new.png"), c.expected)
+        << c.html;
+  }
+}
+
+TEST(ReplaceFileNameInImgTags, LargeHtmlIsScannedWithoutRecursion) {
+  std::string html(4 * 1024 * 1024, 'a');
+  html += "<img src=\"old.png\" role=\"pic\">";
+  const std::string out = ForwardMediaFiles::replaceFileNameInImgTags(html, "old.png", "new.png");
+  EXPECT_EQ(out.substr(out.size() - 30), "<img src=\"new.png\" role=\"pic\">");
+}
+
+TEST(MediaRules, RetentionAndReupload) {
+  const int64_t now = 10'000'000'000LL;
+  struct Case {
+    const char* utcstamp;
+    bool past;
+  } stamps[] = {{"", false},
+                {"7580799999", true},  // one ms more than 28 days old
+                {"7580800000", false},
+                {"9999999999", false}};
+  for (const Case& c : stamps) {
+    RecordInfo item;
+    item.utcstamp = c.utcstamp;
+    EXPECT_EQ(ForwardMediaFiles::isPastMediaRetention(item, now), c.past) << c.utcstamp;
+  }
+  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(1, 2));
+  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(5, 4));
+  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(0, 3));
+  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(0, 8));
+  EXPECT_FALSE(ForwardMediaFiles::canReuploadMedia(0, 2));
+  EXPECT_FALSE(ForwardMediaFiles::canReuploadMedia(2, 4));
+}
+
+TEST(MediaRules, UnsafeNamesAreNeverJoined) {
+  for (const char* name : {"", ".", "..", "../../etc/passwd", "..\\secret.txt", "a/b", "a\\b"}) {
+    std::string out = "unchanged";
+    EXPECT_FALSE(ForwardMediaFiles::IsSafeFileName(name)) << name;
+    EXPECT_FALSE(ForwardMediaFiles::JoinFolderAndName("/recv", name, &out)) << name;
+    EXPECT_EQ(out, "unchanged");
+  }
+  std::string out;
+  EXPECT_TRUE(ForwardMediaFiles::JoinFolderAndName("/recv/", "a..b.png", &out));
+  EXPECT_EQ(out, "/recv/a..b.png");
+}
+
+TEST_F(MediaFilesTest, PathsInsideTheReceivedFolders) {
+  ForwardMediaFiles media(options_);
+  const std::string r = root_.Path();
+  struct Case {
+    std::string path;
+    bool inside;
+  } cases[] = {{r + "/img/a.png", true},
+               {r + "/files2/sub/a.txt", true},
+               {r + "/img", false},
+               {r + "/imgx/a.png", false},
+               {r + "/img/../outside/a.png", false},
+               {r + "/img/./a.png", false},
+               {"/etc/passwd", false},
+               {"", false}};
+  for (const Case& c : cases) EXPECT_EQ(media.IsInsideReceivedFolders(c.path), c.inside) << c.path;
+}
+
+TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
+  const std::string r = root_.Path();
+  WriteFile(r + "/img/ScreenShot/shot.png", "s");
+  WriteFile(r + "/img2/ScreenShot/both.png", "2");
+  WriteFile(r + "/img/originalImgfiles/both.png", "1");
+  WriteFile(r + "/files/doc.txt", "d");
+  WriteFile(r + "/files2/doc.txt", "c");
+  WriteFile(r + "/outside/secret.txt", "x");
+  ForwardMediaFiles media(options_);
+  struct Case {
+    std::string name;
+    std::string path;
+    int32_t mediatype;
+    bool found;
+    std::string result;
+  } cases[] = {
+      {"shot.png", r + "/img/gone.png", 3, true, r + "/img/ScreenShot/shot.png"},
+      {"both.png", "", 8, true, r + "/img/originalImgfiles/both.png"},
+      {"doc.txt", "", 4, true, r + "/files2/doc.txt"},  // customised folder first
+      {"x.png", r + "/img/ScreenShot/shot.png", 3, true, r + "/img/ScreenShot/shot.png"},
+      {"doc.txt", "", 3, false, ""},  // pictures are not looked up in the file folders
+      {"../../outside/secret.txt", "", 4, false, ""},
+      {"..\\secret.txt", "", 4, false, ""},
+      {"..", "", 3, false, ""},
+      // An existing file outside the received folders is not accepted.
+      {"missing.txt", r + "/outside/secret.txt", 4, false, r + "/outside/secret.txt"},
+      {"secret.txt", "/etc/passwd", 4, false, "/etc/passwd"},
+  };
+  for (Case& c : cases) {
+    std::string path = c.path;
+    EXPECT_EQ(media.isExistPath(c.name, path, c.mediatype), c.found) << c.name;
+    EXPECT_EQ(path, c.found ? c.result : c.path) << c.name;
+  }
+}
+
+TEST_F(MediaFilesTest, HardLinkOrCopy) {
+  const std::string r = root_.Path();
+  WriteFile(r + "/img/src.png", "picture");
+  EXPECT_TRUE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/src.png", r + "/img/dst.png"));
+  EXPECT_EQ(ReadFile(r + "/img/dst.png"), "picture");
+  // An existing destination counts as done.
+  EXPECT_TRUE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/src.png", r + "/img/dst.png"));
+  EXPECT_FALSE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/none.png", r + "/img/x.png"));
+  EXPECT_FALSE(platform::PathExists(r + "/img/x.png"));
+}
+
+FileListItem Entry(const std::string& name, const std::string& folder) {
+  FileListItem entry;
+  entry.file_name = name;
+  entry.file_real_save_name = name;
+  entry.file_path = folder + "/" + name;
+  entry.file_real_save_path = folder + "/" + name;
+  entry.file_type = "Img";
+  entry.um_url = "https://cloud/f/abc";
+  return entry;
+}
+
+TEST_F(MediaFilesTest, NewPictureFileForAPicture) {
+  const std::string folder = root_.Path() + "/img";
+  WriteFile(folder + "/Old.PNG", "pixels");
+  RecordInfo item;
+  item.mediatype = 3;
+  item.fileList.push_back(Entry("Old.PNG", folder));
+  std::string content = "/:um_begin{https://cloud/f/abc|Img|6|Old.PNG|0|;;|}/:um_end";
+  std::string html;
+  ForwardMediaFiles media(options_);
+  ASSERT_TRUE(media.creatNewPicFile(item, content, html, true));
+  const FileListItem& entry = item.fileList.front();
+  EXPECT_EQ(entry.file_name.size(), 36u + 4u);
+  EXPECT_EQ(entry.file_name.substr(36), ".png");
+  EXPECT_EQ(entry.file_real_save_name, entry.file_name);
+  EXPECT_EQ(entry.file_path, folder + "/" + entry.file_name);
+  EXPECT_EQ(ReadFile(entry.file_path), "pixels");
+  EXPECT_NE(content.find(entry.file_name), std::string::npos);
+  EXPECT_NE(item.content.find("<r><n>"), std::string::npos);
+  EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
+  Json::Value list;
+  ASSERT_EQ(ParseJsonText(item.filelist, list), 0);
+  EXPECT_EQ(list[0]["file_name"].asString(), entry.file_name);
+}
+
+TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {
+  const std::string folder = root_.Path() + "/img";
+  WriteFile(folder + "/a.jpg", "j");
+  RecordInfo item;
+  item.mediatype = 8;
+  item.fileList.push_back(Entry("a.jpg", folder));
+  std::string content = "look /:um_begin{https://cloud/f/abc|Img|1|a.jpg|0|;;|}/:um_end";
+  std::string html = "<p>look <img src=\"" + folder + "/a.jpg\" role=\"pic\"></p>";
+  ForwardMediaFiles media(options_);
+  ASSERT_TRUE(media.creatNewPicFile(item, content, html, false));
+  const std::string& name = item.fileList.front().file_name;
+  EXPECT_NE(html.find(name), std::string::npos);
+  EXPECT_EQ(html.find("a.jpg"), std::string::npos);
+  EXPECT_EQ(content.rfind("look /:um_begin{https://cloud/f/abc|Img|0|" + name, 0), 0u);
+  EXPECT_TRUE(platform::PathExists(folder + "/" + name));
+}
+
+TEST_F(MediaFilesTest, NewPictureFileIsRefused) {
+  const std::string r = root_.Path();
+  WriteFile(r + "/outside/p.png", "x");
+  WriteFile(r + "/img/p.txt", "x");
+  struct Case {
+    const char* label;
+    int32_t mediatype;
+    FileListItem entry;
+    std::string content;
+  } cases[] = {
+      {"not a picture message", 4, Entry("p.png", r + "/img"), "c"},
+      {"empty content", 3, Entry("p.png", r + "/img"), ""},
+      {"extension", 3, Entry("p.txt", r + "/img"), "c"},
+      {"no extension", 3, Entry("png", r + "/img"), "c"},
+      {"outside the received folders", 3, Entry("p.png", r + "/outside"), "c"},
+      {"dot-dot path", 3, Entry("p.png", r + "/img/../outside"), "c"},
+      {"missing file", 3, Entry("gone.png", r + "/img"), "c"},
+  };
+  ForwardMediaFiles media(options_);
+  for (Case& c : cases) {
+    RecordInfo item;
+    item.mediatype = c.mediatype;
+    item.content = "body";
+    item.fileList.push_back(c.entry);
+    std::string content = c.content;
+    std::string html;
+    EXPECT_FALSE(media.creatNewPicFile(item, content, html, true)) << c.label;
+    EXPECT_EQ(item.fileList.front().file_name, c.entry.file_name) << c.label;
+    EXPECT_EQ(item.content, "body") << c.label;
+    EXPECT_EQ(content, c.content) << c.label;
+  }
+}
+
+TEST_F(MediaFilesTest, MediaExpire) {
+  std::atomic<int> checks{0};
+  bool cloudSaysExpired = false;
+  ForwardMediaFiles media(options_, [&](int32_t, const FileListItem&) {
+    ++checks;
+    return cloudSaysExpired;
+  });
+  WriteFile(root_.Path() + "/files/kept.txt", "k");
+  auto make = [&](int32_t mediatype, uint32_t expire, const std::string& utcstamp) {
+    RecordInfo item;
+    item.mediatype = mediatype;
+    item.status = 1;
+    item.utcstamp = utcstamp;
+    FileListItem a = Entry("kept.txt", root_.Path() + "/files");
+    a.file_type = "File";
+    a.expire = expire;
+    item.fileList = {a, a};
+    return item;
+  };
+  const std::string old = "1000";
+  const std::string fresh = std::to_string(platform::NowUnixMillis());
+
+  RecordInfo flagged = make(4, 1, fresh);
+  EXPECT_TRUE(media.mediaExpire(1, flagged, false));
+  EXPECT_FALSE(media.mediaExpire(1, flagged, true));  // local file found
+  flagged.fileList[0].file_real_save_name = "gone.txt";
+  flagged.fileList[0].file_path = root_.Path() + "/files/gone.txt";
+  EXPECT_TRUE(media.mediaExpire(1, flagged, true));
+
+  RecordInfo young = make(4, 0, fresh);
+  EXPECT_FALSE(media.mediaExpire(1, young, false));
+  RecordInfo noStamp = make(4, 0, "");
+  EXPECT_FALSE(media.mediaExpire(1, noStamp, false));
+  EXPECT_EQ(checks.load(), 0);
+
+  RecordInfo valid = make(4, 0, old);
+  EXPECT_FALSE(media.mediaExpire(1, valid, false));
+  EXPECT_EQ(checks.load(), 2);  // every entry asked
+  cloudSaysExpired = true;
+  RecordInfo expired = make(4, 0, old);
+  EXPECT_TRUE(media.mediaExpire(1, expired, false));
+  EXPECT_EQ(expired.fileList[0].expire, 1u);
+  EXPECT_EQ(expired.fileList[1].expire, 1u);
+
+  RecordInfo picturesOfAFile = make(2, 1, old);
+  for (FileListItem& e : picturesOfAFile.fileList) e.file_type = "Img";
+  EXPECT_FALSE(media.mediaExpire(1, picturesOfAFile, false));
+}
+
+}  // namespace

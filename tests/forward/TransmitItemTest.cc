@@ -1,0 +1,249 @@
+// Transmit items, the merged file list and message ids, without plugins: the
+// store's user look-up is left unanswered under a short test time-out, so
+// the forwarding user is shown by account.
+#include "adapter/src/TransmitItemBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "adapter/src/ForwardSupport.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/MergedCardBuilder.h"
+#include "adapter/src/PluginRequester.h"
+#include "common/xml/XmlBuild.h"
+#include "common/xml/XmlParse.h"
+#include "common/xml/XmlText.h"
+#include "util/Utils.h"
+
+namespace {
+
+class TransmitItemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RequestTimeouts fast;
+    fast.store = std::chrono::milliseconds(20);
+    fast.longWait = std::chrono::milliseconds(20);
+    PluginRequester::SetTimeoutsForTesting(fast);
+    options_.userAccount = "me";
+  }
+  void TearDown() override { PluginRequester::ResetTimeoutsForTesting(); }
+
+  static RecordInfo Stored(int32_t mediatype, const std::string& text, const std::string& html = "") {
+    RecordInfo record;
+    record.mediatype = mediatype;
+    record.content = xml::Build(xml::XmlEscapeText(text), html, 0, false);
+    record.servermessageid = "s1";
+    record.originaccount = "someone";
+    record.peername = "Someone";
+    return record;
+  }
+
+  ForwardOptions options_;
+};
+
+TEST(VerticalTabRepair, BackslashRuns) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"a\\vb", "a\\u000bb"},
+               {"a\\\\vb", "a\\\\vb"},
+               {"a\\\\\\vb", "a\\\\\\u000bb"},
+               {"\\v", "\\u000b"},
+               {"v\\", "v\\"},
+               {"\\n\\v\\", "\\n\\u000b\\"},
+               {"", ""}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(TransmitItemBuilder::RepairVerticalTabs(c.in), c.out) << c.in;
+  }
+}
+
+TEST_F(TransmitItemTest, RefusedMessages) {
+  struct Case {
+    const char* label;
+    int32_t mediatype;
+    std::string text;
+    int32_t sendStatus;
+    std::string showtext;
+    std::string extra;
+  } cases[] = {
+      {"voice", 1, "v", 1, "", ""},
+      {"card 11", 10, "{\"cardType\":11}", 1, "", ""},
+      {"card 21", 10, "{\"cardType\":\"21\"}", 1, "", ""},
+      {"card 64", 10, "{\"cardType\":64}", 1, "", ""},
+      {"card 92", 10, "{\"cardType\":92}", 1, "", ""},
+      {"card 31 not forwardable", 10, "{\"cardType\":31,\"cardConfig\":{\"canForward\":false}}", 1,
+       "", ""},
+      {"card 31 without config", 10, "{\"cardType\":31}", 1, "", ""},
+      {"never sent", 0, "hi", 0, "", ""},
+      {"private", 0, "hi", 1, "***Private Message***", ""},
+      {"extra not json", 0, "hi", 1, "", "{broken"},
+  };
+  for (const Case& c : cases) {
+    RecordInfo item = Stored(c.mediatype, c.text);
+    item.sendStatus = c.sendStatus;
+    item.showtext = c.showtext;
+    item.extra = c.extra;
+    std::string content;
+    std::string html;
+    EXPECT_FALSE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1))
+        << c.label;
+  }
+}
+
+TEST_F(TransmitItemTest, PlainTextBecomesTheForwardersMessage) {
+  RecordInfo item = Stored(0, "hello <b>", "<p>hello</p>");
+  item.showtranslate = "t";
+  item.translateLang = "en";
+  item.providerCn = "p";
+  item.providerEn = "p";
+  item.isShowTranslate = 1;
+  item.emojiReplyInfos = "e";
+  item.chatAtInfo = "a";
+  item.receiptState = 3;
+  item.isAppMsg = 1;
+  item.extra = "{\"appServiceTag\":1}";
+  const std::string body = item.content;
+  std::string content;
+  std::string html;
+  ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
+  EXPECT_EQ(content, "hello <b>");
+  EXPECT_EQ(html, "<p>hello</p>");
+  EXPECT_EQ(item.content, body);
+  EXPECT_EQ(item.originaccount, "me");
+  EXPECT_EQ(item.peername, "me");  // no contact answer: the account
+  EXPECT_EQ(item.peernativename, "me");
+  EXPECT_EQ(item.sendStatus, 0);
+  EXPECT_EQ(item.receiptState, 0);
+  EXPECT_EQ(item.isAppMsg, 0);
+  EXPECT_EQ(item.extra, "");
+  for (const std::string* cleared : {&item.showtranslate, &item.translateLang, &item.providerCn,
+                                     &item.providerEn, &item.emojiReplyInfos, &item.chatAtInfo}) {
+    EXPECT_EQ(*cleared, "");
+  }
+  EXPECT_EQ(item.isShowTranslate, 0);
+}
+
+TEST_F(TransmitItemTest, AppExtraWithAnotherTagStays) {
+  RecordInfo item = Stored(0, "x");
+  item.extra = "{\"appServiceTag\":2}";
+  std::string content;
+  std::string html;
+  ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
+  EXPECT_EQ(item.extra, "{\"appServiceTag\":2}");
+  EXPECT_EQ(item.isAppMsg, 0);
+}
+
+TEST_F(TransmitItemTest, ReplyCardIsForwardedAsTheRepliedType) {
+  RecordInfo item = Stored(
+      10, "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"a & b\",\"type\":0,"
+          "\"PcContent\":\"<p>a &amp; b</p>\"}}}");
+  std::string content;
+  std::string html;
+  ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
+  EXPECT_EQ(item.mediatype, 0);
+  EXPECT_EQ(item.realMsgType, 0);
+  EXPECT_EQ(content, "a & b");
+  EXPECT_EQ(html, "<p>a &amp; b</p>");
+  std::string text;
+  std::string parsedHtml;
+  xml::Parse(item.content, text, parsedHtml, true);
+  EXPECT_EQ(text, "a & b");
+  EXPECT_EQ(parsedHtml, "<p>a &amp; b</p>");
+}
+
+TEST_F(TransmitItemTest, ForwardableCardIsMarkedForwarded) {
+  RecordInfo item = Stored(
+      10, "{\"cardType\":31,\"cardConfig\":{\"canForward\":true},\"body\":\"\xE4\xBD\xA0\"}");
+  std::string content;
+  std::string html;
+  ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
+  std::string text;
+  std::string parsedHtml;
+  xml::Parse(item.content, text, parsedHtml, true);
+  Json::Value card;
+  ASSERT_EQ(ParseJsonText(text, card), 0) << text;
+  EXPECT_TRUE(card["cardConfig"]["isForward"].asBool());
+  EXPECT_TRUE(card["cardConfig"]["canForward"].asBool());
+  EXPECT_EQ(card["body"].asString(), "\xE4\xBD\xA0");
+  EXPECT_TRUE(item.cardInfo.isForward);
+  Json::Value shown;
+  ASSERT_EQ(ParseJsonText(util::DecodeAndDecompress(item.showhtml), shown), 0);
+  EXPECT_TRUE(shown["cardConfig"]["isForward"].asBool());
+}
+
+TEST(DealFileList, MergesEntriesWithTheirOrigin) {
+  RecordInfo plain;
+  plain.mediatype = 4;
+  plain.originaccount = "u1";
+  plain.utcstamp = "1700";
+  plain.filelist = util::Base64Encode("[{\"file_name\":\"a.txt\"},{\"file_name\":\"b.txt\"}]");
+  RecordInfo packed;
+  packed.mediatype = 3;
+  packed.originaccount = "u2";
+  packed.filelist = util::CompressAndEncode("[{\"file_name\":\"c.png\"}]");
+  RecordInfo nested;
+  nested.mediatype = 10;
+  nested.combineMessageFileList = util::CompressAndEncode("[{\"file_name\":\"d\",\"onlyId\":\"x\"}]");
+  RecordInfo voice;
+  voice.mediatype = 1;
+  voice.filelist = util::Base64Encode("[{\"file_name\":\"v.amr\"}]");
+  RecordInfo broken;
+  broken.mediatype = 4;
+  broken.filelist = "not a list";
+  Json::Value list;
+  ASSERT_EQ(ParseJsonText(MergedCardBuilder::dealFileList({plain, packed, nested, voice, broken}),
+                          list),
+            0);
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[0]["onlyId"].asString(), "u11700");
+  EXPECT_EQ(list[1]["file_name"].asString(), "b.txt");
+  EXPECT_EQ(list[2]["onlyId"].asString(), "u20");
+  EXPECT_EQ(list[3]["onlyId"].asString(), "x");
+  EXPECT_EQ(MergedCardBuilder::dealFileList({voice, broken}), "");
+}
+
+TEST(ClientMsgId, DistinctAndCycling) {
+  std::set<std::string> seen;
+  std::string previousSuffix;
+  for (int i = 0; i < 899; ++i) {
+    const std::string id = ForwardSupport::newClientMsgId();
+    const std::string suffix = id.substr(id.size() - 3);
+    ASSERT_GE(suffix, "100");
+    ASSERT_LE(suffix, "999");
+    if (!previousSuffix.empty()) {
+      EXPECT_EQ(std::stoi(suffix), previousSuffix == "999" ? 100 : std::stoi(previousSuffix) + 1);
+    }
+    previousSuffix = suffix;
+    seen.insert(id);
+  }
+  // Within one cycle of the counter no two ids are equal, even in one millisecond.
+  EXPECT_EQ(seen.size(), 899u);
+}
+
+TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
+  Json::Value param;
+  param["groupId"] = "g";
+  param["receiverAccount"] = "r";
+  param["isEnglish"] = "1";
+  param["publicShareLink"] = 2;
+  param["isCrossInstance"] = 1;
+  param["isOnlySaveLocal"] = 1;
+  param["defaultImagePath"] = 5;
+  ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
+  EXPECT_EQ(options.chatKind, ForwardChatKind::kGroup);
+  EXPECT_EQ(options.groupId, "g");
+  EXPECT_EQ(options.receiverAccount, "");
+  EXPECT_EQ(options.isEnglish, 0);
+  EXPECT_TRUE(options.publicShareLink);
+  EXPECT_FALSE(options.isCrossInstance);
+  EXPECT_EQ(options.isOnlySaveLocal, 1);
+  EXPECT_EQ(options.defaultImagePath, "");
+  param["groupId"] = "";
+  options = ForwardSupport::ReadForwardOptions(param);
+  EXPECT_EQ(options.chatKind, ForwardChatKind::kUser);
+  EXPECT_EQ(options.receiverAccount, "r");
+}
+
+}  // namespace
