@@ -118,7 +118,7 @@ void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::s
   }
   ReplaceAll(content, "]]&gt;", "]]>");
   ReplaceAll(content, "&amp;", "&");
-  content_out = content;
+  content_out = std::move(content);
   std::string html;
   ret = xmlGetNoteValueByNameT(&doc, "imbody.html", 0, 0, &html);
   if (ret != 0) {
@@ -126,7 +126,7 @@ void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::s
     return;
   }
   ReplaceAll(html, "&nbsp;", " ");
-  html_out = keep_html_paths ? html : ConvertEmojiPathToLocal(html);
+  html_out = keep_html_paths ? std::move(html) : ConvertEmojiPathToLocal(html);
 }
 
 }  // namespace

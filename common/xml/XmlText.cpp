@@ -74,17 +74,34 @@ constexpr Entity kXmlEntities[] = {
     {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}, {"&amp;", 5, '&'},
 };
 
+// Position of the first `needle` (not empty) at or after `from`, or npos:
+// a byte search for its first byte, then an inline compare of the rest.
+size_t FindText(const std::string& text, const std::string& needle, size_t from) {
+  const size_t length = needle.size();
+  const char* data = text.data();
+  while (from < text.size() && text.size() - from >= length) {
+    const void* hit = std::memchr(data + from, needle[0], text.size() - from - length + 1);
+    if (hit == nullptr) return std::string::npos;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
+    size_t k = 1;
+    while (k < length && data[at + k] == needle[k]) ++k;
+    if (k == length) return at;
+    from = at + 1;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 size_t ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   if (from.empty()) return 0;
-  size_t pos = text.find(from);
+  size_t pos = FindText(text, from, 0);
   if (pos == std::string::npos) return 0;
   std::string out;
   out.reserve(text.size());
   size_t last = 0;
   size_t count = 0;
-  for (; pos != std::string::npos; pos = text.find(from, last)) {
+  for (; pos != std::string::npos; pos = FindText(text, from, last)) {
     out.append(text, last, pos - last);
     out += to;
     last = pos + from.size();
