@@ -115,8 +115,12 @@ void ImAdapterCmd::ProcessRecvMsg(const char* text) {
 }
 
 int32_t ImAdapterCmd::NextSno() {
-  sno_ = sno_ < 65535 ? sno_ + 1 : 32767;
-  return sno_;
+  int32_t current = sno_.load();
+  int32_t next = 0;
+  do {
+    next = current < 65535 ? current + 1 : 32767;
+  } while (!sno_.compare_exchange_weak(current, next));
+  return next;
 }
 
 void ImAdapterCmd::PostJson(const Json::Value& value) {

@@ -10,6 +10,7 @@
 
 #include <json/json.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -37,7 +38,7 @@ class ImAdapterCmd {
   void ProcessRecvMsg(const char* text);
 
   // Next plugin-request serial number: 32768, 32769, … 65535, then 32767 and
-  // on. Service thread only (no lock).
+  // on. Any thread (the service thread and the migration thread draw from it).
   int32_t NextSno();
 
   // Reply to a host request, with "param" (SendRspToHost) or without it.
@@ -65,7 +66,7 @@ class ImAdapterCmd {
   void PostJson(const Json::Value& value);
 
   util::MessageQueuePair queues_;
-  int32_t sno_ = 32767;
+  std::atomic<int32_t> sno_{32767};
   std::mutex forwardMutex_;
   ImAdapterGroupChatLimit groupChatLimit_;
 };

@@ -5,6 +5,8 @@
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/ImAdapterService.h"
+#include "adapter/src/MigrationCommands.h"
+#include "adapter/src/fileMigrationWorker.h"
 #include "im_adapter/im_adapter.h"
 #include "im_adapter/im_plugin.h"
 #include "log/AdapterLog.h"
@@ -24,11 +26,19 @@ PluginApi ImportedPlugins() {
   return api;
 }
 
-// Builds the command processor and installs the plugin table when the library loads.
+// Builds the command processor and installs the plugin table when the library
+// loads. At unload the service thread (when the host never shut it down) and a
+// migration still running are stopped, so that no thread runs into a command
+// processor being destroyed.
 struct LoadTimeSetup {
   LoadTimeSetup() {
     ImAdapterCmd::Instance();
     ImAdapterService::Instance().SetPluginApi(ImportedPlugins());
+  }
+  ~LoadTimeSetup() {
+    ImAdapterService::Instance().StopForUnload();
+    fileMigrationWorker::migrationFileShutdown();
+    WaitForMigrationThreadsFor(std::chrono::seconds(5));
   }
 };
 const LoadTimeSetup kLoadTimeSetup;

@@ -34,6 +34,10 @@ class ImAdapterService {
 
   bool IsRunning() const;
 
+  // Stops the service thread and the hub without touching the plugins; used
+  // when the library unloads while the host never shut it down.
+  void StopForUnload() { ServiceStop(); }
+
   // The most the service thread idles between checks of the stop flag.
   static constexpr std::chrono::milliseconds kPollInterval{5};
 
