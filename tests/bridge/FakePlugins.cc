@@ -143,10 +143,10 @@ void DrainHub() {
 }
 
 void Latch::Open() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-  }
+  // Notified under the lock: once WaitOpen returns, Open no longer touches
+  // the latch, so the waiter may destroy it.
+  std::lock_guard<std::mutex> lock(mutex_);
+  open_ = true;
   cv_.notify_all();
 }
 

@@ -30,9 +30,9 @@ class Record {
 };
 
 TEST(TaskQueueTest, RunsTasksInOrderAndSurvivesThrowingOnes) {
-  TaskQueue queue("test");
   Record record;
   Latch done;
+  TaskQueue queue("test");  // declared last: its worker is joined first
   queue.Put([&] { record.Add("a"); });
   queue.Put([] { throw std::runtime_error("x"); });
   queue.Put(nullptr);
@@ -45,10 +45,11 @@ TEST(TaskQueueTest, RunsTasksInOrderAndSurvivesThrowingOnes) {
 }
 
 TEST(TaskQueueTest, CloseInTheMiddleOfABatchKeepsTheRestForTheNextStart) {
-  TaskQueue queue("test");
   Record record;
   Latch running;
   Latch release;
+  Latch done;
+  TaskQueue queue("test");
   // Queued before Start, so the worker takes all three as one batch.
   queue.Put([&] {
     running.Open();
@@ -66,7 +67,6 @@ TEST(TaskQueueTest, CloseInTheMiddleOfABatchKeepsTheRestForTheNextStart) {
   closer.join();
   EXPECT_EQ(record.Items(), std::vector<std::string>{"first"});
 
-  Latch done;
   queue.Put([&] { done.Open(); });
   ASSERT_TRUE(queue.Start());
   ASSERT_TRUE(done.WaitOpen());
@@ -74,8 +74,8 @@ TEST(TaskQueueTest, CloseInTheMiddleOfABatchKeepsTheRestForTheNextStart) {
 }
 
 TEST(TaskQueueTest, CloseFromATaskIsRefused) {
-  TaskQueue queue("test");
   Latch done;
+  TaskQueue queue("test");
   queue.Put([&] {
     queue.Close();  // would join itself
     done.Open();
