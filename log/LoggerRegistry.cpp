@@ -123,17 +123,19 @@ void LoggerRegistry::RunDateStep(Entry* entry) {
   const platform::LocalTime now = log_internal::LogClockNow();
   const int day = log_internal::DayKey(now);
   if (day == entry->lastDayKey) return;
-  entry->lastDayKey = day;
   char today[log_internal::kTimeTextLength];
   log_internal::FormatLocalTime(now, today);
   std::string path = entry->registeredPath;
-  if (!log_internal::ApplyDayFolder(&path, today, platform::PathSeparator())) return;
-  entry->logger->SetFilePath(path);
-  if (path != entry->lastDatedPath) {
-    // A new day: the next line opens the file in the new day's folder.
-    entry->logger->CloseFile();
-    entry->lastDatedPath = path;
+  if (log_internal::ApplyDayFolder(&path, today, platform::PathSeparator())) {
+    entry->logger->SetFilePath(path);
+    if (path != entry->lastDatedPath) {
+      // A new day: the next line opens the file in the new day's folder.
+      entry->logger->CloseFile();
+      entry->lastDatedPath = path;
+    }
   }
+  // Recorded last: a step cut short (out of memory) is repeated by the next line.
+  entry->lastDayKey = day;
 }
 
 void LoggerRegistry::RemoveAll() {
