@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapter/src/ForwardMediaFiles.h"
@@ -131,12 +132,19 @@ void ResetQuoteStatus(RecordInfo& item) {
 
 // Builds, readdresses, prepares and stores one new record. False when the
 // record is skipped.
-bool ForwardOneRecord(int32_t jsSno, const RecordInfo& source, const ForwardOptions& options,
-                      const ForwardMediaFiles& media, RecordInfo* out) {
-  RecordInfo item = source;
+// The forwarding user's contact, looked up once per run.
+struct Forwarder {
+  UserInfo user;
+  bool known = false;
+};
+
+bool ForwardOneRecord(int32_t jsSno, RecordInfo&& source, const ForwardOptions& options,
+                      const ForwardMediaFiles& media, Forwarder* forwarder, RecordInfo* out) {
+  RecordInfo item = std::move(source);
   std::string content;
   std::string html;
-  if (!TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options, jsSno)) {
+  if (!TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options, jsSno,
+                                                 &forwarder->user, &forwarder->known)) {
     IMLOG(kLogErr, kOneByOne, "buildTransmitMsgItem failed");
     return false;
   }
@@ -179,7 +187,7 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
   LogOptions(kOneByOne, options);
   const int32_t jsSno = ForwardSupport::RequestSno(request);
 
-  const std::vector<RecordInfo> messagesList = QueryInBatches(cmd, ids);
+  std::vector<RecordInfo> messagesList = QueryInBatches(cmd, ids);
   IMLOG(kLogInf, kOneByOne,
         "QueryHistoryRecordByMsgId: messagesList.size() = " +
             std::to_string(messagesList.size()));
@@ -190,21 +198,25 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
   }
 
   const ForwardMediaFiles media(options);
+  Forwarder forwarder;
   std::vector<RecordInfo> newRecords;
   Json::Value replyParam;  // stays null when no record gets through
-  for (const RecordInfo& source : messagesList) {
+  for (RecordInfo& source : messagesList) {
     RecordInfo item;
-    if (!ForwardOneRecord(jsSno, source, options, media, &item)) continue;
+    if (!ForwardOneRecord(jsSno, std::move(source), options, media, &forwarder, &item)) continue;
     replyParam["newMsgList"].append(ForwardSupport::RecordJson(item));
     newRecords.push_back(std::move(item));
   }
+  // Read through a const view, which does not add the member to a null reply.
+  const Json::Value& newMsgList = static_cast<const Json::Value&>(replyParam)["newMsgList"];
   cmd.SendRspToHost(0, replyParam, request, "MsgForwardOneByOne AddHistoryRecord succeess");
   if (options.isOnlySaveLocal == 1) {
     IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne isOnlySaveLocal");
     return;
   }
-  for (const RecordInfo& record : newRecords) {
-    cmd.SendAppendMsgNotify(ForwardSupport::SendRecord(jsSno, record, options.chatKind));
+  for (Json::ArrayIndex i = 0; i < newRecords.size(); ++i) {
+    cmd.SendAppendMsgNotify(
+        ForwardSupport::SendRecord(jsSno, newRecords[i], newMsgList[i], options.chatKind));
   }
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne end");
 }
@@ -259,7 +271,7 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
     IMLOG(kLogInf, kCombine, "MsgCombineAndForward isOnlySaveLocal");
     return;
   }
-  Json::Value ack = ForwardSupport::SendRecord(jsSno, merged, options.chatKind);
+  Json::Value ack = ForwardSupport::SendRecord(jsSno, merged, mergedJson, options.chatKind);
   if (hasWindowId) ack["imWindowId"] = windowId;
   cmd.SendAppendMsgNotify(ack);
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward end");

@@ -221,7 +221,7 @@ Json::Value ForwardSupport::RecordJson(const RecordInfo& record) {
 }
 
 Json::Value ForwardSupport::SendRecord(int32_t jsSno, const RecordInfo& record,
-                                       ForwardChatKind kind) {
+                                       const Json::Value& recordJson, ForwardChatKind kind) {
   const ChatSendInfo chat = BuildChatItem(record, kind);
   Json::Value ack;
   if (kind == ForwardChatKind::kGroup) {
@@ -230,6 +230,6 @@ Json::Value ForwardSupport::SendRecord(int32_t jsSno, const RecordInfo& record,
     ChatSender::ImUserChat(jsSno, chat, &ack);
   }
   if (!ack.isObject()) ack = Json::Value(Json::objectValue);
-  ack["message"] = RecordJson(record);
+  ack["message"] = recordJson;
   return ack;
 }

@@ -125,23 +125,29 @@ void TransmitItemBuilder::RewriteCardConfig(RecordInfo& item, const std::string&
   IMLOG(kLogDbg, kCardConfig, "content = " + item.content);
 }
 
-void TransmitItemBuilder::MakeForwarderTheSender(RecordInfo& item, const ForwardOptions& options,
-                                                 int32_t jsSno) {
-  UserInfo user;
-  StoreQueries::QueryUserInfoByAccountId(jsSno, options.userAccount, &user);
+void TransmitItemBuilder::MakeForwarderTheSender(RecordInfo& item, const std::string& account,
+                                                 const UserInfo& user) {
   item.sendStatus = 0;
-  item.originaccount = options.userAccount;
+  item.originaccount = account;
   item.peername = !user.foreignName.empty() ? user.foreignName
                   : !user.name.empty()      ? user.name
-                                            : options.userAccount;
+                                            : account;
   item.peernativename = !user.name.empty()          ? user.name
                         : !user.foreignName.empty() ? user.foreignName
-                                                    : options.userAccount;
+                                                    : account;
 }
 
 bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& content,
                                                std::string& html, const ForwardOptions& options,
                                                int32_t jsSno) {
+  UserInfo forwarder;
+  bool known = false;
+  return buildTransmitMsgItem(item, content, html, options, jsSno, &forwarder, &known);
+}
+
+bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& content,
+                                               std::string& html, const ForwardOptions& options,
+                                               int32_t jsSno, UserInfo* forwarder, bool* known) {
   item.receiptState = 0;
   IMLOG(kLogDbg, kBuild, "content = " + item.content);
   std::string text;
@@ -154,7 +160,8 @@ bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& co
 
   Json::Value card;
   if (ParseJsonText(content, card) != 0) {
-    IMLOG(kLogInf, kBuild,
+    // Plain text is the usual case, so this is a debug line.
+    IMLOG(kLogDbg, kBuild,
           "json parse failed, content is not json,msgId is " + item.servermessageid);
   } else {
     ParseContent(card, item.cardInfo);
@@ -179,7 +186,11 @@ bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& co
   item.isShowTranslate = 0;
   item.emojiReplyInfos.clear();
   item.chatAtInfo.clear();
-  MakeForwarderTheSender(item, options, jsSno);
+  if (!*known) {
+    StoreQueries::QueryUserInfoByAccountId(jsSno, options.userAccount, forwarder);
+    *known = true;
+  }
+  MakeForwarderTheSender(item, options.userAccount, *forwarder);
   return true;
 }
 

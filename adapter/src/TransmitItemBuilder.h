@@ -26,6 +26,12 @@ class TransmitItemBuilder {
   // 0) or a private message.
   static bool buildTransmitMsgItem(RecordInfo& item, std::string& content, std::string& html,
                                    const ForwardOptions& options, int32_t jsSno);
+  // The same with the forwarding user's contact already looked up (a run
+  // forwarding many messages asks the store once): *forwarder is filled by
+  // the first call that needs it and reused by later calls while *known.
+  static bool buildTransmitMsgItem(RecordInfo& item, std::string& content, std::string& html,
+                                   const ForwardOptions& options, int32_t jsSno,
+                                   UserInfo* forwarder, bool* known);
 
   // content with its picture token replaced by the token of fileEntry.
   static std::string buildImageTextForwardContent(const std::string& content,
@@ -46,6 +52,6 @@ class TransmitItemBuilder {
   // Marks a type-31 card as forwarded: content rebuilt with
   // "cardConfig"."isForward" true, showhtml the packed card JSON.
   static void RewriteCardConfig(RecordInfo& item, const std::string& html);
-  static void MakeForwarderTheSender(RecordInfo& item, const ForwardOptions& options,
-                                     int32_t jsSno);
+  static void MakeForwarderTheSender(RecordInfo& item, const std::string& account,
+                                     const UserInfo& user);
 };

@@ -100,12 +100,28 @@ std::vector<Json::Value> ScriptedService::Requests(Plugin plugin, int cmd) const
 }
 
 void ScriptedService::Receive(Plugin plugin, const std::string& text) {
-  Json::Value request = ParseText(text);
-  if (!request.isObject() || request["adapter"].asInt() != 1) return;  // host texts
   std::lock_guard<std::mutex> lock(mutex_);
-  requests_[plugin].push_back(request);
-  queue_.push_back({plugin, request});
+  queue_.push_back({plugin, text});
   wake_.notify_one();
+}
+
+void ScriptedService::Handle(Plugin plugin, const Json::Value& request) {
+  if (!request.isObject() || request["adapter"].asInt() != 1) return;  // host texts
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_[plugin].push_back(request);
+  }
+  switch (plugin) {
+    case Plugin::kStore:
+      AnswerStore(request);
+      break;
+    case Plugin::kIm:
+      AnswerIm(request);
+      break;
+    case Plugin::kOffline:
+      AnswerOffline(request);
+      break;
+  }
 }
 
 void ScriptedService::Run() {
@@ -118,17 +134,7 @@ void ScriptedService::Run() {
       next = queue_.front();
       queue_.pop_front();
     }
-    switch (next.plugin) {
-      case Plugin::kStore:
-        AnswerStore(next.request);
-        break;
-      case Plugin::kIm:
-        AnswerIm(next.request);
-        break;
-      case Plugin::kOffline:
-        AnswerOffline(next.request);
-        break;
-    }
+    Handle(next.plugin, ParseText(next.text));
   }
 }
 

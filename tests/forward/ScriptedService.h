@@ -35,7 +35,9 @@ class ScriptedService {
   // What the expiry query answers (default: not expired).
   void SetMediaExpired(bool expired);
 
-  // The adapter's requests to a plugin, parsed, in arrival order.
+  // The adapter's requests to a plugin, parsed, in arrival order (a request
+  // is listed once the service has taken it up; an adapter request is always
+  // taken up before its answer is sent).
   std::vector<Json::Value> Requests(scripted::Plugin plugin) const;
   // Those with "cmd" equal to cmd.
   std::vector<Json::Value> Requests(scripted::Plugin plugin, int cmd) const;
@@ -43,11 +45,12 @@ class ScriptedService {
  private:
   struct Pending {
     scripted::Plugin plugin;
-    Json::Value request;
+    std::string text;  // parsed on the answering thread, as a plugin would
   };
 
   void Receive(scripted::Plugin plugin, const std::string& text);
   void Run();
+  void Handle(scripted::Plugin plugin, const Json::Value& request);
   void AnswerStore(const Json::Value& request);
   void AnswerIm(const Json::Value& request);
   void AnswerOffline(const Json::Value& request);
