@@ -11,6 +11,9 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// <windows.h> maps CreateHardLink to CreateHardLinkW; the platform function of
+// that name is defined below.
+#undef CreateHardLink
 
 #include <cstdio>
 #include <cwchar>
