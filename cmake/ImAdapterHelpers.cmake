@@ -24,6 +24,12 @@ function(im_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   im_strict_warnings(${name})
   add_test(NAME ${name} COMMAND ${name})
+  if(WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
+    # Under Wine, tests that load the adapter library find it, and the scripted
+    # plugins before the stand-in ones, through Wine's DLL search path.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+      "WINEPATH=Z:${PROJECT_BINARY_DIR}/tests/support/scripted\;Z:${PROJECT_BINARY_DIR}/adapter")
+  endif()
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
