@@ -189,8 +189,7 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
 
   std::vector<RecordInfo> messagesList = QueryInBatches(cmd, ids);
   IMLOG(kLogInf, kOneByOne,
-        "QueryHistoryRecordByMsgId: messagesList.size() = " +
-            std::to_string(messagesList.size()));
+        "QueryHistoryRecordByMsgId: messagesList.size() = " + std::to_string(messagesList.size()));
   if (messagesList.empty()) {
     ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
                "QueryHistoryRecordByMsgId is empty");

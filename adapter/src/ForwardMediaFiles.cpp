@@ -217,9 +217,10 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
   }
   if (!IsInsideReceivedFolders(old.file_real_save_path) ||
       !IsInsideReceivedFolders(old.file_path)) {
-    IMLOG(kLogErr, kCreatNewPicFile,
-          "picture is outside the received folders, file_path = " + util::MaskForLog(old.file_path) +
-              ", file_real_save_path = " + util::MaskForLog(old.file_real_save_path));
+    IMLOG(
+        kLogErr, kCreatNewPicFile,
+        "picture is outside the received folders, file_path = " + util::MaskForLog(old.file_path) +
+            ", file_real_save_path = " + util::MaskForLog(old.file_real_save_path));
     return false;
   }
   const std::string uuid = util::GenerateUuid();

@@ -153,9 +153,9 @@ std::string ForwardSupport::RebuildContent(const RecordInfo& item, const std::st
   }
 }
 
-ForwardSupport::Reupload ForwardSupport::ReuploadExpiredMedia(int32_t jsSno, RecordInfo& item, std::string& content,
-                                          const std::string& html, const ForwardOptions& options,
-                                          const ForwardMediaFiles& media, const char* function) {
+ForwardSupport::Reupload ForwardSupport::ReuploadExpiredMedia(
+    int32_t jsSno, RecordInfo& item, std::string& content, const std::string& html,
+    const ForwardOptions& options, const ForwardMediaFiles& media, const char* function) {
   if (item.fileList.empty()) return Reupload::kRefused;
   FileListItem& first = item.fileList.front();
   const bool reuploadable = ForwardMediaFiles::canReuploadMedia(item.status, item.mediatype);

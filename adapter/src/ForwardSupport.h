@@ -55,9 +55,9 @@ class ForwardSupport {
 
   // Outcome of ReuploadExpiredMedia.
   enum class Reupload {
-    kUploaded,       // the item has fresh links
-    kRefused,        // not re-uploadable, file not found or outside the received folders
-    kNothingBack,    // the upload gave no entry back
+    kUploaded,     // the item has fresh links
+    kRefused,      // not re-uploadable, file not found or outside the received folders
+    kNothingBack,  // the upload gave no entry back
   };
 
   // Uploads the entries of an item whose media expired, after its first
@@ -66,8 +66,8 @@ class ForwardSupport {
   // content are rebuilt (RebuildContent) and content is the new message text.
   // Every other outcome is logged under `function` and leaves content as it was.
   static Reupload ReuploadExpiredMedia(int32_t jsSno, RecordInfo& item, std::string& content,
-                                   const std::string& html, const ForwardOptions& options,
-                                   const ForwardMediaFiles& media, const char* function);
+                                       const std::string& html, const ForwardOptions& options,
+                                       const ForwardMediaFiles& media, const char* function);
 
   // The message text after an upload, by media type: the list token of all
   // entries (2, more than one entry), the first entry's token (3, 4), the

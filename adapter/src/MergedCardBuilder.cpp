@@ -81,8 +81,8 @@ std::string MergedCardBuilder::SpecialPreview(const RecordInfo& record, int32_t*
   const CardInfo& card = record.cardInfo;
   if (card.cardType == kMergedCardType) {
     if (card.mergeMessage.level < kNoteLevel) {
-      maxLevel_ = hasMergedCard_ ? std::max(maxLevel_, card.mergeMessage.level)
-                                 : card.mergeMessage.level;
+      maxLevel_ =
+          hasMergedCard_ ? std::max(maxLevel_, card.mergeMessage.level) : card.mergeMessage.level;
       hasMergedCard_ = true;
       return std::string();
     }

@@ -110,8 +110,8 @@ bool TransmitItemBuilder::ClearAppExtra(RecordInfo& item) {
 }
 
 void TransmitItemBuilder::RewriteCardConfig(RecordInfo& item, const std::string& html) {
-  Json::Value card = item.cardInfo.cardJson.isObject() ? item.cardInfo.cardJson
-                                                       : Json::Value(Json::objectValue);
+  Json::Value card =
+      item.cardInfo.cardJson.isObject() ? item.cardInfo.cardJson : Json::Value(Json::objectValue);
   Json::Value forwarded = card;
   Json::Value& config = forwarded["cardConfig"];
   if (config.isNull() || config.isObject()) BuildCardConfigJson(true, config);

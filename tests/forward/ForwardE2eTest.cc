@@ -180,7 +180,8 @@ TEST_F(ForwardE2e, OneHundredTwentyMessagesToAGroupInThreeBatches) {
   ASSERT_EQ(list.size(), 120u);
   std::vector<size_t> batchSizes;
   for (const Json::Value& query : service_->Requests(Plugin::kStore, kStoreQuery)) {
-    const std::string ids = query["param"]["_multimatchinfo"]["datalist"][0]["match_value"].asString();
+    const std::string ids =
+        query["param"]["_multimatchinfo"]["datalist"][0]["match_value"].asString();
     batchSizes.push_back(static_cast<size_t>(std::count(ids.begin(), ids.end(), ',')) + 1);
   }
   EXPECT_EQ(batchSizes, (std::vector<size_t>{50, 50, 20}));
@@ -253,10 +254,10 @@ TEST_F(ForwardE2e, RefusedMessagesAndCardsThatAreForwarded) {
   Json::Value privateMsg = Record("private", 0, "secret");
   privateMsg["showtext"] = "***Private Message***";
   service_->AddRecord(privateMsg);
-  service_->AddRecord(Record(
-      "reply", 10,
-      "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"answer\",\"type\":0,"
-      "\"PcContent\":\"<p>answer</p>\"}}}"));
+  service_->AddRecord(
+      Record("reply", 10,
+             "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"answer\",\"type\":0,"
+             "\"PcContent\":\"<p>answer</p>\"}}}"));
   service_->AddRecord(
       Record("card31", 10, "{\"cardType\":31,\"cardConfig\":{\"canForward\":true},\"x\":1}"));
   service_->AddRecord(Record("card31no", 10, "{\"cardType\":31,\"cardConfig\":{}}"));
@@ -274,6 +275,17 @@ TEST_F(ForwardE2e, RefusedMessagesAndCardsThatAreForwarded) {
   EXPECT_TRUE(card["cardConfig"]["isForward"].asBool());
   EXPECT_EQ(card["x"].asInt(), 1);
   EXPECT_EQ(service_->Requests(Plugin::kIm, kGroupChat).size(), 2u);
+}
+
+TEST_F(ForwardE2e, WhenEveryRecordIsRefusedTheReplyHasANullParameterAndNothingIsSent) {
+  service_->AddRecord(Record("voice", 1, "v"));
+  const Json::Value reply = Run(Request(1, 10, BaseParam(OneId("voice"))), 0);
+  EXPECT_EQ(reply["result"].asInt(), 0);
+  EXPECT_TRUE(reply["param"].isNull()) << Compact(reply);
+  EXPECT_TRUE(reply.isMember("param"));
+  EXPECT_TRUE(service_->Requests(Plugin::kStore, kStoreAdd).empty());
+  ExpectNothingMoreQueued();
+  EXPECT_TRUE(service_->Requests(Plugin::kIm).empty());
 }
 
 TEST_F(ForwardE2e, ValidationReplies) {
@@ -338,7 +350,8 @@ TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
   entry["um_plain_access_code"] = "AC";
   Json::Value entries(Json::arrayValue);
   entries.append(entry);
-  Json::Value record = Record("pic", 3, "/:um_begin{https://old.example/f/LINK1|Img|6|p.png|0|;;AC|}/:um_end");
+  Json::Value record =
+      Record("pic", 3, "/:um_begin{https://old.example/f/LINK1|Img|6|p.png|0|;;AC|}/:um_end");
   record["filelist"] = FileList(entries);
   service_->AddRecord(record);
 
@@ -374,7 +387,8 @@ TEST_F(ForwardE2e, ExpiredMediaFoundUnderScreenShotIsUploadedAgain) {
   entry["expire"] = 1;
   Json::Value entries(Json::arrayValue);
   entries.append(entry);
-  Json::Value record = Record("shot", 3, "/:um_begin{https://old.example/f/OLD|Img|4|s.png|0|;;|}/:um_end");
+  Json::Value record =
+      Record("shot", 3, "/:um_begin{https://old.example/f/OLD|Img|4|s.png|0|;;|}/:um_end");
   record["filelist"] = FileList(entries);
   service_->AddRecord(record);
 
@@ -437,8 +451,10 @@ Json::Value CardOf(const Json::Value& merged) {
 TEST_F(ForwardE2e, MergedMessageLevelsAndPreviews) {
   service_->AddRecord(Record("t", 0, "hello"));
   service_->AddRecord(Record("v", 1, "voice"));
-  service_->AddRecord(Record("merged1", 10, "{\"cardType\":19,\"cardContext\":{\"mergeMessage\":{\"level\":1}}}"));
-  service_->AddRecord(Record("merged2", 10, "{\"cardType\":19,\"cardContext\":{\"mergeMessage\":{\"level\":2}}}"));
+  service_->AddRecord(
+      Record("merged1", 10, "{\"cardType\":19,\"cardContext\":{\"mergeMessage\":{\"level\":1}}}"));
+  service_->AddRecord(
+      Record("merged2", 10, "{\"cardType\":19,\"cardContext\":{\"mergeMessage\":{\"level\":2}}}"));
   Json::Value param = BaseParam(Json::Value(Json::arrayValue));
   for (const char* id : {"t", "v", "merged1"}) param["msgIdList"].append(id);
   param["isEnglish"] = 1;
@@ -505,7 +521,8 @@ TEST_F(ForwardE2e, OneHundredTwentyIdsAreMergedFromOneQuery) {
   const Json::Value reply = Run(Request(2, 24, BaseParam(Ids(0, 120))), 1);
   const std::vector<Json::Value> queries = service_->Requests(Plugin::kStore, kStoreQuery);
   ASSERT_EQ(queries.size(), 1u);
-  const std::string ids = queries[0]["param"]["_multimatchinfo"]["datalist"][0]["match_value"].asString();
+  const std::string ids =
+      queries[0]["param"]["_multimatchinfo"]["datalist"][0]["match_value"].asString();
   EXPECT_EQ(std::count(ids.begin(), ids.end(), ','), 119);
   EXPECT_EQ(CardOf(reply["param"]["newMsg"])["cardContext"]["mergeMessage"]["messageList"].size(),
             120u);

@@ -1,7 +1,5 @@
 // Forwarded media files: picture files under new names, img-tag rewriting,
 // expiry decisions and the look-up of local files inside the received folders.
-#include "adapter/src/ForwardMediaFiles.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/src/ForwardMediaFiles.h"
 #include "adapter/src/JsonText.h"
 #include "platform/Platform.h"
 #include "tests/forward/ForwardTestFiles.h"
@@ -41,12 +40,16 @@ TEST(ReplaceFileNameInImgTags, Table) {
     const char* html;
     const char* expected;
   } cases[] = {
-      {"<p><img src=\"C:/a/old.png\" role=\"pic\"></p>", "<p><img src=\"C:/a/new.png\" role=\"pic\"></p>"},
-      {"<IMG class='x' ROLE = 'Picture' SRC='old.png'>", "<IMG class='x' ROLE = 'Picture' SRC='new.png'>"},
+      {"<p><img src=\"C:/a/old.png\" role=\"pic\"></p>",
+       "<p><img src=\"C:/a/new.png\" role=\"pic\"></p>"},
+      {"<IMG class='x' ROLE = 'Picture' SRC='old.png'>",
+       "<IMG class='x' ROLE = 'Picture' SRC='new.png'>"},
       // Only the first picture tag changes; an emoji tag before it is skipped.
-      {"<img src=\"e/old.png\" role=\"emoji\"><img src=\"old.png\" role=\"pic\"><img src=\"old.png\" "
+      {"<img src=\"e/old.png\" role=\"emoji\"><img src=\"old.png\" role=\"pic\"><img "
+       "src=\"old.png\" "
        "role=\"pic\">",
-       "<img src=\"e/old.png\" role=\"emoji\"><img src=\"new.png\" role=\"pic\"><img src=\"old.png\" "
+       "<img src=\"e/old.png\" role=\"emoji\"><img src=\"new.png\" role=\"pic\"><img "
+       "src=\"old.png\" "
        "role=\"pic\">"},
       {"<img src=\"other.png\" role=\"pic\">", ""},  // src without the old name
       {"<p>no picture</p>", ""},

@@ -44,7 +44,8 @@ std::vector<std::string> SplitIds(const std::string& text) {
 
 ScriptedService::ScriptedService() {
   for (Plugin plugin : {Plugin::kIm, Plugin::kStore, Plugin::kOffline}) {
-    scripted::SetHandler(plugin, [this, plugin](const std::string& text) { Receive(plugin, text); });
+    scripted::SetHandler(plugin,
+                         [this, plugin](const std::string& text) { Receive(plugin, text); });
   }
   thread_ = std::thread([this] { Run(); });
 }

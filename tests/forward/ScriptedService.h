@@ -29,8 +29,7 @@ class ScriptedService {
 
   // Stores a record under its "servermessageid".
   void AddRecord(const Json::Value& record);
-  void SetUser(const std::string& account, const std::string& name,
-               const std::string& foreignName);
+  void SetUser(const std::string& account, const std::string& name, const std::string& foreignName);
   void SetGroup(const std::string& groupId, const std::string& name);
   // What the expiry query answers (default: not expired).
   void SetMediaExpired(bool expired);

@@ -1,8 +1,6 @@
 // Transmit items, the merged file list and message ids, without plugins: the
 // store's user look-up is left unanswered under a short test time-out, so
 // the forwarding user is shown by account.
-#include "adapter/src/TransmitItemBuilder.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
@@ -12,6 +10,7 @@
 #include "adapter/src/JsonText.h"
 #include "adapter/src/MergedCardBuilder.h"
 #include "adapter/src/PluginRequester.h"
+#include "adapter/src/TransmitItemBuilder.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlParse.h"
 #include "common/xml/XmlText.h"
@@ -30,7 +29,8 @@ class TransmitItemTest : public ::testing::Test {
   }
   void TearDown() override { PluginRequester::ResetTimeoutsForTesting(); }
 
-  static RecordInfo Stored(int32_t mediatype, const std::string& text, const std::string& html = "") {
+  static RecordInfo Stored(int32_t mediatype, const std::string& text,
+                           const std::string& html = "") {
     RecordInfo record;
     record.mediatype = mediatype;
     record.content = xml::Build(xml::XmlEscapeText(text), html, 0, false);
@@ -136,9 +136,10 @@ TEST_F(TransmitItemTest, AppExtraWithAnotherTagStays) {
 }
 
 TEST_F(TransmitItemTest, ReplyCardIsForwardedAsTheRepliedType) {
-  RecordInfo item = Stored(
-      10, "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"a & b\",\"type\":0,"
-          "\"PcContent\":\"<p>a &amp; b</p>\"}}}");
+  RecordInfo item =
+      Stored(10,
+             "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"a & b\",\"type\":0,"
+             "\"PcContent\":\"<p>a &amp; b</p>\"}}}");
   std::string content;
   std::string html;
   ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
@@ -185,7 +186,8 @@ TEST(DealFileList, MergesEntriesWithTheirOrigin) {
   packed.filelist = util::CompressAndEncode("[{\"file_name\":\"c.png\"}]");
   RecordInfo nested;
   nested.mediatype = 10;
-  nested.combineMessageFileList = util::CompressAndEncode("[{\"file_name\":\"d\",\"onlyId\":\"x\"}]");
+  nested.combineMessageFileList =
+      util::CompressAndEncode("[{\"file_name\":\"d\",\"onlyId\":\"x\"}]");
   RecordInfo voice;
   voice.mediatype = 1;
   voice.filelist = util::Base64Encode("[{\"file_name\":\"v.amr\"}]");
@@ -193,9 +195,9 @@ TEST(DealFileList, MergesEntriesWithTheirOrigin) {
   broken.mediatype = 4;
   broken.filelist = "not a list";
   Json::Value list;
-  ASSERT_EQ(ParseJsonText(MergedCardBuilder::dealFileList({plain, packed, nested, voice, broken}),
-                          list),
-            0);
+  ASSERT_EQ(
+      ParseJsonText(MergedCardBuilder::dealFileList({plain, packed, nested, voice, broken}), list),
+      0);
   ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list[0]["onlyId"].asString(), "u11700");
   EXPECT_EQ(list[1]["file_name"].asString(), "b.txt");
@@ -220,6 +222,50 @@ TEST(ClientMsgId, DistinctAndCycling) {
   }
   // Within one cycle of the counter no two ids are equal, even in one millisecond.
   EXPECT_EQ(seen.size(), 899u);
+}
+
+TEST(RebuildContentAfterUpload, ByMediaType) {
+  FileListItem a;
+  a.um_url = "https://new/f/1";
+  a.file_type = "File";
+  a.file_name = "a.txt";
+  FileListItem b = a;
+  b.um_url = "https://new/f/2";
+  RecordInfo item;
+  item.fileList = {a, b};
+  const std::string old = "see /:um_begin{https://old/f/9|Img|1|p.png|0|;;|}/:um_end";
+  struct Case {
+    int32_t mediatype;
+    size_t entries;
+    std::string expectedText;  // "" means: content unchanged
+  } cases[] = {
+      {2, 2,
+       "/:um_begin{https://new/f/1|File|0|a.txt|0|;;|isOriginalImg:0|solidType:0|"
+       "https://new/f/2;;;}/:um_end"},
+      {2, 1, ""},
+      {4, 2,
+       "/:um_begin{https://new/f/1|File|0|a.txt|0|;;|isOriginalImg: 0;emotionId:;objectId:;"
+       "cdnUrl:}/:um_end"},
+      {8, 1,
+       "see /:um_begin{https://new/f/1|File|0|a.txt|0|;;|isOriginalImg: 0;emotionId:;"
+       "objectId:;cdnUrl:}/:um_end"},
+      {0, 1, ""},
+  };
+  for (const Case& c : cases) {
+    item.mediatype = c.mediatype;
+    item.fileList = {a, b};
+    item.fileList.resize(c.entries);
+    const std::string out = ForwardSupport::RebuildContent(item, old, "<p>h</p>");
+    if (c.expectedText.empty()) {
+      EXPECT_EQ(out, old) << c.mediatype;
+      continue;
+    }
+    std::string text;
+    std::string html;
+    xml::Parse(out, text, html, true);
+    EXPECT_EQ(text, c.expectedText) << c.mediatype;
+    EXPECT_EQ(html, c.mediatype == 8 ? "<p>h</p>" : "") << c.mediatype;
+  }
 }
 
 TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
