@@ -161,6 +161,14 @@ std::string FreeSpaceDirectory(const std::string& path) {
   return path;
 }
 
+// path itself when it exists, else its nearest existing ancestor; "" when no
+// level exists (a relative path whose every level is missing, a missing drive).
+std::string NearestExisting(const std::string& path) {
+  std::string probe = path;
+  while (!probe.empty() && !PathExists(probe)) probe = ParentOf(probe);
+  return probe;
+}
+
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
 
 // SetThreadDescription exists from Windows 10 1607 on: looked up at run time so
@@ -341,17 +349,19 @@ int MoveFileNoReplace(const std::string& from, const std::string& to) {
 }
 
 bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
+  // A folder that does not exist yet is held by the volume of its nearest
+  // existing ancestor.
+  const std::string probe = NearestExisting(FreeSpaceDirectory(path));
+  if (probe.empty()) return false;
   ULARGE_INTEGER available{};
-  const std::wstring directory = WidePath(FreeSpaceDirectory(path));
-  if (!::GetDiskFreeSpaceExW(directory.c_str(), &available, nullptr, nullptr)) return false;
+  if (!::GetDiskFreeSpaceExW(WidePath(probe).c_str(), &available, nullptr, nullptr)) return false;
   *freeBytes = static_cast<uint64_t>(available.QuadPart);
   return true;
 }
 
 bool VolumeOf(const std::string& path, std::string* volume) {
   if (!IsAbsolutePath(path)) return false;
-  std::string probe = path;
-  while (!probe.empty() && !PathExists(probe)) probe = ParentOf(probe);
+  const std::string probe = NearestExisting(path);
   if (probe.empty()) return false;
   wchar_t mount[MAX_PATH + 1] = {0};
   if (!::GetVolumePathNameW(WidePath(probe).c_str(), mount, MAX_PATH + 1)) return false;
