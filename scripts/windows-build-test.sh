@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Builds the Windows targets and tests what this machine can run.
+#
+#   scripts/windows-build-test.sh
+#
+# - i686 (the shipped 32-bit DLL): configured, built (library, plugins, host and
+#   tests) and checked; these machines cannot run 32-bit programs.
+# - x86_64 (the same sources): built, checked, and its tests run under wine64
+#   with ctest.
+# Checks of both builds, with <triplet>-objdump -p: im_adapter.dll exports exactly
+# the seven functions of include/im_adapter/im_adapter.h under plain names, each
+# plugin DLL exactly its entry points, and no built DLL or program imports a MinGW
+# runtime DLL (libgcc, libstdc++, winpthread) or a third-party DLL.
+#
+# Environment: IM_WIN_BUILD_ROOT (default build/windows), IM_WIN_JOBS (default 2),
+# IM_WIN_CACHE (see scripts/windows-deps.sh). Exit status 0 only when every build,
+# check and test passed. ctest's summary line is printed for the CI totals.
+set -euo pipefail
+
+SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_ROOT=$(cd "$SCRIPT_DIR/.." && pwd)
+BUILD_ROOT="${IM_WIN_BUILD_ROOT:-$REPO_ROOT/build/windows}"
+JOBS="${IM_WIN_JOBS:-2}"
+readonly TRIPLETS=(i686-w64-mingw32 x86_64-w64-mingw32)
+readonly TEST_TRIPLET=x86_64-w64-mingw32
+
+log() { echo "[windows] $*" >&2; }
+fail() {
+  echo "[windows] FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+failures=0
+start=$SECONDS
+
+# ---- dependencies -----------------------------------------------------------------------------
+
+mapfile -t PREFIXES < <("$SCRIPT_DIR/windows-deps.sh" "${TRIPLETS[@]}")
+[[ ${#PREFIXES[@]} -eq ${#TRIPLETS[@]} ]] || { log "dependency step gave no prefixes"; exit 1; }
+log "dependencies ready ($((SECONDS - start)) s)"
+
+# ---- configure and build ----------------------------------------------------------------------
+
+build_dir() { echo "$BUILD_ROOT/${1%%-*}"; }
+
+configure_and_build() {
+  local t=$1 prefix=$2 dir
+  dir=$(build_dir "$t")
+  log "$t: configure and build in $dir"
+  cmake -S "$REPO_ROOT" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/toolchains/$t.cmake" \
+    -DIM_WIN_DEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release \
+    -DIM_ADAPTER_BUILD_TESTS=ON -DIM_ADAPTER_BUILD_BENCH=OFF -DIM_ADAPTER_BUILD_FUZZ=OFF \
+    >"$BUILD_ROOT/$t-configure.log" 2>&1 || {
+    tail -n 30 "$BUILD_ROOT/$t-configure.log" >&2
+    return 1
+  }
+  # -k 0: one module that does not build yet leaves every other target built.
+  cmake --build "$dir" -j "$JOBS" -- -k 0 >"$BUILD_ROOT/$t-build.log" 2>&1 || {
+    grep -E -B2 -A8 "error|Error|FAILED" "$BUILD_ROOT/$t-build.log" | head -n 80 >&2
+    return 1
+  }
+}
+
+# ---- binary checks ----------------------------------------------------------------------------
+
+# Names in the export table of a DLL.
+exports_of() {
+  "$1-objdump" -p "$2" | awk '
+    /^\[Ordinal\/Name Pointer\] Table/ { inside = 1; next }
+    inside && /^[[:space:]]*\[[[:space:]]*[0-9]+\]/ { print $NF; next }
+    inside && NF == 0 { inside = 0 }'
+}
+
+# MinGW runtime DLLs and the third-party libraries, all of which are linked statically.
+readonly FORBIDDEN_IMPORTS='^(libgcc_s_.*|libstdc\+\+.*|libwinpthread.*|libssp.*|libcrypto.*|libssl.*|libz.*|zlib.*|.*jsoncpp.*|.*pugixml.*|.*sqlite3.*|.*gtest.*|.*gmock.*)\.dll$'
+
+imports_of() { "$1-objdump" -p "$2" | awk '/DLL Name:/ { print $3 }'; }
+
+# The functions a header marks with the given export macro.
+declared_functions() {
+  grep -E "^$2 " "$1" | sed -E 's/.*[ *]([A-Za-z_][A-Za-z0-9_]*)\(.*/\1/' | sort
+}
+
+check_exports() {
+  local t=$1 dll=$2 expected=$3 actual
+  if [[ ! -f $dll ]]; then
+    fail "$t: $dll was not built"
+    return
+  fi
+  actual=$(exports_of "$t" "$dll" | sort)
+  if [[ "$actual" == "$expected" ]]; then
+    log "$t: $(basename "$dll") exports exactly: $(echo $actual)"
+  else
+    fail "$t: $(basename "$dll") exports differ:"
+    diff <(echo "$expected") <(echo "$actual") >&2 || true
+  fi
+}
+
+check_imports() {
+  local t=$1 dir=$2 file bad count=0
+  while IFS= read -r -d '' file; do
+    count=$((count + 1))
+    bad=$(imports_of "$t" "$file" | grep -Ei "$FORBIDDEN_IMPORTS" || true)
+    [[ -z $bad ]] || fail "$t: ${file#"$dir"/} imports $(echo $bad)"
+  done < <(find "$dir" -type f \( -name '*.dll' -o -name '*.exe' \) -not -path '*/CMakeFiles/*' -print0)
+  log "$t: import check of $count DLLs and programs done"
+}
+
+check_binaries() {
+  local t=$1 dir
+  dir=$(build_dir "$t")
+  local header=$REPO_ROOT/include/im_adapter/im_adapter.h plugin_header=$REPO_ROOT/include/im_adapter/im_plugin.h
+  check_exports "$t" "$dir/adapter/im_adapter.dll" "$(declared_functions "$header" IM_ADAPTER_EXPORT)"
+  local plugin names
+  for plugin in zeb_im_json:'IMServiceStartup|IMServiceShutDown|IMRecvMsgImport|ImSetAdapterCallback' \
+    im_sqlite_plugin:'Sqlite[A-Za-z]*' zeb_httpofflinefile:'OffLine[A-Za-z]*'; do
+    names=$(declared_functions "$plugin_header" IM_PLUGIN_API | grep -E "^(${plugin#*:})$")
+    check_exports "$t" "$dir/plugins/${plugin%%:*}.dll" "$names"
+  done
+  check_imports "$t" "$dir"
+}
+
+# ---- tests under Wine -------------------------------------------------------------------------
+
+WINE_PREFIX_DIR=""
+cleanup_wine() {
+  if [[ -n $WINE_PREFIX_DIR ]]; then
+    WINEPREFIX="$WINE_PREFIX_DIR/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    rm -rf "$WINE_PREFIX_DIR"
+  fi
+}
+trap cleanup_wine EXIT
+
+run_tests_under_wine() {
+  local dir
+  dir=$(build_dir "$TEST_TRIPLET")
+  # A fresh prefix outside the repository for every run; console programs need
+  # no display.
+  WINE_PREFIX_DIR=$(mktemp -d "${TMPDIR:-/tmp}/im_adapter-wine.XXXXXX")
+  export WINEPREFIX="$WINE_PREFIX_DIR/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY WAYLAND_DISPLAY
+  log "creating the Wine prefix"
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w || true
+  log "running the $TEST_TRIPLET tests under wine64"
+  local rc=0
+  ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 900 -LE dialogs || rc=$?
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  return "$rc"
+}
+
+# ---- main -------------------------------------------------------------------------------------
+
+mkdir -p "$BUILD_ROOT"
+for i in "${!TRIPLETS[@]}"; do
+  t=${TRIPLETS[$i]}
+  t0=$SECONDS
+  if configure_and_build "$t" "${PREFIXES[$i]}"; then
+    log "$t: built in $((SECONDS - t0)) s"
+  else
+    fail "$t: build failed after $((SECONDS - t0)) s (logs in $BUILD_ROOT)"
+  fi
+  # What did build is checked either way.
+  [[ -f "$(build_dir "$t")/build.ninja" ]] && check_binaries "$t"
+done
+
+if [[ -f "$(build_dir "$TEST_TRIPLET")/build.ninja" ]]; then
+  t0=$SECONDS
+  run_tests_under_wine || fail "$TEST_TRIPLET: tests under wine64"
+  log "tests took $((SECONDS - t0)) s"
+fi
+
+log "finished in $((SECONDS - start)) s with $failures failure(s)"
+[[ $failures -eq 0 ]]
