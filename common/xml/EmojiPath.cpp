@@ -1,5 +1,6 @@
 #include "common/xml/EmojiPath.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "common/xml/XmlText.h"
@@ -25,15 +26,29 @@ bool MatchesNoCase(const std::string& text, size_t at, const char* lowerNeedle, 
 }
 
 // Position of the first case-insensitive `lowerNeedle` at or after `from`.
-// A needle that starts with a non-letter jumps between its first bytes.
+// A needle that starts with a non-letter jumps between its first bytes; one
+// that starts with a letter skips eight bytes at a time while none of them
+// is that letter in either case.
 size_t FindNoCase(const std::string& text, const char* lowerNeedle, size_t from) {
   const size_t length = std::strlen(lowerNeedle);
   const char first = lowerNeedle[0];
   const bool letter = first >= 'a' && first <= 'z';
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  const uint64_t firstBytes = kOnes * static_cast<unsigned char>(first);
   for (size_t at = from; at + length <= text.size(); ++at) {
     if (!letter) {
       at = text.find(first, at);
       if (at == std::string::npos || at + length > text.size()) break;
+    } else if (text.size() - at >= 8) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + at, sizeof word);
+      // Setting bit 5 folds an upper-case letter onto its lower case.
+      const uint64_t diff = (word | kOnes * 0x20) ^ firstBytes;
+      if (((diff - kOnes) & ~diff & kHighBits) == 0) {
+        at += 7;
+        continue;
+      }
     }
     if (MatchesNoCase(text, at, lowerNeedle, length)) return at;
   }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "common/xml/BodyScan.h"
 #include "common/xml/EmojiPath.h"
 #include "common/xml/XmlDocument.h"
 #include "common/xml/XmlText.h"
@@ -60,31 +61,67 @@ bool ParseEnvelope(XmlDocument& doc, std::string xml) {
   return true;
 }
 
-std::string ReadPayload(const std::string& body) {
+// The envelope text of a body: from the first "<r>" to the last "</r>",
+// control characters removed.
+std::string EnvelopeText(const std::string& body) {
+  const TextSpan span = FindGreedySpan(body, kEnvelopeOpen, kEnvelopeClose);
+  if (!span.found) return "";
+  std::string xml = body.substr(span.begin, span.end - span.begin);
+  RemoveControlCharsInPlace(xml);
+  return xml;
+}
+
+// The decoded payload of <c> (GetMessageContentC without its exception
+// guard). *clean is set true when the payload is known to hold no control
+// character: an envelope read by plain search that was not packed.
+std::string ReadPayload(const std::string& body, bool* clean) {
+  *clean = false;
   if (body.empty()) {
     IMLOG(kLogErr, "GetMessageContentC", "content is empty");
     return "";
   }
-  const TextSpan span = FindGreedySpan(body, kEnvelopeOpen, kEnvelopeClose);
-  std::string xml = span.found ? body.substr(span.begin, span.end - span.begin) : "";
-  RemoveControlCharsInPlace(xml);
+  std::string flag;
+  std::string payload;
+  // The usual envelope is read by plain search; anything else is parsed,
+  // and repaired when needed. A body that starts with "<r>" and ends with
+  // "</r>" is its own envelope text once it has no control character,
+  // which the plain search checks.
+  if (IsEnvelope(body) && ScanEnvelope(body, &flag, &payload)) {
+    if (flag == "1") return util::DecodeAndDecompress(payload);
+    *clean = true;
+    return payload;
+  }
+  std::string xml = EnvelopeText(body);
   if (xml.empty()) {
     IMLOG(kLogErr, "GetMessageContentC", "contentXML is empty");
     return "";
   }
+  if (ScanEnvelope(xml, &flag, &payload)) {
+    if (flag == "1") return util::DecodeAndDecompress(payload);
+    *clean = true;
+    return payload;
+  }
   XmlDocument doc;
   if (!ParseEnvelope(doc, std::move(xml))) return "";
-  std::string flag;
   if (xmlGetNoteValueByNameT(&doc, "r.g", 0, 0, &flag) != 0) {
     // Without a flag the payload is taken as not encoded.
     IMLOG(kLogErr, "GetMessageContentC", "Get tagC(r.g) failed!");
   }
-  std::string payload;
   if (xmlGetNoteValueByNameT(&doc, "r.c", 0, 0, &payload) != 0) {
     IMLOG(kLogErr, "GetMessageContentC", "Get tagC(r.c) failed!");
     return "";
   }
   return flag == "1" ? util::DecodeAndDecompress(payload) : payload;
+}
+
+// string2Xml of a decoded payload; "" (logged) when it fails.
+std::string RepairedImbody(const std::string& payload) {
+  try {
+    return string2Xml(payload);
+  } catch (const std::exception&) {
+    IMLOG(kLogErr, "GetMessageContentCXML", "GetMessageContentCXML error");
+    return "";
+  }
 }
 
 // The body with the emoticon codes "/;>" and "/:<" escaped, since they would
@@ -97,12 +134,16 @@ std::string EscapeEmoticonCodes(const std::string& body) {
   return escaped;
 }
 
-// Steps of Parse after the envelope test; may throw (caught by Parse).
-void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::string& html_out,
-                       bool keep_html_paths) {
-  const std::string escaped = EscapeEmoticonCodes(body);
-  std::string xml = GetMessageContentCXML(escaped.empty() ? body : escaped);
-  if (xml.empty()) return;
+// The html as Parse hands it out: "&nbsp;" as blanks and, unless the paths
+// are kept, emoji images pointing at the local emoji folder.
+void SetHtml(std::string html, std::string& html_out, bool keep_html_paths) {
+  ReplaceAll(html, "&nbsp;", " ");
+  html_out = keep_html_paths ? std::move(html) : ConvertEmojiPathToLocal(html);
+}
+
+// Reads content and html from the <imbody> text through the XML tree.
+void ParseImbodyXml(std::string xml, std::string& content_out, std::string& html_out,
+                    bool keep_html_paths) {
   XmlDocument doc;
   const int parsed = doc.Parse(std::move(xml));
   if (parsed != kXmlOk) {
@@ -125,8 +166,34 @@ void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::s
     IMLOG(kLogErr, "Parse", "Get imbody.html failed! uiRet is " + std::to_string(ret));
     return;
   }
-  ReplaceAll(html, "&nbsp;", " ");
-  html_out = keep_html_paths ? std::move(html) : ConvertEmojiPathToLocal(html);
+  SetHtml(std::move(html), html_out, keep_html_paths);
+}
+
+// Steps of Parse after the envelope test; may throw (caught by Parse).
+void ParseEnvelopeBody(const std::string& body, std::string& content_out, std::string& html_out,
+                       bool keep_html_paths) {
+  const std::string escaped = EscapeEmoticonCodes(body);
+  bool clean = false;
+  std::string payload;
+  try {
+    payload = ReadPayload(escaped.empty() ? body : escaped, &clean);
+  } catch (const std::exception&) {
+    IMLOG(kLogErr, "GetMessageContentC", "GetMessageContentC error");
+    return;
+  }
+  // The usual <imbody> is read by plain search. Its content then comes out
+  // as it stands: the re-escaping of string2Xml and the unescaping after
+  // the tree lookup undo each other exactly.
+  std::string content;
+  std::string html;
+  if (ScanImbody(payload, clean, &content, &html)) {
+    content_out = std::move(content);
+    SetHtml(std::move(html), html_out, keep_html_paths);
+    return;
+  }
+  std::string xml = RepairedImbody(payload);
+  if (xml.empty()) return;
+  ParseImbodyXml(std::move(xml), content_out, html_out, keep_html_paths);
 }
 
 }  // namespace
@@ -150,17 +217,13 @@ void Parse(const std::string& body, std::string& content_out, std::string& html_
 }
 
 std::string GetMessageContentCXML(const std::string& body) {
-  try {
-    return string2Xml(GetMessageContentC(body));
-  } catch (const std::exception&) {
-    IMLOG(kLogErr, "GetMessageContentCXML", "GetMessageContentCXML error");
-    return "";
-  }
+  return RepairedImbody(GetMessageContentC(body));
 }
 
 std::string GetMessageContentC(const std::string& body) {
   try {
-    return ReadPayload(body);
+    bool clean = false;
+    return ReadPayload(body, &clean);
   } catch (const std::exception&) {
     IMLOG(kLogErr, "GetMessageContentC", "GetMessageContentC error");
     return "";

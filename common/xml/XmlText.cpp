@@ -150,11 +150,16 @@ std::string RemoveControlChars(const std::string& text) {
   return out;
 }
 
-void RemoveControlCharsInPlace(std::string& text) {
-  const auto isControl = [](char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
-  };
+namespace {
+
+bool IsControlChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
+}
+
+}  // namespace
+
+size_t FindControlChar(const std::string& text) {
   // Most texts hold no byte below 0x20 but line ends; skip eight bytes at a
   // time while none of them is below 0x20.
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
@@ -165,9 +170,17 @@ void RemoveControlCharsInPlace(std::string& text) {
     std::memcpy(&word, text.data() + at, sizeof word);
     if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) break;
   }
-  const auto first = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
-                                  isControl);
-  text.erase(std::remove_if(first, text.end(), isControl), text.end());
+  for (; at < text.size(); ++at) {
+    if (IsControlChar(text[at])) return at;
+  }
+  return std::string::npos;
+}
+
+void RemoveControlCharsInPlace(std::string& text) {
+  const size_t first = FindControlChar(text);
+  if (first == std::string::npos) return;
+  const auto begin = text.begin() + static_cast<std::ptrdiff_t>(first);
+  text.erase(std::remove_if(begin, text.end(), IsControlChar), text.end());
 }
 
 ByteSet::ByteSet(const char* set) {
@@ -189,12 +202,34 @@ size_t FindFirstOf(const std::string& text, const char* set, size_t from) {
 namespace {
 
 // Position of the last `needle` that starts at or after `minimum`, or npos.
-// Compares whole needles only where the first byte matches.
+// Walks back eight bytes at a time while none of them is the needle's last
+// byte, and compares whole needles only where it is.
 size_t FindLast(const std::string& text, const std::string& needle, size_t minimum) {
-  if (needle.empty() || text.size() < needle.size()) return std::string::npos;
-  const char first = needle[0];
-  for (size_t at = text.size() - needle.size() + 1; at-- > minimum;) {
-    if (text[at] == first && text.compare(at, needle.size(), needle) == 0) return at;
+  const size_t length = needle.size();
+  if (length == 0 || text.size() < length || text.size() - length < minimum) {
+    return std::string::npos;
+  }
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  const uint64_t lastBytes = kOnes * static_cast<unsigned char>(needle[length - 1]);
+  const char* data = text.data();
+  const size_t lowest = minimum + length - 1;  // lowest place of the needle's last byte
+  size_t end = text.size();                    // bytes below `end` are still to be looked at
+  while (end > lowest) {
+    if (end - lowest >= 8) {
+      uint64_t word;
+      std::memcpy(&word, data + end - 8, sizeof word);
+      const uint64_t diff = word ^ lastBytes;
+      if (((diff - kOnes) & ~diff & kHighBits) == 0) {
+        end -= 8;
+        continue;
+      }
+    }
+    --end;
+    if (data[end] == needle[length - 1] &&
+        std::memcmp(data + end + 1 - length, needle.data(), length) == 0) {
+      return end + 1 - length;
+    }
   }
   return std::string::npos;
 }

@@ -34,6 +34,8 @@ std::string HtmlEscapeText(const std::string& text);
 // Deletes every byte 0x00..0x1F except tab, line feed and carriage return.
 std::string RemoveControlChars(const std::string& text);
 void RemoveControlCharsInPlace(std::string& text);
+// Position of the first byte that RemoveControlChars deletes, or npos.
+size_t FindControlChar(const std::string& text);
 
 // A set of bytes for scanning: one table lookup per byte of text. Build it
 // once per scan, not per call, when a scan stops often.
