@@ -48,6 +48,69 @@ Bytef* WritePosition(std::string* out, size_t written) {
   return reinterpret_cast<Bytef*>(&(*out)[0]) + written;
 }
 
+// Output room of the first inflate pass of GzipDecompress. Message bodies
+// and file lists inflate to a few kilobytes, so one pass almost always ends
+// the stream, which also spares zlib its sliding window.
+constexpr size_t kFirstPassBytes = 64 * 1024;
+
+// One inflate stream and first-pass buffer per thread, set up on first use
+// and reset for every stream, so that inflating many small texts does not
+// set up and tear down zlib's state each time. Ended with the thread.
+class ThreadInflater {
+ public:
+  ThreadInflater() {
+    if (inflateInit2(&stream_, kAutoWindowBits) != Z_OK) {
+      throw std::runtime_error("inflate init failed");
+    }
+    firstPass_.resize(kFirstPassBytes);
+  }
+  ~ThreadInflater() { inflateEnd(&stream_); }
+  ThreadInflater(const ThreadInflater&) = delete;
+  ThreadInflater& operator=(const ThreadInflater&) = delete;
+
+  // Same results and failures as GzipDecompressLimited(bytes, limit), except
+  // that the output grows by the first-pass room and then by doubling rather
+  // than by twice the input per pass.
+  std::string Inflate(const std::string& bytes, size_t limit) {
+    if (bytes.size() > limit || bytes.size() * 2 > limit) {
+      throw std::runtime_error(kInputTooLarge);
+    }
+    if (bytes.empty()) throw std::runtime_error(kIncomplete);
+    if (inflateReset(&stream_) != Z_OK) throw std::runtime_error("inflate init failed");
+    stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream_.avail_in = static_cast<uInt>(bytes.size());
+    if (kFirstPassBytes > limit) throw std::runtime_error(kOutputTooLarge);
+    stream_.next_out = WritePosition(&firstPass_, 0);
+    stream_.avail_out = static_cast<uInt>(kFirstPassBytes);
+    int result = Step();
+    std::string out(firstPass_, 0, stream_.total_out);
+    while (result != Z_STREAM_END && stream_.avail_out == 0) {
+      const size_t growth = out.size();
+      if (stream_.total_out + growth > limit) throw std::runtime_error(kOutputTooLarge);
+      out.resize(stream_.total_out + growth);
+      stream_.next_out = WritePosition(&out, stream_.total_out);
+      stream_.avail_out = static_cast<uInt>(growth);
+      result = Step();
+    }
+    // Room was left but the stream did not end: the input stops mid-stream.
+    if (result != Z_STREAM_END) throw std::runtime_error(kIncomplete);
+    out.resize(stream_.total_out);
+    return out;
+  }
+
+ private:
+  int Step() {
+    const int result = inflate(&stream_, Z_FINISH);
+    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
+      throw std::runtime_error(ZlibMessage(stream_, result));
+    }
+    return result;
+  }
+
+  z_stream stream_{};
+  std::string firstPass_;
+};
+
 }  // namespace
 
 bool IsCompressed(const std::string& bytes) {
@@ -127,7 +190,8 @@ std::string GzipCompress(const std::string& bytes, int level) {
 }
 
 std::string GzipDecompress(const std::string& bytes) {
-  return detail::GzipDecompressLimited(bytes, detail::kGzipSizeLimit);
+  thread_local ThreadInflater inflater;
+  return inflater.Inflate(bytes, detail::kGzipSizeLimit);
 }
 
 }  // namespace util
