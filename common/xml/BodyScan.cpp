@@ -54,6 +54,18 @@ bool IsControlChar(char c) {
   return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
 }
 
+// The bytes that end a plain run of element text: "&", "<" and the control
+// characters.
+struct SpecialBytes {
+  bool of[256] = {};
+  constexpr SpecialBytes() {
+    for (int c = 0; c < 0x20; ++c) of[c] = c != '\t' && c != '\n' && c != '\r';
+    of[static_cast<int>('&')] = true;
+    of[static_cast<int>('<')] = true;
+  }
+};
+constexpr SpecialBytes kSpecialBytes;
+
 // Sets out to the element text text[begin, end) with the five predefined
 // entities resolved. False at a "<", a control character or any other "&".
 // Runs of eight plain bytes are copied at once.
@@ -83,6 +95,11 @@ bool Resolve(const std::string& text, size_t begin, size_t end, std::string& out
     const char* const runEnd = stop - read >= 8 ? read + 8 : stop;
     while (read < runEnd) {
       const char c = *read;
+      if (!kSpecialBytes.of[static_cast<unsigned char>(c)]) {
+        *write++ = c;
+        ++read;
+        continue;
+      }
       if (c == '&') {
         char value = 0;
         const size_t length = EntityAt(read, static_cast<size_t>(stop - read), &value);
