@@ -32,7 +32,10 @@ void StandInPlugin::Receive(const char* text, uint32_t length, const Handler& ha
 }
 
 bool StandInPlugin::Deliver(const Json::Value& request, const Json::Value& text) {
-  const std::string out = WriteCompact(text);
+  return DeliverText(request, WriteCompact(text));
+}
+
+bool StandInPlugin::DeliverText(const Json::Value& request, const std::string& out) {
   if (request.isObject() && IsAdapterRequest(request)) {
     IMAdapterServiceCallbackFn callback = callback_.load();
     if (callback == nullptr) {

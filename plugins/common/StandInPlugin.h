@@ -34,6 +34,8 @@ class StandInPlugin {
   // "adapter": 1, the host sink otherwise. Returns false when that side has no
   // receiver (the text is dropped and a line goes to standard error).
   bool Deliver(const Json::Value& request, const Json::Value& text);
+  // The same for an answer already written as a JSON text.
+  bool DeliverText(const Json::Value& request, const std::string& text);
 
   // Runs what is queued now and stops the worker (see StandInWorker::Flush).
   void Flush() { worker_.Flush(); }

@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,15 @@ class StandInStore {
   // "param"; a failure ("result" 1) carries a "reason". Never throws.
   Json::Value Handle(const Json::Value& request);
 
+  // The answer's text, as Handle's answer would be written; a record query is
+  // written straight from the database rows.
+  std::string HandleText(const Json::Value& request);
+
   // Opens the database at path (for benchmarks and tests that fill it directly).
   bool OpenAt(const std::string& path, std::string* error);
 
-  // Adds many records in one transaction; false with the reason.
+  // Adds many records in one transaction to the open database (see OpenAt);
+  // false with the reason.
   bool AddRecords(const std::vector<Json::Value>& records, std::string* error);
 
  private:
@@ -42,9 +48,14 @@ class StandInStore {
   bool CreateSchema(std::string* error);
   bool InsertRecord(const Json::Value& record, int64_t* recordId, std::string* error);
   bool IndexFiles(int64_t recordId, const std::string& fileList, std::string* error);
-  bool RecordsByIds(const std::vector<int64_t>& ids, Json::Value* list, std::string* error);
-  bool QueryByMessageIds(const std::string& ids, Json::Value* list, std::string* error);
-  bool QueryByFileNames(const Json::Value& names, Json::Value* list, std::string* error);
+  static Json::Value RowToRecord(const StandInStatement& row);
+  // Appends the records that lookup finds for each key, in key order, each once.
+  using RowSink = std::function<void(const StandInStatement& row)>;
+  bool RecordsForKeys(StandInStatement& lookup, const std::vector<std::string>& keys,
+                      const RowSink& sink, std::string* error);
+  // Passes each record row that the query of request finds to sink; "" on
+  // success, else the reason.
+  std::string QueryRecordRows(const Json::Value& request, const RowSink& sink);
 
   Json::Value AddRecord(const Json::Value& request);
   Json::Value QueryRecords(const Json::Value& request);
@@ -57,7 +68,6 @@ class StandInStore {
   StandInStatement insertRecord_;
   StandInStatement insertFile_;
   StandInStatement byMessageId_;
-  StandInStatement byRecordId_;
   StandInStatement byFileName_;
 };
 

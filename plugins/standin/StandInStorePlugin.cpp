@@ -22,7 +22,7 @@ extern "C" {
 int SqliteRecvMsgImport(const char* text, uint32_t length) {
   StorePlugin& self = Instance();
   self.plugin.Receive(text, length, [&self](const Json::Value& request) {
-    self.plugin.Deliver(request, self.store.Handle(request));
+    self.plugin.DeliverText(request, self.store.HandleText(request));
   });
   return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "im_adapter/im_plugin.h"
 #include "plugins/common/StandInBase64.h"
+#include "plugins/standin/StandInStore.h"
 #include "plugins/hostlink/StandInHost.h"
 #include "tests/standin/StandInRecorder.h"
 
@@ -244,6 +245,36 @@ TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
   EXPECT_EQ(snos.size(), static_cast<size_t>(kThreads * kEach));
   EXPECT_EQ(QueryIds("c")["param"]["_historyrecordlist"].size(),
             static_cast<size_t>(kThreads * kEach));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StoreText, TheWrittenRecordListReadsBackAsTheDocumentAnswer) {
+  const std::string dir = standin_test::FreshFolder("store_text");
+  standin::StandInStore store;
+  std::string error;
+  ASSERT_TRUE(store.OpenAt(dir + "/im_store.db", &error)) << error;
+  Json::Value record = Record("s1", "c1");
+  record["content"] = "quote \" back \\ line\nTab\t ctl\x01 \xE4\xB8\xAD\xE6\x96\x87";
+  record["convautoid"] = -7;
+  ASSERT_TRUE(store.AddRecords({record, Record("s2", "c2")}, &error)) << error;
+  StandInSetOption("IM_STORE_DB", (dir + "/im_store.db").c_str());
+
+  Json::Value request;
+  request["cmd"] = 57;
+  request["sno"] = 5;
+  request["adapter"] = 1;
+  request["description"] = "zeb_sqlite_query_historyrecord";
+  request["param"]["_multimatchinfo"]["datalist"][0]["keytype"] = 3;
+  request["param"]["_multimatchinfo"]["datalist"][0]["match_value"] = "c2,s1";
+  const std::string text = store.HandleText(request);
+  Json::Value parsed;
+  ASSERT_TRUE(Json::Reader().parse(text, parsed)) << text;
+  EXPECT_EQ(parsed, store.Handle(request));
+  EXPECT_EQ(parsed["param"]["_historyrecordlist"][1]["content"], record["content"]);
+  StandInSetOption("IM_STORE_DB", nullptr);
 }
 
 }  // namespace
