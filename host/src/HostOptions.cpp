@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -86,11 +87,35 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 }
 
 bool PrepareDemoFolder(const std::string& dir) {
+  namespace fs = std::filesystem;
+  const fs::path path = fs::u8path(dir);
+  const fs::path marker = path / kDemoMarker;
+  std::error_code ec;
+  if (fs::exists(path, ec) && !fs::is_directory(path, ec)) {
+    std::fprintf(stderr, "im_adapter_host: %s is a file, not a folder\n", dir.c_str());
+    return false;
+  }
+  if (fs::exists(path, ec) && !fs::is_empty(path, ec)) {
+    if (!fs::exists(marker, ec)) {
+      std::fprintf(stderr,
+                   "im_adapter_host: %s is not empty and was not made by the demo; "
+                   "choose another --dir\n",
+                   dir.c_str());
+      return false;
+    }
+    fs::remove_all(path, ec);
+    if (ec) {
+      std::fprintf(stderr, "im_adapter_host: cannot clear the old demo folder %s: %s\n",
+                   dir.c_str(), ec.message().c_str());
+      return false;
+    }
+  }
   if (!platform::MakeDirectories(dir)) {
     std::fprintf(stderr, "im_adapter_host: cannot make the folder %s: %s\n", dir.c_str(),
                  platform::LastErrorText().c_str());
     return false;
   }
+  std::ofstream(marker) << "made by im_adapter_host demo; cleared by its next run\n";
   return true;
 }
 

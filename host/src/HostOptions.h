@@ -20,8 +20,12 @@ struct Options {
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error);
 const char* Usage();
 
-// Makes a fresh demo folder (removing the log of an earlier run is left to
-// the user); false with a message on stderr when it cannot be made.
+// The file that marks a folder as made by the demo, so that a later run may
+// clear it.
+constexpr const char* kDemoMarker = ".im_adapter_demo";
+
+// Makes a fresh demo folder: an earlier demo folder there is cleared, any
+// other non-empty folder is refused. False with a message on stderr.
 bool PrepareDemoFolder(const std::string& dir);
 
 // Reads non-empty lines of a file ("-": standard input); each must be a JSON

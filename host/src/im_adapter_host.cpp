@@ -1,140 +1,130 @@
 // im_adapter_host: a reference host program for the adapter.
 //
 //   im_adapter_host demo [--dir DIR] [--json]
-//       Sets the log folder to DIR/log, starts the adapter and runs a short
-//       scenario of commands, printing a readable summary of every reply (the
-//       raw JSON with --json). Exits 0 only when every step got its answer.
+//       Makes a fresh demo folder DIR (default ./im_adapter_demo) with a seeded
+//       message store and received files, sets the log folder to DIR/log,
+//       starts the adapter and runs commands 1, 2, 3 and 4, printing a
+//       readable account of every reply and notification (the raw JSON with
+//       --json). Writes DIR/demo_summary.json. Exits 0 only when every step
+//       got its answer.
 //   im_adapter_host send [--target N] [--wait SECONDS] [FILE|-]
 //       Dispatches each JSON line of FILE (standard input for "-" or no FILE)
-//       to target N (5 by default), prints every outbound text as one JSON
-//       line, and exits when a reply has come for each target-5 line or after
+//       to target N (5 by default), prints every text that comes back as one
+//       JSON line, and exits when an answer has come for each line or after
 //       the wait (10 s by default).
 #include <json/json.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "host/src/DemoRunner.h"
+#include "host/src/DemoSeed.h"
 #include "host/src/HostOptions.h"
+#include "host/src/HostSink.h"
+#include "host/src/OutboundPuller.h"
 #include "im_adapter/im_adapter.h"
+#include "plugins/hostlink/StandInHost.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One outbound text, parsed; false when nothing arrived within the wait.
-bool PullJson(uint32_t waitMs, Json::Value* out, std::string* raw) {
-  char* msg = nullptr;
-  if (!IMAdapterSendMsgExportTimeout(&msg, waitMs)) return false;
-  raw->assign(msg);
-  IMAdapterFreeMsg(msg);
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::istringstream in(*raw);
-  return Json::parseFromStream(builder, in, out, &errors);
-}
-
-std::string OneLine(const Json::Value& v) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, v);
-}
-
-void Dispatch(const std::string& text, uint32_t target) {
-  IMAdapterDispatchMsg(text.data(), static_cast<uint32_t>(text.size()), target);
-}
-
-// A readable line for a command-3 reply.
-void PrintLimitReply(const Json::Value& reply) {
-  std::printf("  reply sno=%u result=%d\n", reply["sno"].asUInt(), reply["result"].asInt());
-  const Json::Value& list = reply["param"]["msgList"];
-  for (Json::ArrayIndex i = 0; list.isArray() && i < list.size(); ++i) {
-    std::printf("    group %-10s limit %2d -> %s\n", list[i]["groupId"].asCString(),
-                list[i]["flowLimitCount"].asInt(),
-                list[i]["isSendMsg"].asBool() ? "may send" : "refused");
+void PrintOutcomes(const std::vector<host::StepOutcome>& steps) {
+  std::printf("\nsummary\n");
+  for (const host::StepOutcome& s : steps) {
+    if (!s.answered) {
+      std::printf("  %-40s NO ANSWER\n", s.name.c_str());
+    } else if (s.result == 0) {
+      std::printf("  %-40s ok%s\n", s.name.c_str(), s.complete ? "" : " (notifications missing)");
+    } else {
+      std::printf("  %-40s answered, failed with result %d%s%s\n", s.name.c_str(), s.result,
+                  s.reason.empty() ? "" : ": ", s.reason.c_str());
+    }
   }
 }
 
 int RunDemo(const host::Options& options) {
   if (!host::PrepareDemoFolder(options.dir)) return 2;
+  StandInSetOption("IM_STORE_DB", (options.dir + "/im_store.db").c_str());
+  StandInSetOption("IM_CLOUD_DIR", (options.dir + "/cloud").c_str());
   const std::string logDir = options.dir + "/log";
   if (IMAdapterSetLog(logDir.c_str()) != 0) {
     std::fprintf(stderr, "im_adapter_host: cannot open the log in %s\n", logDir.c_str());
     return 2;
   }
-  std::printf("im_adapter demo: log folder %s\n", logDir.c_str());
+  std::printf("im_adapter demo in %s (log in %s)\n", options.dir.c_str(), logDir.c_str());
+
+  host::HostSink sink;
+  host::DemoSeed seed(options.dir, &sink);
+  std::string error;
+  if (!seed.Run(&error)) {
+    std::fprintf(stderr, "im_adapter_host: cannot prepare the demo: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("seeded: contacts %s, %s, %s; group %s; %zu messages from %s; files in %s\n",
+              host::DemoSeed::kMe, host::DemoSeed::kPeer, host::DemoSeed::kOther,
+              host::DemoSeed::kGroup, seed.Messages().All().size(), host::DemoSeed::kPeer,
+              seed.ReceiveFiles().c_str());
   std::printf("IMAdapterStartup -> %d\n", IMAdapterStartup());
 
-  // Group chat sending limit: six messages in the same second to a group whose
-  // flow limit is 3 (five per minute), then one a minute later.
-  std::printf("\n[command 3] group chat sending limit\n");
-  const char* stamps[] = {"1700000000000", "1700000000100", "1700000000200", "1700000000300",
-                          "1700000000400", "1700000000500", "1700000060401"};
-  int answered = 0;
-  const int kSteps = static_cast<int>(sizeof stamps / sizeof stamps[0]);
-  for (int i = 0; i < kSteps; ++i) {
-    Json::Value request;
-    request["cmd"] = 3;
-    request["sno"] = i + 1;
-    request["description"] = "CheckIsExceedSendingLimit";
-    request["param"]["currentTimestamp"] = stamps[i];
-    request["param"]["msgList"][0]["groupId"] = "team-42";
-    request["param"]["msgList"][0]["flowLimitCount"] = 3;
-    Dispatch(OneLine(request), 5);
-    Json::Value reply;
-    std::string raw;
-    if (!PullJson(5000, &reply, &raw)) {
-      std::fprintf(stderr, "im_adapter_host: no reply to step %d\n", i + 1);
-      break;
-    }
-    ++answered;
-    if (options.json) {
-      std::printf("%s", raw.c_str());
-    } else {
-      std::printf("  t=%s", stamps[i]);
-      PrintLimitReply(reply);
+  std::vector<host::StepOutcome> steps;
+  {
+    host::DemoRunner runner(options.dir, seed, options.json);
+    steps = runner.RunAll();
+    if (!runner.WriteSummary(steps)) {
+      std::fprintf(stderr, "im_adapter_host: cannot write %s/demo_summary.json\n",
+                   options.dir.c_str());
     }
   }
   std::printf("\nIMAdapterShutDown -> %d\n", IMAdapterShutDown());
-  const bool ok = answered == kSteps;
-  std::printf("%s: %d of %d steps answered\n", ok ? "demo finished" : "demo FAILED", answered,
-              kSteps);
+  PrintOutcomes(steps);
+  int answered = 0;
+  for (const host::StepOutcome& s : steps) answered += s.answered ? 1 : 0;
+  const bool ok = answered == static_cast<int>(steps.size());
+  std::printf("%s: %d of %zu steps answered\n", ok ? "demo finished" : "demo FAILED", answered,
+              steps.size());
   return ok ? 0 : 1;
+}
+
+bool IsAnswer(const std::string& raw) {
+  Json::Value text;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::istringstream in(raw);
+  return Json::parseFromStream(builder, in, &text, &errors) && text.isMember("rsp");
 }
 
 int RunSend(const host::Options& options) {
   std::vector<std::string> lines;
   if (!host::ReadJsonLines(options.input, &lines)) return 2;
+  host::HostSink sink;  // answers of the stand-in plugins to targets 0 to 3
   IMAdapterStartup();
-  int expected = 0;
-  for (const std::string& line : lines) {
-    Dispatch(line, options.target);
-    if (options.target == 5) ++expected;
-  }
-  const auto deadline = Clock::now() + std::chrono::seconds(options.waitSeconds);
   int replies = 0;
-  while (Clock::now() < deadline && (expected == 0 || replies < expected)) {
-    Json::Value text;
-    std::string raw;
-    if (!PullJson(100, &text, &raw)) continue;
-    std::printf("%s\n", OneLine(text).c_str());
-    std::fflush(stdout);
-    if (text.isMember("rsp")) ++replies;
+  const int expected = options.target <= 3 || options.target == 5 ? static_cast<int>(lines.size()) : 0;
+  {
+    host::OutboundPuller puller;
+    for (const std::string& line : lines) {
+      IMAdapterDispatchMsg(line.data(), static_cast<uint32_t>(line.size()), options.target);
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(options.waitSeconds);
+    while (Clock::now() < deadline && (expected == 0 || replies < expected)) {
+      std::vector<std::string> texts = sink.TakeAllRaw();
+      std::string raw;
+      if (puller.Next(std::chrono::milliseconds(50), &raw)) texts.push_back(raw);
+      for (const std::string& text : texts) {
+        std::printf("%s\n", text.c_str());
+        if (IsAnswer(text)) ++replies;
+      }
+      std::fflush(stdout);
+    }
   }
   IMAdapterShutDown();
   if (expected > 0 && replies < expected) {
-    std::fprintf(stderr, "im_adapter_host: %d of %d replies came within %d s\n", replies, expected,
-                 options.waitSeconds);
+    std::fprintf(stderr, "im_adapter_host: %d of %d answers came within %d s\n", replies,
+                 expected, options.waitSeconds);
     return 1;
   }
   return 0;
