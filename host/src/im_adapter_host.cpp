@@ -89,12 +89,22 @@ int RunDemo(const host::Options& options) {
   return ok ? 0 : 1;
 }
 
-bool IsAnswer(const std::string& raw) {
+// Prints raw as one JSON line (as it came when it is not JSON); true when it
+// is an answer ("rsp") rather than a notification.
+bool PrintOneLine(const std::string& raw) {
   Json::Value text;
   Json::CharReaderBuilder builder;
   std::string errors;
   std::istringstream in(raw);
-  return Json::parseFromStream(builder, in, &text, &errors) && text.isMember("rsp");
+  if (!Json::parseFromStream(builder, in, &text, &errors)) {
+    std::printf("%s\n", raw.c_str());
+    return false;
+  }
+  Json::StreamWriterBuilder writer;
+  writer["indentation"] = "";
+  writer["emitUTF8"] = true;
+  std::printf("%s\n", Json::writeString(writer, text).c_str());
+  return text.isObject() && text.isMember("rsp");
 }
 
 int RunSend(const host::Options& options) {
@@ -115,8 +125,7 @@ int RunSend(const host::Options& options) {
       std::string raw;
       if (puller.Next(std::chrono::milliseconds(50), &raw)) texts.push_back(raw);
       for (const std::string& text : texts) {
-        std::printf("%s\n", text.c_str());
-        if (IsAnswer(text)) ++replies;
+        if (PrintOneLine(text)) ++replies;
       }
       std::fflush(stdout);
     }

@@ -1,0 +1,147 @@
+// The reference host's demo run against the real adapter and stand-in
+// plugins, then the state it left: the store, the outbox, the picture links
+// and the migrated folders. Checks that depend on a command turn on by
+// themselves once that command answers result 0.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/standin/StandInRecorder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DemoEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new std::string(standin_test::FreshFolder("demo") + "/run");
+    const std::string command = std::string("\"") + IM_ADAPTER_HOST_PATH + "\" demo --dir \"" +
+                                *dir_ + "\" > \"" + *dir_ + ".out\" 2>&1";
+    exitCode_ = std::system(command.c_str());
+    std::ifstream in(*dir_ + "/demo_summary.json");
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    summary_ = new Json::Value();
+    if (in) Json::parseFromStream(builder, in, summary_, &errors);
+  }
+  static void TearDownTestSuite() {
+    delete summary_;
+    delete dir_;
+  }
+
+  // The step of command cmd, or null when the demo did not record it.
+  static Json::Value Step(int cmd) {
+    for (const Json::Value& step : (*summary_)["steps"]) {
+      if (step["cmd"].asInt() == cmd) return step;
+    }
+    return Json::Value();
+  }
+
+  // Skips the test, naming the command, unless it answered result 0.
+  static bool CommandLanded(int cmd, const char* name) {
+    const Json::Value step = Step(cmd);
+    if (step["answered"].asBool() && step["result"].asInt() == 0) return true;
+    std::cout << "command " << cmd << " (" << name << ") has not landed: it answered result "
+              << step["result"].asInt() << " \"" << step["reason"].asString()
+              << "\"; its checks are skipped\n";
+    return false;
+  }
+
+  static int64_t Count(const std::string& sql) {
+    sqlite3* db = nullptr;
+    int64_t count = -1;
+    if (sqlite3_open_v2((*dir_ + "/im_store.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+          sqlite3_step(statement) == SQLITE_ROW) {
+        count = sqlite3_column_int64(statement, 0);
+      }
+      sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return count;
+  }
+
+  static std::string* dir_;
+  static int exitCode_;
+  static Json::Value* summary_;
+};
+
+std::string* DemoEndToEnd::dir_ = nullptr;
+int DemoEndToEnd::exitCode_ = -1;
+Json::Value* DemoEndToEnd::summary_ = nullptr;
+
+TEST_F(DemoEndToEnd, EveryStepIsAnsweredAndTheExitCodeSaysSo) {
+  ASSERT_EQ((*summary_)["steps"].size(), 4u) << "see " << *dir_ << ".out";
+  for (const Json::Value& step : (*summary_)["steps"]) {
+    EXPECT_TRUE(step["answered"].asBool()) << step["name"].asString();
+  }
+  EXPECT_EQ(exitCode_, 0) << "see " << *dir_ << ".out";
+}
+
+TEST_F(DemoEndToEnd, TheSeededConversationIsInTheStore) {
+  EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'bob'"), 7);
+  EXPECT_EQ(Count("SELECT count(*) FROM contacts"), 3);
+  EXPECT_EQ(Count("SELECT count(*) FROM groups WHERE groupid = 'team-42'"), 1);
+}
+
+TEST_F(DemoEndToEnd, ForwardedRecordsAreStoredAndSent) {
+  if (!CommandLanded(1, "MsgForwardOneByOne")) GTEST_SKIP();
+  const int64_t forwarded =
+      Count("SELECT count(*) FROM history_records WHERE convid = 'team-42' AND chattype = 1");
+  EXPECT_GT(forwarded, 0);
+  EXPECT_LT(forwarded, 7) << "the voice message is never forwarded";
+  EXPECT_EQ(Step(1)["notifications"].asInt64(), forwarded);
+  EXPECT_EQ(Count("SELECT count(*) FROM outbox WHERE cmd = 135682 AND group_id = 'team-42'"),
+            forwarded);
+  EXPECT_EQ(Count("SELECT count(*) FROM outbox o JOIN history_records h"
+                  " ON h.clientmessageid = o.client_msg_id WHERE h.convid = 'team-42'"),
+            forwarded)
+      << "each sent message is a stored record";
+}
+
+TEST_F(DemoEndToEnd, TheMergedMessageIsStoredAndSent) {
+  if (!CommandLanded(2, "MsgCombineAndForward")) GTEST_SKIP();
+  EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'carol'"
+                  " AND realMsgType = 101900"),
+            1);
+  EXPECT_EQ(Count("SELECT count(*) FROM outbox WHERE cmd = 135680 AND receiver = 'carol'"), 1);
+}
+
+TEST_F(DemoEndToEnd, ForwardedPicturesAreHardLinksOfTheOriginal) {
+  if (!CommandLanded(1, "MsgForwardOneByOne")) GTEST_SKIP();
+  // The picture folders may have moved already (command 4).
+  fs::path folder = fs::path(*dir_) / "NewLocation/ReceiveFiles/originalImgfiles";
+  if (!fs::exists(folder / "sunset.png")) folder = fs::path(*dir_) / "ReceiveFiles/originalImgfiles";
+  ASSERT_TRUE(fs::exists(folder / "sunset.png"));
+  EXPECT_GE(fs::hard_link_count(folder / "sunset.png"), 2u);
+  int links = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename() != "sunset.png" &&
+        fs::equivalent(entry.path(), folder / "sunset.png")) {
+      ++links;
+    }
+  }
+  EXPECT_GE(links, 1) << "a new name for the same picture";
+}
+
+TEST_F(DemoEndToEnd, MigrationMovedThePictureFolders) {
+  if (!CommandLanded(4, "migrationFileStartup")) GTEST_SKIP();
+  const fs::path from = fs::path(*dir_) / "ReceiveFiles";
+  const fs::path to = fs::path(*dir_) / "NewLocation/ReceiveFiles";
+  for (const char* file : {"originalImgfiles/sunset.png", "ScreenShot/old-chart.png",
+                           "Audio/voice.amr", "headImage/bob.png"}) {
+    EXPECT_TRUE(fs::exists(to / file)) << file;
+    EXPECT_FALSE(fs::exists(from / file)) << file;
+  }
+  EXPECT_TRUE(fs::exists(from / "FilesPath/report.txt")) << "a picture migration leaves files";
+}
+
+}  // namespace
