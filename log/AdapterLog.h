@@ -25,10 +25,7 @@ enum LogLevel { kLogErr = 0, kLogWar = 1, kLogInf = 2, kLogDbg = 3 };
 // 16383 bytes is dropped whole.
 void AdapterLog(const char* tag, int level, const char* function, const char* sourceFile, int line,
                 const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 6, 7)))
-#endif
-    ;
+    __attribute__((format(printf, 6, 7)));
 
 // Opens the adapter's logger on folder `path` + `fileName` with threshold
 // level − 1, files of sizeMB MB and two older copies. Closes a logger that is

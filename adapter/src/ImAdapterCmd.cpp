@@ -58,21 +58,15 @@ uint32_t ReplyCommand(const Json::Value& request) {
   return cmd;
 }
 
-// The member `key` of an object, or nullptr (also for a request that is not an object).
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::char_traits<char>::length(key));
-}
-
 Json::Value ReplyEnvelope(int result, const Json::Value& request,
                           const std::string& defaultDescription) {
   Json::Value reply(Json::objectValue);
-  const Json::Value* description = Member(request, "description");
+  const Json::Value* description = FindMember(request, "description");
   reply["description"] =
       (description && description->isString()) ? description->asString() : defaultDescription;
   reply["rsp"] = ReplyCommand(request);
   reply["result"] = result;
-  const Json::Value* sno = Member(request, "sno");
+  const Json::Value* sno = FindMember(request, "sno");
   if (sno && IsUInt32(*sno)) reply["sno"] = sno->asUInt();
   return reply;
 }

@@ -2,10 +2,15 @@
 // NULL, and lets no exception out.
 #include <chrono>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/ImAdapterService.h"
 #include "adapter/src/MigrationCommands.h"
+#include "adapter/src/MigrationServices.h"
+#include "adapter/src/RecordInfo.h"
+#include "adapter/src/StoreQueries.h"
 #include "adapter/src/fileMigrationWorker.h"
 #include "im_adapter/im_adapter.h"
 #include "im_adapter/im_plugin.h"
@@ -26,6 +31,22 @@ PluginApi ImportedPlugins() {
   return api;
 }
 
+// The received-files migration asks the store which files of a folder are
+// received-file messages: each record gives the name its file has in the
+// folder and the record's type.
+void QueryReceivedFilesFromStore(const std::vector<std::string>& names,
+                                 std::vector<ReceivedFileRecord>* out) {
+  std::vector<RecordInfo> records;
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg(names, &records);
+  for (const RecordInfo& record : records) {
+    for (const FileListItem& file : record.fileList) {
+      const std::string& name =
+          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
+      if (!name.empty()) out->push_back({name, record.mediatype});
+    }
+  }
+}
+
 // Builds the command processor and installs the plugin table when the library
 // loads. At unload the service thread (when the host never shut it down) and a
 // migration still running are stopped, so that no thread runs into a command
@@ -34,6 +55,7 @@ struct LoadTimeSetup {
   LoadTimeSetup() {
     ImAdapterCmd::Instance();
     ImAdapterService::Instance().SetPluginApi(ImportedPlugins());
+    MigrationServices::SetReceivedFileQuery(QueryReceivedFilesFromStore);
   }
   ~LoadTimeSetup() {
     ImAdapterService::Instance().StopForUnload();

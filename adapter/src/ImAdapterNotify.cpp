@@ -13,9 +13,9 @@ const char kOffLineRspNotify[] = "ImAdapterOffLineRspNotify";
 // reply["param"]["file_handle"] when it is a signed 32-bit number, else −1.
 int32_t FileHandleOf(const Json::Value& reply) {
   if (!reply.isObject()) return -1;
-  const Json::Value* param = reply.find("param", "param" + 5);
+  const Json::Value* param = FindMember(reply, "param");
   if (param == nullptr || !param->isObject()) return -1;
-  const Json::Value* handle = param->find("file_handle", "file_handle" + 11);
+  const Json::Value* handle = FindMember(*param, "file_handle");
   if (handle == nullptr || !IsInt32(*handle)) return -1;
   return handle->asInt();
 }

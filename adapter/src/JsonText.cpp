@@ -5,6 +5,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <sstream>
 
 #include "log/AdapterLog.h"
 
@@ -60,9 +61,22 @@ int ParseJsonText(const std::string& text, Json::Value& out) {
   return ParseJsonText(text.c_str(), out);
 }
 
+// The text toStyledString gives (the writer at its default settings, then a
+// newline), from one writer per thread instead of a new builder per call.
+std::string StyledText(const Json::Value& value) {
+  thread_local std::unique_ptr<Json::StreamWriter> writer(
+      Json::StreamWriterBuilder().newStreamWriter());
+  thread_local std::ostringstream out;
+  out.str(std::string());
+  out.clear();
+  writer->write(value, &out);
+  out << '\n';
+  return out.str();
+}
+
 std::string StyledJsonText(const Json::Value& value) {
   try {
-    return convertUnicodeEscapes(value.toStyledString());
+    return convertUnicodeEscapes(StyledText(value));
   } catch (const std::exception& e) {
     IMLOG(kLogErr, "StyledJsonText", std::string("JSON writer failed: ") + e.what());
     return std::string();
@@ -105,6 +119,11 @@ std::string convertUnicodeEscapes(const std::string& input) {
           "convertUnicodeEscapes error! input = " + input + ", exception: " + e.what());
     return input;
   }
+}
+
+const Json::Value* FindMember(const Json::Value& v, const char* key) {
+  if (!v.isObject()) return nullptr;
+  return v.find(key, key + std::strlen(key));
 }
 
 bool IsInt32(const Json::Value& v) {

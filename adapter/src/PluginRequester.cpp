@@ -24,7 +24,7 @@ std::atomic<int64_t> g_uploadQuietMs{kDefaultTimeouts.uploadQuiet.count()};
 // request could have used.
 bool AnswerSno(const Json::Value& answer, int32_t* sno) {
   if (!answer.isObject()) return false;
-  const Json::Value* member = answer.find("sno", "sno" + 3);
+  const Json::Value* member = FindMember(answer, "sno");
   if (member == nullptr || !IsUInt32(*member)) return false;
   const uint32_t value = member->asUInt();
   if (value > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) return false;
@@ -34,11 +34,11 @@ bool AnswerSno(const Json::Value& answer, int32_t* sno) {
 
 void LogAnswerFields(const RequestKind& kind, const Json::Value& answer) {
   if (!answer.isObject()) return;
-  const Json::Value* sno = answer.find("sno", "sno" + 3);
+  const Json::Value* sno = FindMember(answer, "sno");
   if (sno != nullptr && IsUInt32(*sno)) {
     IMLOG(kLogInf, kind.handler, "sno: " + std::to_string(sno->asUInt()));
   }
-  const Json::Value* result = answer.find("result", "result" + 6);
+  const Json::Value* result = FindMember(answer, "result");
   if (result != nullptr && IsInt32(*result)) {
     IMLOG(kLogInf, kind.handler, "result: " + std::to_string(result->asInt()));
   }

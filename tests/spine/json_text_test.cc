@@ -52,6 +52,22 @@ TEST(StyledJsonText, SortsMembersIndentsWithTabsAndEndsWithNewline) {
   EXPECT_EQ(StyledJsonText(v), expected);
 }
 
+TEST(StyledJsonText, IsToStyledStringWithTheEscapesConverted) {
+  Json::Value v(Json::objectValue);
+  v["list"].append(1.5);
+  v["list"].append(Json::Value(Json::objectValue));
+  v["list"].append(Json::Value(Json::arrayValue));
+  v["text"] = "a\"b\\c\n\x01\xE4\xB8\xAD";
+  v["big"] = Json::UInt64(18446744073709551615ull);
+  v["neg"] = -7;
+  v["null"] = Json::Value();
+  v["yes"] = true;
+  for (int i = 0; i < 3; ++i) {  // the per-thread writer is reused
+    EXPECT_EQ(StyledJsonText(v), convertUnicodeEscapes(v.toStyledString()));
+  }
+  EXPECT_EQ(StyledJsonText(Json::Value()), "null\n");
+}
+
 TEST(ParseJsonText, AcceptsObjectsAndArraysOnly) {
   struct Case {
     const char* text;
