@@ -32,7 +32,8 @@ extern "C" {
 typedef int (*StandInHostSinkFn)(const char* text);
 
 /* Installs the sink for answers to host requests; NULL removes it. Returns 0.
- * When the call returns, no later answer reaches the previous sink. */
+ * When the call returns, no later answer reaches the previous sink. The sink
+ * runs under the lock this call takes: it must not call StandInSetHostSink. */
 IM_STANDIN_HOST_API int StandInSetHostSink(StandInHostSinkFn sink);
 
 /* Hands text to the host sink. Returns 0 when a sink took it, 1 when there is
