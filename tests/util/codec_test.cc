@@ -46,31 +46,24 @@ std::string ErrorOf(const std::function<void()>& call) {
 // ---- Base64 ------------------------------------------------------------------
 
 TEST(Base64, PublishedVectorsBothWays) {
-  const std::pair<std::string, std::string> vectors[] = {
-      {"", ""},
-      {"f", "Zg=="},
-      {"fo", "Zm8="},
-      {"foo", "Zm9v"},
-      {"foob", "Zm9vYg=="},
-      {"fooba", "Zm9vYmE="},
-      {"foobar", "Zm9vYmFy"},
-  };
+  const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"}};
   for (const auto& v : vectors) {
     EXPECT_EQ(util::Base64Encode(v.first), v.second);
     std::string decoded = "stale";
     ASSERT_TRUE(util::Base64Decode(v.second, &decoded)) << v.second;
     EXPECT_EQ(decoded, v.first);
   }
-}
-
-TEST(Base64, RoundTripsBinaryAcrossSlices) {
-  // Sizes around the 3- and 4-byte group edges and beyond one internal slice.
-  for (size_t size : {1u, 2u, 3u, 4u, 5u, 255u, 49151u, 49152u, 49153u, 200003u}) {
+  // Binary around the group edges and beyond one internal slice.
+  for (size_t size : {4u, 5u, 49151u, 49152u, 49153u}) {
     const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
-    const std::string text = util::Base64Encode(bytes);
-    EXPECT_EQ(text.size(), (size + 2) / 3 * 4);
     std::string back;
-    ASSERT_TRUE(util::Base64Decode(text, &back)) << size;
+    ASSERT_TRUE(util::Base64Decode(util::Base64Encode(bytes), &back)) << size;
     EXPECT_EQ(back, bytes) << size;
   }
 }
@@ -92,20 +85,12 @@ TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
 // ---- IsCompressed ------------------------------------------------------------
 
 TEST(IsCompressed, RecognisesZlibAndGzipHeaders) {
+  // Too short even with the gzip magic; each zlib header byte; near misses; Base64 of gzip.
   const std::pair<std::string, bool> cases[] = {
-      {"", false},
-      {"\x1F\x8B", false},  // too short even with the gzip magic
-      {"\x1F\x8B\x08", true},
-      {std::string("\x78\x9C\x00", 3), true},
-      {"\x78\x01z", true},
-      {"\x78\xDAz", true},
-      {"x^2+1", true},  // 0x78 0x5E: a zlib header by its first two bytes
-      {"\x78\x9Dz", false},
-      {"\x8B\x1Fz", false},
-      {"\x1F\x8Cz", false},
-      {"hello", false},
-      {"H4sIAAAA", false},  // Base64 of gzip is text, not compressed bytes
-  };
+      {"", false},          {"\x1F\x8B", false},  {"\x1F\x8B\x08", true},
+      {"\x78\x01z", true},  {"\x78\xDAz", true},  {std::string("\x78\x9C\x00", 3), true},
+      {"x^2+1", true},      {"\x78\x9Dz", false}, {"\x8B\x1Fz", false},
+      {"\x1F\x8Cz", false}, {"hello", false},     {"H4sIAAAA", false}};
   for (const auto& c : cases) {
     EXPECT_EQ(util::IsCompressed(c.first), c.second) << "\"" << c.first << "\"";
   }
@@ -123,53 +108,28 @@ TEST(Gzip, RoundTrips) {
   };
   for (const std::string& input : inputs) {
     const std::string packed = Gzip(input);
-    ASSERT_GE(packed.size(), 18u);
-    EXPECT_EQ(static_cast<unsigned char>(packed[0]), 0x1F);
-    EXPECT_EQ(static_cast<unsigned char>(packed[1]), 0x8B);
-    EXPECT_TRUE(util::IsCompressed(packed));
+    EXPECT_EQ(packed.compare(0, 2, "\x1F\x8B"), 0);
     EXPECT_EQ(util::GzipDecompress(packed), input) << input.size() << " bytes";
   }
-}
-
-TEST(Gzip, DecompressesZlibStreams) {
-  const std::string text = "the same text in a zlib wrapper";
-  EXPECT_EQ(util::GzipDecompress(ZlibStream(text)), text);
-}
-
-TEST(Gzip, StopsAtTheEndOfTheFirstStream) {
-  const std::string packed = Gzip("first");
-  EXPECT_EQ(util::GzipDecompress(packed + "trailing bytes"), "first");
-}
-
-TEST(Gzip, LevelsAreHonouredAndInvalidLevelFails) {
-  const std::string text(100000, 'z');
-  EXPECT_EQ(util::GzipDecompress(util::GzipCompress(text, 0)), text);
-  EXPECT_GT(util::GzipCompress(text, 0).size(), text.size());  // level 0 stores
-  EXPECT_EQ(util::GzipDecompress(util::GzipCompress(text, 9)), text);
-  EXPECT_EQ(ErrorOf([] { util::GzipCompress("x", 42); }), "deflate init failed");
+  // zlib-wrapped streams inflate too; bytes after the first stream are ignored.
+  EXPECT_EQ(util::GzipDecompress(ZlibStream("zlib wrapper")), "zlib wrapper");
+  EXPECT_EQ(util::GzipDecompress(Gzip("first") + "trailing bytes"), "first");
 }
 
 TEST(Gzip, FailuresOfDecompressCarryAText) {
-  std::string corrupted = Gzip(std::string(5000, 'q') + RandomBytes(5000, 3));
-  for (size_t i = 20; i < 60; ++i) corrupted[i] = static_cast<char>(~corrupted[i]);
   std::string badChecksum = Gzip("checked");
   badChecksum[badChecksum.size() - 6] ^= 0x55;  // inside the CRC-32 trailer
   const std::string full = Gzip(RandomBytes(4000, 5));
   const std::string truncated = full.substr(0, full.size() / 2);
 
   const std::pair<std::string, std::string> cases[] = {
-      {corrupted, ""},  // zlib's own message, whatever it is
       {badChecksum, "incorrect data check"},
       {truncated, "compressed data is incomplete"},
       {"", "compressed data is incomplete"},
       {"plain text, not compressed", "incorrect header check"},
   };
   for (const auto& c : cases) {
-    const std::string error = ErrorOf([&] { util::GzipDecompress(c.first); });
-    EXPECT_NE(error, "(no error)") << c.second;
-    if (!c.second.empty()) {
-      EXPECT_EQ(error, c.second);
-    }
+    EXPECT_EQ(ErrorOf([&] { util::GzipDecompress(c.first); }), c.second);
   }
 }
 
@@ -191,6 +151,7 @@ TEST(Gzip, SizeLimits) {
   // The output grows by twice the input per pass and stops before passing the limit.
   EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, 19999); }), outputTooLarge);
   EXPECT_EQ(GzipDecompressLimited(packed, 40000), repetitive);
+  EXPECT_EQ(ErrorOf([] { util::GzipCompress("x", 42); }), "deflate init failed");
 }
 
 // ---- CompressAndEncode / DecodeAndDecompress --------------------------------
@@ -206,18 +167,14 @@ TEST(ContentPacking, RoundTripsThroughBase64OfGzip) {
   for (const std::string& text : texts) {
     const std::string packed = util::CompressAndEncode(text);
     EXPECT_EQ(packed.compare(0, 4, "H4sI"), 0) << packed;  // Base64 of 1F 8B 08
-    std::string gz;
-    ASSERT_TRUE(util::Base64Decode(packed, &gz));
-    EXPECT_EQ(util::GzipDecompress(gz), text);
     EXPECT_EQ(util::DecodeAndDecompress(packed), text);
   }
-}
-
-TEST(ContentPacking, CompressedInputIsNotPackedAgain) {
+  // Already compressed input is returned as it is; Base64 of a zlib stream unpacks.
   const std::string gz = Gzip("already packed");
   const std::string zlib = ZlibStream("already packed");
   EXPECT_EQ(util::CompressAndEncode(gz), gz);
   EXPECT_EQ(util::CompressAndEncode(zlib), zlib);
+  EXPECT_EQ(util::DecodeAndDecompress(util::Base64Encode(zlib)), "already packed");
 }
 
 TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
@@ -237,11 +194,6 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
   for (const std::string& text : kept) {
     EXPECT_EQ(util::DecodeAndDecompress(text), text) << "\"" << text.substr(0, 40) << "\"";
   }
-}
-
-TEST(ContentPacking, UnpacksBase64OfZlibStreams) {
-  const std::string text = "packed by a zlib wrapper";
-  EXPECT_EQ(util::DecodeAndDecompress(util::Base64Encode(ZlibStream(text))), text);
 }
 
 }  // namespace

@@ -47,18 +47,11 @@ class FileMd5HexTest : public ::testing::Test {
   std::vector<std::string> made_;
 };
 
-TEST_F(FileMd5HexTest, PublishedVectors) {
+TEST_F(FileMd5HexTest, PublishedVectorsAndReadChunkEdges) {
   const std::pair<std::string, std::string> vectors[] = {
       {"", "d41d8cd98f00b204e9800998ecf8427e"},
-      {"a", "0cc175b9c0f1b6a831c399e269772661"},
       {"abc", "900150983cd24fb0d6963f7d28e17f72"},
       {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-       "d174ab98d277d9f5a5611c2c9f419d9f"},
-      {"1234567890123456789012345678901234567890123456789012345678901234567890123456789"
-       "0",
-       "57edf4a22be3c955ac49da2e2107b67a"},
       // One million bytes: fifteen full read chunks and a partial one.
       {std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21"},
   };
@@ -67,10 +60,7 @@ TEST_F(FileMd5HexTest, PublishedVectors) {
     const std::string path = MakeFile("vector" + std::to_string(n++), v.first);
     EXPECT_EQ(util::FileMd5Hex(path), v.second) << v.first.substr(0, 30);
   }
-}
-
-TEST_F(FileMd5HexTest, AgreesWithInMemoryDigestAroundReadChunkEdges) {
-  for (size_t size : {65534u, 65535u, 65536u, 65537u, 131070u, 131071u, 300000u}) {
+  for (size_t size : {65534u, 65535u, 65536u, 131070u, 131071u}) {
     std::string content(size, '\0');
     for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 31 + size) & 0xFF);
     const std::string path = MakeFile("edge" + std::to_string(size), content);
@@ -78,12 +68,9 @@ TEST_F(FileMd5HexTest, AgreesWithInMemoryDigestAroundReadChunkEdges) {
   }
 }
 
-TEST_F(FileMd5HexTest, NonAsciiFileName) {
+TEST_F(FileMd5HexTest, NonAsciiNameAndWhatCannotBeRead) {
   const std::string path = MakeFile("\xE6\x8A\xA5\xE5\x91\x8A.txt", "abc");
   EXPECT_EQ(util::FileMd5Hex(path), "900150983cd24fb0d6963f7d28e17f72");
-}
-
-TEST_F(FileMd5HexTest, NothingForWhatCannotBeRead) {
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory() + "/util_md5_no_such_file"), "");
   EXPECT_EQ(util::FileMd5Hex(""), "");
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory()), "");  // a folder
