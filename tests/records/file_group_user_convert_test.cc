@@ -30,25 +30,17 @@ FileListItem ReadOneText(const std::string& text) { return ReadOne(Parse(text));
 
 using F = FileListItem;
 
-const std::vector<std::pair<const char*, std::string F::*>>& FileTextFields() {
-  static const std::vector<std::pair<const char*, std::string F::*>> fields = {
-      {"message_server_chat_id_str", &F::message_server_chat_id_str},
-      {"file_name", &F::file_name},
-      {"file_path", &F::file_path},
-      {"file_real_save_name", &F::file_real_save_name},
-      {"file_real_save_path", &F::file_real_save_path},
-      {"file_type", &F::file_type},
-      {"um_url", &F::um_url},
-      {"um_plain_access_code", &F::um_plain_access_code},
-      {"onlyId", &F::onlyId},
-      {"emotionId", &F::emotionId},
-      {"objectId", &F::objectId},
-      {"cdnUrl", &F::cdnUrl}};
-  return fields;
-}
-
 TEST(FileListTest, TextFieldsReadOnlyStrings) {
-  for (const auto& f : FileTextFields()) {
+  // clang-format off
+  const std::pair<const char*, std::string F::*> fields[] = {
+      {"message_server_chat_id_str", &F::message_server_chat_id_str}, {"file_name", &F::file_name},
+      {"file_path", &F::file_path}, {"file_real_save_name", &F::file_real_save_name},
+      {"file_real_save_path", &F::file_real_save_path}, {"file_type", &F::file_type},
+      {"um_url", &F::um_url}, {"um_plain_access_code", &F::um_plain_access_code},
+      {"onlyId", &F::onlyId}, {"emotionId", &F::emotionId}, {"objectId", &F::objectId},
+      {"cdnUrl", &F::cdnUrl}};
+  // clang-format on
+  for (const auto& f : fields) {
     SCOPED_TRACE(f.first);
     Json::Value element(Json::objectValue);
     element[f.first] = "val";
@@ -114,9 +106,7 @@ TEST(FileListTest, ArrayShapes) {
   list[0].file_name = "existing";
   ConvertJsonToFileList(Parse(R"([{"file_name":"a"},{"file_name":"b"}])"), list);
   ASSERT_EQ(list.size(), 3u);
-  EXPECT_EQ(list[0].file_name, "existing");
-  EXPECT_EQ(list[1].file_name, "a");
-  EXPECT_EQ(list[2].file_name, "b");
+  EXPECT_EQ(list[0].file_name + list[1].file_name + list[2].file_name, "existingab");
 
   // Empty and null arrays add nothing; neither does an object or a string.
   for (const Json::Value& v :
@@ -130,12 +120,11 @@ TEST(FileListTest, ArrayShapes) {
   std::vector<FileListItem> mixed;
   EXPECT_NO_THROW(ConvertJsonToFileList(Parse(R"(["x",[1],null,{"file_name":"d"}])"), mixed));
   ASSERT_EQ(mixed.size(), 4u);
-  EXPECT_EQ(mixed[0].file_name, "");
   EXPECT_EQ(mixed[0].file_handle, -1);
-  EXPECT_EQ(mixed[3].file_name, "d");
+  EXPECT_EQ(mixed[0].file_name + mixed[3].file_name, "d");
 }
 
-TEST(FileListTest, SparseEntryIsWrittenWithTheAlwaysKeysOnly) {
+TEST(FileListTest, WritesTheAlwaysKeysAndAppends) {
   FileListItem item;
   item.file_name = "a.png";
   item.convid = "never written";
@@ -152,10 +141,8 @@ TEST(FileListTest, SparseEntryIsWrittenWithTheAlwaysKeysOnly) {
   // Compared as text: the writer's number form is what the store receives.
   EXPECT_EQ(StyledJsonText(out[0]), StyledJsonText(expected));
   EXPECT_TRUE(out[0]["file_size"].isString());
-}
 
-TEST(FileListTest, WritingAppendsAndRefusesANonArray) {
-  Json::Value out = Parse("[1]");
+  // Writing appends to an array, makes one of a null and leaves any other output alone.
   ConvertFileListToJson({FileListItem(), FileListItem()}, out);
   EXPECT_EQ(out.size(), 3u);
   Json::Value object = Parse(R"({"a":1})");
@@ -246,6 +233,9 @@ TEST(GroupInfoTest, EveryFieldReadsItsOwnTypeAndKeepsItsDefaultOtherwise) {
   ConvertJsonToGroupInfo(bad, untouched);
   GroupInfo missing;
   ConvertJsonToGroupInfo(Json::Value(Json::objectValue), missing);
+  for (const Json::Value& item : {Json::Value("g"), Parse(R"([{"name":"n"}])"), Json::Value()}) {
+    EXPECT_NO_THROW(ConvertJsonToGroupInfo(item, missing));
+  }
   n = 11;
   for (const GroupField& f : GroupFields()) {
     SCOPED_TRACE(f.key);
@@ -258,15 +248,6 @@ TEST(GroupInfoTest, EveryFieldReadsItsOwnTypeAndKeepsItsDefaultOtherwise) {
       EXPECT_EQ(untouched.*f.number, f.defaultNumber);
       EXPECT_EQ(missing.*f.number, f.defaultNumber);
     }
-  }
-}
-
-TEST(GroupInfoTest, NonObjectItemDoesNotThrow) {
-  for (const Json::Value& item : {Json::Value("g"), Parse(R"([{"name":"n"}])"), Json::Value()}) {
-    GroupInfo g;
-    EXPECT_NO_THROW(ConvertJsonToGroupInfo(item, g));
-    EXPECT_EQ(g.name, "");
-    EXPECT_EQ(g.isGroupDisableSendMsg, 1);
   }
 }
 
@@ -289,9 +270,6 @@ TEST(UserInfoTest, ReadsTheTwoNamesWhenStrings) {
     EXPECT_EQ(user.name, c.name) << c.item;
     EXPECT_EQ(user.foreignName, c.foreignName) << c.item;
   }
-  UserInfo user;
-  ConvertJsonToUserInfo(Json::Value("text"), user);
-  EXPECT_EQ(user.name, "");
 }
 
 }  // namespace
