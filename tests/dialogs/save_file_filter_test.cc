@@ -20,7 +20,6 @@ TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
   const Case cases[] = {
       // "images" wins whatever the suffix.
       {"images", "txt", "images (*.jpg;*.png;*.gif)", pictures},
-      {"images", "", "images (*.jpg;*.png;*.gif)", pictures},
       {"images", ".pdf", "images (*.jpg;*.png;*.gif)", pictures},
       // Only the exact text selects the pictures.
       {"Images", "png", "Files (*.png)", {"*.png"}},
@@ -28,7 +27,6 @@ TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
       // A dot is put in front only when the suffix has none.
       {"", "txt", "Files (*.txt)", {"*.txt"}},
       {"doc", ".txt", "Files (*.txt)", {"*.txt"}},
-      {"", "tar.gz", "Files (*.tar.gz)", {"*.tar.gz"}},
       {"", "", "Files (*.)", {"*."}},
       {"", "报告", "Files (*.报告)", {"*.报告"}},
   };
@@ -47,13 +45,10 @@ TEST(Utf16Units, CountsUnitsNotBytes) {
   };
   const Case cases[] = {
       {"", 0},
-      {"/tmp/a.txt", 10},
-      {"报告.txt", 6},          // two three-byte characters, one unit each
-      {"é", 1},                 // two bytes, one unit
-      {"\xF0\x9F\x98\x80", 2},  // U+1F600 needs a surrogate pair
-      {"a\x80"
-       "b",
-       2},  // a stray continuation byte adds nothing
+      {"报告.txt", 6},                  // two three-byte characters, one unit each
+      {"é", 1},                         // two bytes, one unit
+      {"\xF0\x9F\x98\x80", 2},          // U+1F600 needs a surrogate pair
+      {std::string("a\x80") + "b", 2},  // a stray continuation byte adds nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
