@@ -43,16 +43,14 @@ class CallbackHubTest : public ::testing::Test {
     InstallFakePlugins();
     auto seen = seen_;
     ImAdapterCallback& hub = ImAdapterCallback::Instance();
-    hub.RegisterSnoCallback(40000, {11, [seen](int32_t user, Json::Value& reply) {
-                                      seen->Add("sno:" + std::to_string(user) + ":" +
-                                                Marker(reply));
-                                    }});
-    hub.RegisterNotifyCallback(77, [seen](Json::Value& reply) {
-      seen->Add("notify77::" + Marker(reply));
-    });
-    hub.RegisterNotifyCallback(0, [seen](Json::Value& reply) {
-      seen->Add("notify0::" + Marker(reply));
-    });
+    hub.RegisterSnoCallback(40000,
+                            {11, [seen](int32_t user, Json::Value& reply) {
+                               seen->Add("sno:" + std::to_string(user) + ":" + Marker(reply));
+                             }});
+    hub.RegisterNotifyCallback(
+        77, [seen](Json::Value& reply) { seen->Add("notify77::" + Marker(reply)); });
+    hub.RegisterNotifyCallback(
+        0, [seen](Json::Value& reply) { seen->Add("notify0::" + Marker(reply)); });
     ImAdapterNotify::Instance().RegisterHandleCallback(
         7, {21, [seen](int32_t user, Json::Value& reply) {
               seen->Add("handle:" + std::to_string(user) + ":" + Marker(reply));
@@ -74,6 +72,7 @@ TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
   const Case cases[] = {
       // Answers go by "sno" when "rsp" is a non-zero unsigned number.
       {R"({"rsp": 5, "sno": 40000, "marker": "a"})", {"sno:11:a"}},
+      {R"({"rsp": 5, "sno": 40000, "marker": "a"})", {"sno:11:a"}},  // twice: handled twice
       {R"({"rsp": 5, "sno": 40001, "marker": "b"})", {}},
       {R"({"rsp": 5, "marker": "c"})", {}},
       {R"({"rsp": 5, "sno": "40000", "marker": "d"})", {}},
@@ -84,8 +83,7 @@ TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
       {R"({"rsp": "5", "sno": 40000, "marker": "h"})", {"notify0::h"}},
       {R"({"notify": 78, "marker": "i"})", {}},
       // Upload results go on by file handle.
-      {R"({"rsp": 0, "notify": 1, "param": {"file_handle": 7}, "marker": "j"})",
-       {"handle:21:j"}},
+      {R"({"rsp": 0, "notify": 1, "param": {"file_handle": 7}, "marker": "j"})", {"handle:21:j"}},
       {R"({"notify": 1, "param": {"file_handle": 8}, "marker": "k"})", {}},
       {R"({"notify": 1, "marker": "l"})", {}},
       {R"({"notify": 1, "param": {"file_handle": "7"}, "marker": "m"})", {}},
@@ -102,39 +100,21 @@ TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
   }
 }
 
-TEST_F(CallbackHubTest, AnswerDeliveredTwiceRunsTheHandlerTwice) {
-  Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "x"})"));
-  Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "x"})"));
-  DrainHub();
-  EXPECT_EQ(seen_->Take(), (std::vector<std::string>{"sno:11:x", "sno:11:x"}));
-}
-
 TEST_F(CallbackHubTest, RegisteringAgainReplacesTheEntry) {
-  ImAdapterCallback::Instance().RegisterSnoCallback(40000, {12, [this](int32_t u, Json::Value&) {
-                                                           seen_->Add("new:" + std::to_string(u));
-                                                         }});
+  ImAdapterCallback::Instance().RegisterSnoCallback(
+      40000, {12, [this](int32_t u, Json::Value&) { seen_->Add("new:" + std::to_string(u)); }});
   Answer(std::string(R"({"rsp": 1, "sno": 40000})"));
   DrainHub();
   EXPECT_EQ(seen_->Take(), std::vector<std::string>{"new:12"});
-  SnoCallback found;
-  EXPECT_TRUE(ImAdapterCallback::Instance().FindSnoCallback(40000, &found));
-  EXPECT_EQ(found.userValue, 12);
-  EXPECT_FALSE(ImAdapterCallback::Instance().FindSnoCallback(-40000, &found));
 }
 
-TEST_F(CallbackHubTest, EmptyHandlerIsTreatedAsMissing) {
+TEST_F(CallbackHubTest, EmptyOrThrowingHandlerDoesNotStopTheHub) {
   ImAdapterCallback::Instance().RegisterSnoCallback(40002, {1, nullptr});
-  Answer(std::string(R"({"rsp": 1, "sno": 40002})"));
-  DrainHub();
-  EXPECT_TRUE(seen_->Take().empty());
-}
-
-TEST_F(CallbackHubTest, ThrowingHandlerDoesNotStopTheHub) {
   ImAdapterCallback::Instance().RegisterSnoCallback(
       40003, {1, [](int32_t, Json::Value&) { throw std::runtime_error("boom"); }});
-  ImAdapterCallback::Instance().RegisterSnoCallback(40004, {1, [](int32_t, Json::Value&) {
-                                                           throw 7;
-                                                         }});
+  ImAdapterCallback::Instance().RegisterSnoCallback(40004,
+                                                    {1, [](int32_t, Json::Value&) { throw 7; }});
+  Answer(std::string(R"({"rsp": 1, "sno": 40002})"));
   Answer(std::string(R"({"rsp": 1, "sno": 40003})"));
   Answer(std::string(R"({"rsp": 1, "sno": 40004})"));
   Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "after"})"));
@@ -156,24 +136,19 @@ TEST_F(CallbackHubTest, HandlerMayRegisterFurtherCallbacks) {
   EXPECT_EQ(seen_->Take(), std::vector<std::string>{"chained:2"});
 }
 
-TEST_F(CallbackHubTest, MessagesPostedWhileStoppedAreHandledAfterRestart) {
+// Messages posted while the hub is stopped wait for the restart; the restart
+// registers the upload notification again.
+TEST_F(CallbackHubTest, RestartHandlesQueuedMessagesAndUploadNotifications) {
+  ImAdapterCallback::Instance().RegisterNotifyCallback(ImAdapterCallback::kOffLineRspNotify,
+                                                       nullptr);
   ImAdapterCallback::Instance().Stop();
   Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "queued"})"));
   ImAdapterCallback::Instance().Stop();  // stopping twice is harmless
   ImAdapterCallback::Instance().Start();
   ImAdapterCallback::Instance().Start();  // starting twice too
-  DrainHub();
-  EXPECT_EQ(seen_->Take(), std::vector<std::string>{"sno:11:queued"});
-}
-
-TEST_F(CallbackHubTest, RestartRegistersTheUploadNotificationAgain) {
-  ImAdapterCallback::Instance().RegisterNotifyCallback(ImAdapterCallback::kOffLineRspNotify,
-                                                       nullptr);
-  ImAdapterCallback::Instance().Stop();
-  ImAdapterCallback::Instance().Start();
   Answer(std::string(R"({"notify": 1, "param": {"file_handle": 7}, "marker": "r"})"));
   DrainHub();
-  EXPECT_EQ(seen_->Take(), std::vector<std::string>{"handle:21:r"});
+  EXPECT_EQ(seen_->Take(), (std::vector<std::string>{"sno:11:queued", "handle:21:r"}));
 }
 
 class CallbackHubConcurrencyTest : public ::testing::Test {
@@ -195,8 +170,8 @@ TEST_F(CallbackHubConcurrencyTest, PluginsPostingFromManyThreadsLoseNothingAndKe
   for (int t = 0; t < kThreads; ++t) {
     plugins.emplace_back([t] {
       for (int i = 0; i < kPerThread; ++i) {
-        Answer("{\"notify\": 90, \"t\": " + std::to_string(t) + ", \"i\": " +
-               std::to_string(i) + "}");
+        Answer("{\"notify\": 90, \"t\": " + std::to_string(t) + ", \"i\": " + std::to_string(i) +
+               "}");
       }
     });
   }

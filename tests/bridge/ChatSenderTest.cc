@@ -75,14 +75,29 @@ TEST(ChatRequestTest, EveryFieldGoesToItsMember) {
     const char* path[2];
     Json::Value expected;
   } members[] = {
-      {{"msgId"}, "m-1"},          {{"userAccount"}, "alice"},  {{"chatType"}, 0},
-      {{"receiverAccount"}, "bob"}, {{"groupId"}, "g"},         {{"chatContentType"}, 2},
-      {{"content"}, "<imbody/>"},  {{"appId"}, "app"},          {{"solidContent"}, "solid"},
-      {{"msgExt"}, "ext"},         {{"serverSendTime"}, "1"},   {{"isAutoReply"}, 0},
-      {{"isAt"}, 1},               {{"isAppMsg"}, 1},           {{"clientSendTime"}, "2"},
-      {{"senderName"}, "Alice"},   {{"senderNativeName"}, "Alicia"},
-      {{"groupName"}, "Team"},     {{"groupType"}, 5},          {{"isPrivateChat"}, 0},
-      {{"isMeetingMsg"}, 0},       {{"receiptState"}, 6},       {{"receiptCount"}, 7},
+      {{"msgId"}, "m-1"},
+      {{"userAccount"}, "alice"},
+      {{"chatType"}, 0},
+      {{"receiverAccount"}, "bob"},
+      {{"groupId"}, "g"},
+      {{"chatContentType"}, 2},
+      {{"content"}, "<imbody/>"},
+      {{"appId"}, "app"},
+      {{"solidContent"}, "solid"},
+      {{"msgExt"}, "ext"},
+      {{"serverSendTime"}, "1"},
+      {{"isAutoReply"}, 0},
+      {{"isAt"}, 1},
+      {{"isAppMsg"}, 1},
+      {{"clientSendTime"}, "2"},
+      {{"senderName"}, "Alice"},
+      {{"senderNativeName"}, "Alicia"},
+      {{"groupName"}, "Team"},
+      {{"groupType"}, 5},
+      {{"isPrivateChat"}, 0},
+      {{"isMeetingMsg"}, 0},
+      {{"receiptState"}, 6},
+      {{"receiptCount"}, 7},
       {{"chatAtInfo", "msgId"}, "at-m"},
       {{"chatAtInfo", "senderAccount"}, "at-s"},
       {{"chatAtInfo", "chatAtType"}, 3},
@@ -99,10 +114,10 @@ TEST(ChatRequestTest, EveryFieldGoesToItsMember) {
   };
   size_t topLevel = 0;
   for (const auto& member : members) {
-    const Json::Value& actual = member.path[1] == nullptr
-                                    ? info[member.path[0]]
-                                    : info[member.path[0]][member.path[1]];
-    EXPECT_EQ(actual, member.expected) << member.path[0] << "/" << (member.path[1] ? member.path[1] : "");
+    const Json::Value& actual =
+        member.path[1] == nullptr ? info[member.path[0]] : info[member.path[0]][member.path[1]];
+    EXPECT_EQ(actual, member.expected)
+        << member.path[0] << "/" << (member.path[1] ? member.path[1] : "");
     if (member.path[1] == nullptr) ++topLevel;
   }
   // Nothing else: the top level plus the four sub-objects.
@@ -140,15 +155,12 @@ TEST_F(ChatSenderTest, AckIsTheServiceAnswerWithTheMessageId) {
   for (const Case& c : cases) {
     SetResponder(kTargetIm, [&c](const Json::Value& request) {
       Json::Value answer = AnswerTo(request, Json::Value(Json::objectValue), 0);
-      for (const std::string& key : c.answerExtra.getMemberNames()) answer[key] = c.answerExtra[key];
+      for (const std::string& key : c.answerExtra.getMemberNames())
+        answer[key] = c.answerExtra[key];
       Answer(answer);
     });
     Json::Value ack;
-    if (c.group) {
-      ChatSender::ImGroupChat(12, FullItem(), &ack);
-    } else {
-      ChatSender::ImUserChat(12, FullItem(), &ack);
-    }
+    (c.group ? ChatSender::ImGroupChat : ChatSender::ImUserChat)(12, FullItem(), &ack);
     const Json::Value request = Received(kTargetIm).back();
     EXPECT_EQ(request["cmd"], Json::Value(c.group ? 135682 : 135680));
     EXPECT_EQ(request["description"], Json::Value(c.group ? "GroupChat" : "UserChat"));
@@ -160,9 +172,7 @@ TEST_F(ChatSenderTest, AckIsTheServiceAnswerWithTheMessageId) {
 }
 
 TEST_F(ChatSenderTest, SilentServiceGivesTheTimeoutAck) {
-  RequestTimeouts timeouts;
-  timeouts.longWait = std::chrono::milliseconds(80);
-  PluginRequester::SetTimeoutsForTesting(timeouts);
+  ShortenTimeouts(std::chrono::milliseconds(80));
   struct Case {
     bool group;
     std::string msgId;
@@ -176,11 +186,7 @@ TEST_F(ChatSenderTest, SilentServiceGivesTheTimeoutAck) {
     ChatSendInfo item;
     item.msgId = c.msgId;
     Json::Value ack;
-    if (c.group) {
-      ChatSender::ImGroupChat(3, item, &ack);
-    } else {
-      ChatSender::ImUserChat(3, item, &ack);
-    }
+    (c.group ? ChatSender::ImGroupChat : ChatSender::ImUserChat)(3, item, &ack);
     const Json::Value request = Received(kTargetIm).back();
     EXPECT_EQ(request["param"].isMember("clientMsgId"), !c.msgId.empty());
     Json::Value expected(Json::objectValue);

@@ -132,6 +132,20 @@ Json::Value AnswerTo(const Json::Value& request, const Json::Value& param, int r
   return answer;
 }
 
+Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  ParseJsonText(text, value);
+  return value;
+}
+
+void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet) {
+  RequestTimeouts timeouts;
+  timeouts.store = wait;
+  timeouts.longWait = wait;
+  timeouts.uploadQuiet = uploadQuiet;
+  PluginRequester::SetTimeoutsForTesting(timeouts);
+}
+
 void DrainHub() {
   auto latch = std::make_shared<Latch>();
   ImAdapterCallback::Instance().RegisterNotifyCallback(kBarrierCode,

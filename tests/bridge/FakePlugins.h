@@ -8,6 +8,7 @@
 
 #include <json/json.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -40,6 +41,13 @@ void Spawn(std::function<void()> fn);
 
 // {"rsp": request "cmd", "sno": request "sno", "result": result, "param": param}
 Json::Value AnswerTo(const Json::Value& request, const Json::Value& param, int result = 0);
+
+// The parsed text (null when it does not parse).
+Json::Value ParseJson(const std::string& text);
+// Plugin requests wait `wait` (store and long waits alike), upload batches
+// `uploadQuiet` for their notifications.
+void ShortenTimeouts(std::chrono::milliseconds wait,
+                     std::chrono::milliseconds uploadQuiet = std::chrono::milliseconds(150));
 
 // Returns once the hub has handled every message posted before the call.
 void DrainHub();

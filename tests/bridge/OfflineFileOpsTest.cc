@@ -19,12 +19,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-Json::Value ParseOrDie(const std::string& text) {
-  Json::Value value;
-  Json::Reader().parse(text, value);
-  return value;
-}
-
 Json::Value UploadAnswer(const Json::Value& request, int handle) {
   Json::Value param(Json::objectValue);
   param["pfile_handle"] = handle;
@@ -53,36 +47,19 @@ std::vector<FileListItem> Entries(int count) {
   return entries;
 }
 
-// Handles given out by the fake offline-file plugin, first 101.
-// A lost notification makes a batch fail after 3 s instead of hanging for
-// the shipped quiet time; requests keep their shipped time-outs.
-void BoundTheNotificationWait() {
-  RequestTimeouts timeouts;
-  timeouts.uploadQuiet = milliseconds(3000);
-  PluginRequester::SetTimeoutsForTesting(timeouts);
-}
-
-class HandleCounter {
- public:
-  int Next() { return next_.fetch_add(1); }
- private:
-  std::atomic<int> next_{101};
-};
-
 class OfflineFileOpsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallFakePlugins();
-    BoundTheNotificationWait();
+    // A lost notification fails a batch after 3 s instead of the shipped quiet
+    // time; requests keep their shipped time-outs.
+    RequestTimeouts timeouts;
+    timeouts.uploadQuiet = milliseconds(3000);
+    PluginRequester::SetTimeoutsForTesting(timeouts);
   }
   void TearDown() override { RemoveFakePlugins(); }
-
   static void ShortenTimeouts(milliseconds quiet = milliseconds(150)) {
-    RequestTimeouts timeouts;
-    timeouts.store = milliseconds(80);
-    timeouts.longWait = milliseconds(80);
-    timeouts.uploadQuiet = quiet;
-    PluginRequester::SetTimeoutsForTesting(timeouts);
+    bridge_test::ShortenTimeouts(milliseconds(80), quiet);
   }
 
   // Checks that results are the entries named by index, uploaded under the
@@ -100,21 +77,21 @@ class OfflineFileOpsTest : public ::testing::Test {
     }
   }
 
-  HandleCounter handles_;
+  // Handles given out by the fake offline-file plugin, first 101.
+  int NextHandle() { return nextHandle_.fetch_add(1); }
+  std::atomic<int> nextHandle_{101};
 };
 
 TEST(LinkCodeTest, TextAfterTheLastMarker) {
   const struct {
     const char* url;
     const char* code;
-  } cases[] = {
-      {"https://host/f/abc", "abc"},
-      {"https://host/f/abc/f/def", "def"},
-      {"https://host/share/abc", "https://host/share/abc"},
-      {"https://host/f/", ""},
-      {"", ""},
-      {"/f/x?y=1", "x?y=1"},
-  };
+  } cases[] = {{"https://host/f/abc", "abc"},
+               {"https://host/f/abc/f/def", "def"},
+               {"https://host/f/", ""},
+               {"https://host/share/abc", "https://host/share/abc"},
+               {"", ""},
+               {"/f/x?y=1", "x?y=1"}};
   for (const auto& c : cases) EXPECT_EQ(OfflineFileOps::ExtractLinkCode(c.url), c.code) << c.url;
 }
 
@@ -122,19 +99,12 @@ TEST(ExpiryAnswerTest, ExpiredUnlessParamAndResultZero) {
   const struct {
     const char* answer;
     bool expired;
-  } cases[] = {
-      {R"({"param": {}, "result": 0})", false},
-      {R"({"param": {}})", false},
-      {R"({"param": {}, "result": 3})", true},
-      {R"({"param": {}, "result": -1})", true},
-      {R"({"param": {}, "result": "0"})", true},
-      {R"({"result": 0})", true},
-      {R"({"param": [], "result": 0})", true},
-      {R"({"param": "x", "result": 0})", true},
-  };
+  } cases[] = {{R"({"param": {}, "result": 0})", false},  {R"({"param": {}})", false},
+               {R"({"param": {}, "result": 3})", true},   {R"({"param": {}, "result": -1})", true},
+               {R"({"param": {}, "result": "0"})", true}, {R"({"result": 0})", true},
+               {R"({"param": [], "result": 0})", true},   {R"({"param": "x", "result": 0})", true}};
   for (const auto& c : cases) {
-    EXPECT_EQ(OfflineFileOps::KelmarCheckMediaIsExpire(ParseOrDie(c.answer)), c.expired)
-        << c.answer;
+    EXPECT_EQ(OfflineFileOps::KelmarCheckMediaIsExpire(ParseJson(c.answer)), c.expired) << c.answer;
   }
 }
 
@@ -142,16 +112,14 @@ TEST(FileHandleTest, OnlyAnUnsignedHandleCounts) {
   const struct {
     const char* answer;
     int32_t handle;
-  } cases[] = {
-      {R"({"param": {"pfile_handle": 7}})", 7},
-      {R"({"param": {"pfile_handle": 0}})", 0},
-      {R"({"param": {"pfile_handle": -7}})", -1},
-      {R"({"param": {"pfile_handle": "7"}})", -1},
-      {R"({"param": {}})", -1},
-      {R"({"pfile_handle": 7})", -1},
-  };
+  } cases[] = {{R"({"param": {"pfile_handle": 7}})", 7},
+               {R"({"param": {"pfile_handle": 0}})", 0},
+               {R"({"param": {"pfile_handle": -7}})", -1},
+               {R"({"param": {"pfile_handle": "7"}})", -1},
+               {R"({"param": {}})", -1},
+               {R"({"pfile_handle": 7})", -1}};
   for (const auto& c : cases) {
-    EXPECT_EQ(OfflineFileOps::GetFileHandle(ParseOrDie(c.answer)), c.handle) << c.answer;
+    EXPECT_EQ(OfflineFileOps::GetFileHandle(ParseJson(c.answer)), c.handle) << c.answer;
   }
 }
 
@@ -173,7 +141,7 @@ TEST_F(OfflineFileOpsTest, CheckMediaExpireAsksByLinkCode) {
       ShortenTimeouts();
       SetResponder(kTargetOfflineFile, nullptr);
     } else {
-      const Json::Value answer = ParseOrDie(c.answer);
+      const Json::Value answer = ParseJson(c.answer);
       SetResponder(kTargetOfflineFile, [answer](const Json::Value& request) {
         Json::Value reply = answer;
         reply["sno"] = request["sno"];
@@ -185,7 +153,7 @@ TEST_F(OfflineFileOpsTest, CheckMediaExpireAsksByLinkCode) {
     const Json::Value request = Received(kTargetOfflineFile).back();
     EXPECT_EQ(request["cmd"], Json::Value(37));
     EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_query_info_by_link_code"));
-    EXPECT_EQ(request["param"], ParseOrDie(R"({"link_code": "LINK", "access_code": "PW"})"));
+    EXPECT_EQ(request["param"], ParseJson(R"({"link_code": "LINK", "access_code": "PW"})"));
   }
 }
 
@@ -205,20 +173,19 @@ TEST_F(OfflineFileOpsTest, ForwardFileLinkUpdateSendsTheCodesAndReturnsEitherWay
   for (const Json::Value& request : requests) {
     EXPECT_EQ(request["cmd"], Json::Value(40));
     EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_forward_file_link_update"));
-    EXPECT_EQ(request["param"], ParseOrDie(R"({"link_code": "B", "access_code": ""})"));
+    EXPECT_EQ(request["param"], ParseJson(R"({"link_code": "B", "access_code": ""})"));
   }
 }
 
 TEST_F(OfflineFileOpsTest, UploadRequestCarriesTheFullUploadInfo) {
-  SetResponder(kTargetOfflineFile, [](const Json::Value& request) {
-    Answer(UploadAnswer(request, 55));
-  });
+  SetResponder(kTargetOfflineFile,
+               [](const Json::Value& request) { Answer(UploadAnswer(request, 55)); });
   FileListItem entry = Entries(1)[0];
   EXPECT_EQ(OfflineFileOps::Instance().UploadFileProc(1, entry, true, false), 55);
   const Json::Value request = Received(kTargetOfflineFile).back();
   EXPECT_EQ(request["cmd"], Json::Value(6));
   EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_uploadfile"));
-  EXPECT_EQ(request["param"]["up_file_info"], ParseOrDie(R"({
+  EXPECT_EQ(request["param"]["up_file_info"], ParseJson(R"({
       "delete_file": true, "file_type": "", "file_name": "f0.png", "resume_down_url": "",
       "resume_file_id": "", "resume_md5": "", "resume_up_url": "", "resume_signature": "",
       "use_svn_file": false, "operation_token": "", "group_id": "",
@@ -231,7 +198,7 @@ TEST_F(OfflineFileOpsTest, NotificationRightAfterItsAnswerIsNeverLost) {
   // The plugin reports each upload immediately after answering it, on the
   // same thread, before the requesting thread has even woken up.
   SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
-    const int handle = handles_.Next();
+    const int handle = NextHandle();
     Answer(UploadAnswer(request, handle));
     Answer(UploadNotification(handle));
   });
@@ -243,7 +210,7 @@ TEST_F(OfflineFileOpsTest, NotificationRightAfterItsAnswerIsNeverLost) {
 TEST_F(OfflineFileOpsTest, NotificationsAfterTheLastAnswerInAnyOrder) {
   std::vector<int> given;
   SetResponder(kTargetOfflineFile, [this, &given](const Json::Value& request) {
-    given.push_back(handles_.Next());
+    given.push_back(NextHandle());
     Answer(UploadAnswer(request, given.back()));
   });
   std::vector<FileListItem> results;
@@ -266,10 +233,10 @@ TEST_F(OfflineFileOpsTest, RefusedOrUnansweredUploadsAreSkipped) {
     const int call = ++calls;
     if (call == 2) return;
     if (call == 4) {
-      Answer(AnswerTo(request, ParseOrDie(R"({"pfile_handle": "x"})")));
+      Answer(AnswerTo(request, ParseJson(R"({"pfile_handle": "x"})")));
       return;
     }
-    const int handle = handles_.Next();
+    const int handle = NextHandle();
     Answer(UploadAnswer(request, handle));
     Answer(UploadNotification(handle));
   });
@@ -289,48 +256,38 @@ TEST_F(OfflineFileOpsTest, EveryRequestTimingOutGivesNothingAtOnce) {
 
 TEST_F(OfflineFileOpsTest, MissingNotificationsAreLeftOutAfterTheQuietTime) {
   ShortenTimeouts();
-  // The second upload never reports; the third reports malformed (dropped).
+  // The second upload never reports; the third reports malformed (dropped);
+  // the fourth reports a failure code without a link, which still counts as
+  // done and clears the link.
   SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
-    const int handle = handles_.Next();
-    Answer(UploadAnswer(request, handle));
-    if (handle == 101) Answer(UploadNotification(handle));
-    if (handle == 103) {
-      Json::Value bad = UploadNotification(handle);
-      bad["param"]["filersp"] = "not an object";
-      Answer(bad);
-    }
-  });
-  std::vector<FileListItem> results;
-  OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
-  ExpectUploaded(results, {0}, {101});
-}
-
-TEST_F(OfflineFileOpsTest, NotificationWithoutLinkClearsTheLink) {
-  SetResponder(kTargetOfflineFile, [this](const Json::Value& request) {
-    const int handle = handles_.Next();
+    const int handle = NextHandle();
     Answer(UploadAnswer(request, handle));
     Json::Value notification = UploadNotification(handle);
-    notification["param"]["filersp"].removeMember("url");
-    notification["param"]["filersp"]["plain_access_code"] = 5;  // not a text
-    notification["param"]["code"] = 9;  // a failure code still counts as done
-    Answer(notification);
+    if (handle == 103) notification["param"]["filersp"] = "not an object";
+    if (handle == 104) {
+      notification["param"]["filersp"].removeMember("url");
+      notification["param"]["filersp"]["plain_access_code"] = 5;  // not a text
+      notification["param"]["code"] = 9;
+    }
+    if (handle != 102) Answer(notification);
   });
   std::vector<FileListItem> results;
-  OfflineFileOps::Instance().UploadFile(9, Entries(1), &results, false, false);
-  ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0].um_url, "");
-  EXPECT_EQ(results[0].um_plain_access_code, "");
-  EXPECT_EQ(results[0].expire, 0u);
+  OfflineFileOps::Instance().UploadFile(9, Entries(4), &results, false, false);
+  ASSERT_EQ(results.size(), 2u);
+  ExpectUploaded({results[0]}, {0}, {101});
+  EXPECT_EQ(results[1].file_handle, 104);
+  EXPECT_EQ(results[1].um_url + results[1].um_plain_access_code, "");
+  EXPECT_EQ(results[1].expire, 0u);
 }
 
 class OfflineFileOpsConcurrencyTest : public OfflineFileOpsTest {};
 
 TEST_F(OfflineFileOpsConcurrencyTest, NotificationsRaceTheirAnswersFromPluginThreads) {
-  auto handles = std::make_shared<HandleCounter>();
+  auto handles = std::make_shared<std::atomic<int>>(101);
   // Each upload is answered and reported from a plugin thread of its own,
   // while the requesting thread may still be waking up or sending the next one.
   SetResponder(kTargetOfflineFile, [handles](const Json::Value& request) {
-    const int handle = handles->Next();
+    const int handle = handles->fetch_add(1);
     Spawn([request, handle] {
       Answer(UploadAnswer(request, handle));
       Answer(UploadNotification(handle));

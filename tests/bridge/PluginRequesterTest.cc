@@ -21,7 +21,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend", "Probe::AskRsp",
+const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend",   "Probe::AskRsp",
                             kTargetStore, RequestPair::kMain, RequestWait::kStore};
 
 void ProbeRsp(int32_t jsSno, Json::Value& answer) {
@@ -30,15 +30,14 @@ void ProbeRsp(int32_t jsSno, Json::Value& answer) {
 
 // One blocking request of the probe kind, carrying `tag` in its "param".
 RequestResult Ask(const std::string& tag) {
-  return PluginRequester::Instance().Call(kProbe, SnoCallback{1, &ProbeRsp},
-                                          [&tag](const SnoCallback& callback) {
-                                            Json::Value request(Json::objectValue);
-                                            request["cmd"] = 99;
-                                            request["description"] = "probe";
-                                            request["param"]["tag"] = tag;
-                                            return PluginRequester::Instance().Send(
-                                                kProbe, request, callback);
-                                          });
+  return PluginRequester::Instance().Call(
+      kProbe, SnoCallback{1, &ProbeRsp}, [&tag](const SnoCallback& callback) {
+        Json::Value request(Json::objectValue);
+        request["cmd"] = 99;
+        request["description"] = "probe";
+        request["param"]["tag"] = tag;
+        return PluginRequester::Instance().Send(kProbe, request, callback);
+      });
 }
 
 std::string TagOf(const RequestResult& result) {
@@ -54,12 +53,7 @@ class PluginRequesterTest : public ::testing::Test {
   void SetUp() override { InstallFakePlugins(); }
   void TearDown() override { RemoveFakePlugins(); }
 
-  static void ShortenTimeouts() {
-    RequestTimeouts timeouts;
-    timeouts.store = milliseconds(100);
-    timeouts.longWait = milliseconds(100);
-    PluginRequester::SetTimeoutsForTesting(timeouts);
-  }
+  static void ShortenTimeouts() { bridge_test::ShortenTimeouts(milliseconds(100)); }
 };
 
 TEST(SerialNumberTest, CyclesThrough32767To65535) {
@@ -92,33 +86,33 @@ TEST_F(PluginRequesterTest, RequestCarriesSerialNumberAndAdapterMark) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0]["adapter"], Json::Value(1));
   EXPECT_EQ(requests[0]["sno"], Json::Value(result.sno));
-  EXPECT_GE(result.sno, 32767);
-  EXPECT_LE(result.sno, 65535);
   EXPECT_EQ(requests[0]["cmd"], Json::Value(99));
   EXPECT_EQ(requests[0]["description"], Json::Value("probe"));
 }
 
 TEST_F(PluginRequesterTest, AnswerFromAnotherThreadEndsTheWait) {
-  SetResponder(kTargetStore, [](const Json::Value& request) {
-    Spawn([request] { Answer(Echo(request)); });
-  });
+  SetResponder(kTargetStore,
+               [](const Json::Value& request) { Spawn([request] { Answer(Echo(request)); }); });
   RequestResult result = Ask("threaded");
   ASSERT_TRUE(result.answered);
   EXPECT_EQ(TagOf(result), "threaded");
-}
 
-TEST_F(PluginRequesterTest, SilentPluginEndsInATimeout) {
-  ShortenTimeouts();
-  RequestResult result = Ask("silent");
-  EXPECT_FALSE(result.answered);
-  EXPECT_TRUE(result.answer.isNull());
-  EXPECT_EQ(Received(kTargetStore).size(), 1u);
+  // Only "rsp" and "sno" route an answer; members of other types still reach the waiter.
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Json::Value answer = AnswerTo(request, Json::Value(Json::arrayValue));
+    answer["result"] = "not a number";
+    Answer(answer);
+  });
+  result = Ask("typed");
+  ASSERT_TRUE(result.answered);
+  EXPECT_TRUE(result.answer["param"].isArray());
 }
 
 TEST_F(PluginRequesterTest, LateAnswerIsNeverReadByALaterRequest) {
   ShortenTimeouts();
   RequestResult first = Ask("first");  // nobody answers in time
   ASSERT_FALSE(first.answered);
+  EXPECT_TRUE(first.answer.isNull());
   const Json::Value firstRequest = Received(kTargetStore).at(0);
 
   // The late answer arrives before the next request: dropped.
@@ -160,9 +154,15 @@ TEST_F(PluginRequesterTest, RepeatedAnswerIsDroppedAndHarmless) {
 
 TEST_F(PluginRequesterTest, MalformedAnswersDoNotEndTheWait) {
   ShortenTimeouts();
-  const std::vector<std::string> garbage = {
-      "", "garbage", "{\"rsp\": 1", "[]", "{\"rsp\": 1}", "{\"rsp\": 1, \"sno\": \"x\"}",
-      "{\"rsp\": 1, \"sno\": -1}", "{\"rsp\": 1, \"sno\": 1.5}", "{\"rsp\": 1, \"sno\": null}"};
+  const std::vector<std::string> garbage = {"",
+                                            "garbage",
+                                            "{\"rsp\": 1",
+                                            "[]",
+                                            "{\"rsp\": 1}",
+                                            "{\"rsp\": 1, \"sno\": \"x\"}",
+                                            "{\"rsp\": 1, \"sno\": -1}",
+                                            "{\"rsp\": 1, \"sno\": 1.5}",
+                                            "{\"rsp\": 1, \"sno\": null}"};
   SetResponder(kTargetStore, [&garbage](const Json::Value&) {
     for (const std::string& text : garbage) Answer(text);
   });
@@ -177,21 +177,6 @@ TEST_F(PluginRequesterTest, MalformedAnswersDoNotEndTheWait) {
   RequestResult result = Ask("after garbage");
   ASSERT_TRUE(result.answered);
   EXPECT_EQ(TagOf(result), "after garbage");
-}
-
-TEST_F(PluginRequesterTest, AnswerWithWrongTypesStillReachesItsWaiter) {
-  // Only "rsp" and "sno" route an answer; the rest is the request's business.
-  SetResponder(kTargetStore, [](const Json::Value& request) {
-    Json::Value answer(Json::objectValue);
-    answer["rsp"] = 3;
-    answer["sno"] = request["sno"];
-    answer["result"] = "not a number";
-    answer["param"] = Json::Value(Json::arrayValue);
-    Answer(answer);
-  });
-  RequestResult result = Ask("typed");
-  ASSERT_TRUE(result.answered);
-  EXPECT_TRUE(result.answer["param"].isArray());
 }
 
 class PluginRequesterConcurrencyTest : public PluginRequesterTest {};

@@ -14,29 +14,21 @@
 namespace bridge_test {
 namespace {
 
-Json::Value ParseOrDie(const std::string& text) {
-  Json::Value value;
-  Json::Reader().parse(text, value);
-  return value;
-}
-
 class StoreQueriesTest : public ::testing::Test {
  protected:
   void SetUp() override { InstallFakePlugins(); }
   void TearDown() override { RemoveFakePlugins(); }
 
-  // The store answers every request with param.
-  static void AnswerWith(const Json::Value& param) {
-    SetResponder(kTargetStore, [param](const Json::Value& request) {
-      Answer(AnswerTo(request, param));
-    });
-  }
-  static void Silence() {
-    SetResponder(kTargetStore, nullptr);
-    RequestTimeouts timeouts;
-    timeouts.store = std::chrono::milliseconds(60);
-    timeouts.longWait = std::chrono::milliseconds(60);
-    PluginRequester::SetTimeoutsForTesting(timeouts);
+  // The store answers every request with the param text; nullptr: it stays silent.
+  static void StoreAnswers(const char* param) {
+    if (param == nullptr) {
+      SetResponder(kTargetStore, nullptr);
+      ShortenTimeouts(std::chrono::milliseconds(60));
+      return;
+    }
+    const Json::Value value = ParseJson(param);
+    SetResponder(kTargetStore,
+                 [value](const Json::Value& request) { Answer(AnswerTo(request, value)); });
   }
   static Json::Value LastRequest() { return Received(kTargetStore).back(); }
 };
@@ -50,16 +42,18 @@ TEST(StoreRequestTest, MessageIdsAreJoinedWithCommas) {
 
 TEST_F(StoreQueriesTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
   const std::string files = util::Base64Encode(R"([{"file_name": "a.png", "um_url": "u/f/x"}])");
-  AnswerWith(ParseOrDie(R"({"_historyrecordlist": [
-      {"clientmessageid": "m1", "filelist": ")" + files + R"("},
-      {"clientmessageid": "m2", "filelist": "not base64 json"}]})"));
+  const std::string answer = R"({"_historyrecordlist": [
+      {"clientmessageid": "m1", "filelist": ")" +
+                             files + R"("},
+      {"clientmessageid": "m2", "filelist": "not base64 json"}]})";
+  StoreAnswers(answer.c_str());
   std::vector<RecordInfo> records(5);
   StoreQueries::QueryHistoryRecordByMsgId(7, {"m1", "m2", "m3"}, &records);
 
   const Json::Value request = LastRequest();
   EXPECT_EQ(request["cmd"], Json::Value(57));
   EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_historyrecord"));
-  EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+  EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
       [{"keytype": 3, "match_value": "m1,m2,m3"}], "datalen": 1, "operationtype": 3}})"));
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].clientmessageid, "m1");
@@ -82,11 +76,7 @@ TEST_F(StoreQueriesTest, QueryByMsgIdOutcomes) {
       {nullptr, 3},  // time-out: output untouched
   };
   for (const Case& c : cases) {
-    if (c.param == nullptr) {
-      Silence();
-    } else {
-      AnswerWith(ParseOrDie(c.param));
-    }
+    StoreAnswers(c.param);
     std::vector<RecordInfo> records(3);
     StoreQueries::QueryHistoryRecordByMsgId(1, {"x"}, &records);
     EXPECT_EQ(records.size(), c.expected) << (c.param ? c.param : "silent");
@@ -94,18 +84,18 @@ TEST_F(StoreQueriesTest, QueryByMsgIdOutcomes) {
 }
 
 TEST_F(StoreQueriesTest, QueryByReceiveFileAppendsAndUsesItsOwnRequest) {
-  AnswerWith(ParseOrDie(R"({"_historyrecordlist": [{"recordid": "r9", "mediatype": 2}]})"));
+  StoreAnswers(R"({"_historyrecordlist": [{"recordid": "r9", "mediatype": 2}]})");
   std::vector<RecordInfo> records(1);
   StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt", "b.txt"}, &records);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1].recordid, "r9");
   EXPECT_EQ(records[1].mediatype, 2);
   const Json::Value request = LastRequest();
-  EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+  EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
       [{"keytype": 9, "match_value": ["a.txt", "b.txt"]}], "datalen": 1,
       "operationtype": 67}})"));
 
-  Silence();
+  StoreAnswers(nullptr);
   StoreQueries::QueryHistoryRecordByReceiveFileMsg({"c"}, &records);
   EXPECT_EQ(records.size(), 2u);
 }
@@ -126,11 +116,7 @@ TEST_F(StoreQueriesTest, AddHistoryRecordReadsOnlyATextRecordId) {
   record.clientmessageid = "cm-1";
   record.content = "hello";
   for (const Case& c : cases) {
-    if (c.param == nullptr) {
-      Silence();
-    } else {
-      AnswerWith(ParseOrDie(c.param));
-    }
+    StoreAnswers(c.param);
     std::string recordId = "before";
     StoreQueries::AddHistoryRecord(4, record, &recordId);
     EXPECT_EQ(recordId, c.expected) << (c.param ? c.param : "silent");
@@ -140,6 +126,13 @@ TEST_F(StoreQueriesTest, AddHistoryRecordReadsOnlyATextRecordId) {
     EXPECT_EQ(request["param"]["_historyrecord"]["clientmessageid"], Json::Value("cm-1"));
     EXPECT_EQ(request["param"]["_historyrecord"]["content"], Json::Value("hello"));
   }
+  // A failing "result" does not stop the members from being read.
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Answer(AnswerTo(request, ParseJson(R"({"recordId": "r-1"})"), -1));
+  });
+  std::string recordId;
+  StoreQueries::AddHistoryRecord(1, record, &recordId);
+  EXPECT_EQ(recordId, "r-1");
 }
 
 TEST_F(StoreQueriesTest, GroupQueryTakesTheFirstGroup) {
@@ -149,17 +142,14 @@ TEST_F(StoreQueriesTest, GroupQueryTakesTheFirstGroup) {
   };
   const Case cases[] = {
       {R"({"_groupinfolist": [{"groupid": "g1", "name": "First"},
-                              {"groupid": "g2", "name": "Second"}]})", "First"},
+                              {"groupid": "g2", "name": "Second"}]})",
+       "First"},
       {R"({"_groupinfolist": []})", "unchanged"},
       {R"({"_groupinfolist": "x"})", "unchanged"},
       {nullptr, "unchanged"},
   };
   for (const Case& c : cases) {
-    if (c.param == nullptr) {
-      Silence();
-    } else {
-      AnswerWith(ParseOrDie(c.param));
-    }
+    StoreAnswers(c.param);
     GroupInfo group;
     group.name = "unchanged";
     StoreQueries::QueryGroupInfoByGroupId(5, "g1", &group);
@@ -167,7 +157,7 @@ TEST_F(StoreQueriesTest, GroupQueryTakesTheFirstGroup) {
     const Json::Value request = LastRequest();
     EXPECT_EQ(request["cmd"], Json::Value(31));
     EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_groupinfo"));
-    EXPECT_EQ(request["param"], ParseOrDie(R"({"_multimatchinfo": {"datalist":
+    EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
         [{"keytype": 1, "match_value": "g1"}], "datalen": 1, "operationtype": 1}})"));
   }
 }
@@ -185,11 +175,7 @@ TEST_F(StoreQueriesTest, UserQueryTakesTheContact) {
       {nullptr, "old", "old-f"},
   };
   for (const Case& c : cases) {
-    if (c.param == nullptr) {
-      Silence();
-    } else {
-      AnswerWith(ParseOrDie(c.param));
-    }
+    StoreAnswers(c.param);
     UserInfo user;
     user.name = "old";
     user.foreignName = "old-f";
@@ -200,17 +186,8 @@ TEST_F(StoreQueriesTest, UserQueryTakesTheContact) {
     EXPECT_EQ(request["cmd"], Json::Value(155));
     EXPECT_EQ(request["description"],
               Json::Value("zeb_sqlite_query_userinfo_by_account_from_contact"));
-    EXPECT_EQ(request["param"], ParseOrDie(R"({"_matchinfo": {"accountid": "acc-1"}})"));
+    EXPECT_EQ(request["param"], ParseJson(R"({"_matchinfo": {"accountid": "acc-1"}})"));
   }
-}
-
-TEST_F(StoreQueriesTest, FailingStoreResultStillUsesTheMembers) {
-  SetResponder(kTargetStore, [](const Json::Value& request) {
-    Answer(AnswerTo(request, ParseOrDie(R"({"recordId": "r-1"})"), -1));
-  });
-  std::string recordId;
-  StoreQueries::AddHistoryRecord(1, RecordInfo(), &recordId);
-  EXPECT_EQ(recordId, "r-1");
 }
 
 }  // namespace
