@@ -22,14 +22,8 @@ constexpr int kHostLevel = 3;
 constexpr int kHostSizeMb = 5;
 constexpr const char* kFileName = "im_adapter.log";
 
-std::string Ids() {
-  return "[P:" + std::to_string(platform::ProcessId()) +
-         "/T:" + std::to_string(platform::ThreadId()) + "]";
-}
-
-std::string Header(const char* time) {
-  return std::string("Logone(v3.0) Begin Time:") + time + "\r\n";
-}
+using logtest::Header;
+using logtest::Ids;
 
 class AdapterLogTest : public logtest::LogFixture {
  protected:
@@ -41,64 +35,56 @@ class AdapterLogTest : public logtest::LogFixture {
   }
   std::string Line(const char* level, const std::string& text,
                    const char* time = "2026-03-14 12:00:00.000") {
-    return std::string("[") + time + "]" + Ids() + "[" + level + "][Source.cpp:7 Test::Fn]" +
-           text + "\r\n";
+    return std::string("[") + time + "]" + Ids() + "[" + level + "][Source.cpp:7 Test::Fn]" + text +
+           "\r\n";
   }
   std::string DayFile(const char* day) { return Path(std::string("log/") + day + "/" + kFileName); }
 };
 
-TEST_F(AdapterLogTest, OpenRejectsMissingPathAndLevelZeroTurnsLoggingOff) {
+// A failed or level-0 open still closes the logger that was open; a second
+// open moves the lines to the new folder.
+TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
   struct Case {
-    const char* name;
     int level;
     const char* path;
     int expected;
-  } cases[] = {{"null path", 3, nullptr, 1}, {"empty path", 3, "", 1}, {"level 0", 0, "/x", 0}};
+  } cases[] = {{3, nullptr, 1}, {3, "", 1}, {0, "/x", 0}};
   for (const Case& c : cases) {
-    ASSERT_EQ(OpenHost(Path("log")), 0) << c.name;
-    EXPECT_EQ(AdapterLogOpen(c.level, 5, c.path, kFileName), c.expected) << c.name;
-    EXPECT_FALSE(AdapterLogEnabled(kLogErr)) << c.name;
-    EXPECT_EQ(LoggerRegistry::Instance().Count(), 0u) << c.name;
+    ASSERT_EQ(OpenHost(Path("log")), 0);
+    EXPECT_EQ(AdapterLogOpen(c.level, 5, c.path, kFileName), c.expected) << c.level;
+    EXPECT_FALSE(AdapterLogEnabled(kLogErr));
+    EXPECT_EQ(LoggerRegistry::Instance().Count(), 0u);
   }
-}
-
-TEST_F(AdapterLogTest, SecondOpenClosesTheFirst) {
   ASSERT_EQ(OpenHost(Path("a/log")), 0);
   Log(kLogInf, "to a");
   ASSERT_EQ(OpenHost(Path("b/log/")), 0);
   Log(kLogInf, "to b");
   EXPECT_EQ(LoggerRegistry::Instance().Count(), 1u);
-  const std::vector<std::string> a = ReadLines(Path("a/log/2026-03-14/im_adapter.log"));
-  const std::vector<std::string> b = ReadLines(Path("b/log/2026-03-14/im_adapter.log"));
-  ASSERT_EQ(a.size(), 2u);
-  EXPECT_EQ(a[1], Line("Inf", "to a"));
-  ASSERT_EQ(b.size(), 2u);
-  EXPECT_EQ(b[1], Line("Inf", "to b"));
+  const std::string header = Header("2026-03-14 12:00:00.000");
+  EXPECT_EQ(ReadLines(Path("a/log/2026-03-14/im_adapter.log")),
+            (std::vector<std::string>{header, Line("Inf", "to a")}));
+  EXPECT_EQ(ReadLines(Path("b/log/2026-03-14/im_adapter.log")),
+            (std::vector<std::string>{header, Line("Inf", "to b")}));
 }
 
+// The day folder follows the time stamp of the line itself, even when the
+// clock passes midnight while the line is written; the new day's file starts
+// with a header.
 TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
-  SetClock(At(2026, 3, 14, 23, 59, 59, 999));
+  const platform::LocalTime before = At(2026, 3, 14, 23, 59, 59, 999);
+  const platform::LocalTime after = At(2026, 3, 15, 0, 0, 0, 0);
   ASSERT_EQ(OpenHost(Path("log")), 0);
-  Log(kLogInf, "before");
-  SetClock(At(2026, 3, 15, 0, 0, 0, 0));
-  Log(kLogInf, "after");
-  const std::vector<std::string> expectedFirst = {
-      Header("2026-03-14 23:59:59.999"), Line("Inf", "before", "2026-03-14 23:59:59.999")};
-  const std::vector<std::string> expectedSecond = {
-      Header("2026-03-15 00:00:00.000"), Line("Inf", "after", "2026-03-15 00:00:00.000")};
-  EXPECT_EQ(ReadLines(DayFile("2026-03-14")), expectedFirst);
-  EXPECT_EQ(ReadLines(DayFile("2026-03-15")), expectedSecond);
-  EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
-}
-
-TEST_F(AdapterLogTest, LineWrittenAcrossMidnightKeepsItsDayAndStampTogether) {
-  ASSERT_EQ(OpenHost(Path("log")), 0);
-  logtest::SetClockSequence({At(2026, 3, 14, 23, 59, 59, 999), At(2026, 3, 15, 0, 0, 0, 0)});
+  logtest::SetClockSequence({before, after});
   Log(kLogInf, "at midnight");
-  const std::vector<std::string> expected = {
-      Header("2026-03-14 23:59:59.999"), Line("Inf", "at midnight", "2026-03-14 23:59:59.999")};
-  EXPECT_EQ(ReadLines(DayFile("2026-03-14")), expected);
-  EXPECT_FALSE(Exists(Path("log/2026-03-15")));
+  SetClock(after);
+  Log(kLogInf, "after");
+  const char* kBefore = "2026-03-14 23:59:59.999";
+  const char* kAfter = "2026-03-15 00:00:00.000";
+  EXPECT_EQ(ReadLines(DayFile("2026-03-14")),
+            (std::vector<std::string>{Header(kBefore), Line("Inf", "at midnight", kBefore)}));
+  EXPECT_EQ(ReadLines(DayFile("2026-03-15")),
+            (std::vector<std::string>{Header(kAfter), Line("Inf", "after", kAfter)}));
+  EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
 }
 
 TEST_F(AdapterLogTest, LineFormat) {
@@ -119,30 +105,23 @@ TEST_F(AdapterLogTest, LineFormat) {
 
 TEST_F(AdapterLogTest, ThresholdOfTheHostLoggerIsInformation) {
   ASSERT_EQ(OpenHost(Path("log")), 0);
-  EXPECT_TRUE(AdapterLogEnabled(kLogErr));
   EXPECT_TRUE(AdapterLogEnabled(kLogInf));
   EXPECT_FALSE(AdapterLogEnabled(kLogDbg));
   Log(kLogDbg, "debug");
   IMLOG(kLogDbg, "Test::Macro", "debug by macro");
   Log(kLogErr, "error");
+  IMLOG(kLogInf, "Test::Macro", std::string("by ") + "macro");
   AdapterLogConfigure(4, 1);
-  EXPECT_TRUE(AdapterLogEnabled(kLogDbg));
   Log(kLogDbg, "debug after configure");
   const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1], Line("Err", "error"));
-  EXPECT_EQ(lines[2], Line("Dbg", "debug after configure"));
+  // The macro names this source file and the caller's function.
+  EXPECT_NE(lines[2].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[2];
+  EXPECT_EQ(lines[3], Line("Dbg", "debug after configure"));
   AdapterLogClose();
   EXPECT_FALSE(AdapterLogEnabled(kLogErr));
-}
-
-TEST_F(AdapterLogTest, MacroNamesThisSourceFile) {
-  ASSERT_EQ(OpenHost(Path("log")), 0);
-  IMLOG(kLogInf, "Test::Macro", std::string("by ") + "macro");
-  const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[1];
-  EXPECT_NE(lines[1].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[1];
 }
 
 TEST_F(AdapterLogTest, LineLongerThanTheBufferIsDroppedWhole) {
@@ -161,7 +140,8 @@ TEST_F(AdapterLogTest, LineLongerThanTheBufferIsDroppedWhole) {
 }
 
 TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
-  const std::string fallback = platform::CurrentDirectory() + platform::PathSeparator() + "MyLog.log";
+  const std::string fallback =
+      platform::CurrentDirectory() + platform::PathSeparator() + "MyLog.log";
   platform::RemoveFile(fallback);
   ASSERT_EQ(OpenHost(Path("Log")), 0);
   Log(kLogInf, "to the fallback");

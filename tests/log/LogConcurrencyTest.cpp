@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -22,27 +20,6 @@ namespace {
 
 constexpr int kThreads = 4;
 constexpr int kLinesPerThread = 2000;
-
-// Releases all waiting threads at once.
-class StartGate {
- public:
-  void Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    opened_.wait(lock, [this] { return open_; });
-  }
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      open_ = true;
-    }
-    opened_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable opened_;
-  bool open_ = false;
-};
 
 // Every line of every file under root; files in name order, which puts a
 // day's numbered copies (app_10.log … app_1.log) and its current file apart,
@@ -84,15 +61,16 @@ void ExpectWholeAndComplete(const std::vector<std::string>& lines, int threads, 
 }
 
 void RunWriters(const std::function<void(int thread, int number)>& write) {
-  StartGate gate;
+  // The writers start together, once all of them are up.
+  std::atomic<int> ready{0};
   std::vector<std::thread> workers;
   for (int t = 0; t < kThreads; ++t) {
-    workers.emplace_back([&gate, &write, t] {
-      gate.Wait();
+    workers.emplace_back([&ready, &write, t] {
+      ready.fetch_add(1);
+      while (ready.load() < kThreads) std::this_thread::yield();
       for (int n = 0; n < kLinesPerThread; ++n) write(t, n);
     });
   }
-  gate.Open();
   for (std::thread& worker : workers) worker.join();
 }
 
@@ -105,12 +83,9 @@ class LogConcurrencyTest : public logtest::LogFixture {
 };
 
 TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
-  LoggerSettings settings;
-  settings.path = Path("log/app.log");
-  settings.maxSizeKb = 64;
-  settings.backupCount = 100;  // nothing is deleted: every line must be found
-  settings.thresholdLevel = 2;
-  const uint32_t id = LoggerRegistry::Instance().Create(settings);
+  // 100 copies: nothing is deleted, so every line must be found.
+  const uint32_t id =
+      LoggerRegistry::Instance().Create(LoggerSettings{Path("log/app.log"), 64, 100, 2});
   ASSERT_NE(id, 0u);
   const std::string padding(40, 'x');
   RunWriters([&](int t, int n) {
@@ -118,8 +93,7 @@ TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
                                      "t%d n%d %s", t, n, padding.c_str());
   });
   LoggerRegistry::Instance().Remove(id);
-  const std::vector<std::string> lines = AllLines(root_);
-  ExpectWholeAndComplete(lines, kThreads, kLinesPerThread);
+  ExpectWholeAndComplete(AllLines(root_), kThreads, kLinesPerThread);
 }
 
 TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {

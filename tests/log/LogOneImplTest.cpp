@@ -20,12 +20,9 @@ using logtest::Exists;
 using logtest::ReadFile;
 using logtest::ReadLines;
 
-const std::string kHeader = "Logone(v3.0) Begin Time:2026-03-14 12:00:00.000\r\n";
+using logtest::Ids;
 
-std::string Ids() {
-  return "[P:" + std::to_string(platform::ProcessId()) +
-         "/T:" + std::to_string(platform::ThreadId()) + "]";
-}
+const std::string kHeader = logtest::Header("2026-03-14 12:00:00.000");
 
 class LogOneImplTest : public logtest::LogFixture {
  protected:
@@ -35,12 +32,8 @@ class LogOneImplTest : public logtest::LogFixture {
   }
   uint32_t Create(const std::string& path, int32_t maxSizeKb = 0, int32_t backups = 0,
                   int32_t threshold = 3) {
-    LoggerSettings settings;
-    settings.path = path;
-    settings.maxSizeKb = maxSizeKb;
-    settings.backupCount = backups;
-    settings.thresholdLevel = threshold;
-    const uint32_t id = LoggerRegistry::Instance().Create(settings);
+    const uint32_t id =
+        LoggerRegistry::Instance().Create(LoggerSettings{path, maxSizeKb, backups, threshold});
     created_.push_back(id);
     return id;
   }
@@ -65,22 +58,23 @@ TEST_F(LogOneImplTest, SamePathSharesOneIdAndIdsAreNeverReused) {
   EXPECT_EQ(Create(Path("log/a.log")), other + 1);
 }
 
+// The name splits at its last dot: a.b.log rotates into a.b_1.log and a.b_2.log.
 TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
-  const uint32_t id = Create(Path("log/app.log"), /*maxSizeKb=*/1, /*backups=*/2);
+  const uint32_t id = Create(Path("log/a.b.log"), /*maxSizeKb=*/1, /*backups=*/2);
   const std::string day = Path("log/2026-03-14/");
   ASSERT_TRUE(platform::MakeDirectories(day));
-  logtest::WriteFile(day + "app_9.log", 1, 'k');  // beyond the backup count: kept
-  logtest::WriteFile(day + "old_app_1.log", 1, 'k');
-  logtest::WriteFile(day + "app_1.txt", 1, 'k');
-  logtest::WriteFile(day + "app_x.log", 1, 'k');
+  logtest::WriteFile(day + "a.b_9.log", 1, 'k');  // beyond the backup count: kept
+  logtest::WriteFile(day + "old_a.b_1.log", 1, 'k');
+  logtest::WriteFile(day + "a.b_1.txt", 1, 'k');
+  logtest::WriteFile(day + "a.b_x.log", 1, 'k');
   const int kLines = 200;
   for (int i = 0; i < kLines; ++i) {
     LoggerRegistry::Instance().Write(id, "", 2, "F", "s.cpp", 1, "line %04d", i);
   }
-  // The surviving lines are consecutive across app_2, app_1 and app; each file
+  // The surviving lines are consecutive across the copies and the current file; each file
   // starts with a header and none is much over the limit.
   std::vector<int> numbers;
-  for (const char* name : {"app_2.log", "app_1.log", "app.log"}) {
+  for (const char* name : {"a.b_2.log", "a.b_1.log", "a.b.log"}) {
     const std::vector<std::string> lines = ReadLines(day + name);
     ASSERT_FALSE(lines.empty()) << name;
     EXPECT_EQ(lines[0], kHeader) << name;
@@ -94,31 +88,34 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   ASSERT_FALSE(numbers.empty());
   EXPECT_EQ(numbers.back(), kLines - 1);
   for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
-  EXPECT_FALSE(Exists(day + "app_3.log"));
-  for (const char* foreign : {"app_9.log", "old_app_1.log", "app_1.txt", "app_x.log"}) {
+  EXPECT_FALSE(Exists(day + "a.b_3.log"));
+  for (const char* foreign : {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"}) {
     EXPECT_EQ(ReadFile(day + foreign), "k") << foreign;
   }
 }
 
-TEST_F(LogOneImplTest, UnmakeableFolderFallsBackToLogFolderInWorkingDirectory) {
+TEST_F(LogOneImplTest, FallbackFilesWhenTheConfiguredOneCannotBeUsed) {
   logtest::WriteFile(Path("blocker"), 1, 'b');  // a file where a folder is needed
-  const uint32_t id = Create(Path("blocker/log/app.log"));
-  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
-  const std::string fallback = platform::CurrentDirectory() + "/Log/MyLog.log";
-  const std::vector<std::string> lines = ReadLines(fallback);
-  LoggerRegistry::Instance().Remove(id);
-  platform::RemoveFile(fallback);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
-}
-
-TEST_F(LogOneImplTest, UnopenableFileFallsBackToMyLogInSameFolder) {
-  const uint32_t id = Create(Path("log/sub"));
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/sub")));  // a folder, not a file
-  LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
-  const std::vector<std::string> lines = ReadLines(Path("log/2026-03-14/MyLog.log"));
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
+  struct Case {
+    const char* name;
+    std::string configured;
+    std::string fallback;
+  } cases[] = {
+      {"unmakeable folder", Path("blocker/log/app.log"),
+       platform::CurrentDirectory() + "/Log/MyLog.log"},
+      {"unopenable file", Path("log/sub"), Path("log/2026-03-14/MyLog.log")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const uint32_t id = Create(c.configured);
+    LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
+    LoggerRegistry::Instance().Remove(id);
+    const std::vector<std::string> lines = ReadLines(c.fallback);
+    platform::RemoveFile(c.fallback);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
+  }
 }
 
 TEST_F(LogOneImplTest, TraceAndWideLinesStopAndResume) {
@@ -155,8 +152,8 @@ void RecordCallback(int level, void* context, const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  g_callbackLines.push_back(std::to_string(level) + (context == &g_callbackLines ? " ctx " : " ? ") +
-                            text);
+  g_callbackLines.push_back(std::to_string(level) +
+                            (context == &g_callbackLines ? " ctx " : " ? ") + text);
 }
 
 TEST_F(LogOneImplTest, FunctionTraceCallbackMode) {
@@ -167,8 +164,8 @@ TEST_F(LogOneImplTest, FunctionTraceCallbackMode) {
                         FunctionTrace::kModeCallback, &g_callbackLines);
   }
   { FunctionTrace missing(none, nullptr, "Test::Cb", "c.cpp", 31, &RecordCallback, 1, nullptr); }
-  const std::string head = "[2026-03-14 12:00:00.000][T:" + std::to_string(platform::ThreadId()) +
-                           "][Test::Cb:30]";
+  const std::string head =
+      "[2026-03-14 12:00:00.000][T:" + std::to_string(platform::ThreadId()) + "][Test::Cb:30]";
   const std::vector<std::string> expected = {"7 ctx " + head + "Enter Test::Cb",
                                              "6 ctx " + head + "Leave Test::Cb"};
   EXPECT_EQ(g_callbackLines, expected);
@@ -186,26 +183,6 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Logone(v3.0) Begin Time:2026-03-15 08:00:00.000\r\n");
   EXPECT_NE(lines[1].find("]day two\r\n"), std::string::npos);
-}
-
-TEST_F(LogOneImplTest, RotationNamesOfDifferentFileNames) {
-  struct Case {
-    const char* file;
-    const char* firstCopy;
-    const char* secondCopy;
-  } cases[] = {{"app.log", "app_1.log", "app_2.log"},
-               {"plain", "plain_1", "plain_2"},
-               {"a.b.log", "a.b_1.log", "a.b_2.log"}};
-  for (const Case& c : cases) {
-    const uint32_t id = Create(Path(std::string("log/") + c.file), /*maxSizeKb=*/1, /*backups=*/2);
-    for (int i = 0; i < 40; ++i) {
-      LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", std::string(100, 'z').c_str());
-    }
-    const std::string day = Path("log/2026-03-14/");
-    EXPECT_TRUE(Exists(day + c.file)) << c.file;
-    EXPECT_TRUE(Exists(day + c.firstCopy)) << c.file;
-    EXPECT_TRUE(Exists(day + c.secondCopy)) << c.file;
-  }
 }
 
 TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
@@ -229,14 +206,6 @@ TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
     EXPECT_EQ(ReadFile(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
     EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, c.onStderr) << c.mode;
   }
-}
-
-TEST_F(LogOneImplTest, DatePathUsesTheLoggerClock) {
-  LogOneImpl logger;
-  std::string path = "/x/log/2026-01-01/a.log";
-  EXPECT_TRUE(logger.DatePath(&path));
-  EXPECT_EQ(path, "/x/log/2026-03-14/a.log");
-  EXPECT_FALSE(logger.DatePath(&path));
 }
 
 TEST_F(LogOneImplTest, NothingIsWrittenOnceLoggingHasEnded) {

@@ -31,15 +31,7 @@ std::atomic<int> g_folderCounter{0};
 
 platform::LocalTime At(int year, int month, int day, int hour, int minute, int second,
                        int millisecond) {
-  platform::LocalTime time;
-  time.year = year;
-  time.month = month;
-  time.day = day;
-  time.hour = hour;
-  time.minute = minute;
-  time.second = second;
-  time.millisecond = millisecond;
-  return time;
+  return platform::LocalTime{year, month, day, hour, minute, second, millisecond};
 }
 
 void SetClock(const platform::LocalTime& time) {
@@ -54,6 +46,13 @@ void SetClockSequence(const std::vector<platform::LocalTime>& times) {
 }
 
 void RestoreClock() { log_internal::SetLogClockForTesting(nullptr); }
+
+std::string Ids() {
+  return "[P:" + std::to_string(platform::ProcessId()) +
+         "/T:" + std::to_string(platform::ThreadId()) + "]";
+}
+
+std::string Header(const std::string& time) { return "Logone(v3.0) Begin Time:" + time + "\r\n"; }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -83,10 +82,9 @@ void WriteFile(const std::string& path, std::size_t size, char fill) {
 void LogFixture::SetUp() {
   AdapterLogClose();
   SetClock(At(2026, 3, 14));
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() /
-      ("im_log_test_" + std::to_string(platform::ProcessId()) + "_" +
-       std::to_string(g_folderCounter++));
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("im_log_test_" + std::to_string(platform::ProcessId()) +
+                                        "_" + std::to_string(g_folderCounter++));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   root_ = folder.string();

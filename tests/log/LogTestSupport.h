@@ -12,14 +12,19 @@
 namespace logtest {
 
 // A local time at the given day and time of day.
-platform::LocalTime At(int year, int month, int day, int hour = 12, int minute = 0,
-                       int second = 0, int millisecond = 0);
+platform::LocalTime At(int year, int month, int day, int hour = 12, int minute = 0, int second = 0,
+                       int millisecond = 0);
 
 // Makes LogClockNow() return `time` until RestoreClock() (or the next SetClock).
 void SetClock(const platform::LocalTime& time);
 void RestoreClock();
 // Makes LogClockNow() return the times one after the other; the last repeats.
 void SetClockSequence(const std::vector<platform::LocalTime>& times);
+
+// "[P:<process id>/T:<this thread's id>]", as lines of this thread carry it.
+std::string Ids();
+// The header line of a file opened at the given local time text.
+std::string Header(const std::string& time);
 
 // The whole content of a file ("" when it cannot be read).
 std::string ReadFile(const std::string& path);
