@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "adapter/src/ForwardMediaFiles.h"
-#include "adapter/src/JsonText.h"
 #include "platform/Platform.h"
 #include "tests/forward/ForwardTestFiles.h"
 
@@ -83,12 +81,11 @@ TEST(MediaRules, RetentionAndReupload) {
     item.utcstamp = c.utcstamp;
     EXPECT_EQ(ForwardMediaFiles::isPastMediaRetention(item, now), c.past) << c.utcstamp;
   }
-  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(1, 2));
-  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(5, 4));
-  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(0, 3));
-  EXPECT_TRUE(ForwardMediaFiles::canReuploadMedia(0, 8));
-  EXPECT_FALSE(ForwardMediaFiles::canReuploadMedia(0, 2));
-  EXPECT_FALSE(ForwardMediaFiles::canReuploadMedia(2, 4));
+  // {status, mediatype, allowed}
+  const int reupload[][3] = {{1, 2, 1}, {5, 4, 1}, {0, 3, 1}, {0, 8, 1}, {0, 2, 0}, {2, 4, 0}};
+  for (const auto& r : reupload) {
+    EXPECT_EQ(ForwardMediaFiles::canReuploadMedia(r[0], r[1]), r[2] == 1) << r[0] << " " << r[1];
+  }
 }
 
 TEST(MediaRules, UnsafeNamesAreNeverJoined) {
@@ -187,6 +184,7 @@ TEST_F(MediaFilesTest, NewPictureFileForAPicture) {
   std::string html;
   ForwardMediaFiles media(options_);
   ASSERT_TRUE(media.creatNewPicFile(item, content, html, true));
+  // A new 36-character name with the extension in lower case, used everywhere.
   const FileListItem& entry = item.fileList.front();
   EXPECT_EQ(entry.file_name.size(), 36u + 4u);
   EXPECT_EQ(entry.file_name.substr(36), ".png");
@@ -194,11 +192,8 @@ TEST_F(MediaFilesTest, NewPictureFileForAPicture) {
   EXPECT_EQ(entry.file_path, folder + "/" + entry.file_name);
   EXPECT_EQ(ReadFile(entry.file_path), "pixels");
   EXPECT_NE(content.find(entry.file_name), std::string::npos);
-  EXPECT_NE(item.content.find("<r><n>"), std::string::npos);
   EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
-  Json::Value list;
-  ASSERT_EQ(ParseJsonText(item.filelist, list), 0);
-  EXPECT_EQ(list[0]["file_name"].asString(), entry.file_name);
+  EXPECT_NE(item.filelist.find(entry.file_name), std::string::npos);
 }
 
 TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {

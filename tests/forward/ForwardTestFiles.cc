@@ -29,7 +29,7 @@ TempFolder::~TempFolder() {
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::FILE* file = platform::OpenFile(path, "wb");
-  if (!file) return;
+  if (file == nullptr) return;
   std::fwrite(content.data(), 1, content.size(), file);
   std::fclose(file);
 }
@@ -37,10 +37,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 std::string ReadFile(const std::string& path) {
   std::string out;
   std::FILE* file = platform::OpenFile(path, "rb");
-  if (!file) return out;
+  if (file == nullptr) return out;
   char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, n);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) out.append(buffer, n);
   std::fclose(file);
   return out;
 }
