@@ -63,8 +63,7 @@ TEST(CardJson, ParseContentReadsWhatItFindsAndSkipsOtherTypes) {
 }
 
 TEST(CardJson, ParseContentKeepsTheDocumentAndAcceptsAnyValue) {
-  const CardInfo card = ParsedCard(R"({"cardType":19,"x":1})");
-  EXPECT_EQ(card.cardJson["x"].asInt(), 1);
+  EXPECT_EQ(ParsedCard(R"({"cardType":19,"x":1})").cardJson["x"].asInt(), 1);
   for (const Json::Value& odd : {Json::Value(), Json::Value(3), Json::Value("s")}) {
     CardInfo other;
     ParseContent(odd, other);
@@ -73,13 +72,13 @@ TEST(CardJson, ParseContentKeepsTheDocumentAndAcceptsAnyValue) {
 }
 
 TEST(CardJson, BuildCardJsonOfADefaultCard) {
-  const CardInfo card;
-  EXPECT_EQ(BuildCardJson(card),
+  // No quoted message; reply and merged message always carry their type.
+  EXPECT_EQ(BuildCardJson(CardInfo()),
             R"({"cardConfig":{"isForward":false},"cardContext":{"mergeMessage":{"level":0,)"
             R"("type":0},"replyMsg":{"type":-1}},"cardType":-1,"isShowSource":0})");
 }
 
-TEST(CardJson, BuildCardJsonWritesEveryPartItHas) {
+TEST(CardJson, BuildCardJsonWritesEveryPartAndReadsBack) {
   CardInfo card;
   card.cardType = 65;
   card.isShowSource = 1;
@@ -95,14 +94,11 @@ TEST(CardJson, BuildCardJsonWritesEveryPartItHas) {
   EXPECT_EQ(text.find('\n'), std::string::npos) << text;
   // Chinese text comes out as UTF-8, not as \u escapes.
   EXPECT_NE(text.find("\xE4\xBD\xA0\xE5\xA5\xBD \\\"q\\\""), std::string::npos) << text;
-  const Json::Value json = JsonOf(text);
-  EXPECT_EQ(json["cardType"].asInt(), 65);
-  EXPECT_EQ(json["isShowSource"].asInt(), 1);
-  EXPECT_TRUE(json["cardConfig"]["isForward"].asBool());
-  EXPECT_EQ(json["cardContext"]["replyMsg"]["content"].asString(), card.replyContent);
-  EXPECT_EQ(json["cardContext"]["preMsg"], JsonOf(R"({"content":"old","sender":"s"})"));
-  EXPECT_EQ(json["cardContext"]["mergeMessage"], JsonOf(R"({"level":1,"type":2,"fromName":"A"})"));
-  // Read back, the same fields come out.
+  EXPECT_EQ(JsonOf(text),
+            JsonOf(R"({"cardType":65,"isShowSource":1,"cardConfig":{"isForward":true},)"
+                   R"("cardContext":{"replyMsg":{"content":"\u4f60\u597d \"q\"","type":0},)"
+                   R"("preMsg":{"content":"old","sender":"s"},)"
+                   R"("mergeMessage":{"level":1,"type":2,"fromName":"A"}}})"));
   const CardInfo back = ParsedCard(text);
   EXPECT_EQ(back.cardType, 65);
   EXPECT_EQ(back.replyContent, card.replyContent);
@@ -116,21 +112,9 @@ TEST(CardJson, CardParts) {
   EXPECT_TRUE(BuildPreMsgJson(pre).isNull());
   pre.nameEN = "n";
   EXPECT_EQ(BuildPreMsgJson(pre), JsonOf(R"({"nameEN":"n"})"));
-
-  CardInfo card;
-  EXPECT_EQ(BuildReplyMsgJson(card), JsonOf(R"({"type":-1})"));
-
-  Json::Value config;
-  BuildCardConfigJson(true, config);
-  EXPECT_EQ(config, JsonOf(R"({"isForward":true})"));
   Json::Value notAnObject(3);
   BuildCardConfigJson(true, notAnObject);
   EXPECT_EQ(notAnObject.asInt(), 3);
-
-  const Json::Value context = BuildCardContextJson(card);
-  EXPECT_FALSE(context.isMember("preMsg"));
-  EXPECT_TRUE(context.isMember("replyMsg"));
-  EXPECT_TRUE(context.isMember("mergeMessage"));
 }
 
 TEST(CardJson, MergedContent) {
@@ -142,11 +126,6 @@ TEST(CardJson, MergedContent) {
   EXPECT_EQ(BuildMergedItemJson(bare)["time"].asInt64(), 1700000000123LL);
 
   MergedMessageItem full = bare;
-  full.mediaType = 2;
-  full.isAppMsg = 1;
-  full.appServiceName = "svc";
-  full.appServiceIcon = "icon";
-  full.appServiceTag = 1;
   full.msgId = "m";
   full.account = "acc";
   full.msg = "[Image]";
@@ -162,27 +141,18 @@ TEST(CardJson, MergedContent) {
 
   CardMergeMessage merge;
   EXPECT_EQ(BuildMergeMessageJson(merge), JsonOf(R"({"level":0,"type":0})"));
-  merge.level = 2;
   merge.toName = "B";
   merge.messageList = {bare, full};
   const Json::Value mergeJson = BuildMergeMessageJson(merge);
-  ASSERT_TRUE(mergeJson["messageList"].isArray());
-  EXPECT_EQ(mergeJson["messageList"].size(), 2u);
+  ASSERT_EQ(mergeJson["messageList"].size(), 2u);
   EXPECT_EQ(mergeJson["messageList"][1], fullJson);
   EXPECT_EQ(mergeJson["toName"].asString(), "B");
   EXPECT_FALSE(mergeJson.isMember("fromName"));
 }
 
 TEST(CardJson, CardExtension) {
-  CardExtInfo ext;
-  ext.server_chat_id_str = "9007199254740993";
-  ext.has_quote = 1;
-  ext.cardtype = 19;
-  ext.client_chat_id = "c-\xE4\xBD\xA0";
-  ext.id = "i";
-  ext.status = -1;
+  const CardExtInfo ext{"9007199254740993", 1, 19, "c-\xE4\xBD\xA0", "i", -1};
   const std::string text = BuildCardExtJson(ext);
-  EXPECT_EQ(text.back(), '\n');
   EXPECT_NE(text.find("\xE4\xBD\xA0"), std::string::npos) << text;
   EXPECT_EQ(JsonOf(text), JsonOf(R"({"server_chat_id_str":"9007199254740993","has_quote":1,)"
                                  R"("cardtype":19,"client_chat_id":"c-\u4f60","id":"i",)"

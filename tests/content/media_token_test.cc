@@ -21,20 +21,15 @@ FileListItem Picture() {
 }
 
 // A file holding "abc", removed when the test ends.
-class DigestFile {
- public:
-  DigestFile() : path_(platform::CurrentDirectory() + "/content_token_digest.bin") {
-    std::FILE* file = platform::OpenFile(path_, "wb");
-    if (file != nullptr) {
+struct DigestFile {
+  const std::string path = platform::CurrentDirectory() + "/content_token_digest.bin";
+  DigestFile() {
+    if (std::FILE* file = platform::OpenFile(path, "wb")) {
       std::fwrite("abc", 1, 3, file);
       std::fclose(file);
     }
   }
-  ~DigestFile() { platform::RemoveFile(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+  ~DigestFile() { platform::RemoveFile(path); }
 };
 
 constexpr char kAbcDigest[] = "900150983cd24fb0d6963f7d28e17f72";
@@ -66,12 +61,12 @@ TEST(MediaToken, SingleItemTokens) {
                    "/:um_begin{U|Img|10|a.png|-1|640;480;|isOriginalImg: 0;emotionId:e;"
                    "objectId:o;cdnUrl:c;expire:1}/:um_end"});
   FileListItem digested = Picture();
-  digested.file_path = digestFile.path();
+  digested.file_path = digestFile.path;
   cases.push_back({"digest of the file", digested,
                    std::string("/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;md5:") +
                        kAbcDigest + ";emotionId:;objectId:;cdnUrl:}/:um_end"});
   FileListItem missing = Picture();
-  missing.file_path = digestFile.path() + ".missing";
+  missing.file_path = digestFile.path + ".missing";
   cases.push_back({"unreadable file leaves the digest out", missing, cases[0].expected});
   cases.push_back({"empty item", FileListItem(),
                    "/:um_begin{||0||0|;;|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end"});
@@ -94,21 +89,12 @@ TEST(MediaToken, PictureTokens) {
             "/:um_begin{U|File|10|a.png|0|640;480;K1|isOriginalImg:0|solidType:0|U2;64;48;K2}"
             "/:um_end");
   first.expire = 1;
-  first.file_path = digestFile.path();
+  first.file_path = digestFile.path;
   EXPECT_EQ(BuildPictureToken({first, second}),
             std::string("/:um_begin{U|File|10|a.png|0|640;480;K1|isOriginalImg:0;md5:") +
                 kAbcDigest + ";expire:1|solidType:0|U2;64;48;K2}/:um_end");
   EXPECT_EQ(BuildPictureToken({}),
             "/:um_begin{||0||0|;;|isOriginalImg:0|solidType:0|;;;}/:um_end");
-}
-
-TEST(MediaToken, TokensRoundTripThroughExtractMediaUrl) {
-  FileListItem item = Picture();
-  item.um_url = "https://host/f/abc123";
-  const std::string token = BuildMediaToken(item);
-  EXPECT_EQ(ExtractMediaUrl(token), item.um_url);
-  EXPECT_EQ(ExtractFileIdFromUrl(ExtractMediaUrl(token)), "abc123");
-  EXPECT_EQ(ExtractMediaUrl("text " + BuildPictureToken({item, item}) + " more"), item.um_url);
 }
 
 TEST(MediaToken, ExtractFunctions) {
@@ -131,6 +117,11 @@ TEST(MediaToken, ExtractFunctions) {
   for (const Case& c : cases) {
     EXPECT_EQ(c.extract(c.input), c.expected) << c.input;
   }
+  // Built tokens give their address and file id back.
+  FileListItem item = Picture();
+  item.um_url = "https://host/f/abc123";
+  EXPECT_EQ(ExtractFileIdFromUrl(ExtractMediaUrl(BuildMediaToken(item))), "abc123");
+  EXPECT_EQ(ExtractMediaUrl("text " + BuildPictureToken({item, item}) + " more"), item.um_url);
 }
 
 TEST(MediaToken, ReplaceContentPic) {
@@ -171,6 +162,48 @@ TEST(MediaToken, ReplaceContentPicWithAnHttpsTokenDoesNotLoop) {
   std::string text = "/:um_begin{https://old}/:um_end /:um_begin{https://old}/:um_end";
   EXPECT_TRUE(ReplaceContentPic(text, token));
   EXPECT_EQ(text, token + " " + token);
+}
+
+TEST(EmojiPath, RewritesOnlyEmojiImageTags) {
+  struct Case {
+    const char* name;
+    std::string html;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"internal address, any case", "<img src=\"file:///qx.internalimg//emotion/1.png\">",
+       "<img role=\"emoji\"src=\"./static/emojis/1.png\">"},
+      {"existing role keeps its text", "<img role = \" Emoji \" src=\"file:///QX.InternalImg//emotion/2.png\">",
+       "<img role = \" Emoji \" src=\"./static/emojis/2.png\">"},
+      {"local folder gets the role, path kept", "<img src=\"./static/emojis/3.png\">",
+       "<img role=\"emoji\"src=\"./static/emojis/3.png\">"},
+      {"any character before the local folder", "<img src=\"x/STATIC/emojis/3.png\">",
+       "<img role=\"emoji\"src=\"x/STATIC/emojis/3.png\">"},
+      {"line end before the folder does not count", "<img src=\"\n/static/emojis/3.png\">",
+       "<img src=\"\n/static/emojis/3.png\">"},
+      {"other address untouched", "<img src=\"https://h/a.png\">", "<img src=\"https://h/a.png\">"},
+      {"upper-case tag name kept", "<IMG src=\"file:///QX.InternalImg//emotion/4.png\">",
+       "<IMG role=\"emoji\"src=\"./static/emojis/4.png\">"},
+      {"another role is not emoji", "<img role=\"icon\" src=\"./static/emojis/5.png\">",
+       "<img role=\"emoji\"role=\"icon\" src=\"./static/emojis/5.png\">"},
+      {"every address in the tag",
+       "<img src=\"file:///QX.InternalImg//emotion/6.png\" alt=\"file:///QX.InternalImg//emotion/\">",
+       "<img role=\"emoji\"src=\"./static/emojis/6.png\" alt=\"./static/emojis/\">"},
+      {"text between tags kept",
+       "a<b>b</b><img src=\"./static/emojis/1.png\">c<img src=\"y.png\">d",
+       "a<b>b</b><img role=\"emoji\"src=\"./static/emojis/1.png\">c<img src=\"y.png\">d"},
+      {"address outside a tag untouched", "file:///QX.InternalImg//emotion/1.png",
+       "file:///QX.InternalImg//emotion/1.png"},
+      {"unclosed tag", "<img src=\"./static/emojis/1.png\"", "<img src=\"./static/emojis/1.png\""},
+      {"tag cut by another tag", "<img a<img src=\"./static/emojis/1.png\">",
+       "<img a<img role=\"emoji\"src=\"./static/emojis/1.png\">"},
+      {"img without blank is no tag", "<img/src=\"./static/emojis/1.png\">",
+       "<img/src=\"./static/emojis/1.png\">"},
+      {"empty", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ConvertEmojiPathToLocal(c.html), c.expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -31,9 +31,6 @@ TEST(XmlText, EscapeTables) {
   for (const EscapeCase& c : cases) {
     EXPECT_EQ(c.escape(c.input), c.expected) << c.name;
   }
-}
-
-TEST(XmlText, EscapeThenUnescapeRoundTrips) {
   const std::string text = "<a b=\"1\" c='2'>&amp; & ]]></a>";
   EXPECT_EQ(xml::XmlUnescapeText(xml::XmlEscapeText(text)), text);
 }
@@ -54,29 +51,6 @@ TEST(XmlText, ReplaceAllResumesAfterInsertedText) {
     std::string text = c.text;
     EXPECT_EQ(xml::ReplaceAll(text, c.from, c.to), c.count) << c.text;
     EXPECT_EQ(text, c.expected) << c.text;
-  }
-}
-
-TEST(XmlText, GreedySpanRunsFromFirstOpenToLastClose) {
-  struct Case {
-    std::string text;
-    bool found;
-    std::string inner;
-  };
-  const Case cases[] = {
-      {"x<r>a</r>b</r>y", true, "a</r>b"},
-      {"<r></r>", true, ""},
-      {"<r>a", false, ""},
-      {"</r><r>", false, ""},
-      {"<r/r>", false, ""},
-      {"", false, ""},
-  };
-  for (const Case& c : cases) {
-    const xml::TextSpan span = xml::FindGreedySpan(c.text, "<r>", "</r>");
-    EXPECT_EQ(span.found, c.found) << c.text;
-    if (span.found) {
-      EXPECT_EQ(c.text.substr(span.innerBegin, span.innerEnd - span.innerBegin), c.inner);
-    }
   }
 }
 
