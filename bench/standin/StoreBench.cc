@@ -5,10 +5,10 @@
 #include <json/json.h>
 
 #include <condition_variable>
-#include <cstring>
-#include <memory>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -150,8 +150,8 @@ void BM_Query50_EntryPointRoundTrip(benchmark::State& state) {
     std::unique_lock<std::mutex> guard(TheWaiter().lock);
     TheWaiter().changed.wait(guard, [&] { return TheWaiter().answers == sent; });
   }
-  state.counters["records/query"] = benchmark::Counter(
-      static_cast<double>(TheWaiter().records), benchmark::Counter::kAvgIterations);
+  state.counters["records/query"] = benchmark::Counter(static_cast<double>(TheWaiter().records),
+                                                       benchmark::Counter::kAvgIterations);
   SqliteSetAdapterCallback(nullptr);
 }
 

@@ -17,8 +17,8 @@ void AppendChunk(const char* type, const std::string& data, std::string* out) {
   AppendBigEndian(static_cast<uint32_t>(data.size()), out);
   const std::string body = std::string(type, 4) + data;
   *out += body;
-  AppendBigEndian(static_cast<uint32_t>(
-                      crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))),
+  AppendBigEndian(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                              static_cast<uInt>(body.size()))),
                   out);
 }
 
@@ -43,7 +43,8 @@ std::string MakeGradientPng(int width, int height) {
   std::string header;
   AppendBigEndian(static_cast<uint32_t>(width), &header);
   AppendBigEndian(static_cast<uint32_t>(height), &header);
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  header +=
+      std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
   std::string png("\x89PNG\r\n\x1a\n", 8);
   AppendChunk("IHDR", header, &png);
   AppendChunk("IDAT", std::string(reinterpret_cast<const char*>(packed.data()), packedSize), &png);

@@ -87,13 +87,13 @@ void DemoRunner::Show(const Json::Value& text, const std::string& raw) {
     return;
   }
   if (IsNotification(text, "AppendMsgNotify")) {
-    std::printf("  sent %-40s result %d%s\n", text["param"]["clientMsgId"].asCString(),
-                text["param"]["result"].asInt(),
-                text["param"]["result"].asInt() == 0
-                    ? (", server id " + text["param"]["serverMsgId"].asString()).c_str()
-                    : (", " + text["param"]["resultDes"].asString() +
-                       text["param"]["reason"].asString())
-                          .c_str());
+    std::printf(
+        "  sent %-40s result %d%s\n", text["param"]["clientMsgId"].asCString(),
+        text["param"]["result"].asInt(),
+        text["param"]["result"].asInt() == 0
+            ? (", server id " + text["param"]["serverMsgId"].asString()).c_str()
+            : (", " + text["param"]["resultDes"].asString() + text["param"]["reason"].asString())
+                  .c_str());
   } else if (text.isMember("rsp")) {
     std::printf("  reply sno %d: result %d%s\n", text["sno"].asInt(), text["result"].asInt(),
                 text["param"]["reason"].isString()
@@ -196,8 +196,9 @@ StepOutcome DemoRunner::Limit() {
   StepOutcome step;
   step.name = "command 3 (group chat sending limit)";
   step.cmd = 3;
-  std::printf("\n[command 3] six messages in the same second to a group whose flow limit is 3"
-              " (five a minute), then one a minute later\n");
+  std::printf(
+      "\n[command 3] six messages in the same second to a group whose flow limit is 3"
+      " (five a minute), then one a minute later\n");
   const char* stamps[] = {"1700000000000", "1700000000100", "1700000000200", "1700000000300",
                           "1700000000400", "1700000000500", "1700000060401"};
   int answered = 0;

@@ -25,12 +25,23 @@ std::string XmlEscape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -89,14 +100,13 @@ bool DemoSeed::WriteFiles(std::string* error) {
     }
   }
   const std::string png = MakeGradientPng(64, 48);
-  return !png.empty() &&
-         WriteFile(ReceiveFiles() + "/originalImgfiles/sunset.png", png, error) &&
+  return !png.empty() && WriteFile(ReceiveFiles() + "/originalImgfiles/sunset.png", png, error) &&
          WriteFile(ReceiveFiles() + "/ScreenShot/old-chart.png", MakeGradientPng(32, 32), error) &&
          WriteFile(ReceiveFiles() + "/headImage/bob.png", MakeGradientPng(16, 16), error) &&
          WriteFile(ReceiveFiles() + "/FilesPath/report.txt",
                    "Quarterly report\nrevenue: up\ncosts: down\n", error) &&
-         WriteFile(ReceiveFiles() + "/Audio/voice.amr", std::string("#!AMR\n") + std::string(512, '\x3c'),
-                   error);
+         WriteFile(ReceiveFiles() + "/Audio/voice.amr",
+                   std::string("#!AMR\n") + std::string(512, '\x3c'), error);
 }
 
 bool DemoSeed::Ask(uint32_t target, int cmd, const std::string& description,
@@ -245,7 +255,8 @@ bool DemoSeed::AddConversation(std::string* error) {
   }
 
   const std::string picturePath = ReceiveFiles() + "/originalImgfiles/sunset.png";
-  Json::Value picture = FileEntry(picturePath, "sunset.png", "Img", SizeOf(picturePath), "64", "48");
+  Json::Value picture =
+      FileEntry(picturePath, "sunset.png", "Img", SizeOf(picturePath), "64", "48");
   if (!Upload(picturePath, &picture, error)) return false;
   messages_.picture = nextId("picture");
   Json::Value pictureRecord =
@@ -257,8 +268,8 @@ bool DemoSeed::AddConversation(std::string* error) {
   Json::Value file = FileEntry(filePath, "report.txt", "txt", SizeOf(filePath), "", "");
   if (!Upload(filePath, &file, error)) return false;
   messages_.file = nextId("file");
-  Json::Value fileRecord = ConversationRecord(messages_.file, true, 4, Body(Token(file)), sent,
-                                              "[File] report.txt");
+  Json::Value fileRecord =
+      ConversationRecord(messages_.file, true, 4, Body(Token(file)), sent, "[File] report.txt");
   fileRecord["filelist"] = FileListText(file);
   fileRecord["fileSize"] = std::stoi(file["file_size"].asString());
   if (!AddRecord(fileRecord, error)) return false;
@@ -280,7 +291,8 @@ bool DemoSeed::AddConversation(std::string* error) {
   Json::Value voice = FileEntry(voicePath, "voice.amr", "amr", SizeOf(voicePath), "", "");
   voice["duration"] = 4;
   messages_.voice = nextId("voice");
-  Json::Value voiceRecord = ConversationRecord(messages_.voice, true, 1, Body(Token(voice)), sent, "[Voice] 4\"");
+  Json::Value voiceRecord =
+      ConversationRecord(messages_.voice, true, 1, Body(Token(voice)), sent, "[Voice] 4\"");
   voiceRecord["filelist"] = FileListText(voice);
   voiceRecord["duration"] = 4;
   if (!AddRecord(voiceRecord, error)) return false;
@@ -305,15 +317,14 @@ bool DemoSeed::AddConversation(std::string* error) {
   // is unknown to the offline-file service, so forwarding uploads it again
   // from the local copy in ScreenShot.
   const std::string oldPath = ReceiveFiles() + "/ScreenShot/old-chart.png";
-  Json::Value old = FileEntry(dir_ + "/gone/old-chart.png", "old-chart.png", "Img",
-                              SizeOf(oldPath), "32", "32");
+  Json::Value old =
+      FileEntry(dir_ + "/gone/old-chart.png", "old-chart.png", "Img", SizeOf(oldPath), "32", "32");
   old["file_real_save_path"] = oldPath;
   old["um_url"] = "http://cloud.standin.local/f/expiredlink01";
   old["um_plain_access_code"] = "0000";
   messages_.expired = "demo-expired-" + std::to_string(now - 40 * kDayMs);
-  Json::Value oldRecord =
-      ConversationRecord(messages_.expired, true, 3, Body(Token(old)), now - 40 * kDayMs,
-                         "[Picture] old chart");
+  Json::Value oldRecord = ConversationRecord(messages_.expired, true, 3, Body(Token(old)),
+                                             now - 40 * kDayMs, "[Picture] old chart");
   oldRecord["filelist"] = FileListText(old);
   return AddRecord(oldRecord, error);
 }

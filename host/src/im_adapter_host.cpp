@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,7 +47,19 @@ void PrintOutcomes(const std::vector<host::StepOutcome>& steps) {
   }
 }
 
-int RunDemo(const host::Options& options) {
+int RunDemo(host::Options options) {
+  // Every path the demo hands the adapter is absolute, as a real host's are:
+  // the migration, for one, needs to know the volume of its folders.
+  std::error_code ec;
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(std::filesystem::u8path(options.dir), ec);
+  if (ec) {
+    std::fprintf(stderr, "im_adapter_host: cannot resolve %s: %s\n", options.dir.c_str(),
+                 ec.message().c_str());
+    return 2;
+  }
+  options.dir = absolute.lexically_normal().u8string();
+  if (options.dir.size() > 1 && options.dir.back() == '/') options.dir.pop_back();
   if (!host::PrepareDemoFolder(options.dir)) return 2;
   StandInSetOption("IM_STORE_DB", (options.dir + "/im_store.db").c_str());
   StandInSetOption("IM_CLOUD_DIR", (options.dir + "/cloud").c_str());
@@ -113,7 +126,8 @@ int RunSend(const host::Options& options) {
   host::HostSink sink;  // answers of the stand-in plugins to targets 0 to 3
   IMAdapterStartup();
   int replies = 0;
-  const int expected = options.target <= 3 || options.target == 5 ? static_cast<int>(lines.size()) : 0;
+  const int expected =
+      options.target <= 3 || options.target == 5 ? static_cast<int>(lines.size()) : 0;
   {
     host::OutboundPuller puller;
     for (const std::string& line : lines) {
@@ -132,8 +146,8 @@ int RunSend(const host::Options& options) {
   }
   IMAdapterShutDown();
   if (expected > 0 && replies < expected) {
-    std::fprintf(stderr, "im_adapter_host: %d of %d answers came within %d s\n", replies,
-                 expected, options.waitSeconds);
+    std::fprintf(stderr, "im_adapter_host: %d of %d answers came within %d s\n", replies, expected,
+                 options.waitSeconds);
     return 1;
   }
   return 0;

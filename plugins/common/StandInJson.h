@@ -28,6 +28,7 @@ int32_t RequestCmd(const Json::Value& request);
 Json::Value MakeAnswer(const Json::Value& request, int32_t result, const std::string& reason = "");
 
 // The text member `key` of object, or fallback when it is missing or not a text.
-std::string TextMember(const Json::Value& object, const char* key, const std::string& fallback = "");
+std::string TextMember(const Json::Value& object, const char* key,
+                       const std::string& fallback = "");
 
 }  // namespace standin

@@ -1,7 +1,7 @@
 #include "plugins/common/StandInWorker.h"
 
-#include <exception>
 #include <cstdio>
+#include <exception>
 #include <utility>
 
 namespace standin {
@@ -10,7 +10,8 @@ StandInWorker::~StandInWorker() { Stop(false); }
 
 void StandInWorker::Post(Task task, int delayMs) {
   std::lock_guard<std::mutex> guard(lock_);
-  auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs > 0 ? delayMs : 0);
+  auto due =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs > 0 ? delayMs : 0);
   // A task never overtakes an earlier one, whatever the delays.
   if (!tasks_.empty() && tasks_.back().due > due) due = tasks_.back().due;
   tasks_.push_back(Entry{due, std::move(task)});

@@ -46,7 +46,8 @@ bool StandInImService::Handle(const Json::Value& request, const std::string& fai
     if (cmd != kCmdUserChat && cmd != kCmdGroupChat) {
       *answer = MakeAnswer(request, 1, "unknown cmd " + std::to_string(cmd));
     } else if (fail == "error") {
-      *answer = ChatAnswer(request, 1, "the IM service refused the message (IM_STANDIN_FAIL=error)");
+      *answer =
+          ChatAnswer(request, 1, "the IM service refused the message (IM_STANDIN_FAIL=error)");
       (*answer)["clientMsgId"] = ClientMsgId(request["param"]);
     } else {
       *answer = Chat(request);

@@ -33,8 +33,7 @@ class StandInImService {
  private:
   bool EnsureOpen(std::string* error);
   bool StoreOutbox(const Json::Value& request, const std::string& clientMsgId,
-                   const std::string& serverMsgId, const std::string& sendTime,
-                   std::string* error);
+                   const std::string& serverMsgId, const std::string& sendTime, std::string* error);
   Json::Value Chat(const Json::Value& request);
 
   StandInDb db_;

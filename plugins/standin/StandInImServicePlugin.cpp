@@ -11,7 +11,7 @@ namespace {
 const long kMaxAckDelayMs = 10 * 60 * 1000;
 
 struct ImPlugin {
-  standin::StandInImService service;  // used on the plugin's worker thread only
+  standin::StandInImService service;             // used on the plugin's worker thread only
   standin::StandInPlugin plugin{"zeb_im_json"};  // goes first: its worker stops before the service
 };
 

@@ -44,10 +44,17 @@ void StandInOfflineFile::Handle(const Json::Value& request, const Send& send) {
       return;
     }
     switch (RequestCmd(request)) {
-      case kCmdUpload: Upload(request, send); return;
-      case kCmdLinkUpdate: send(LinkUpdate(request)); return;
-      case kCmdQueryLink: send(QueryLink(request)); return;
-      default: send(MakeAnswer(request, 1, "unknown cmd " + std::to_string(RequestCmd(request))));
+      case kCmdUpload:
+        Upload(request, send);
+        return;
+      case kCmdLinkUpdate:
+        send(LinkUpdate(request));
+        return;
+      case kCmdQueryLink:
+        send(QueryLink(request));
+        return;
+      default:
+        send(MakeAnswer(request, 1, "unknown cmd " + std::to_string(RequestCmd(request))));
     }
   } catch (const std::exception& e) {
     send(MakeAnswer(request, 1, std::string("request failed: ") + e.what()));
@@ -181,7 +188,8 @@ Json::Value StandInOfflineFile::LinkUpdate(const Json::Value& request) {
   upsert.BindText(2, TextMember(request["param"], "access_code"));
   upsert.BindInt(3, now);
   upsert.BindInt(4, now + kLinkLifetimeMs);
-  if (upsert.Step() != 0) return MakeAnswer(request, 1, "cannot record the link: " + db_.LastError());
+  if (upsert.Step() != 0)
+    return MakeAnswer(request, 1, "cannot record the link: " + db_.LastError());
   return MakeAnswer(request, 0);
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 struct OfflineFilePlugin {
-  standin::StandInOfflineFile files;  // used on the plugin's worker thread only
+  standin::StandInOfflineFile files;                     // used on the plugin's worker thread only
   standin::StandInPlugin plugin{"zeb_httpofflinefile"};  // goes first: its worker stops first
 };
 

@@ -20,23 +20,57 @@ struct RecordField {
 // Every member of a history record that the store keeps, besides "recordid"
 // (the row id, answered as a text).
 const RecordField kRecordFields[] = {
-    {"convid", false, 0},          {"convautoid", true, -1},     {"servermessageid", false, 0},
-    {"clientmessageid", false, 0}, {"chattype", true, -1},       {"content", false, 0},
-    {"contenttype", true, -1},     {"delivertime", false, 0},    {"filelist", false, 0},
-    {"groupid", false, 0},         {"groupname", false, 0},      {"peername", false, 0},
-    {"peernativename", false, 0},  {"originaccount", false, 0},  {"targetaccount", false, 0},
-    {"showhtml", false, 0},        {"showtext", false, 0},       {"showtranslate", false, 0},
-    {"mediatype", true, -1},       {"isread", true, 0},          {"isdelete", true, 0},
-    {"sourceflag", true, -1},      {"quote", false, 0},          {"timestamp", false, 0},
-    {"utcstamp", false, 0},        {"status", true, -1},         {"sendStatus", true, 1},
-    {"submsgtype", true, 0},       {"providerCn", false, 0},     {"providerEn", false, 0},
-    {"combineMessageFileList", false, 0}, {"receiptState", true, 0}, {"receiptCount", true, 0},
-    {"iswithdraw", true, 0},       {"duration", true, 0},        {"source", true, 0},
-    {"fileSize", true, 0},         {"extra", false, 0},          {"attachUrl", false, 0},
-    {"isAppMsg", true, 0},         {"appServiceId", false, 0},   {"appServiceName", false, 0},
-    {"isShowTranslate", true, 0},  {"translateLang", false, 0},  {"emojiReplyInfos", false, 0},
-    {"appReplyInfos", false, 0},   {"chatAtInfo", false, 0},     {"isShowAudioText", true, 0},
-    {"audioText", false, 0},       {"UTCDate", false, 0},        {"realMsgType", true, -1},
+    {"convid", false, 0},
+    {"convautoid", true, -1},
+    {"servermessageid", false, 0},
+    {"clientmessageid", false, 0},
+    {"chattype", true, -1},
+    {"content", false, 0},
+    {"contenttype", true, -1},
+    {"delivertime", false, 0},
+    {"filelist", false, 0},
+    {"groupid", false, 0},
+    {"groupname", false, 0},
+    {"peername", false, 0},
+    {"peernativename", false, 0},
+    {"originaccount", false, 0},
+    {"targetaccount", false, 0},
+    {"showhtml", false, 0},
+    {"showtext", false, 0},
+    {"showtranslate", false, 0},
+    {"mediatype", true, -1},
+    {"isread", true, 0},
+    {"isdelete", true, 0},
+    {"sourceflag", true, -1},
+    {"quote", false, 0},
+    {"timestamp", false, 0},
+    {"utcstamp", false, 0},
+    {"status", true, -1},
+    {"sendStatus", true, 1},
+    {"submsgtype", true, 0},
+    {"providerCn", false, 0},
+    {"providerEn", false, 0},
+    {"combineMessageFileList", false, 0},
+    {"receiptState", true, 0},
+    {"receiptCount", true, 0},
+    {"iswithdraw", true, 0},
+    {"duration", true, 0},
+    {"source", true, 0},
+    {"fileSize", true, 0},
+    {"extra", false, 0},
+    {"attachUrl", false, 0},
+    {"isAppMsg", true, 0},
+    {"appServiceId", false, 0},
+    {"appServiceName", false, 0},
+    {"isShowTranslate", true, 0},
+    {"translateLang", false, 0},
+    {"emojiReplyInfos", false, 0},
+    {"appReplyInfos", false, 0},
+    {"chatAtInfo", false, 0},
+    {"isShowAudioText", true, 0},
+    {"audioText", false, 0},
+    {"UTCDate", false, 0},
+    {"realMsgType", true, -1},
 };
 const int kFieldCount = static_cast<int>(sizeof kRecordFields / sizeof kRecordFields[0]);
 
@@ -181,13 +215,20 @@ Json::Value StandInStore::Handle(const Json::Value& request) {
     std::string error;
     if (!EnsureOpen(&error)) return Failure(request, error);
     switch (RequestCmd(request)) {
-      case kCmdAddRecord: return AddRecord(request);
-      case kCmdQueryRecords: return QueryRecords(request);
-      case kCmdAddGroup: return AddGroup(request);
-      case kCmdQueryGroup: return QueryGroup(request);
-      case kCmdAddContact: return AddContact(request);
-      case kCmdQueryContact: return QueryContact(request);
-      default: return Failure(request, "unknown cmd " + std::to_string(RequestCmd(request)));
+      case kCmdAddRecord:
+        return AddRecord(request);
+      case kCmdQueryRecords:
+        return QueryRecords(request);
+      case kCmdAddGroup:
+        return AddGroup(request);
+      case kCmdQueryGroup:
+        return QueryGroup(request);
+      case kCmdAddContact:
+        return AddContact(request);
+      case kCmdQueryContact:
+        return QueryContact(request);
+      default:
+        return Failure(request, "unknown cmd " + std::to_string(RequestCmd(request)));
     }
   } catch (const std::exception& e) {
     return Failure(request, std::string("request failed: ") + e.what());
@@ -216,8 +257,7 @@ bool StandInStore::CreateSchema(std::string* error) {
   insertRecord_ = db_.Prepare(InsertSql(), error);
   insertFile_ = db_.Prepare("INSERT INTO record_files(record_id, file_name) VALUES(?1, ?2)", error);
   byMessageId_ = db_.Prepare(
-      "SELECT * FROM history_records WHERE servermessageid = ?1 OR clientmessageid = ?1",
-      error);
+      "SELECT * FROM history_records WHERE servermessageid = ?1 OR clientmessageid = ?1", error);
   byFileName_ = db_.Prepare(
       "SELECT h.* FROM record_files AS f JOIN history_records AS h ON h.record_id = f.record_id"
       " WHERE f.file_name = ?1 ORDER BY h.record_id",
@@ -410,8 +450,7 @@ Json::Value StandInStore::QueryGroup(const Json::Value& request) {
   int keytype = 0;
   int operationtype = 0;
   Json::Value value;
-  if (!MatchValue(request, &keytype, &operationtype, &value) || keytype != 1 ||
-      !value.isString()) {
+  if (!MatchValue(request, &keytype, &operationtype, &value) || keytype != 1 || !value.isString()) {
     return Failure(request, "a group id (keytype 1) is missing");
   }
   std::string error;

@@ -15,10 +15,11 @@ namespace standin {
 
 // Request codes the store understands.
 enum StoreCmd : int {
-  kCmdAddGroup = 30,      // {"_groupinfo": {"groupid", ...}}; the host's seeding request
-  kCmdQueryGroup = 31,    // {"_multimatchinfo": {"datalist": [{"keytype": 1, "match_value"}]}}
-  kCmdAddRecord = 54,     // {"_historyrecord": {...}} → {"recordId": "<new id>"}
-  kCmdQueryRecords = 57,  // keytype 3: message ids "a,b"; keytype 9 with operationtype 67: file names
+  kCmdAddGroup = 30,    // {"_groupinfo": {"groupid", ...}}; the host's seeding request
+  kCmdQueryGroup = 31,  // {"_multimatchinfo": {"datalist": [{"keytype": 1, "match_value"}]}}
+  kCmdAddRecord = 54,   // {"_historyrecord": {...}} → {"recordId": "<new id>"}
+  kCmdQueryRecords =
+      57,  // keytype 3: message ids "a,b"; keytype 9 with operationtype 67: file names
   kCmdAddContact = 153,   // {"UserInfo": {"accountid", ...}}; the host's seeding request
   kCmdQueryContact = 155  // {"_matchinfo": {"accountid"}} → {"UserInfo": {...}}
 };

@@ -7,7 +7,8 @@ namespace {
 
 struct StorePlugin {
   standin::StandInStore store;  // used on the plugin's worker thread only
-  standin::StandInPlugin plugin{"im_sqlite_plugin"};  // goes first: its worker stops before the store
+  standin::StandInPlugin plugin{
+      "im_sqlite_plugin"};  // goes first: its worker stops before the store
 };
 
 StorePlugin& Instance() {

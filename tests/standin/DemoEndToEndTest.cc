@@ -119,7 +119,8 @@ TEST_F(DemoEndToEnd, ForwardedPicturesAreHardLinksOfTheOriginal) {
   if (!CommandLanded(1, "MsgForwardOneByOne")) GTEST_SKIP();
   // The picture folders may have moved already (command 4).
   fs::path folder = fs::path(*dir_) / "NewLocation/ReceiveFiles/originalImgfiles";
-  if (!fs::exists(folder / "sunset.png")) folder = fs::path(*dir_) / "ReceiveFiles/originalImgfiles";
+  if (!fs::exists(folder / "sunset.png"))
+    folder = fs::path(*dir_) / "ReceiveFiles/originalImgfiles";
   ASSERT_TRUE(fs::exists(folder / "sunset.png"));
   EXPECT_GE(fs::hard_link_count(folder / "sunset.png"), 2u);
   int links = 0;

@@ -22,7 +22,9 @@ using standin_test::Request;
 const int kUserChat = 135680;
 const int kGroupChat = 135682;
 
-void Send(const std::string& text) { IMRecvMsgImport(text.data(), static_cast<uint32_t>(text.size())); }
+void Send(const std::string& text) {
+  IMRecvMsgImport(text.data(), static_cast<uint32_t>(text.size()));
+}
 
 Json::Value Chat(const std::string& msgId, bool withClientId = true) {
   Json::Value param;
@@ -39,7 +41,8 @@ Json::Value Chat(const std::string& msgId, bool withClientId = true) {
 class ImServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     db_ = dir_ + "/im_store.db";
     StandInSetOption("IM_STORE_DB", db_.c_str());
     IMServiceStartup();
@@ -149,7 +152,8 @@ TEST_F(ImServiceTest, BadRequestsGetAFailureWithAReason) {
     const char* name;
     int cmd;
     Json::Value param;
-  } cases[] = {{"unknown cmd", 7, Chat("a")}, {"no chatInfo", kUserChat, noChat},
+  } cases[] = {{"unknown cmd", 7, Chat("a")},
+               {"no chatInfo", kUserChat, noChat},
                {"param not an object", kGroupChat, Json::Value("text")}};
   int sno = 34000;
   for (const auto& c : cases) {

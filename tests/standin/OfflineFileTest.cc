@@ -56,7 +56,8 @@ bool IsNotificationFor(const Received& r, int handle) {
 class OfflineFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     StandInSetOption("IM_CLOUD_DIR", (dir_ + "/cloud").c_str());
     file_ = dir_ + "/photo.png";
     std::ofstream(file_, std::ios::binary) << "\x89PNG fake picture bytes";
@@ -77,8 +78,8 @@ class OfflineFileTest : public ::testing::Test {
     EXPECT_EQ(answer["result"].asInt(), 0);
     const int handle = answer["param"]["pfile_handle"].asInt();
     Received note;
-    EXPECT_TRUE(recorder_.WaitFor([&](const Received& r) { return IsNotificationFor(r, handle); },
-                                  &note));
+    EXPECT_TRUE(
+        recorder_.WaitFor([&](const Received& r) { return IsNotificationFor(r, handle); }, &note));
     EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
     return note.json["param"]["filersp"];
   }

@@ -8,8 +8,8 @@
 
 #include "im_adapter/im_plugin.h"
 #include "plugins/common/StandInBase64.h"
-#include "plugins/standin/StandInStore.h"
 #include "plugins/hostlink/StandInHost.h"
+#include "plugins/standin/StandInStore.h"
 #include "tests/standin/StandInRecorder.h"
 
 namespace {
@@ -25,7 +25,8 @@ void Send(const std::string& text) {
 class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     StandInSetOption("IM_STORE_DB", (dir_ + "/im_store.db").c_str());
   }
   void TearDown() override { StandInSetOption("IM_STORE_DB", nullptr); }
@@ -90,7 +91,7 @@ TEST_F(StoreTest, AddedRecordsComeBackByServerOrClientIdInTheOrderAsked) {
 
 TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
   Json::Value record = Record("s1", "c1");
-  record["mediatype"] = "7";  // a text media type is read as a number
+  record["mediatype"] = "7";            // a text media type is read as a number
   record["filelist"] = "bm90IGpzb24=";  // stored as received, even when it is not a file list
   record["quote"] = "{\"status\":1}";
   record["realMsgType"] = 101900;
@@ -103,9 +104,15 @@ TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
     const char* key;
     Json::Value expected;
   } cases[] = {
-      {"mediatype", 7},           {"filelist", "bm90IGpzb24="}, {"quote", "{\"status\":1}"},
-      {"realMsgType", 101900},    {"UTCDate", "2026-12-05"},    {"chattype", -1},
-      {"sendStatus", 1},          {"status", -1},               {"peername", ""},
+      {"mediatype", 7},
+      {"filelist", "bm90IGpzb24="},
+      {"quote", "{\"status\":1}"},
+      {"realMsgType", 101900},
+      {"UTCDate", "2026-12-05"},
+      {"chattype", -1},
+      {"sendStatus", 1},
+      {"status", -1},
+      {"peername", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(list[0][c.key], c.expected) << c.key;
 }
@@ -176,7 +183,8 @@ TEST_F(StoreTest, BadRequestsGetAFailureWithAReason) {
       {"record not an object", 54, R"({"_historyrecord": "x"})"},
       {"unknown cmd", 99, "{}"},
       {"no match info", 57, "{}"},
-      {"unsupported keytype", 57, R"({"_multimatchinfo":{"datalist":[{"keytype":5,"match_value":"a"}]}})"},
+      {"unsupported keytype", 57,
+       R"({"_multimatchinfo":{"datalist":[{"keytype":5,"match_value":"a"}]}})"},
       {"file names not an array", 57,
        R"({"_multimatchinfo":{"datalist":[{"keytype":9,"match_value":"a"}],"operationtype":67}})"},
       {"group without id", 30, R"({"_groupinfo":{}})"},
