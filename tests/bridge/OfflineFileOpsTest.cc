@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "adapter/src/OfflineFileOps.h"
@@ -82,74 +83,46 @@ class OfflineFileOpsTest : public ::testing::Test {
   std::atomic<int> nextHandle_{101};
 };
 
-TEST(LinkCodeTest, TextAfterTheLastMarker) {
-  const struct {
-    const char* url;
-    const char* code;
-  } cases[] = {{"https://host/f/abc", "abc"},
-               {"https://host/f/abc/f/def", "def"},
-               {"https://host/f/", ""},
-               {"https://host/share/abc", "https://host/share/abc"},
-               {"", ""},
-               {"/f/x?y=1", "x?y=1"}};
-  for (const auto& c : cases) EXPECT_EQ(OfflineFileOps::ExtractLinkCode(c.url), c.code) << c.url;
-}
-
-TEST(ExpiryAnswerTest, ExpiredUnlessParamAndResultZero) {
-  const struct {
-    const char* answer;
-    bool expired;
-  } cases[] = {{R"({"param": {}, "result": 0})", false},  {R"({"param": {}})", false},
-               {R"({"param": {}, "result": 3})", true},   {R"({"param": {}, "result": -1})", true},
-               {R"({"param": {}, "result": "0"})", true}, {R"({"result": 0})", true},
-               {R"({"param": [], "result": 0})", true},   {R"({"param": "x", "result": 0})", true}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(OfflineFileOps::KelmarCheckMediaIsExpire(ParseJson(c.answer)), c.expired) << c.answer;
+// The link code is the text after the last "/f/"; an answer means "expired"
+// unless it has an object "param" and a "result" of 0 (or none); only an
+// unsigned "pfile_handle" in "param" is a handle.
+TEST(OfflineAnswerTest, LinkCodesExpiryAndHandles) {
+  // clang-format off
+  const std::pair<const char*, const char*> links[] = {{"https://host/f/abc", "abc"},
+      {"https://host/f/abc/f/def", "def"}, {"https://host/f/", ""}, {"", ""},
+      {"https://host/share/abc", "https://host/share/abc"}, {"/f/x?y=1", "x?y=1"}};
+  const std::pair<const char*, bool> expiry[] = {{R"({"param": {}, "result": 0})", false},
+      {R"({"param": {}})", false}, {R"({"param": {}, "result": 3})", true},
+      {R"({"param": {}, "result": -1})", true}, {R"({"param": {}, "result": "0"})", true},
+      {R"({"result": 0})", true}, {R"({"param": [], "result": 0})", true},
+      {R"({"param": "x", "result": 0})", true}};
+  const std::pair<const char*, int32_t> handles[] = {{R"({"param": {"pfile_handle": 7}})", 7},
+      {R"({"param": {"pfile_handle": 0}})", 0}, {R"({"param": {"pfile_handle": -7}})", -1},
+      {R"({"param": {"pfile_handle": "7"}})", -1}, {R"({"param": {}})", -1},
+      {R"({"pfile_handle": 7})", -1}};
+  // clang-format on
+  for (const auto& [url, code] : links)
+    EXPECT_EQ(OfflineFileOps::ExtractLinkCode(url), code) << url;
+  for (const auto& [answer, expired] : expiry) {
+    EXPECT_EQ(OfflineFileOps::KelmarCheckMediaIsExpire(ParseJson(answer)), expired) << answer;
   }
-}
-
-TEST(FileHandleTest, OnlyAnUnsignedHandleCounts) {
-  const struct {
-    const char* answer;
-    int32_t handle;
-  } cases[] = {{R"({"param": {"pfile_handle": 7}})", 7},
-               {R"({"param": {"pfile_handle": 0}})", 0},
-               {R"({"param": {"pfile_handle": -7}})", -1},
-               {R"({"param": {"pfile_handle": "7"}})", -1},
-               {R"({"param": {}})", -1},
-               {R"({"pfile_handle": 7})", -1}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(OfflineFileOps::GetFileHandle(ParseJson(c.answer)), c.handle) << c.answer;
+  for (const auto& [answer, handle] : handles) {
+    EXPECT_EQ(OfflineFileOps::GetFileHandle(ParseJson(answer)), handle) << answer;
   }
 }
 
 TEST_F(OfflineFileOpsTest, CheckMediaExpireAsksByLinkCode) {
-  const struct {
-    const char* answer;  // nullptr: plugin silent
-    bool expired;
-  } cases[] = {
-      {R"({"rsp": 37, "param": {}, "result": 0})", false},
-      {R"({"rsp": 37, "param": {}, "result": 3})", true},
-      {R"({"rsp": 37, "result": 0})", true},
-      {nullptr, true},
-  };
   FileListItem entry;
   entry.um_url = "https://host/f/LINK";
   entry.um_plain_access_code = "PW";
-  for (const auto& c : cases) {
-    if (c.answer == nullptr) {
-      ShortenTimeouts();
-      SetResponder(kTargetOfflineFile, nullptr);
-    } else {
-      const Json::Value answer = ParseJson(c.answer);
-      SetResponder(kTargetOfflineFile, [answer](const Json::Value& request) {
-        Json::Value reply = answer;
-        reply["sno"] = request["sno"];
-        Answer(reply);
-      });
-    }
-    EXPECT_EQ(OfflineFileOps::Instance().CheckMediaExpire(2, entry), c.expired)
-        << (c.answer ? c.answer : "silent");
+  // {plugin answers, its "result", expired}; a silent plugin means expired.
+  const std::tuple<bool, int, bool> cases[] = {{true, 0, false}, {true, 3, true}, {false, 0, true}};
+  for (const auto& [answers, result, expired] : cases) {
+    if (!answers) ShortenTimeouts();
+    SetResponder(kTargetOfflineFile, [answers = answers, result = result](const Json::Value& r) {
+      if (answers) Answer(AnswerTo(r, Json::Value(Json::objectValue), result));
+    });
+    EXPECT_EQ(OfflineFileOps::Instance().CheckMediaExpire(2, entry), expired) << result;
     const Json::Value request = Received(kTargetOfflineFile).back();
     EXPECT_EQ(request["cmd"], Json::Value(37));
     EXPECT_EQ(request["description"], Json::Value("zeb_offlinefile_query_info_by_link_code"));
