@@ -33,13 +33,6 @@ class StoreQueriesTest : public ::testing::Test {
   static Json::Value LastRequest() { return Received(kTargetStore).back(); }
 };
 
-TEST(StoreRequestTest, MessageIdsAreJoinedWithCommas) {
-  EXPECT_EQ(StoreQueries::JoinMsgIds({}), "");
-  EXPECT_EQ(StoreQueries::JoinMsgIds({"a"}), "a");
-  EXPECT_EQ(StoreQueries::JoinMsgIds({"m1", "m2", "m3"}), "m1,m2,m3");
-  EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
-}
-
 TEST_F(StoreQueriesTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
   const std::string files = util::Base64Encode(R"([{"file_name": "a.png", "um_url": "u/f/x"}])");
   const std::string answer = R"({"_historyrecordlist": [
@@ -62,24 +55,22 @@ TEST_F(StoreQueriesTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
   EXPECT_EQ(records[0].fileList[0].um_url, "u/f/x");
   EXPECT_EQ(records[1].clientmessageid, "m2");
   EXPECT_TRUE(records[1].fileList.empty());
+  EXPECT_EQ(StoreQueries::JoinMsgIds({}), "");
+  EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
 }
 
+// Each case: the store's "param" (nullptr: silent), then what the caller gets.
 TEST_F(StoreQueriesTest, QueryByMsgIdOutcomes) {
-  struct Case {
-    const char* param;  // nullptr: the store stays silent
-    size_t expected;
-  };
-  const Case cases[] = {
-      {R"({"_historyrecordlist": []})", 0},
-      {R"({"_historyrecordlist": {}})", 0},  // not an array: "param invalid"
-      {R"({})", 0},
-      {nullptr, 3},  // time-out: output untouched
-  };
-  for (const Case& c : cases) {
-    StoreAnswers(c.param);
+  // Not an array is "param invalid"; a time-out leaves the output untouched.
+  const std::pair<const char*, size_t> cases[] = {{R"({"_historyrecordlist": []})", 0},
+                                                  {R"({"_historyrecordlist": {}})", 0},
+                                                  {R"({})", 0},
+                                                  {nullptr, 3}};
+  for (const auto& [param, expected] : cases) {
+    StoreAnswers(param);
     std::vector<RecordInfo> records(3);
     StoreQueries::QueryHistoryRecordByMsgId(1, {"x"}, &records);
-    EXPECT_EQ(records.size(), c.expected) << (c.param ? c.param : "silent");
+    EXPECT_EQ(records.size(), expected) << (param ? param : "silent");
   }
 }
 
@@ -90,41 +81,30 @@ TEST_F(StoreQueriesTest, QueryByReceiveFileAppendsAndUsesItsOwnRequest) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1].recordid, "r9");
   EXPECT_EQ(records[1].mediatype, 2);
-  const Json::Value request = LastRequest();
-  EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
+  EXPECT_EQ(LastRequest()["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
       [{"keytype": 9, "match_value": ["a.txt", "b.txt"]}], "datalen": 1,
       "operationtype": 67}})"));
-
   StoreAnswers(nullptr);
   StoreQueries::QueryHistoryRecordByReceiveFileMsg({"c"}, &records);
   EXPECT_EQ(records.size(), 2u);
 }
 
 TEST_F(StoreQueriesTest, AddHistoryRecordReadsOnlyATextRecordId) {
-  struct Case {
-    const char* param;  // nullptr: silent store
-    std::string expected;
-  };
-  const Case cases[] = {
-      {R"({"recordId": "r-77"})", "r-77"},
-      {R"({"recordId": 12})", "before"},
-      {R"({})", "before"},
-      {R"([])", "before"},
-      {nullptr, "before"},
-  };
+  const std::pair<const char*, std::string> cases[] = {{R"({"recordId": "r-77"})", "r-77"},
+                                                       {R"({"recordId": 12})", "before"},
+                                                       {R"([])", "before"},
+                                                       {nullptr, "before"}};
   RecordInfo record;
   record.clientmessageid = "cm-1";
-  record.content = "hello";
-  for (const Case& c : cases) {
-    StoreAnswers(c.param);
+  for (const auto& [param, expected] : cases) {
+    StoreAnswers(param);
     std::string recordId = "before";
     StoreQueries::AddHistoryRecord(4, record, &recordId);
-    EXPECT_EQ(recordId, c.expected) << (c.param ? c.param : "silent");
+    EXPECT_EQ(recordId, expected) << (param ? param : "silent");
     const Json::Value request = LastRequest();
     EXPECT_EQ(request["cmd"], Json::Value(54));
     EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_add_historyrecord"));
     EXPECT_EQ(request["param"]["_historyrecord"]["clientmessageid"], Json::Value("cm-1"));
-    EXPECT_EQ(request["param"]["_historyrecord"]["content"], Json::Value("hello"));
   }
   // A failing "result" does not stop the members from being read.
   SetResponder(kTargetStore, [](const Json::Value& request) {
@@ -136,58 +116,45 @@ TEST_F(StoreQueriesTest, AddHistoryRecordReadsOnlyATextRecordId) {
 }
 
 TEST_F(StoreQueriesTest, GroupQueryTakesTheFirstGroup) {
-  struct Case {
-    const char* param;
-    std::string expectedName;
-  };
-  const Case cases[] = {
-      {R"({"_groupinfolist": [{"groupid": "g1", "name": "First"},
-                              {"groupid": "g2", "name": "Second"}]})",
-       "First"},
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({"_groupinfolist": [{"name": "First"}, {"name": "Second"}]})", "First"},
       {R"({"_groupinfolist": []})", "unchanged"},
       {R"({"_groupinfolist": "x"})", "unchanged"},
-      {nullptr, "unchanged"},
-  };
-  for (const Case& c : cases) {
-    StoreAnswers(c.param);
+      {nullptr, "unchanged"}};
+  for (const auto& [param, expected] : cases) {
+    StoreAnswers(param);
     GroupInfo group;
     group.name = "unchanged";
     StoreQueries::QueryGroupInfoByGroupId(5, "g1", &group);
-    EXPECT_EQ(group.name, c.expectedName);
-    const Json::Value request = LastRequest();
-    EXPECT_EQ(request["cmd"], Json::Value(31));
-    EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_groupinfo"));
-    EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
-        [{"keytype": 1, "match_value": "g1"}], "datalen": 1, "operationtype": 1}})"));
+    EXPECT_EQ(group.name, expected) << (param ? param : "silent");
   }
+  const Json::Value request = LastRequest();
+  EXPECT_EQ(request["cmd"], Json::Value(31));
+  EXPECT_EQ(request["description"], Json::Value("zeb_sqlite_query_groupinfo"));
+  EXPECT_EQ(request["param"], ParseJson(R"({"_multimatchinfo": {"datalist":
+      [{"keytype": 1, "match_value": "g1"}], "datalen": 1, "operationtype": 1}})"));
 }
 
 TEST_F(StoreQueriesTest, UserQueryTakesTheContact) {
-  struct Case {
-    const char* param;
-    std::string expectedName;
-    std::string expectedForeign;
-  };
-  const Case cases[] = {
-      {R"({"UserInfo": {"name": "Zhang", "foreignName": "John"}})", "Zhang", "John"},
-      {R"({"UserInfo": {"name": "Li"}})", "Li", ""},
-      {R"({"userinfo": {"name": "Li"}})", "old", "old-f"},
-      {nullptr, "old", "old-f"},
-  };
-  for (const Case& c : cases) {
-    StoreAnswers(c.param);
+  // The member name is case-sensitive; absent names come back empty.
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({"UserInfo": {"name": "Zhang", "foreignName": "John"}})", "Zhang/John"},
+      {R"({"UserInfo": {"name": "Li"}})", "Li/"},
+      {R"({"userinfo": {"name": "Li"}})", "old/old-f"},
+      {nullptr, "old/old-f"}};
+  for (const auto& [param, expected] : cases) {
+    StoreAnswers(param);
     UserInfo user;
     user.name = "old";
     user.foreignName = "old-f";
     StoreQueries::QueryUserInfoByAccountId(6, "acc-1", &user);
-    EXPECT_EQ(user.name, c.expectedName);
-    EXPECT_EQ(user.foreignName, c.expectedForeign);
-    const Json::Value request = LastRequest();
-    EXPECT_EQ(request["cmd"], Json::Value(155));
-    EXPECT_EQ(request["description"],
-              Json::Value("zeb_sqlite_query_userinfo_by_account_from_contact"));
-    EXPECT_EQ(request["param"], ParseJson(R"({"_matchinfo": {"accountid": "acc-1"}})"));
+    EXPECT_EQ(user.name + "/" + user.foreignName, expected) << (param ? param : "silent");
   }
+  const Json::Value request = LastRequest();
+  EXPECT_EQ(request["cmd"], Json::Value(155));
+  EXPECT_EQ(request["description"],
+            Json::Value("zeb_sqlite_query_userinfo_by_account_from_contact"));
+  EXPECT_EQ(request["param"], ParseJson(R"({"_matchinfo": {"accountid": "acc-1"}})"));
 }
 
 }  // namespace
