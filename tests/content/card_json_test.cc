@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <json/json.h>
 
 #include <string>
@@ -43,10 +42,10 @@ TEST(CardJson, ParseContentReadsWhatItFindsAndSkipsOtherTypes) {
       {R"({"cardConfig":{"isForward":1,"canForward":false}})", -1, -1, "", 0, true, false},
       {R"({"cardConfig":{"isForward":true,"canForward":7}})", -1, -1, "", 0, true, true},
       {R"({"cardConfig":{"isForward":"1","canForward":0}})", -1, -1, "", 0, false, false},
-      {R"({"cardContext":{"replyMsg":{"content":"hi","type":2},"mergeMessage":{"level":1}}})",
-       -1, 2, "hi", 1, false, false},
-      {R"({"cardContext":{"replyMsg":{"content":3,"type":"2"},"mergeMessage":{"level":"1"}}})",
-       -1, -1, "", 0, false, false},
+      {R"({"cardContext":{"replyMsg":{"content":"hi","type":2},"mergeMessage":{"level":1}}})", -1,
+       2, "hi", 1, false, false},
+      {R"({"cardContext":{"replyMsg":{"content":3,"type":"2"},"mergeMessage":{"level":"1"}}})", -1,
+       -1, "", 0, false, false},
       {R"({"cardContext":5,"cardConfig":[1],"cardType":65})", 65, -1, "", 0, false, false},
       {R"({"cardContext":{"replyMsg":[],"mergeMessage":null}})", -1, -1, "", 0, false, false},
       {R"([1,2])", -1, -1, "", 0, false, false},

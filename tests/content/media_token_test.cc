@@ -93,8 +93,7 @@ TEST(MediaToken, PictureTokens) {
   EXPECT_EQ(BuildPictureToken({first, second}),
             std::string("/:um_begin{U|File|10|a.png|0|640;480;K1|isOriginalImg:0;md5:") +
                 kAbcDigest + ";expire:1|solidType:0|U2;64;48;K2}/:um_end");
-  EXPECT_EQ(BuildPictureToken({}),
-            "/:um_begin{||0||0|;;|isOriginalImg:0|solidType:0|;;;}/:um_end");
+  EXPECT_EQ(BuildPictureToken({}), "/:um_begin{||0||0|;;|isOriginalImg:0|solidType:0|;;;}/:um_end");
 }
 
 TEST(MediaToken, ExtractFunctions) {
@@ -143,10 +142,8 @@ TEST(MediaToken, ReplaceContentPic) {
        token + "}/:um_end"},
       {"line end inside stops the token", "/:um_begin{https://a\n}/:um_end", true,
        "/:um_begin{https://a\n}/:um_end"},
-      {"unclosed then closed",
-       "/:um_begin{https://a /:um_begin{https://b}/:um_end", true, token},
-      {"line end then a later token",
-       "/:um_begin{https://a\r /:um_begin{https://b}/:um_end", true,
+      {"unclosed then closed", "/:um_begin{https://a /:um_begin{https://b}/:um_end", true, token},
+      {"line end then a later token", "/:um_begin{https://a\r /:um_begin{https://b}/:um_end", true,
        "/:um_begin{https://a\r " + token},
       {"unclosed token", "/:um_begin{https://a", true, "/:um_begin{https://a"},
   };
@@ -173,7 +170,8 @@ TEST(EmojiPath, RewritesOnlyEmojiImageTags) {
   const Case cases[] = {
       {"internal address, any case", "<img src=\"file:///qx.internalimg//emotion/1.png\">",
        "<img role=\"emoji\"src=\"./static/emojis/1.png\">"},
-      {"existing role keeps its text", "<img role = \" Emoji \" src=\"file:///QX.InternalImg//emotion/2.png\">",
+      {"existing role keeps its text",
+       "<img role = \" Emoji \" src=\"file:///QX.InternalImg//emotion/2.png\">",
        "<img role = \" Emoji \" src=\"./static/emojis/2.png\">"},
       {"local folder gets the role, path kept", "<img src=\"./static/emojis/3.png\">",
        "<img role=\"emoji\"src=\"./static/emojis/3.png\">"},
@@ -187,7 +185,8 @@ TEST(EmojiPath, RewritesOnlyEmojiImageTags) {
       {"another role is not emoji", "<img role=\"icon\" src=\"./static/emojis/5.png\">",
        "<img role=\"emoji\"role=\"icon\" src=\"./static/emojis/5.png\">"},
       {"every address in the tag",
-       "<img src=\"file:///QX.InternalImg//emotion/6.png\" alt=\"file:///QX.InternalImg//emotion/\">",
+       "<img src=\"file:///QX.InternalImg//emotion/6.png\" "
+       "alt=\"file:///QX.InternalImg//emotion/\">",
        "<img role=\"emoji\"src=\"./static/emojis/6.png\" alt=\"./static/emojis/\">"},
       {"text between tags kept",
        "a<b>b</b><img src=\"./static/emojis/1.png\">c<img src=\"y.png\">d",

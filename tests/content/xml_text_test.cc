@@ -1,8 +1,8 @@
-#include "common/xml/XmlText.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "common/xml/XmlText.h"
 
 namespace {
 
@@ -21,9 +21,13 @@ TEST(XmlText, EscapeTables) {
       {"xml unescape all five", xml::XmlUnescapeText, "&lt;&gt;&quot;&apos;&amp;", "<>\"'&"},
       {"xml unescape amp last", xml::XmlUnescapeText, "&amp;lt;", "&lt;"},
       {"xml unescape leaves others", xml::XmlUnescapeText, "&nbsp;&#60;&", "&nbsp;&#60;&"},
-      {"template three only", xml::TemplateEscapeText, "<a href=\"x\">&'", "&lt;a href=\"x\"&gt;&amp;'"},
+      {"template three only", xml::TemplateEscapeText, "<a href=\"x\">&'",
+       "&lt;a href=\"x\"&gt;&amp;'"},
       {"html table", xml::HtmlEscapeText, "&<>`\"'/", "&amp;&lt;&gt;&#x60;&quot;&#x27;&#x2f;"},
-      {"html em dash", xml::HtmlEscapeText, "a\xE2\x80\x94" "b", "a&mdash;b"},
+      {"html em dash", xml::HtmlEscapeText,
+       "a\xE2\x80\x94"
+       "b",
+       "a&mdash;b"},
       {"html gbk pair untouched", xml::HtmlEscapeText, "\xA1\xAA", "\xA1\xAA"},
       {"control chars", xml::RemoveControlChars, std::string("a\x01\tb\nc\rd\x1f\x7f", 10) + '\0',
        "a\tb\nc\rd\x7f"},
