@@ -53,51 +53,38 @@ TEST(FileListTest, TextFieldsReadOnlyStrings) {
   }
 }
 
-TEST(FileListTest, NumberFieldsAcceptTheirForms) {
-  struct Case {
-    const char* element;
-    int32_t handle;
-    uint32_t size;
-    uint32_t expire;
-    uint32_t duration;
-  };
-  const Case cases[] = {{R"({})", -1, 0, 0, 0},
-                        {R"({"file_handle":12,"file_size":1024,"expire":1700000000,"duration":9})",
-                         12, 1024, 1700000000u, 9},
-                        {R"({"file_size":"5000000000"})", -1, 705032704u, 0, 0},
-                        {R"({"file_size":"  77kB"})", -1, 77, 0, 0},
-                        {R"({"file_size":"x"})", -1, 0, 0, 0},
-                        {R"({"file_size":-1})", -1, 0, 0, 0},
-                        {R"({"file_size":4294967295})", -1, 4294967295u, 0, 0},
-                        {R"({"file_size":4294967296})", -1, 0, 0, 0},
-                        {R"({"expire":""})", -1, 0, 0, 0},
-                        {R"({"expire":"1700000000"})", -1, 0, 1700000000u, 0},
-                        {R"({"expire":1700000000.0})", -1, 0, 1700000000u, 0},
-                        {R"({"expire":true})", -1, 0, 0, 0},
-                        {R"({"expire":"-1"})", -1, 0, 4294967295u, 0},
-                        {R"({"duration":"9","file_handle":"3"})", -1, 0, 0, 0},
-                        {R"({"duration":-9,"file_handle":-9})", -9, 0, 0, 0},
-                        {R"({"file_handle":2147483648})", -1, 0, 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.element);
-    FileListItem item = ReadOneText(c.element);
-    EXPECT_EQ(item.file_handle, c.handle);
-    EXPECT_EQ(item.file_size, c.size);
-    EXPECT_EQ(item.expire, c.expire);
-    EXPECT_EQ(item.duration, c.duration);
-  }
-}
-
-TEST(FileListTest, PixelsAreTextOrUnsignedNumbers) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {R"({"width":640,"height":480})", "640/480"},
-      {R"({"width":"640","height":"480px"})", "640/480px"},
-      {R"({"width":-5,"height":1.5})", "/"},
-      {R"({"width":640.0,"height":true})", "640/"},
-      {R"({"width":"","height":null})", "/"}};
-  for (const auto& c : cases) {
-    FileListItem item = ReadOneText(c.first);
-    EXPECT_EQ(item.width + "/" + item.height, c.second) << c.first;
+// Numbers and pixel sizes of one element, as "handle size expire duration width/height".
+TEST(FileListTest, NumberAndPixelFieldsAcceptTheirForms) {
+  const std::pair<const char*, std::string> cases[] = {
+      {R"({})", "-1 0 0 0 /"},
+      {R"({"file_handle":12,"file_size":1024,"expire":1700000000,"duration":9})",
+       "12 1024 1700000000 9 /"},
+      {R"({"file_size":"5000000000"})", "-1 705032704 0 0 /"},
+      {R"({"file_size":"  77kB"})", "-1 77 0 0 /"},
+      {R"({"file_size":"x"})", "-1 0 0 0 /"},
+      {R"({"file_size":-1})", "-1 0 0 0 /"},
+      {R"({"file_size":4294967295})", "-1 4294967295 0 0 /"},
+      {R"({"file_size":4294967296})", "-1 0 0 0 /"},
+      {R"({"expire":""})", "-1 0 0 0 /"},
+      {R"({"expire":"1700000000"})", "-1 0 1700000000 0 /"},
+      {R"({"expire":1700000000.0})", "-1 0 1700000000 0 /"},
+      {R"({"expire":true})", "-1 0 0 0 /"},
+      {R"({"expire":"-1"})", "-1 0 4294967295 0 /"},
+      {R"({"duration":"9","file_handle":"3"})", "-1 0 0 0 /"},
+      {R"({"duration":-9,"file_handle":-9})", "-9 0 0 0 /"},
+      {R"({"file_handle":2147483648})", "-1 0 0 0 /"},
+      {R"({"width":640,"height":480})", "-1 0 0 0 640/480"},
+      {R"({"width":"640","height":"480px"})", "-1 0 0 0 640/480px"},
+      {R"({"width":-5,"height":1.5})", "-1 0 0 0 /"},
+      {R"({"width":640.0,"height":true})", "-1 0 0 0 640/"},
+      {R"({"width":"","height":null})", "-1 0 0 0 /"}};
+  for (const auto& [element, expected] : cases) {
+    const FileListItem item = ReadOneText(element);
+    EXPECT_EQ(std::to_string(item.file_handle) + " " + std::to_string(item.file_size) + " " +
+                  std::to_string(item.expire) + " " + std::to_string(item.duration) + " " +
+                  item.width + "/" + item.height,
+              expected)
+        << element;
   }
 }
 
