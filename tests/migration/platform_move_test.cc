@@ -36,6 +36,15 @@ struct MoveCase {
   int expected;
 };
 
+// A missing destination folder is "file not found" on POSIX and "path not
+// found" on Windows; both mean the same to the migration.
+bool SameOutcome(int actual, int expected) {
+  if (expected == platform::kErrFileNotFound) {
+    return actual == platform::kErrFileNotFound || actual == platform::kErrPathNotFound;
+  }
+  return actual == expected;
+}
+
 TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
   const MoveCase cases[] = {
       {"same volume", false, false, true, true, platform::kOk},
@@ -62,11 +71,15 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
     const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
     if (c.sourceExists) fs::last_write_time(source, mtime);
 
-    EXPECT_EQ(platform::MoveFileNoReplace(source, destination), c.expected);
+    const int result = platform::MoveFileNoReplace(source, destination);
+    EXPECT_TRUE(SameOutcome(result, c.expected)) << "result " << result;
     if (c.expected == platform::kOk) {
       EXPECT_FALSE(fs::exists(source));
       EXPECT_EQ(ReadFile(destination), content);
-      EXPECT_EQ(fs::last_write_time(destination), mtime);
+      // Whole seconds: not every file system keeps finer times.
+      EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
+                    fs::last_write_time(destination).time_since_epoch()),
+                std::chrono::duration_cast<std::chrono::seconds>(mtime.time_since_epoch()));
     } else if (c.sourceExists) {
       EXPECT_EQ(ReadFile(source), content);
     }

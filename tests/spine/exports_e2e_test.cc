@@ -46,7 +46,11 @@ class ExportsTest : public ::testing::Test {
 };
 
 TEST(Exports, ExactlySevenFunctionsLeaveTheLibrary) {
-  std::string command = std::string("nm -D --defined-only ") + IM_ADAPTER_LIBRARY_PATH;
+  const std::string library = IM_ADAPTER_LIBRARY_PATH;
+  if (library.size() > 4 && library.compare(library.size() - 4, 4, ".dll") == 0) {
+    GTEST_SKIP() << "the Windows build checks its exports with objdump in its build script";
+  }
+  std::string command = "nm -D --defined-only " + library;
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> names;
