@@ -26,11 +26,6 @@ const char kCombine[] = "ImAdapterCmd::MsgCombineAndForward";
 // Messages read from the store per query.
 constexpr size_t kForwardBatchSize = 50;
 
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::strlen(key));
-}
-
 void ReplyError(ImAdapterCmd& cmd, const Json::Value& request, Json::Value param,
                 const char* function, const char* fallback, const char* reason) {
   IMLOG(kLogErr, function, reason);
@@ -40,7 +35,7 @@ void ReplyError(ImAdapterCmd& cmd, const Json::Value& request, Json::Value param
 
 // The first failing check of the members both commands require, or nullptr.
 const char* FirstMissingMember(const Json::Value& param, const char* msgIdReason) {
-  const Json::Value* ids = Member(param, "msgIdList");
+  const Json::Value* ids = FindMember(param, "msgIdList");
   if (!ids || !ids->isArray() || ids->empty()) return msgIdReason;
   if (ForwardSupport::NonEmptyString(param, "userAccount").empty()) {
     return "userAccount is empty";
@@ -167,7 +162,7 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
   OperationTrace trace(kOneByOne);
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne begin");
   ForwardSupport::RegisterRequest(cmd, request);
-  const Json::Value* param = Member(request, "param");
+  const Json::Value* param = FindMember(request, "param");
   if (!param || param->isNull()) {
     ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
                "param is empty");
@@ -225,7 +220,7 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward begin");
   ForwardSupport::RegisterRequest(cmd, request);
   Json::Value replyParam(Json::objectValue);
-  const Json::Value* found = Member(request, "param");
+  const Json::Value* found = FindMember(request, "param");
   if (!found || found->isNull()) {
     ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward", "param is empty");
     return;

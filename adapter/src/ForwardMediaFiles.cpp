@@ -93,16 +93,6 @@ std::string FileListText(const std::vector<FileListItem>& entries) {
   return StyledJsonText(array);
 }
 
-// Undoes the five entity escapes, "&amp;" first.
-std::string UnescapeFiveEntities(std::string text) {
-  xml::ReplaceAll(text, "&amp;", "&");
-  xml::ReplaceAll(text, "&lt;", "<");
-  xml::ReplaceAll(text, "&gt;", ">");
-  xml::ReplaceAll(text, "&apos;", "'");
-  xml::ReplaceAll(text, "&quot;", "\"");
-  return text;
-}
-
 // ---- img tag scanning ------------------------------------------------------
 
 bool IsBlank(char c) {
@@ -255,7 +245,7 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
     if (!ReplaceContentPic(newText, BuildMediaToken(entry))) {
       IMLOG(kLogErr, kCreatNewPicFile, "ReplaceContentPic failed");
     }
-    if (wrapInImbody) newBody = xml::Build(UnescapeFiveEntities(newText), newHtml, 0, false);
+    if (wrapInImbody) newBody = xml::Build(xml::UnescapeFiveEntities(newText), newHtml, 0, false);
   }
   const std::string& result = wrapInImbody ? newBody : newText;
   IMLOG(kLogDbg, kCreatNewPicFile, "newContent = " + result);

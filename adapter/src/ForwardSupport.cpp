@@ -28,31 +28,16 @@ std::map<int32_t, ForwardSupport::RequestEntry>& RequestTable() {
 
 std::atomic<int> g_clientMsgIdCounter{100};
 
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::char_traits<char>::length(key));
-}
-
 std::string StringMember(const Json::Value& param, const char* key) {
-  const Json::Value* value = Member(param, key);
+  const Json::Value* value = FindMember(param, key);
   return value && value->isString() ? value->asString() : std::string();
-}
-
-// Undoes the five entity escapes, "&amp;" first.
-std::string UnescapeFiveEntities(std::string text) {
-  xml::ReplaceAll(text, "&amp;", "&");
-  xml::ReplaceAll(text, "&lt;", "<");
-  xml::ReplaceAll(text, "&gt;", ">");
-  xml::ReplaceAll(text, "&apos;", "'");
-  xml::ReplaceAll(text, "&quot;", "\"");
-  return text;
 }
 
 }  // namespace
 
 void ForwardSupport::RegisterRequest(ImAdapterCmd& cmd, const Json::Value& request) {
   RequestEntry entry;
-  const Json::Value* code = Member(request, "cmd");
+  const Json::Value* code = FindMember(request, "cmd");
   if (code && IsInt32(*code)) entry.cmd = code->asInt();
   entry.description = StringMember(request, "description");
   std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
@@ -68,7 +53,7 @@ bool ForwardSupport::FindRequest(ImAdapterCmd& cmd, int32_t sno, RequestEntry* e
 }
 
 int32_t ForwardSupport::RequestSno(const Json::Value& request) {
-  const Json::Value* sno = Member(request, "sno");
+  const Json::Value* sno = FindMember(request, "sno");
   if (sno && IsInt32(*sno)) return sno->asInt();
   if (sno && IsUInt32(*sno)) return static_cast<int32_t>(sno->asUInt());
   return 0;
@@ -87,17 +72,17 @@ ForwardOptions ForwardSupport::ReadForwardOptions(const Json::Value& param) {
     options.receiverAccount = StringMember(param, "receiverAccount");
     options.chatKind = ForwardChatKind::kUser;
   }
-  const Json::Value* english = Member(param, "isEnglish");
+  const Json::Value* english = FindMember(param, "isEnglish");
   if (english && IsInt32(*english)) options.isEnglish = english->asInt();
   options.defaultImagePath = StringMember(param, "defaultImagePath");
   options.customizeImagePath = StringMember(param, "customizeImagePath");
   options.defaultFilePath = StringMember(param, "defaultFilePath");
   options.customizeFilePath = StringMember(param, "customizeFilePath");
-  const Json::Value* share = Member(param, "publicShareLink");
+  const Json::Value* share = FindMember(param, "publicShareLink");
   if (share && IsInt32(*share)) options.publicShareLink = share->asInt() != 0;
-  const Json::Value* cross = Member(param, "isCrossInstance");
+  const Json::Value* cross = FindMember(param, "isCrossInstance");
   if (cross && cross->isBool()) options.isCrossInstance = cross->asBool();
-  const Json::Value* local = Member(param, "isOnlySaveLocal");
+  const Json::Value* local = FindMember(param, "isOnlySaveLocal");
   if (local && IsInt32(*local)) options.isOnlySaveLocal = local->asInt();
   options.userAccount = StringMember(param, "userAccount");
   return options;
@@ -146,7 +131,7 @@ std::string ForwardSupport::RebuildContent(const RecordInfo& item, const std::st
     case 8: {
       const std::string text =
           TransmitItemBuilder::buildImageTextForwardContent(content, entries.front());
-      return xml::Build(UnescapeFiveEntities(text), html, 0, false);
+      return xml::Build(xml::UnescapeFiveEntities(text), html, 0, false);
     }
     default:
       return content;

@@ -10,23 +10,16 @@
 
 namespace {
 
-// The member `key` of `object`, or nullptr when `object` is not an object or
-// has no such member.
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::char_traits<char>::length(key));
-}
-
 // The member at object.first.second, or nullptr when a level is missing.
 const Json::Value* Member(const Json::Value& object, const char* first, const char* second) {
-  const Json::Value* level = Member(object, first);
-  return level == nullptr ? nullptr : Member(*level, second);
+  const Json::Value* level = FindMember(object, first);
+  return level == nullptr ? nullptr : FindMember(*level, second);
 }
 
 const Json::Value* Member(const Json::Value& object, const char* first, const char* second,
                           const char* third) {
   const Json::Value* level = Member(object, first, second);
-  return level == nullptr ? nullptr : Member(*level, third);
+  return level == nullptr ? nullptr : FindMember(*level, third);
 }
 
 // A card flag: a JSON boolean, or an int taken as true when not 0.
@@ -49,7 +42,7 @@ void ReadCardType(const Json::Value* value, int32_t& cardType) {
 }
 
 void ReadCardFields(const Json::Value& json, CardInfo& card) {
-  ReadCardType(Member(json, "cardType"), card.cardType);
+  ReadCardType(FindMember(json, "cardType"), card.cardType);
   const Json::Value* replyContent = Member(json, "cardContext", "replyMsg", "content");
   if (replyContent != nullptr && replyContent->isString()) {
     card.replyContent = replyContent->asString();

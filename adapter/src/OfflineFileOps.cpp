@@ -31,21 +31,16 @@ const RequestKind kExpireKind = {"ImAdapterCmd::CheckMediaExpire",
                                  RequestPair::kMain,
                                  RequestWait::kLong};
 
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::char_traits<char>::length(key));
-}
-
 // The handle of an upload answer, without logging (−1 when there is none).
 int32_t HandleOf(const Json::Value& answer) {
-  const Json::Value* param = Member(answer, "param");
-  const Json::Value* handle = param == nullptr ? nullptr : Member(*param, "pfile_handle");
+  const Json::Value* param = FindMember(answer, "param");
+  const Json::Value* handle = param == nullptr ? nullptr : FindMember(*param, "pfile_handle");
   if (handle == nullptr || !IsUInt32(*handle)) return -1;
   return static_cast<int32_t>(handle->asUInt());
 }
 
 std::string TextMember(const Json::Value& object, const char* key) {
-  const Json::Value* member = Member(object, key);
+  const Json::Value* member = FindMember(object, key);
   return (member != nullptr && member->isString()) ? member->asString() : std::string();
 }
 
@@ -84,12 +79,12 @@ int32_t OfflineFileOps::GetFileHandle(const Json::Value& answer) {
 }
 
 bool OfflineFileOps::KelmarCheckMediaIsExpire(const Json::Value& answer) {
-  const Json::Value* param = Member(answer, "param");
+  const Json::Value* param = FindMember(answer, "param");
   if (param == nullptr || !param->isObject()) {
     IMLOG(kLogErr, "ImAdapterCmd::KelmarCheckMediaIsExpire", "param invalid");
     return true;
   }
-  const Json::Value* result = Member(answer, "result");
+  const Json::Value* result = FindMember(answer, "result");
   if (result == nullptr || result->isNull()) return false;
   // Anything but a plain 0 (a failure code, a negative or non-numeric
   // result) counts as expired, so that the media is uploaded again.
@@ -195,10 +190,10 @@ std::vector<int32_t> OfflineFileOps::CollectResults(const std::vector<FileListIt
 void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, Json::Value& notification) {
   OperationTrace trace(kUploadFileNotifyResult);
   IMLOG(kLogDbg, kUploadFileNotifyResult, "jsSno: " + std::to_string(jsSno));
-  const Json::Value* param = Member(notification, "param");
-  const Json::Value* code = param ? Member(*param, "code") : nullptr;
-  const Json::Value* handle = param ? Member(*param, "file_handle") : nullptr;
-  const Json::Value* fileRsp = param ? Member(*param, "filersp") : nullptr;
+  const Json::Value* param = FindMember(notification, "param");
+  const Json::Value* code = param ? FindMember(*param, "code") : nullptr;
+  const Json::Value* handle = param ? FindMember(*param, "file_handle") : nullptr;
+  const Json::Value* fileRsp = param ? FindMember(*param, "filersp") : nullptr;
   if (code == nullptr || !IsUInt32(*code) || handle == nullptr || !IsUInt32(*handle) ||
       fileRsp == nullptr || !fileRsp->isObject()) {
     IMLOG(kLogErr, kUploadFileNotifyResult, "param invalid");
@@ -207,7 +202,7 @@ void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, Json::Value& notifica
   IMLOG(kLogInf, kUploadFileNotifyResult,
         "code = " + std::to_string(code->asUInt()) +
             ", handle = " + std::to_string(handle->asUInt()));
-  const Json::Value* status = Member(*fileRsp, "status_code");
+  const Json::Value* status = FindMember(*fileRsp, "status_code");
   if (status != nullptr && IsUInt32(*status)) {
     IMLOG(kLogInf, kUploadFileNotifyResult, "statusCode = " + std::to_string(status->asUInt()));
   }

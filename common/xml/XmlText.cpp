@@ -252,4 +252,13 @@ TextSpan FindGreedySpan(const std::string& text, const std::string& open,
   return span;
 }
 
+std::string UnescapeFiveEntities(std::string text) {
+  ReplaceAll(text, "&amp;", "&");
+  ReplaceAll(text, "&lt;", "<");
+  ReplaceAll(text, "&gt;", ">");
+  ReplaceAll(text, "&apos;", "'");
+  ReplaceAll(text, "&quot;", "\"");
+  return text;
+}
+
 }  // namespace xml

@@ -24,6 +24,10 @@ std::string XmlEscapeText(const std::string& text);
 // &amp; becomes & (last, so "&amp;lt;" gives "&lt;").
 std::string XmlUnescapeText(const std::string& text);
 
+// Turns "&amp;", "&lt;", "&gt;", "&apos;" and "&quot;" back into their
+// characters, in this order, each as a replace-all ("&amp;lt;" thus becomes "<").
+std::string UnescapeFiveEntities(std::string text);
+
 // The three-entity escape of the body template: & < > only.
 std::string TemplateEscapeText(const std::string& text);
 
