@@ -41,16 +41,10 @@ const RequestKind kQueryUser = {"ImAdapterCmd::QueryUserInfoByAccountId",
                                 RequestPair::kMain,
                                 RequestWait::kStore};
 
-// object[key] when object is an object holding key, else nullptr.
-const Json::Value* Member(const Json::Value& object, const char* key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key, key + std::char_traits<char>::length(key));
-}
-
 // answer["param"][key] when "param" is an object holding key, else nullptr.
 const Json::Value* ParamMember(const Json::Value& answer, const char* key) {
-  const Json::Value* param = Member(answer, "param");
-  return param == nullptr ? nullptr : Member(*param, key);
+  const Json::Value* param = FindMember(answer, "param");
+  return param == nullptr ? nullptr : FindMember(*param, key);
 }
 
 // One store request: {"cmd", "description", "param"}.

@@ -25,12 +25,6 @@ constexpr int32_t kCard = 10;
 constexpr int32_t kReplyCard = 65;
 constexpr int32_t kForwardableCard = 31;
 
-// The member key of an object value, or nullptr (also for a non-object).
-const Json::Value* Member(const Json::Value& object, const std::string& key) {
-  if (!object.isObject()) return nullptr;
-  return object.find(key.data(), key.data() + key.size());
-}
-
 // One line of compact JSON, without the final line feed, with the writer's
 // \u escapes turned back into UTF-8.
 std::string CompactJsonText(const Json::Value& value) {
@@ -77,10 +71,10 @@ void TransmitItemBuilder::ApplyReplyCard(RecordInfo& item, std::string& content,
   content = item.cardInfo.replyContent;
   if (html.empty()) {
     const Json::Value& card = item.cardInfo.cardJson;
-    const Json::Value* context = Member(card, "cardContext");
-    const Json::Value* reply = context ? Member(*context, "replyMsg") : nullptr;
+    const Json::Value* context = FindMember(card, "cardContext");
+    const Json::Value* reply = context ? FindMember(*context, "replyMsg") : nullptr;
     if (reply && reply->isObject()) {
-      const Json::Value* pc = Member(*reply, "PcContent");
+      const Json::Value* pc = FindMember(*reply, "PcContent");
       if (pc && pc->isString()) html = pc->asString();
     } else {
       IMLOG(kLogErr, kBuild, "cardJson error, cardJson = " + StyledJsonText(card));
@@ -100,7 +94,7 @@ bool TransmitItemBuilder::ClearAppExtra(RecordInfo& item) {
       return false;
     }
     if (extra.isObject()) {
-      const Json::Value* tag = Member(extra, "appServiceTag");
+      const Json::Value* tag = FindMember(extra, "appServiceTag");
       if (tag && IsInt32(*tag) && tag->asInt() == 1) item.extra.clear();
     }
   } catch (const std::exception& e) {

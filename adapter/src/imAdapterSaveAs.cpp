@@ -3,6 +3,7 @@
 #include <string>
 
 #include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/JsonText.h"
 #include "adapter/src/OperationTrace.h"
 #include "log/AdapterLog.h"
 #include "platform/Dialogs.h"
@@ -19,21 +20,15 @@ const char kParamNotCorrect[] = "param is not correct!";
 const char kFileNameEmpty[] = "fileName is empty!";
 const char kPathExceedsMaxPath[] = "Selected path exceed MAX_PATH";
 
-// The member `key` of an object, or nullptr (also when value is no object).
-const Json::Value* Member(const Json::Value& value, const char* key) {
-  if (!value.isObject()) return nullptr;
-  return value.find(key, key + std::char_traits<char>::length(key));
-}
-
 // The text member `key`, or "" when it is missing or not a text.
 std::string TextMember(const Json::Value& object, const char* key) {
-  const Json::Value* member = Member(object, key);
+  const Json::Value* member = FindMember(object, key);
   return (member != nullptr && member->isString()) ? member->asString() : std::string();
 }
 
 // The owner window: "handle" when it is an integer, else 0 (no owner).
 int64_t HandleMember(const Json::Value& object) {
-  const Json::Value* member = Member(object, "handle");
+  const Json::Value* member = FindMember(object, "handle");
   return (member != nullptr && member->isInt64()) ? member->asInt64() : 0;
 }
 
@@ -127,7 +122,7 @@ std::string ChoosePathDialog(int64_t owner, const std::string& defaultPath,
 
 void RunOpenSaveFileDialog(ImAdapterCmd& cmd, Json::Value& request) {
   OperationTrace trace(kOpenSaveFileDialog);
-  const Json::Value* param = Member(request, "param");
+  const Json::Value* param = FindMember(request, "param");
   if (param == nullptr || !param->isObject()) {
     ReplyFailure(cmd, request, kOpenSaveFileDialog, kParamNotCorrect, "OpenSaveFileDialog");
     return;
@@ -158,7 +153,7 @@ void RunOpenSaveFileDialog(ImAdapterCmd& cmd, Json::Value& request) {
 
 void RunOpenChoosePathDialog(ImAdapterCmd& cmd, Json::Value& request) {
   OperationTrace trace(kOpenChoosePathDialog);
-  const Json::Value* param = Member(request, "param");
+  const Json::Value* param = FindMember(request, "param");
   if (param == nullptr || !param->isObject()) {
     ReplyFailure(cmd, request, kOpenChoosePathDialog, kParamNotCorrect, "OpenChoosePathDialog");
     return;
