@@ -144,7 +144,15 @@ run_tests_under_wine() {
   /usr/lib/wine/wineserver -w || true
   log "running the $TEST_TRIPLET tests under wine64"
   local rc=0
-  ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 900 -LE dialogs || rc=$?
+  local known exclude
+  known=$(grep -vE '^\s*(#|$)' "$SCRIPT_DIR/windows-known-failures.txt" 2>/dev/null | awk '{print $1}' || true)
+  exclude=$(echo "$known" | awk 'NF {printf "%s^%s$", (n++ ? "|" : ""), $1}')
+  if [ -n "$exclude" ]; then
+    log "NOT RUN, known to fail under Wine (scripts/windows-known-failures.txt):" $known
+    ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 900 -LE dialogs -E "$exclude" || rc=$?
+  else
+    ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 900 -LE dialogs || rc=$?
+  fi
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   return "$rc"
 }
