@@ -76,10 +76,9 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
     if (c.expected == platform::kOk) {
       EXPECT_FALSE(fs::exists(source));
       EXPECT_EQ(ReadFile(destination), content);
-      // Whole seconds: not every file system keeps finer times.
-      EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
-                    fs::last_write_time(destination).time_since_epoch()),
-                std::chrono::duration_cast<std::chrono::seconds>(mtime.time_since_epoch()));
+      // Within a second: not every file system (nor every C++ runtime setting
+      // the time) keeps finer times.
+      EXPECT_LE(std::chrono::abs(fs::last_write_time(destination) - mtime), std::chrono::seconds(1));
     } else if (c.sourceExists) {
       EXPECT_EQ(ReadFile(source), content);
     }
