@@ -24,7 +24,6 @@ constexpr const char* kHeaderBegin = "Begin Time:";
 // The real file size is read for each line only within this distance of the
 // maximum size (another writer may have grown the file meanwhile).
 constexpr int64_t kSizeCheckBand = 64 * 1024;
-constexpr std::size_t kStdioBufferSize = LogOneImpl::kLineBufferSize + 64;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -443,8 +442,9 @@ void LogOneImpl::RenameCopies(const std::string& base, const std::string& extens
 bool LogOneImpl::OpenAt(const std::string& path) {
   FileHandle file(platform::OpenFile(path, "ab+"));
   if (!file) return false;
-  // One buffer large enough for a whole line: each line leaves in one write.
-  std::setvbuf(file.get(), nullptr, _IOFBF, kStdioBufferSize);
+  // Unbuffered: every line is built whole in the line buffer and leaves in
+  // one write, so nothing waits in the stream and no flush is needed.
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
   file_ = std::move(file);
   fileSize_ = 0;
   MeasureFileSize();
@@ -467,7 +467,6 @@ void LogOneImpl::WriteHeader() {
 void LogOneImpl::Emit(const char* text, std::size_t length) {
   if ((outputMode_ & kOutputFile) != 0 && file_) {
     const std::size_t written = std::fwrite(text, 1, length, file_.get());
-    std::fflush(file_.get());
     fileSize_ += static_cast<int64_t>(written);
   }
   if ((outputMode_ & kOutputConsole) != 0) {
