@@ -201,16 +201,18 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
     replyParam["newMsgList"].append(ForwardSupport::RecordJson(item));
     newRecords.push_back(std::move(item));
   }
-  // Read through a const view, which does not add the member to a null reply.
-  const Json::Value& newMsgList = static_cast<const Json::Value&>(replyParam)["newMsgList"];
-  cmd.SendRspToHost(0, replyParam, request, "MsgForwardOneByOne AddHistoryRecord succeess");
+  cmd.SendRspToHostLending(0, &replyParam, request,
+                           "MsgForwardOneByOne AddHistoryRecord succeess");
   if (options.isOnlySaveLocal == 1) {
     IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne isOnlySaveLocal");
     return;
   }
+  // The reply is out: each record's JSON now moves on into its notification.
   for (Json::ArrayIndex i = 0; i < newRecords.size(); ++i) {
-    cmd.SendAppendMsgNotify(
-        ForwardSupport::SendRecord(jsSno, newRecords[i], newMsgList[i], options.chatKind));
+    Json::Value recordJson;
+    recordJson.swap(replyParam["newMsgList"][i]);
+    cmd.SendAppendMsgNotify(ForwardSupport::SendRecord(jsSno, newRecords[i], std::move(recordJson),
+                                                       options.chatKind));
   }
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne end");
 }
@@ -267,6 +269,6 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   }
   Json::Value ack = ForwardSupport::SendRecord(jsSno, merged, mergedJson, options.chatKind);
   if (hasWindowId) ack["imWindowId"] = windowId;
-  cmd.SendAppendMsgNotify(ack);
+  cmd.SendAppendMsgNotify(std::move(ack));
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward end");
 }

@@ -206,7 +206,7 @@ Json::Value ForwardSupport::RecordJson(const RecordInfo& record) {
 }
 
 Json::Value ForwardSupport::SendRecord(int32_t jsSno, const RecordInfo& record,
-                                       const Json::Value& recordJson, ForwardChatKind kind) {
+                                       Json::Value recordJson, ForwardChatKind kind) {
   const ChatSendInfo chat = BuildChatItem(record, kind);
   Json::Value ack;
   if (kind == ForwardChatKind::kGroup) {
@@ -215,6 +215,6 @@ Json::Value ForwardSupport::SendRecord(int32_t jsSno, const RecordInfo& record,
     ChatSender::ImUserChat(jsSno, chat, &ack);
   }
   if (!ack.isObject()) ack = Json::Value(Json::objectValue);
-  ack["message"] = recordJson;
+  ack["message"].swap(recordJson);
   return ack;
 }

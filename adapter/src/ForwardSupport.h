@@ -83,9 +83,9 @@ class ForwardSupport {
   static ChatSendInfo BuildChatItem(const RecordInfo& record, ForwardChatKind kind);
 
   // Sends the record with ImGroupChat or ImUserChat and returns the ack with
-  // its "message" set to recordJson, the record's JSON form.
-  static Json::Value SendRecord(int32_t jsSno, const RecordInfo& record,
-                                const Json::Value& recordJson, ForwardChatKind kind);
+  // its "message" set to recordJson, the record's JSON form (taken over).
+  static Json::Value SendRecord(int32_t jsSno, const RecordInfo& record, Json::Value recordJson,
+                                ForwardChatKind kind);
 
   // The record's JSON form.
   static Json::Value RecordJson(const RecordInfo& record);

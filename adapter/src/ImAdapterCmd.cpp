@@ -129,16 +129,26 @@ void ImAdapterCmd::SendRspToHost(int result, const Json::Value& param, const Jso
   PostJson(reply);
 }
 
+void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param,
+                                        const Json::Value& request,
+                                        const std::string& defaultDescription) {
+  Json::Value reply = ReplyEnvelope(result, request, defaultDescription);
+  Json::Value& slot = reply["param"];
+  slot.swap(*param);
+  PostJson(reply);
+  slot.swap(*param);
+}
+
 void ImAdapterCmd::SendResultToHost(int result, const Json::Value& request,
                                     const std::string& defaultDescription) {
   PostJson(ReplyEnvelope(result, request, defaultDescription));
 }
 
-void ImAdapterCmd::SendAppendMsgNotify(const Json::Value& param) {
+void ImAdapterCmd::SendAppendMsgNotify(Json::Value param) {
   Json::Value notify(Json::objectValue);
   notify["description"] = "AppendMsgNotify";
   notify["notify"] = kAppendMsgNotify;
-  notify["param"] = param;
+  notify["param"].swap(param);
   PostJson(notify);
 }
 

@@ -44,10 +44,15 @@ class ImAdapterCmd {
   // Reply to a host request, with "param" (SendRspToHost) or without it.
   void SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
                      const std::string& defaultDescription);
+  // The same reply with a large "param" lent rather than copied: *param is
+  // moved into the reply while its text is written, then moved back.
+  void SendRspToHostLending(int result, Json::Value* param, const Json::Value& request,
+                            const std::string& defaultDescription);
   void SendResultToHost(int result, const Json::Value& request,
                         const std::string& defaultDescription);
   // Notifications: "AppendMsgNotify" and "MIGRATIONFILE_E_EVT_PROG_RESULT".
-  void SendAppendMsgNotify(const Json::Value& param);
+  // The notification takes param over (callers move a value they no longer need).
+  void SendAppendMsgNotify(Json::Value param);
   void SendMigrationProgressNotify(const Json::Value& param);
 
   // Command handlers (rows 1 to 7 of the command table).

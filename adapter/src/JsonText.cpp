@@ -41,6 +41,15 @@ bool IsWholeNumber(const Json::Value& v) {
   return std::isfinite(d) && d == std::floor(d);
 }
 
+// True when the text holds a backslash followed by 'u' or 'U'.
+bool HasUnicodeEscape(const std::string& text) {
+  for (size_t i = text.find('\\'); i != std::string::npos && i + 1 < text.size();
+       i = text.find('\\', i + 1)) {
+    if (text[i + 1] == 'u' || text[i + 1] == 'U') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int ParseJsonText(const char* text, Json::Value& out) {
@@ -78,7 +87,10 @@ std::string StyledText(const Json::Value& value) {
 
 std::string StyledJsonText(const Json::Value& value) {
   try {
-    return convertUnicodeEscapes(StyledText(value));
+    std::string text = StyledText(value);
+    // Without any "\u" the conversion gives the text back unchanged.
+    if (!HasUnicodeEscape(text)) return text;
+    return convertUnicodeEscapes(text);
   } catch (const std::exception& e) {
     IMLOG(kLogErr, "StyledJsonText", std::string("JSON writer failed: ") + e.what());
     return std::string();
@@ -92,7 +104,13 @@ std::string convertUnicodeEscapes(const std::string& input) {
     size_t i = 0;
     const size_t n = input.size();
     while (i < n) {
-      if (input[i] == '\\' && i + 1 < n && (input[i + 1] == 'u' || input[i + 1] == 'U')) {
+      // Text up to the next backslash is copied as it stands.
+      const void* found = std::memchr(input.data() + i, '\\', n - i);
+      const size_t next = found ? static_cast<const char*>(found) - input.data() : n;
+      out.append(input, i, next - i);
+      i = next;
+      if (i == n) break;
+      if (i + 1 < n && (input[i + 1] == 'u' || input[i + 1] == 'U')) {
         if (n - i < 6 || !IsHexDigit(input[i + 2]) || !IsHexDigit(input[i + 3]) ||
             !IsHexDigit(input[i + 4]) || !IsHexDigit(input[i + 5])) {
           IMLOG(kLogErr, kConvertFunction, "convertUnicodeEscapes error! input = " + input);
@@ -107,11 +125,11 @@ std::string convertUnicodeEscapes(const std::string& input) {
           out.append(input, i + 2, 4);
         }
         i += 6;
-      } else if (input[i] == '\\' && i + 1 < n && input[i + 1] == '\\') {
+      } else if (i + 1 < n && input[i + 1] == '\\') {
         out += "\\\\";
         i += 2;
       } else {
-        out.push_back(input[i]);
+        out.push_back('\\');
         ++i;
       }
     }

@@ -48,11 +48,11 @@ const Json::Value* ParamMember(const Json::Value& answer, const char* key) {
 }
 
 // One store request: {"cmd", "description", "param"}.
-Json::Value StoreRequest(int cmd, const char* description, const Json::Value& param) {
+Json::Value StoreRequest(int cmd, const char* description, Json::Value param) {
   Json::Value request(Json::objectValue);
   request["cmd"] = cmd;
   request["description"] = description;
-  request["param"] = param;
+  request["param"].swap(param);
   return request;
 }
 
@@ -133,7 +133,8 @@ int32_t StoreQueries::AddHistoryRecordSend(const RecordInfo& record,
   Json::Value param(Json::objectValue);
   ConvertRecordInfoToJson(record, param["_historyrecord"]);
   return PluginRequester::Instance().Send(
-      kAddHistoryRecord, StoreRequest(54, "zeb_sqlite_add_historyrecord", param), callback);
+      kAddHistoryRecord, StoreRequest(54, "zeb_sqlite_add_historyrecord", std::move(param)),
+      callback);
 }
 
 void StoreQueries::AddHistoryRecordRsp(int32_t jsSno, Json::Value& answer) {
@@ -279,7 +280,8 @@ int32_t StoreQueries::QueryUserInfoByAccountIdSend(const std::string& accountId,
   Json::Value param(Json::objectValue);
   param["_matchinfo"]["accountid"] = accountId;
   return PluginRequester::Instance().Send(
-      kQueryUser, StoreRequest(155, "zeb_sqlite_query_userinfo_by_account_from_contact", param),
+      kQueryUser,
+      StoreRequest(155, "zeb_sqlite_query_userinfo_by_account_from_contact", std::move(param)),
       callback);
 }
 
