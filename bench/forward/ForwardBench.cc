@@ -32,6 +32,7 @@ std::string Compact(const Json::Value& v) {
 class Fixture {
  public:
   Fixture() {
+    service_.KeepRequests(false);
     service_.SetUser("me", "me-name", "Me");
     service_.SetGroup("g1", "Group");
     const std::string now = std::to_string(platform::NowUnixMillis());

@@ -71,6 +71,11 @@ std::vector<Json::Value> ScriptedService::Requests(Plugin plugin, int cmd) const
   return out;
 }
 
+void ScriptedService::KeepRequests(bool keep) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  keepRequests_ = keep;
+}
+
 void ScriptedService::Run() {
   for (;;) {
     std::pair<Plugin, std::string> next;
@@ -78,7 +83,7 @@ void ScriptedService::Run() {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
       if (queue_.empty()) return;
-      next = queue_.front();
+      next = std::move(queue_.front());
       queue_.pop_front();
     }
     Json::Value request;
@@ -91,7 +96,7 @@ void ScriptedService::Handle(Plugin plugin, const Json::Value& request) {
   if (!request.isObject() || request["adapter"].asInt() != 1) return;  // host texts
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    requests_[plugin].push_back(request);
+    if (keepRequests_) requests_[plugin].push_back(request);
   }
   const int cmd = request["cmd"].asInt();
   Json::Value answer(Json::objectValue);
