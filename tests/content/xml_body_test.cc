@@ -18,8 +18,7 @@ std::string Envelope(const std::string& flag, const std::string& payload) {
 }
 
 std::string Imbody(const std::string& content, const std::string& html) {
-  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html +
-         "</html></imbody>";
+  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html + "</html></imbody>";
 }
 
 struct Parsed {
@@ -33,34 +32,22 @@ Parsed ParseBody(const std::string& body, bool keepPaths = true) {
   return out;
 }
 
+// The built body: a 12-character id, flag 0 and the imbody escaped, html in CDATA.
 TEST(XmlBuild, EscapedPayloadHasExactForm) {
-  const std::string body = xml::Build("hi", "", 0, false);
-  ASSERT_GT(body.size(), 18u);
-  EXPECT_EQ(body.substr(0, 6), "<r><n>");
-  const std::string id = body.substr(6, 12);
-  EXPECT_EQ(id.find_first_not_of(kIdAlphabet), std::string::npos) << id;
-  EXPECT_EQ(body.substr(18),
-            "</n><g>0</g><c>&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[hi]]&gt;&lt;/content&gt;"
-            "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;</c></r>");
-}
-
-TEST(XmlBuild, HtmlIsWrappedInEscapedCdata) {
-  const std::string body = xml::Build("x", "<b>x</b>", 0, false);
-  EXPECT_NE(body.find("&lt;html&gt;&lt;![CDATA[&lt;b&gt;x&lt;/b&gt;]]&gt;&lt;/html&gt;"),
-            std::string::npos)
-      << body;
-  EXPECT_EQ(xml::GetMessageContentC(body), Imbody("x", "<![CDATA[<b>x</b>]]>"));
-  const Parsed parsed = ParseBody(body);
-  EXPECT_EQ(parsed.content, "x");
-  EXPECT_EQ(parsed.html, "<b>x</b>");
-}
-
-TEST(XmlBuild, PlaceholderTextsInsideValuesStayWhereTheyBelong) {
-  for (int flag : {0, 1}) {
-    const std::string body = xml::Build("a ##html## b", "<![CDATA[##content##]]>", flag, true);
-    const Parsed parsed = ParseBody(body);
-    EXPECT_EQ(parsed.content, "a ##html## b") << flag;
-    EXPECT_EQ(parsed.html, "##content##") << flag;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "&lt;html&gt;&lt;/html&gt;"},
+      {"<b>x</b>", "&lt;html&gt;&lt;![CDATA[&lt;b&gt;x&lt;/b&gt;]]&gt;&lt;/html&gt;"},
+  };
+  for (const auto& [html, escapedHtml] : cases) {
+    const std::string body = xml::Build("hi", html, 0, false);
+    ASSERT_GT(body.size(), 18u);
+    EXPECT_EQ(body.substr(0, 6), "<r><n>");
+    const std::string id = body.substr(6, 12);
+    EXPECT_EQ(id.find_first_not_of(kIdAlphabet), std::string::npos) << id;
+    EXPECT_EQ(body.substr(18),
+              "</n><g>0</g><c>&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[hi]]&gt;"
+              "&lt;/content&gt;" +
+                  escapedHtml + "&lt;/imbody&gt;</c></r>");
   }
 }
 
@@ -88,16 +75,16 @@ TEST(XmlBody, BuildThenParseRoundTrips) {
       {"cdata end in text", "a]]>b", ""},
       {"entity-looking text", "&amp; &lt; &#60;", ""},
       {"utf8 and blanks", "\xE4\xBD\xA0\xE5\xA5\xBD  \n line", "<i>\xE2\x80\x94</i>"},
-      {"media token", "/:um_begin{https://h/f/1|Img|10|a.png|0|1;2;|isOriginalImg: 0}/:um_end",
-       ""},
+      {"media token", "/:um_begin{https://h/f/1|Img|10|a.png|0|1;2;|isOriginalImg: 0}/:um_end", ""},
       {"carriage returns kept", "a\r\nb", ""},
+      {"placeholder texts stay in their values", "a ##html## b", "##content##"},
   };
   for (const Case& c : cases) {
     const std::string escaped = xml::XmlEscapeText(c.content);
     for (int flag : {0, 1}) {
-      const std::string body = flag == 0 ? xml::Build(escaped, c.html, 0, false)
-                                         : xml::Build(c.content, "<![CDATA[" + c.html + "]]>",
-                                                      1, true);
+      const std::string body = flag == 0
+                                   ? xml::Build(escaped, c.html, 0, false)
+                                   : xml::Build(c.content, "<![CDATA[" + c.html + "]]>", 1, true);
       const Parsed parsed = ParseBody(body);
       EXPECT_EQ(parsed.content, c.content) << c.name << " flag " << flag;
       EXPECT_EQ(parsed.html, c.html) << c.name << " flag " << flag;
@@ -136,9 +123,9 @@ TEST(XmlBody, OutcomesOfBodiesThatAreNotWholeEnvelopes) {
       {"envelope without payload", "<r><n>1</n><g>0</g></r>", "", ""},
       {"payload without imbody", Envelope("0", "just text"), "", ""},
       {"imbody without content", Envelope("0", "&lt;imbody&gt;&lt;/imbody&gt;"), "", ""},
-      {"imbody without html", Envelope("0", xml::XmlEscapeText(
-                                                "<imbody><content><![CDATA[t]]></content>"
-                                                "</imbody>")),
+      {"imbody without html",
+       Envelope("0", xml::XmlEscapeText("<imbody><content><![CDATA[t]]></content>"
+                                        "</imbody>")),
        "t", ""},
       {"empty content element", Envelope("0", xml::XmlEscapeText(Imbody("", "<b/>"))), "", ""},
       {"packed flag with garbage payload", Envelope("1", "!!notbase64!!"), "", ""},
@@ -158,12 +145,14 @@ TEST(XmlBody, PayloadThatIsNotWellFormedIsRepaired) {
     std::string expected;
   };
   const Case cases[] = {
-      {"bare ampersand", "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[a & b]]&gt;&lt;/content&gt;"
-                         "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
+      {"bare ampersand",
+       "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[a & b]]&gt;&lt;/content&gt;"
+       "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
        Imbody("a & b", "")},
       {"bare less-than", "<imbody>x < y</imbody>", "<imbody>x < y</imbody>"},
-      {"unknown entity", "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[&foo;]]&gt;&lt;/content&gt;"
-                         "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
+      {"unknown entity",
+       "&lt;imbody&gt;&lt;content&gt;&lt;![CDATA[&foo;]]&gt;&lt;/content&gt;"
+       "&lt;html&gt;&lt;/html&gt;&lt;/imbody&gt;",
        Imbody("&foo;", "")},
   };
   for (const Case& c : cases) {
@@ -176,8 +165,8 @@ TEST(XmlBody, PayloadThatIsNotWellFormedIsRepaired) {
 }
 
 TEST(XmlBody, EmoticonCodesAndControlCharactersDoNotBreakTheBody) {
-  const std::string payload = xml::XmlEscapeText("<imbody><content><![CDATA[hi ") + "/:<" +
-                              " /;>" + std::string("\x01\x02", 2) +
+  const std::string payload = xml::XmlEscapeText("<imbody><content><![CDATA[hi ") + "/:<" + " /;>" +
+                              std::string("\x01\x02", 2) +
                               xml::XmlEscapeText("]]></content><html></html></imbody>");
   const Parsed parsed = ParseBody(Envelope("0", payload));
   EXPECT_EQ(parsed.content, "hi /:< /;>");
@@ -201,8 +190,9 @@ TEST(XmlBody, String2XmlRepairsContentCdata) {
   const Case cases[] = {
       {"cdata end", Imbody("a]]>b", ""), Imbody("a]]&gt;b", "")},
       {"ampersand", Imbody("a&b", ""), Imbody("a&amp;b", "")},
-      {"greedy to the last content end", "<imbody><content><![CDATA[a]]></content>b]]></content>"
-                                         "</imbody>",
+      {"greedy to the last content end",
+       "<imbody><content><![CDATA[a]]></content>b]]></content>"
+       "</imbody>",
        "<imbody><content><![CDATA[a]]&gt;</content>b]]></content></imbody>"},
       {"outside text dropped", "x" + Imbody("c", "") + "y", Imbody("c", "")},
       {"no imbody", "<other/>", "<other/>"},
@@ -230,8 +220,11 @@ TEST(XmlNodeValue, ReportsEachFailure) {
     std::string value;
   };
   const Case cases[] = {
-      {"r.g", 0, "1"},   {"r.m", 0, "a<b>&c"}, {"r.s", 0, " "},
-      {"r.e", 1, "old"}, {"r.x", xml::kXmlNodeNotFound, "old"},
+      {"r.g", 0, "1"},
+      {"r.m", 0, "a<b>&c"},
+      {"r.s", 0, " "},
+      {"r.e", 1, "old"},
+      {"r.x", xml::kXmlNodeNotFound, "old"},
       {"x.g", xml::kXmlNodeNotFound, "old"},
   };
   for (const Case& c : cases) {
@@ -246,7 +239,8 @@ TEST(XmlNodeValue, ReportsEachFailure) {
 }
 
 TEST(XmlDocument, RejectsTextsThatAreNotWellFormed) {
-  const char* const bad[] = {"", "text", "<a>", "<a></b>", "<a>x & y</a>", "<a>&bogus;</a>",
+  const char* const bad[] = {"",           "text",         "<a>",
+                             "<a></b>",    "<a>x & y</a>", "<a>&bogus;</a>",
                              "<a>&#;</a>", "<a>a < b</a>", "<a><![CDATA[x</a>"};
   for (const char* text : bad) {
     xml::XmlDocument doc;

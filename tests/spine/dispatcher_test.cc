@@ -26,95 +26,96 @@ Json::Value PullJson() {
   return v;
 }
 
-void Process(const std::string& request) { ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str()); }
+void Process(const std::string& request) {
+  ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
+}
 
 const char kLimitParam[] =
     "\"param\":{\"currentTimestamp\":\"1000\",\"msgList\":[{\"groupId\":\"g-disp\","
     "\"flowLimitCount\":-1}]}";
 
-TEST(Dispatcher, ReplyEchoesDescriptionCmdAndSno) {
-  Process(std::string("{\"cmd\":3,\"sno\":12,\"description\":\"x\",") + kLimitParam + "}");
-  Json::Value reply = PullJson();
-  EXPECT_EQ(reply["description"].asString(), "x");
-  EXPECT_EQ(reply["rsp"].asUInt(), 3u);
-  EXPECT_EQ(reply["sno"].asUInt(), 12u);
-  EXPECT_EQ(reply["result"].asInt(), 0);
-  EXPECT_EQ(reply.getMemberNames(),
-            (std::vector<std::string>{"description", "param", "result", "rsp", "sno"}));
-}
-
-TEST(Dispatcher, SnoIsEchoedOnlyWhenItIsAnUnsigned32BitInteger) {
-  const char* snos[] = {"-5", "1.5", "\"12\"", "4294967296", "null", "[1]"};
-  for (const char* sno : snos) {
-    Process(std::string("{\"cmd\":3,\"sno\":") + sno + "," + kLimitParam + "}");
-    Json::Value reply = PullJson();
-    EXPECT_FALSE(reply.isMember("sno")) << sno;
+// A reply's members in one line, "name=value" in name order ("param" by name only).
+std::string Members(const Json::Value& reply) {
+  std::string line;
+  for (const std::string& name : reply.getMemberNames()) {
+    line += (line.empty() ? "" : " ") + name;
+    if (name != "param") line += "=" + reply[name].asString();
   }
-  Process(std::string("{\"cmd\":3,") + kLimitParam + "}");
-  EXPECT_FALSE(PullJson().isMember("sno"));
-  Process(std::string("{\"cmd\":3,\"sno\":4294967295,") + kLimitParam + "}");
-  EXPECT_EQ(PullJson()["sno"].asUInt(), 4294967295u);
+  return line;
 }
 
-TEST(Dispatcher, DefaultDescriptionWhenTheRequestHasNoTextOne) {
-  Process(std::string("{\"cmd\":3,\"description\":7,") + kLimitParam + "}");
-  EXPECT_EQ(PullJson()["description"].asString(), "CheckIsExceedSendingLimit");
-}
-
-TEST(Dispatcher, CommandNumberIsCutTo16BitsButEchoedWhole) {
-  Process(std::string("{\"cmd\":65539,") + kLimitParam + "}");
-  Json::Value reply = PullJson();
-  EXPECT_EQ(reply["rsp"].asUInt(), 65539u);
-  EXPECT_EQ(reply["description"].asString(), "CheckIsExceedSendingLimit");
-  Process(std::string("{\"cmd\":3.7,") + kLimitParam + "}");  // a fraction is cut
-  EXPECT_EQ(PullJson()["rsp"].asUInt(), 3u);
+// The reply echoes "description" when it is a text (else the command's own
+// name), the whole "cmd" as "rsp" (the command is its low 16 bits, a fraction
+// cut) and "sno" only when it is an unsigned 32-bit integer.
+TEST(Dispatcher, ReplyEnvelopeEchoesTheRequest) {
+  const std::string kDefault = "description=CheckIsExceedSendingLimit param result=0 rsp=3";
+  const std::pair<const char*, std::string> cases[] = {
+      {R"("cmd":3,"sno":12,"description":"x")", "description=x param result=0 rsp=3 sno=12"},
+      {R"("cmd":3,"sno":4294967295)", kDefault + " sno=4294967295"},
+      {R"("cmd":3)", kDefault},
+      {R"("cmd":3,"sno":-5)", kDefault},
+      {R"("cmd":3,"sno":1.5)", kDefault},
+      {R"("cmd":3,"sno":"12")", kDefault},
+      {R"("cmd":3,"sno":4294967296)", kDefault},
+      {R"("cmd":3,"sno":null)", kDefault},
+      {R"("cmd":3,"sno":[1])", kDefault},
+      {R"("cmd":3,"description":7)", kDefault},
+      {R"("cmd":3.7)", kDefault},
+      {R"("cmd":65539)", "description=CheckIsExceedSendingLimit param result=0 rsp=65539"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    Process(std::string("{") + c.first + "," + kLimitParam + "}");
+    const std::string text = Pull();
+    Json::Value reply;
+    ASSERT_EQ(ParseJsonText(text, reply), 0);
+    EXPECT_EQ(Members(reply), c.second);
+    EXPECT_EQ(text, StyledJsonText(reply));  // tabs, sorted members, a trailing newline
+  }
 }
 
 TEST(Dispatcher, RequestsThatNameNoCommandGetNoReply) {
   const char* requests[] = {
-      "",  "not json", "12", "\"text\"", "[3]", "{}", "{\"cmd\":0}", "{\"cmd\":8}",
-      "{\"cmd\":65536}", "{\"cmd\":65544}", "{\"cmd\":\"3\"}", "{\"cmd\":[3]}",
-      "{\"cmd\":{\"a\":3}}", "{\"cmd\":-3}", "{\"cmd\":null}", "{\"cmd\":1e30}",
+      "",
+      "not json",
+      "12",
+      "\"text\"",
+      "[3]",
+      "{}",
+      "{\"cmd\":0}",
+      "{\"cmd\":8}",
+      "{\"cmd\":65536}",
+      "{\"cmd\":65544}",
+      "{\"cmd\":\"3\"}",
+      "{\"cmd\":[3]}",
+      "{\"cmd\":{\"a\":3}}",
+      "{\"cmd\":-3}",
+      "{\"cmd\":null}",
+      "{\"cmd\":1e30}",
   };
   for (const char* request : requests) Process(request);
   ImAdapterCmd::Instance().ProcessRecvMsg(nullptr);
   EXPECT_EQ(Pull(milliseconds(50)), "");
 }
 
-TEST(Dispatcher, ReplyTextIsStyledWithTabsAndATrailingNewline) {
-  Process(std::string("{\"cmd\":3,\"sno\":1,") + kLimitParam + "}");
-  std::string text = Pull();
-  ASSERT_FALSE(text.empty());
-  EXPECT_EQ(text.front(), '{');
-  EXPECT_EQ(text.substr(text.size() - 2), "}\n");
-  EXPECT_NE(text.find("\n\t\"description\" : "), std::string::npos);
-}
-
 TEST(Notifications, CarryExactlyThreeMembers) {
   Json::Value param(Json::objectValue);
   param["k"] = "v";
   ImAdapterCmd::Instance().SendAppendMsgNotify(param);
-  Json::Value append = PullJson();
-  EXPECT_EQ(append["description"].asString(), "AppendMsgNotify");
-  EXPECT_EQ(append["notify"].asUInt(), 331776u);
-  EXPECT_EQ(append["param"]["k"].asString(), "v");
-  EXPECT_EQ(append.size(), 3u);
-
   ImAdapterCmd::Instance().SendMigrationProgressNotify(param);
-  Json::Value progress = PullJson();
-  EXPECT_EQ(progress["description"].asString(), "MIGRATIONFILE_E_EVT_PROG_RESULT");
-  EXPECT_EQ(progress["notify"].asUInt(), 331777u);
-  EXPECT_EQ(progress.size(), 3u);
+  for (const char* expected : {"description=AppendMsgNotify notify=331776 param",
+                               "description=MIGRATIONFILE_E_EVT_PROG_RESULT notify=331777 param"}) {
+    const Json::Value notification = PullJson();
+    EXPECT_EQ(Members(notification), expected);
+    EXPECT_EQ(notification["param"], param);
+  }
 }
 
 TEST(Replies, ResultReplyHasNoParam) {
   Json::Value request;
   ParseJsonText("{\"cmd\":4,\"sno\":9}", request);
   ImAdapterCmd::Instance().SendResultToHost(1, request, "im_http_migration_files");
-  Json::Value reply = PullJson();
-  EXPECT_EQ(reply["result"].asInt(), 1);
-  EXPECT_EQ(reply["description"].asString(), "im_http_migration_files");
-  EXPECT_FALSE(reply.isMember("param"));
+  EXPECT_EQ(Members(PullJson()), "description=im_http_migration_files result=1 rsp=4 sno=9");
 }
 
 TEST(SerialNumbers, CycleFrom32768To65535ThenRestartAt32767) {

@@ -30,6 +30,25 @@ std::vector<std::string> TakeCalls() {
 
 std::atomic<int> g_startupResult{0};
 
+constexpr char kIm[] = "IMRecvMsgImport";
+constexpr char kStore[] = "SqliteRecvMsgImport";
+constexpr char kOffline[] = "OffLineFileRecvMsgImport";
+constexpr char kImCallback[] = "ImSetAdapterCallback";
+constexpr char kStoreCallback[] = "SqliteSetAdapterCallback";
+constexpr char kOfflineCallback[] = "OffLineSetAdapterCallback";
+
+template <const char* kName>
+int Import(const char* text, uint32_t length) {
+  Record(std::string(kName) + ":" + std::string(text, length));
+  return 0;
+}
+
+template <const char* kName>
+int SetCallback(IMAdapterServiceCallbackFn) {
+  Record(kName);
+  return 0;
+}
+
 PluginApi FakePlugins() {
   PluginApi api;
   api.imServiceStartup = [] {
@@ -40,30 +59,12 @@ PluginApi FakePlugins() {
     Record("IMServiceShutDown");
     return 42;
   };
-  api.imRecvMsgImport = [](const char* t, uint32_t n) {
-    Record("IMRecvMsgImport:" + std::string(t, n));
-    return 0;
-  };
-  api.imSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
-    Record("ImSetAdapterCallback");
-    return 0;
-  };
-  api.sqliteRecvMsgImport = [](const char* t, uint32_t n) {
-    Record("SqliteRecvMsgImport:" + std::string(t, n));
-    return 0;
-  };
-  api.sqliteSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
-    Record("SqliteSetAdapterCallback");
-    return 0;
-  };
-  api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
-    Record("OffLineFileRecvMsgImport:" + std::string(t, n));
-    return 0;
-  };
-  api.offLineSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
-    Record("OffLineSetAdapterCallback");
-    return 0;
-  };
+  api.imRecvMsgImport = &Import<kIm>;
+  api.sqliteRecvMsgImport = &Import<kStore>;
+  api.offLineFileRecvMsgImport = &Import<kOffline>;
+  api.imSetAdapterCallback = &SetCallback<kImCallback>;
+  api.sqliteSetAdapterCallback = &SetCallback<kStoreCallback>;
+  api.offLineSetAdapterCallback = &SetCallback<kOfflineCallback>;
   return api;
 }
 
@@ -76,35 +77,34 @@ class ServiceTest : public ::testing::Test {
   void TearDown() override {
     ImAdapterService::Instance().ShutDown();
     while (char* t = ImAdapterCmd::Instance().Queues().TakeInbound()) std::free(t);
-    while (char* t = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(0)))
+    while (char* t =
+               ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(0)))
       std::free(t);
   }
 };
 
-TEST_F(ServiceTest, RoutesTargetsZeroToThreeToTheirPluginsUntouched) {
+// Targets 0 to 3 reach their plugins untouched, bounded by the length and not
+// the NUL; other targets are dropped; an empty text for the adapter is not queued.
+TEST_F(ServiceTest, RoutesByTargetAndDropsWhatItCannotRoute) {
   ImAdapterService& s = ImAdapterService::Instance();
-  const char text[] = "{\"a\":1}xyz";  // the length, not the NUL, bounds the text
-  s.DispatchMsg(text, 7, 0);
-  s.DispatchMsg(text, 7, 1);
-  s.DispatchMsg(text, 7, 2);
-  s.DispatchMsg(text, 7, 3);
-  EXPECT_EQ(TakeCalls(), (std::vector<std::string>{
-                             "IMRecvMsgImport:{\"a\":1}", "IMRecvMsgImport:{\"a\":1}",
-                             "SqliteRecvMsgImport:{\"a\":1}", "OffLineFileRecvMsgImport:{\"a\":1}"}));
-}
-
-TEST_F(ServiceTest, OtherTargetsAreIgnoredAndEmptyTextIsNotQueued) {
-  ImAdapterService& s = ImAdapterService::Instance();
-  for (uint32_t target : {4u, 6u, 0xFFFFFFFFu}) s.DispatchMsg("{}", 2, target);
+  for (uint32_t target : {0u, 1u, 2u, 3u, 4u, 6u, 0xFFFFFFFFu})
+    s.DispatchMsg("{\"a\":1}xyz", 7, target);
   s.DispatchMsg("{}", 0, 5);
   s.DispatchMsg(nullptr, 5, 5);
-  EXPECT_TRUE(TakeCalls().empty());
+  EXPECT_EQ(TakeCalls(),
+            (std::vector<std::string>{"IMRecvMsgImport:{\"a\":1}", "IMRecvMsgImport:{\"a\":1}",
+                                      "SqliteRecvMsgImport:{\"a\":1}",
+                                      "OffLineFileRecvMsgImport:{\"a\":1}"}));
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
   s.DispatchMsg("{}", 2, 5);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 1u);
 }
 
-TEST_F(ServiceTest, StartupStartsThePluginThenRegistersTheCallbackInOrder) {
+// Each start starts the IM service and registers the callback with the three
+// plugins, in that order; a shut-down without a start only stops the IM service.
+TEST_F(ServiceTest, StartupAndShutDownCallThePluginsInOrder) {
+  EXPECT_EQ(ImAdapterService::Instance().ShutDown(), 42);
+  EXPECT_EQ(TakeCalls(), std::vector<std::string>{"IMServiceShutDown"});
   g_startupResult = 7;
   EXPECT_EQ(ImAdapterService::Instance().Startup(), 7);
   g_startupResult = 8;
@@ -118,11 +118,6 @@ TEST_F(ServiceTest, StartupStartsThePluginThenRegistersTheCallbackInOrder) {
   EXPECT_TRUE(ImAdapterService::Instance().IsRunning());
   EXPECT_EQ(ImAdapterService::Instance().ShutDown(), 42);
   EXPECT_FALSE(ImAdapterService::Instance().IsRunning());
-}
-
-TEST_F(ServiceTest, ShutDownWithoutStartOnlyStopsThePlugin) {
-  EXPECT_EQ(ImAdapterService::Instance().ShutDown(), 42);
-  EXPECT_EQ(TakeCalls(), std::vector<std::string>{"IMServiceShutDown"});
 }
 
 TEST_F(ServiceTest, RequestsRunInOrderAndQueuedOnesWaitForTheNextStart) {
