@@ -466,7 +466,7 @@ void LogOneImpl::WriteHeader() {
 
 void LogOneImpl::Emit(const char* text, std::size_t length) {
   if ((outputMode_ & kOutputFile) != 0 && file_) {
-    const std::size_t written = std::fwrite(text, 1, length, file_.get());
+    const std::size_t written = platform::WriteUnbuffered(file_.get(), text, length);
     fileSize_ += static_cast<int64_t>(written);
   }
   if ((outputMode_ & kOutputConsole) != 0) {

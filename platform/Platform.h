@@ -66,6 +66,10 @@ void SetCurrentThreadName(const char* name);
 // ---- files and folders -----------------------------------------------------
 // Opens a file with a C stdio mode ("rb", "ab+", "w" …). nullptr on failure.
 std::FILE* OpenFile(const std::string& path, const char* mode);
+// Writes size bytes of an unbuffered stream straight to its file, in one
+// system call where the system takes them all. The number of bytes written
+// (fewer on failure).
+std::size_t WriteUnbuffered(std::FILE* file, const char* data, std::size_t size);
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Creates one folder level. kOk, kErrAlreadyExists, or another code.

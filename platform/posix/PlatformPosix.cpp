@@ -222,6 +222,18 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }
 
+std::size_t WriteUnbuffered(std::FILE* file, const char* data, std::size_t size) {
+  const int fd = ::fileno(file);
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t step = ::write(fd, data + written, size - written);
+    if (step < 0 && errno == EINTR) continue;
+    if (step <= 0) break;
+    written += static_cast<std::size_t>(step);
+  }
+  return written;
+}
+
 bool PathExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;

@@ -246,6 +246,11 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
   return ::_wfopen(WidePath(path).c_str(), Widen(mode).c_str());
 }
 
+std::size_t WriteUnbuffered(std::FILE* file, const char* data, std::size_t size) {
+  // The C runtime's unbuffered stream already writes in one call.
+  return std::fwrite(data, 1, size, file);
+}
+
 bool PathExists(const std::string& path) {
   return !path.empty() && Attributes(path) != INVALID_FILE_ATTRIBUTES;
 }
