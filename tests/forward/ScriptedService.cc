@@ -1,5 +1,6 @@
 #include "tests/forward/ScriptedService.h"
 
+#include <memory>
 #include <sstream>
 
 namespace forward_test {
@@ -10,10 +11,24 @@ using scripted::Plugin;
 
 constexpr Plugin kPlugins[] = {Plugin::kIm, Plugin::kStore, Plugin::kOffline};
 
+// Answers are written and requests parsed only on the service's thread; one
+// writer and one reader serve them all.
 void Send(Plugin plugin, const Json::Value& message) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  scripted::Answer(plugin, Json::writeString(builder, message));
+  static const std::unique_ptr<Json::StreamWriter> writer = [] {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return std::unique_ptr<Json::StreamWriter>(builder.newStreamWriter());
+  }();
+  std::ostringstream text;
+  writer->write(message, &text);
+  scripted::Answer(plugin, text.str());
+}
+
+Json::Value ParseRequest(const std::string& text) {
+  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  Json::Value request;
+  reader->parse(text.data(), text.data() + text.size(), &request, nullptr);
+  return request;
 }
 
 std::string FirstMatchValue(const Json::Value& param) {
@@ -86,9 +101,7 @@ void ScriptedService::Run() {
       next = std::move(queue_.front());
       queue_.pop_front();
     }
-    Json::Value request;
-    Json::Reader().parse(next.second, request);
-    Handle(next.first, request);
+    Handle(next.first, ParseRequest(next.second));
   }
 }
 
