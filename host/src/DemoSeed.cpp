@@ -313,13 +313,14 @@ bool DemoSeed::AddConversation(std::string* error) {
     return false;
   }
 
-  // A picture sent 40 days ago: past the media retention, and its cloud link
-  // is unknown to the offline-file service, so forwarding uploads it again
-  // from the local copy in ScreenShot.
+  // A picture sent 40 days ago whose cloud copy the store has marked as
+  // expired, and whose file has left its old folder: forwarding finds the
+  // local copy in ScreenShot and uploads it again.
   const std::string oldPath = ReceiveFiles() + "/ScreenShot/old-chart.png";
   Json::Value old =
       FileEntry(dir_ + "/gone/old-chart.png", "old-chart.png", "Img", SizeOf(oldPath), "32", "32");
   old["file_real_save_path"] = oldPath;
+  old["expire"] = 1;
   old["um_url"] = "http://cloud.standin.local/f/expiredlink01";
   old["um_plain_access_code"] = "0000";
   messages_.expired = "demo-expired-" + std::to_string(now - 40 * kDayMs);

@@ -107,6 +107,17 @@ TEST_F(DemoEndToEnd, ForwardedRecordsAreStoredAndSent) {
       << "each sent message is a stored record";
 }
 
+TEST_F(DemoEndToEnd, TheExpiredPictureIsUploadedAgainUnderANewLink) {
+  if (!CommandLanded(1, "MsgForwardOneByOne")) GTEST_SKIP();
+  EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'team-42'"
+                  " AND content LIKE '%old-chart.png%'"),
+            1);
+  EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'team-42'"
+                  " AND content LIKE '%expiredlink01%'"),
+            0)
+      << "the forwarded picture must not keep its expired link";
+}
+
 TEST_F(DemoEndToEnd, TheMergedMessageIsStoredAndSent) {
   if (!CommandLanded(2, "MsgCombineAndForward")) GTEST_SKIP();
   EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'carol'"
