@@ -20,10 +20,7 @@ const char kSendCard[] = "ImAdapterCmd::sendCard";
 const char kNickName[] = "ImAdapterCmd::getI18nNoNickName";
 const char kDealFileList[] = "ImAdapterCmd::dealFileList";
 
-constexpr int32_t kVoice = 1;
-constexpr int32_t kCard = 10;
 constexpr int32_t kMergedCardType = 19;
-constexpr int32_t kReplyCardType = 65;
 constexpr int32_t kMergedRealMsgType = 101900;
 constexpr int32_t kNoteLevel = 2;  // merged cards this deep are shown as a note
 
@@ -73,11 +70,11 @@ std::string MergedCardBuilder::getI18nNoNickName(const std::string& account,
 
 std::string MergedCardBuilder::SpecialPreview(const RecordInfo& record, int32_t* mediaType) {
   const bool english = options_.isEnglish != 0;
-  if (record.mediatype == kVoice) {
+  if (record.mediatype == kMediaVoice) {
     *mediaType = 0;
     return english ? "[Audio]" : "[语音]";
   }
-  if (record.mediatype != kCard) return std::string();
+  if (record.mediatype != kMediaCard) return std::string();
   const CardInfo& card = record.cardInfo;
   if (card.cardType == kMergedCardType) {
     if (card.mergeMessage.level < kNoteLevel) {
@@ -89,7 +86,7 @@ std::string MergedCardBuilder::SpecialPreview(const RecordInfo& record, int32_t*
     *mediaType = 0;
     return english ? "[Note]" : "[笔记]";
   }
-  if (card.cardType == kReplyCardType && !card.replyContent.empty()) {
+  if (card.cardType == kCardTypeReply && !card.replyContent.empty()) {
     *mediaType = card.replyType;
     return card.replyContent;
   }
@@ -208,7 +205,7 @@ void MergedCardBuilder::sendCard(const CardInfo& card, const std::string& fileLi
   IMLOG(kLogInf, kSendCard, "sendCard begin");
   const std::string cardJson = BuildCardJson(card);
   merged.content = xml::Build(xml::HtmlEscapeText(cardJson), "", 0, false);
-  merged.mediatype = kCard;
+  merged.mediatype = kMediaCard;
   merged.clientmessageid = ForwardSupport::newClientMsgId();
   merged.servermessageid = merged.clientmessageid;
   FillAddressing(merged);
@@ -229,7 +226,7 @@ void MergedCardBuilder::sendCard(const CardInfo& card, const std::string& fileLi
 std::string MergedCardBuilder::dealFileList(const std::vector<RecordInfo>& records) {
   Json::Value all(Json::arrayValue);
   for (const RecordInfo& record : records) {
-    const bool useMerged = record.filelist.empty() || record.mediatype == kVoice;
+    const bool useMerged = record.filelist.empty() || record.mediatype == kMediaVoice;
     const std::string& text = useMerged ? record.combineMessageFileList : record.filelist;
     if (text.empty()) continue;
     Json::Value entries;

@@ -15,6 +15,12 @@
 #include <string>
 #include <vector>
 
+// Media types ("mediatype") and the card type ("cardType") that forwarding
+// treats apart from the others.
+constexpr int32_t kMediaVoice = 1;
+constexpr int32_t kMediaCard = 10;
+constexpr int32_t kCardTypeReply = 65;
+
 // One attached file of a stored message, as kept in the record's "filelist".
 struct FileListItem {
   int32_t file_handle = -1;

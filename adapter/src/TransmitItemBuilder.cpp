@@ -20,9 +20,6 @@ const char kCardConfig[] = "ImAdapterCmd::RewriteCardConfig";
 
 const char kPrivateMessage[] = "***Private Message***";
 
-constexpr int32_t kVoice = 1;
-constexpr int32_t kCard = 10;
-constexpr int32_t kReplyCard = 65;
 constexpr int32_t kForwardableCard = 31;
 
 // One line of compact JSON, without the final line feed, with the writer's
@@ -61,7 +58,7 @@ std::string TransmitItemBuilder::RepairVerticalTabs(const std::string& text) {
 
 bool TransmitItemBuilder::IsForbiddenToForward(const RecordInfo& item) {
   const int32_t cardType = item.cardInfo.cardType;
-  return item.mediatype == kVoice || cardType == 21 || cardType == 11 || cardType == 64 ||
+  return item.mediatype == kMediaVoice || cardType == 21 || cardType == 11 || cardType == 64 ||
          cardType == 92 || (cardType == kForwardableCard && !item.cardInfo.canForward) ||
          item.sendStatus == 0 || item.showtext == kPrivateMessage;
 }
@@ -147,7 +144,7 @@ bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& co
   std::string text;
   html.clear();
   xml::Parse(item.content, text, html, true);
-  if (item.mediatype == kCard) text = RepairVerticalTabs(text);
+  if (item.mediatype == kMediaCard) text = RepairVerticalTabs(text);
   content = text;
   IMLOG(kLogDbg, kBuild, "pContent = " + content);
   IMLOG(kLogDbg, kBuild, "html = " + html);
@@ -160,7 +157,7 @@ bool TransmitItemBuilder::buildTransmitMsgItem(RecordInfo& item, std::string& co
   } else {
     ParseContent(card, item.cardInfo);
   }
-  if (item.mediatype == kCard && item.cardInfo.cardType == kReplyCard) {
+  if (item.mediatype == kMediaCard && item.cardInfo.cardType == kCardTypeReply) {
     ApplyReplyCard(item, content, html);
   }
   if (!ClearAppExtra(item)) return false;
