@@ -7,6 +7,7 @@
 
 #include "adapter/src/ImAdapterNotify.h"
 #include "adapter/src/JsonText.h"
+#include "adapter/src/ObjectPool.h"
 #include "log/AdapterLog.h"
 
 namespace {
@@ -21,13 +22,21 @@ uint32_t UnsignedMember(const Json::Value& reply, const char* key) {
   return (member != nullptr && IsUInt32(*member)) ? member->asUInt() : 0;
 }
 
+// Readers at JsonCpp's default settings. Never destroyed: the task thread may
+// still parse while the process exits.
+ObjectPool<Json::CharReader>& MessageReaders() {
+  static auto* pool = new ObjectPool<Json::CharReader>(
+      [] { return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader()); });
+  return *pool;
+}
+
 // Parses one plugin message exactly as ParseJsonText does (JsonCpp's default
-// reader settings; only an object or an array is a message), but with a reader
-// built once per thread: building one costs more than parsing a small answer.
+// reader settings; only an object or an array is a message), with a stocked
+// reader: building one costs more than parsing a small answer.
 bool ParseMessage(const std::string& text, Json::Value* out) {
-  thread_local std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   if (text.empty()) return false;
   try {
+    ObjectPool<Json::CharReader>::Lease reader = MessageReaders().Take();
     std::string errors;
     if (!reader->parse(text.data(), text.data() + text.size(), out, &errors)) return false;
   } catch (const std::exception&) {

@@ -7,11 +7,31 @@
 #include <memory>
 #include <sstream>
 
+#include "adapter/src/ObjectPool.h"
 #include "log/AdapterLog.h"
 
 namespace {
 
 const char kConvertFunction[] = "convertUnicodeEscapes";
+
+// The stocks of readers and writers. Never destroyed: a thread may still parse
+// while the process exits.
+ObjectPool<Json::CharReader>& JsonReaders() {
+  static auto* pool = new ObjectPool<Json::CharReader>(
+      [] { return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader()); });
+  return *pool;
+}
+
+// A writer at the default settings and the stream it writes into.
+struct StyledWriter {
+  std::unique_ptr<Json::StreamWriter> writer{Json::StreamWriterBuilder().newStreamWriter()};
+  std::ostringstream out;
+};
+
+ObjectPool<StyledWriter>& StyledWriters() {
+  static auto* pool = new ObjectPool<StyledWriter>([] { return std::make_unique<StyledWriter>(); });
+  return *pool;
+}
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -55,10 +75,9 @@ bool HasUnicodeEscape(const std::string& text) {
 int ParseJsonText(const char* text, Json::Value& out) {
   if (text == nullptr || *text == '\0') return -1;
   try {
-    // A reader at the default settings, built once per thread: building one per
+    // A reader at the default settings from the shared stock: building one per
     // call costs more than parsing a small text.
-    thread_local std::unique_ptr<Json::CharReader> reader(
-        Json::CharReaderBuilder().newCharReader());
+    ObjectPool<Json::CharReader>::Lease reader = JsonReaders().Take();
     std::string errors;
     const char* end = text + std::strlen(text);
     if (!reader->parse(text, end, &out, &errors)) return -1;
@@ -73,14 +92,13 @@ int ParseJsonText(const std::string& text, Json::Value& out) {
 }
 
 // The text toStyledString gives (the writer at its default settings, then a
-// newline), from one writer per thread instead of a new builder per call.
+// newline), from a stocked writer and stream instead of a new builder per call.
 std::string StyledText(const Json::Value& value) {
-  thread_local std::unique_ptr<Json::StreamWriter> writer(
-      Json::StreamWriterBuilder().newStreamWriter());
-  thread_local std::ostringstream out;
+  ObjectPool<StyledWriter>::Lease styled = StyledWriters().Take();
+  std::ostringstream& out = styled->out;
   out.str(std::string());
   out.clear();
-  writer->write(value, &out);
+  styled->writer->write(value, &out);
   out << '\n';
   return out.str();
 }

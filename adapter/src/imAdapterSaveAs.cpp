@@ -26,10 +26,16 @@ std::string TextMember(const Json::Value& object, const char* key) {
   return (member != nullptr && member->isString()) ? member->asString() : std::string();
 }
 
-// The owner window: "handle" when it is an integer, else 0 (no owner).
+// The owner window: "handle" when it is an integer, else 0 (no owner). The
+// value is kept as the handle's 64 bits, so an integer above the signed range
+// (a sign-extended handle written unsigned) is the same handle as its signed
+// form; the dialog layer decides what fits a window handle.
 int64_t HandleMember(const Json::Value& object) {
   const Json::Value* member = FindMember(object, "handle");
-  return (member != nullptr && member->isInt64()) ? member->asInt64() : 0;
+  if (member == nullptr) return 0;
+  if (member->isInt64()) return member->asInt64();
+  if (member->isUInt64()) return static_cast<int64_t>(member->asUInt64());
+  return 0;
 }
 
 // Logs reason and replies result −1 with {"reason": reason}.

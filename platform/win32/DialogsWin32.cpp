@@ -19,6 +19,7 @@
 #include <shlwapi.h>
 // clang-format on
 
+#include <cstdint>
 #include <cwchar>
 #include <string>
 
@@ -91,7 +92,20 @@ void BuildFilter(const std::string& fileType, const std::string& suffix, wchar_t
   }
 }
 
-HWND OwnerWindow(int64_t owner) { return reinterpret_cast<HWND>(static_cast<intptr_t>(owner)); }
+// The owner as a window handle. The value carries the handle's bits (a 32-bit
+// handle written signed or unsigned, or a pointer-sized one). A value that does
+// not fit this build's handle size (above 32 bits in the 32-bit build) or that
+// names no window gives no owner: the dialog then shows on its own instead of
+// failing or attaching to an unrelated window.
+HWND OwnerWindow(int64_t owner) {
+  if (owner == 0) return nullptr;
+  if (sizeof(HWND) < sizeof(int64_t) &&
+      (owner < INT32_MIN || owner > static_cast<int64_t>(UINT32_MAX))) {
+    return nullptr;
+  }
+  const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(owner));
+  return IsWindow(window) ? window : nullptr;
+}
 
 // Opens the browser on the folder in lpData once it is ready.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM /*param*/, LPARAM data) {

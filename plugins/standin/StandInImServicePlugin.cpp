@@ -15,8 +15,11 @@ struct ImPlugin {
   standin::StandInPlugin plugin{"zeb_im_json"};  // goes first: its worker stops before the service
 };
 
+// Never destroyed. The worker may still wait for requests when the library
+// unloads, and on Windows process exit ends that thread before the unload:
+// stopping it from a destructor would wait forever for a thread that is gone.
 ImPlugin& Instance() {
-  static ImPlugin instance;
+  static ImPlugin& instance = *new ImPlugin;
   return instance;
 }
 

@@ -10,8 +10,11 @@ struct OfflineFilePlugin {
   standin::StandInPlugin plugin{"zeb_httpofflinefile"};  // goes first: its worker stops first
 };
 
+// Never destroyed. The worker may still wait for requests when the library
+// unloads, and on Windows process exit ends that thread before the unload:
+// stopping it from a destructor would wait forever for a thread that is gone.
 OfflineFilePlugin& Instance() {
-  static OfflineFilePlugin instance;
+  static OfflineFilePlugin& instance = *new OfflineFilePlugin;
   return instance;
 }
 

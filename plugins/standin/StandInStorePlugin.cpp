@@ -11,8 +11,11 @@ struct StorePlugin {
       "im_sqlite_plugin"};  // goes first: its worker stops before the store
 };
 
+// Never destroyed. The worker may still wait for requests when the library
+// unloads, and on Windows process exit ends that thread before the unload:
+// stopping it from a destructor would wait forever for a thread that is gone.
 StorePlugin& Instance() {
-  static StorePlugin instance;
+  static StorePlugin& instance = *new StorePlugin;
   return instance;
 }
 

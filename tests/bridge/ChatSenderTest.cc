@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "adapter/src/ChatSender.h"
 #include "adapter/src/JsonText.h"
@@ -147,6 +149,41 @@ TEST_F(ChatSenderTest, SilentServiceGivesTheTimeoutAck) {
     expected["rsp"] = c.rsp;
     expected["clientMsgId"] = c.msgId;
     EXPECT_EQ(ack, expected);
+  }
+}
+
+TEST_F(ChatSenderTest, ChatsFromThreadsThatEndEachGetTheirOwnAck) {
+  // The service answers every request from a thread of its own, in reverse
+  // order of arrival once all are in; every sending thread ends after its ack,
+  // and so does each answering thread (the JSON text helpers ran on all of them).
+  constexpr int kSenders = 4;
+  SetResponder(kTargetIm, [](const Json::Value&) {});
+  std::vector<Json::Value> acks(kSenders);
+  std::vector<std::thread> senders;
+  for (int i = 0; i < kSenders; ++i) {
+    senders.emplace_back([i, &acks] {
+      ChatSendInfo item;
+      item.msgId = "m-" + std::to_string(i);
+      ChatSender::ImUserChat(i, item, &acks[i]);
+    });
+  }
+  ASSERT_TRUE(WaitForRequests(kTargetIm, kSenders));
+  const std::vector<Json::Value> requests = Received(kTargetIm);
+  for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+    const Json::Value answer = AnswerTo(*it, Json::Value(Json::objectValue));
+    Spawn([answer] { Answer(answer); });
+  }
+  for (std::thread& sender : senders) sender.join();
+  for (int i = 0; i < kSenders; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(acks[i]["result"], Json::Value(0));
+    EXPECT_EQ(acks[i]["clientMsgId"], Json::Value("m-" + std::to_string(i)));
+    bool sentWithThatSno = false;
+    for (const Json::Value& request : requests) {
+      sentWithThatSno |= request["sno"] == acks[i]["sno"] &&
+                         request["param"]["clientMsgId"] == acks[i]["clientMsgId"];
+    }
+    EXPECT_TRUE(sentWithThatSno) << StyledJsonText(acks[i]);
   }
 }
 

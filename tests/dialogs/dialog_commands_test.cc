@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,17 @@ std::string Repeat(const std::string& text, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += text;
   return out;
+}
+
+// True when the JSON text holds a \uXXXX escape. An escaped backslash before a
+// "u" ("C:\\users" in the text of a Windows path) is no such escape.
+bool HasUnicodeEscape(const std::string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '\\') continue;
+    if (text[i + 1] == 'u') return true;
+    ++i;  // the escaped character
+  }
+  return false;
 }
 
 // The JSON text of a request for command 6 or 7 with the given "param" text.
@@ -138,7 +151,7 @@ TEST_F(DialogCommandTest, ReplyFollowsTheChoiceAndTheSuffixRule) {
             ? Request(6, std::string("{\"fileName\":\"报告\",\"suffix\":\"") + c.suffix + "\"}")
             : Request(7, R"({"defaultPath":"/tmp","title":"t"})"));
     // Chinese characters reach the host as UTF-8, not as \u escapes.
-    EXPECT_EQ(text.find("\\u"), std::string::npos) << text;
+    EXPECT_FALSE(HasUnicodeEscape(text)) << text;
     Json::Value reply;
     ASSERT_EQ(ParseJsonText(text, reply), 0);
     EXPECT_EQ(reply["description"].asString(),
@@ -173,6 +186,42 @@ TEST_F(DialogCommandTest, DialogsReceiveTheRequestFieldsOfTheRightType) {
   EXPECT_EQ(folder[0].owner, 77);
   EXPECT_EQ(folder[1].defaultPath + "|" + folder[1].title, "|");
   EXPECT_EQ(folder[1].owner, 0);
+}
+
+TEST_F(DialogCommandTest, OwnerHandleKeepsTheBitsOfEveryIntegerForm) {
+  // The host writes a window handle as a number, signed or unsigned; the dialog
+  // layer receives its 64 bits and decides what fits a window handle on its
+  // platform. Non-integers give no owner.
+  struct Case {
+    const char* handle;  // JSON text of "handle"
+    int64_t owner;
+  };
+  const Case cases[] = {
+      {"0", 0},
+      {"120", 120},
+      {"4294967295", 4294967295LL},  // a 32-bit handle with the top bit set, unsigned
+      {"-2147483648", INT64_C(-2147483648)},
+      {"9223372036854775807", INT64_MAX},
+      {"18446744071562067968", INT64_C(-2147483648)},  // the same handle sign-extended, unsigned
+      {"18446744073709551615", -1},
+      {"18446744073709551616", 0},  // beyond 64 bits
+      {"2.5", 0},
+      {"\"120\"", 0},
+      {"true", 0},
+      {"null", 0},
+  };
+  fake_.answer = Ended(DialogStatus::kCancelled, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.handle);
+    Run(Request(6, std::string(R"({"fileName":"a","handle":)") + c.handle + "}"));
+    Run(Request(7, std::string(R"({"handle":)") + c.handle + "}"));
+    ASSERT_FALSE(fake_.saveCalls.empty());
+    ASSERT_FALSE(fake_.folderCalls.empty());
+    EXPECT_EQ(fake_.saveCalls.back().owner, c.owner);
+    EXPECT_EQ(fake_.folderCalls.back().owner, c.owner);
+  }
+  EXPECT_EQ(fake_.saveCalls.size(), std::size(cases));
+  EXPECT_EQ(fake_.folderCalls.size(), std::size(cases));
 }
 
 TEST_F(DialogCommandTest, BadRequestsFailWithoutOpeningADialog) {

@@ -388,7 +388,10 @@ TEST_F(ForwardE2e, ExpiredMediaFoundUnderScreenShotIsUploadedAgain) {
   const Json::Value reply = Run(Request(1, 12, BaseParam(Ids({"shot"}))), 1);
   const std::vector<Json::Value> uploads = service_->Requests(Plugin::kOffline, kUpload);
   ASSERT_EQ(uploads.size(), 1u);
-  EXPECT_EQ(uploads[0]["param"]["up_file_info"]["file_path"].asString(), shots + "/s.png");
+  // Found under the configured picture folder, joined with the platform's separator.
+  const std::string sep(1, platform::PathSeparator());
+  EXPECT_EQ(uploads[0]["param"]["up_file_info"]["file_path"].asString(),
+            files_.Path() + "/img" + sep + "ScreenShot" + sep + "s.png");
   ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
   const Json::Value& m = reply["param"]["newMsgList"][0];
   const Json::Value files = Parse(m["filelist"].asString());

@@ -119,6 +119,8 @@ TEST_F(MediaFilesTest, PathsInsideTheReceivedFolders) {
 
 TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
   const std::string r = root_.Path();
+  // A found file is the configured folder joined with the platform's separator.
+  const std::string sep(1, platform::PathSeparator());
   WriteFile(r + "/img/ScreenShot/shot.png", "s");
   WriteFile(r + "/img2/ScreenShot/both.png", "2");
   WriteFile(r + "/img/originalImgfiles/both.png", "1");
@@ -133,9 +135,10 @@ TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
     bool found;
     std::string result;
   } cases[] = {
-      {"shot.png", r + "/img/gone.png", 3, true, r + "/img/ScreenShot/shot.png"},
-      {"both.png", "", 8, true, r + "/img/originalImgfiles/both.png"},
-      {"doc.txt", "", 4, true, r + "/files2/doc.txt"},  // customised folder first
+      {"shot.png", r + "/img/gone.png", 3, true,
+       r + "/img" + sep + "ScreenShot" + sep + "shot.png"},
+      {"both.png", "", 8, true, r + "/img" + sep + "originalImgfiles" + sep + "both.png"},
+      {"doc.txt", "", 4, true, r + "/files2" + sep + "doc.txt"},  // customised folder first
       {"x.png", r + "/img/ScreenShot/shot.png", 3, true, r + "/img/ScreenShot/shot.png"},
       {"doc.txt", "", 3, false, ""},  // pictures are not looked up in the file folders
       {"../../outside/secret.txt", "", 4, false, ""},

@@ -21,8 +21,11 @@ class DemoEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new std::string(standin_test::FreshFolder("demo") + "/run");
-    const std::string command = std::string("\"") + IM_ADAPTER_HOST_PATH + "\" demo --dir \"" +
-                                *dir_ + "\" > \"" + *dir_ + ".out\" 2>&1";
+    std::string command = std::string("\"") + IM_ADAPTER_HOST_PATH + "\" demo --dir \"" + *dir_ +
+                          "\" > \"" + *dir_ + ".out\" 2>&1";
+    // cmd.exe drops the first and the last quote of a line that starts with
+    // one: an outer pair keeps the quotes of the program and the paths.
+    if (IM_SHELL_IS_CMD) command = "\"" + command + "\"";
     exitCode_ = std::system(command.c_str());
     std::ifstream in(*dir_ + "/demo_summary.json");
     Json::CharReaderBuilder builder;
@@ -133,7 +136,8 @@ TEST_F(DemoEndToEnd, ForwardedPicturesAreHardLinksOfTheOriginal) {
   if (!fs::exists(folder / "sunset.png"))
     folder = fs::path(*dir_) / "ReceiveFiles/originalImgfiles";
   ASSERT_TRUE(fs::exists(folder / "sunset.png"));
-  EXPECT_GE(fs::hard_link_count(folder / "sunset.png"), 2u);
+  // Counted as the names of the same file: the Windows runtime's link count
+  // is always 1.
   int links = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     if (entry.path().filename() != "sunset.png" &&
