@@ -1,8 +1,10 @@
 #include <zlib.h>
 
+#include <memory>
 #include <stdexcept>
 
 #include "util/GzipLimited.h"
+#include "util/ObjectPool.h"
 #include "util/Utils.h"
 
 namespace util {
@@ -53,20 +55,22 @@ Bytef* WritePosition(std::string* out, size_t written) {
 // the stream, which also spares zlib its sliding window.
 constexpr size_t kFirstPassBytes = 64 * 1024;
 
-// One inflate stream and first-pass buffer per thread, set up on first use
-// and reset for every stream, so that inflating many small texts does not
-// set up and tear down zlib's state each time. Ended with the thread.
-class ThreadInflater {
+// An inflate stream and its first-pass buffer, set up once and reset for
+// every stream, so that inflating many small texts does not set up and tear
+// down zlib's state each time. Kept in a shared stock rather than per thread:
+// an object with a destructor in thread-local storage is not safe in the
+// Windows build (its storage is freed before the destructor runs).
+class ReusableInflater {
  public:
-  ThreadInflater() {
+  ReusableInflater() {
     if (inflateInit2(&stream_, kAutoWindowBits) != Z_OK) {
       throw std::runtime_error("inflate init failed");
     }
     firstPass_.resize(kFirstPassBytes);
   }
-  ~ThreadInflater() { inflateEnd(&stream_); }
-  ThreadInflater(const ThreadInflater&) = delete;
-  ThreadInflater& operator=(const ThreadInflater&) = delete;
+  ~ReusableInflater() { inflateEnd(&stream_); }
+  ReusableInflater(const ReusableInflater&) = delete;
+  ReusableInflater& operator=(const ReusableInflater&) = delete;
 
   // Same results and failures as GzipDecompressLimited(bytes, limit), except
   // that the output grows by the first-pass room and then by doubling rather
@@ -190,8 +194,11 @@ std::string GzipCompress(const std::string& bytes, int level) {
 }
 
 std::string GzipDecompress(const std::string& bytes) {
-  thread_local ThreadInflater inflater;
-  return inflater.Inflate(bytes, detail::kGzipSizeLimit);
+  // Never destroyed: a thread may still inflate while the process exits.
+  static auto* const inflaters = new ObjectPool<ReusableInflater>(
+      [] { return std::make_unique<ReusableInflater>(); });
+  ObjectPool<ReusableInflater>::Lease inflater = inflaters->Take();
+  return inflater->Inflate(bytes, detail::kGzipSizeLimit);
 }
 
 }  // namespace util

@@ -7,7 +7,7 @@
 
 #include "adapter/src/ImAdapterNotify.h"
 #include "adapter/src/JsonText.h"
-#include "adapter/src/ObjectPool.h"
+#include "util/ObjectPool.h"
 #include "log/AdapterLog.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "adapter/src/ObjectPool.h"
+#include "util/ObjectPool.h"
 #include "log/AdapterLog.h"
 
 namespace {
