@@ -1,5 +1,6 @@
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -19,24 +20,13 @@ constexpr char kOutputTooLarge[] =
     "size of output string will use more memory then intended when decompressing";
 constexpr char kIncomplete[] = "compressed data is incomplete";
 
-// Ends a deflate or inflate stream however the operation leaves.
+// Ends a deflate stream however the operation leaves.
 class DeflateStream {
  public:
   explicit DeflateStream(z_stream* stream) : stream_(stream) {}
   ~DeflateStream() { deflateEnd(stream_); }
   DeflateStream(const DeflateStream&) = delete;
   DeflateStream& operator=(const DeflateStream&) = delete;
-
- private:
-  z_stream* stream_;
-};
-
-class InflateStream {
- public:
-  explicit InflateStream(z_stream* stream) : stream_(stream) {}
-  ~InflateStream() { inflateEnd(stream_); }
-  InflateStream(const InflateStream&) = delete;
-  InflateStream& operator=(const InflateStream&) = delete;
 
  private:
   z_stream* stream_;
@@ -72,9 +62,10 @@ class ReusableInflater {
   ReusableInflater(const ReusableInflater&) = delete;
   ReusableInflater& operator=(const ReusableInflater&) = delete;
 
-  // Same results and failures as GzipDecompressLimited(bytes, limit), except
-  // that the output grows by the first-pass room and then by doubling rather
-  // than by twice the input per pass.
+  // The whole inflated text of bytes (gzip or zlib), at most limit bytes of
+  // it. The output grows by the first-pass room, then by doubling, never
+  // beyond limit. Throws on input or output over the limit, corrupt or
+  // truncated data.
   std::string Inflate(const std::string& bytes, size_t limit) {
     if (bytes.size() > limit || bytes.size() * 2 > limit) {
       throw std::runtime_error(kInputTooLarge);
@@ -83,14 +74,13 @@ class ReusableInflater {
     if (inflateReset(&stream_) != Z_OK) throw std::runtime_error("inflate init failed");
     stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     stream_.avail_in = static_cast<uInt>(bytes.size());
-    if (kFirstPassBytes > limit) throw std::runtime_error(kOutputTooLarge);
     stream_.next_out = WritePosition(&firstPass_, 0);
-    stream_.avail_out = static_cast<uInt>(kFirstPassBytes);
+    stream_.avail_out = static_cast<uInt>(std::min(kFirstPassBytes, limit));
     int result = Step();
     std::string out(firstPass_, 0, stream_.total_out);
     while (result != Z_STREAM_END && stream_.avail_out == 0) {
-      const size_t growth = out.size();
-      if (stream_.total_out + growth > limit) throw std::runtime_error(kOutputTooLarge);
+      const size_t growth = std::min<size_t>(out.size(), limit - stream_.total_out);
+      if (growth == 0) throw std::runtime_error(kOutputTooLarge);
       out.resize(stream_.total_out + growth);
       stream_.next_out = WritePosition(&out, stream_.total_out);
       stream_.avail_out = static_cast<uInt>(growth);
@@ -155,36 +145,11 @@ std::string GzipCompressLimited(const std::string& bytes, int level, size_t limi
 }
 
 std::string GzipDecompressLimited(const std::string& bytes, size_t limit) {
-  z_stream stream{};
-  if (inflateInit2(&stream, kAutoWindowBits) != Z_OK) {
-    throw std::runtime_error("inflate init failed");
-  }
-  InflateStream guard(&stream);
-  if (bytes.size() > limit || bytes.size() * 2 > limit) {
-    throw std::runtime_error(kInputTooLarge);
-  }
-  // An empty input would give passes without room and never end.
-  if (bytes.empty()) throw std::runtime_error(kIncomplete);
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-
-  const size_t growth = bytes.size() * 2;
-  std::string out;
-  int result = Z_OK;
-  do {
-    if (stream.total_out + growth > limit) throw std::runtime_error(kOutputTooLarge);
-    out.resize(stream.total_out + growth);
-    stream.next_out = WritePosition(&out, stream.total_out);
-    stream.avail_out = static_cast<uInt>(growth);
-    result = inflate(&stream, Z_FINISH);
-    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
-      throw std::runtime_error(ZlibMessage(stream, result));
-    }
-  } while (result != Z_STREAM_END && stream.avail_out == 0);
-  // Room was left but the stream did not end: the input stops mid-stream.
-  if (result != Z_STREAM_END) throw std::runtime_error(kIncomplete);
-  out.resize(stream.total_out);
-  return out;
+  // Never destroyed: a thread may still inflate while the process exits.
+  static auto* const inflaters = new ObjectPool<ReusableInflater>(
+      [] { return std::make_unique<ReusableInflater>(); });
+  ObjectPool<ReusableInflater>::Lease inflater = inflaters->Take();
+  return inflater->Inflate(bytes, limit);
 }
 
 }  // namespace detail
@@ -194,11 +159,7 @@ std::string GzipCompress(const std::string& bytes, int level) {
 }
 
 std::string GzipDecompress(const std::string& bytes) {
-  // Never destroyed: a thread may still inflate while the process exits.
-  static auto* const inflaters = new ObjectPool<ReusableInflater>(
-      [] { return std::make_unique<ReusableInflater>(); });
-  ObjectPool<ReusableInflater>::Lease inflater = inflaters->Take();
-  return inflater->Inflate(bytes, detail::kGzipSizeLimit);
+  return detail::GzipDecompressLimited(bytes, detail::kGzipSizeLimit);
 }
 
 }  // namespace util

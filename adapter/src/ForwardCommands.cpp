@@ -227,10 +227,9 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
     ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward", "param is empty");
     return;
   }
-  const Json::Value param = *found;
-  const std::string windowId =
-      param.isObject() && param["imWindowId"].isString() ? param["imWindowId"].asString() : "";
+  const Json::Value& param = *found;
   const bool hasWindowId = param.isObject() && param["imWindowId"].isString();
+  const std::string windowId = hasWindowId ? param["imWindowId"].asString() : "";
   if (hasWindowId) replyParam["imWindowId"] = windowId;
   if (const char* reason = FirstMissingMember(param, "msgIdList is empty")) {
     ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward", reason);
@@ -259,15 +258,18 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   MergedCardBuilder builder(options, jsSno);
   builder.updatePreviewMsg(records, merged);
   StoreQueries::AddHistoryRecord(jsSno, merged, &merged.recordid);
-  const Json::Value mergedJson = ForwardSupport::RecordJson(merged);
-  IMLOG(kLogDbg, kCombine, "MsgCombineAndForward newMsgJson" + StyledJsonText(mergedJson));
-  replyParam["newMsg"] = mergedJson;
-  cmd.SendRspToHost(0, replyParam, request, "MsgCombineAndForward AddHistoryRecord succeess");
+  replyParam["newMsg"] = ForwardSupport::RecordJson(merged);
+  IMLOG(kLogDbg, kCombine,
+        "MsgCombineAndForward newMsgJson" + StyledJsonText(replyParam["newMsg"]));
+  cmd.SendRspToHostLending(0, &replyParam, request,
+                           "MsgCombineAndForward AddHistoryRecord succeess");
   if (options.isOnlySaveLocal == 1) {
     IMLOG(kLogInf, kCombine, "MsgCombineAndForward isOnlySaveLocal");
     return;
   }
-  Json::Value ack = ForwardSupport::SendRecord(jsSno, merged, mergedJson, options.chatKind);
+  // The reply is out: the record's JSON moves on into the notification.
+  Json::Value ack =
+      ForwardSupport::SendRecord(jsSno, merged, std::move(replyParam["newMsg"]), options.chatKind);
   if (hasWindowId) ack["imWindowId"] = windowId;
   cmd.SendAppendMsgNotify(std::move(ack));
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward end");

@@ -87,12 +87,6 @@ bool HasDotComponent(const std::string& path) {
   return false;
 }
 
-std::string FileListText(const std::vector<FileListItem>& entries) {
-  Json::Value array(Json::arrayValue);
-  ConvertFileListToJson(entries, array);
-  return StyledJsonText(array);
-}
-
 // ---- img tag scanning ------------------------------------------------------
 
 bool IsBlank(char c) {

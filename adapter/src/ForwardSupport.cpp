@@ -44,14 +44,6 @@ void ForwardSupport::RegisterRequest(ImAdapterCmd& cmd, const Json::Value& reque
   RequestTable()[RequestSno(request)] = entry;
 }
 
-bool ForwardSupport::FindRequest(ImAdapterCmd& cmd, int32_t sno, RequestEntry* entry) {
-  std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
-  const auto found = RequestTable().find(sno);
-  if (found == RequestTable().end()) return false;
-  *entry = found->second;
-  return true;
-}
-
 int32_t ForwardSupport::RequestSno(const Json::Value& request) {
   const Json::Value* sno = FindMember(request, "sno");
   if (sno && IsInt32(*sno)) return sno->asInt();
@@ -109,12 +101,6 @@ std::string ForwardSupport::newClientMsgId() {
 
 std::string ForwardSupport::currentTimeMillis() {
   return std::to_string(platform::NowUnixMillis());
-}
-
-std::string ForwardSupport::FileListText(const std::vector<FileListItem>& entries) {
-  Json::Value array(Json::arrayValue);
-  ConvertFileListToJson(entries, array);
-  return StyledJsonText(array);
 }
 
 std::string ForwardSupport::RebuildContent(const RecordInfo& item, const std::string& content,

@@ -30,8 +30,6 @@ class ForwardSupport {
   // Records the request's "sno", "cmd" and "description" in the table of
   // requests in progress, under cmd.ForwardMutex().
   static void RegisterRequest(ImAdapterCmd& cmd, const Json::Value& request);
-  // The table entry of sno; false when there is none.
-  static bool FindRequest(ImAdapterCmd& cmd, int32_t sno, RequestEntry* entry);
 
   // The request's "sno" as the serial number passed to the plugin requests
   // (0 when it has none that fits 32 bits).
@@ -75,9 +73,6 @@ class ForwardSupport {
   // message body; other types keep content.
   static std::string RebuildContent(const RecordInfo& item, const std::string& content,
                                     const std::string& html);
-
-  // The styled JSON of the entries, as the item's filelist text.
-  static std::string FileListText(const std::vector<FileListItem>& entries);
 
   // The chat request of a new record for the chat kind.
   static ChatSendInfo BuildChatItem(const RecordInfo& record, ForwardChatKind kind);

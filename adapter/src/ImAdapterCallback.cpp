@@ -7,7 +7,6 @@
 
 #include "adapter/src/ImAdapterNotify.h"
 #include "adapter/src/JsonText.h"
-#include "util/ObjectPool.h"
 #include "log/AdapterLog.h"
 
 namespace {
@@ -17,32 +16,8 @@ const char kOnCallback[] = "ImAdapterCallback::OnCallback";
 // reply[key] as an unsigned 32-bit number, 0 when it is missing or not one
 // (also when reply is not an object).
 uint32_t UnsignedMember(const Json::Value& reply, const char* key) {
-  if (!reply.isObject()) return 0;
-  const Json::Value* member = reply.find(key, key + std::char_traits<char>::length(key));
+  const Json::Value* member = FindMember(reply, key);
   return (member != nullptr && IsUInt32(*member)) ? member->asUInt() : 0;
-}
-
-// Readers at JsonCpp's default settings. Never destroyed: the task thread may
-// still parse while the process exits.
-ObjectPool<Json::CharReader>& MessageReaders() {
-  static auto* pool = new ObjectPool<Json::CharReader>(
-      [] { return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader()); });
-  return *pool;
-}
-
-// Parses one plugin message exactly as ParseJsonText does (JsonCpp's default
-// reader settings; only an object or an array is a message), with a stocked
-// reader: building one costs more than parsing a small answer.
-bool ParseMessage(const std::string& text, Json::Value* out) {
-  if (text.empty()) return false;
-  try {
-    ObjectPool<Json::CharReader>::Lease reader = MessageReaders().Take();
-    std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), out, &errors)) return false;
-  } catch (const std::exception&) {
-    return false;
-  }
-  return out->isObject() || out->isArray();
 }
 
 // Runs a handler; anything it throws becomes a log line, so that one faulty
@@ -109,7 +84,7 @@ bool ImAdapterCallback::FindNotifyCallback(uint32_t code, NotifyHandler* out) co
 void ImAdapterCallback::OnCallback(const std::string& text) {
   IMLOG(kLogDbg, kOnCallback, "on callback");
   Json::Value reply;
-  if (!ParseMessage(text, &reply)) {
+  if (ParseJsonText(text, reply) != 0) {
     IMLOG(kLogErr, kOnCallback, "json parse failed");
     return;
   }

@@ -586,6 +586,12 @@ void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& o
   for (const FileListItem& item : list) out.append(WriteFileItem(item));
 }
 
+std::string FileListText(const std::vector<FileListItem>& list) {
+  Json::Value array(Json::arrayValue);
+  ConvertFileListToJson(list, array);
+  return StyledJsonText(array);
+}
+
 void ConvertJsonToGroupInfo(const Json::Value& item, GroupInfo& group) {
   ReadFields("ConvertJsonToGroupInfo", item, kGroupFields, group);
 }

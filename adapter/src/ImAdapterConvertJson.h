@@ -63,6 +63,10 @@ bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem
 // unchanged, with an error line.
 void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& out);
 
+// The record's "filelist" text of the entries: their JSON array as styled
+// text with the writer's \u escapes turned back into UTF-8.
+std::string FileListText(const std::vector<FileListItem>& list);
+
 // Fills `group` from the store's group object. When `item` is neither an
 // object nor null, nothing is read and an error line is logged.
 void ConvertJsonToGroupInfo(const Json::Value& item, GroupInfo& group);
