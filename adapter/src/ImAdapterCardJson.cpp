@@ -1,8 +1,6 @@
 #include "adapter/src/ImAdapterCardJson.h"
 
 #include <exception>
-#include <memory>
-#include <sstream>
 
 #include "adapter/src/ImAdapterConvertJson.h"
 #include "adapter/src/JsonText.h"
@@ -61,16 +59,6 @@ void SetIfNotEmpty(Json::Value& object, const char* key, const std::string& text
 
 void SetIfNotNull(Json::Value& object, const char* key, const Json::Value& value) {
   if (!value.isNull()) object[key] = value;
-}
-
-// One line of compact JSON, as the fast writer gives it.
-std::string CompactJsonText(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  const std::unique_ptr<Json::StreamWriter> writer(builder.newStreamWriter());
-  std::ostringstream out;
-  writer->write(value, &out);
-  return out.str();
 }
 
 }  // namespace
@@ -156,7 +144,7 @@ std::string BuildCardJson(const CardInfo& card) {
   Json::Value config;
   BuildCardConfigJson(card.isForward, config);
   SetIfNotNull(root, "cardConfig", config);
-  std::string text = convertUnicodeEscapes(CompactJsonText(root));
+  std::string text = CompactJsonText(root);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }

@@ -22,14 +22,34 @@ ObjectPool<Json::CharReader>& JsonReaders() {
   return *pool;
 }
 
-// A writer at the default settings and the stream it writes into.
-struct StyledWriter {
-  std::unique_ptr<Json::StreamWriter> writer{Json::StreamWriterBuilder().newStreamWriter()};
+// A writer and the stream it writes into, kept for reuse.
+struct PooledWriter {
+  explicit PooledWriter(const Json::StreamWriterBuilder& builder)
+      : writer(builder.newStreamWriter()) {}
+  std::string Write(const Json::Value& value) {
+    out.str(std::string());
+    out.clear();
+    writer->write(value, &out);
+    return out.str();
+  }
+  std::unique_ptr<Json::StreamWriter> writer;
   std::ostringstream out;
 };
 
-ObjectPool<StyledWriter>& StyledWriters() {
-  static auto* pool = new ObjectPool<StyledWriter>([] { return std::make_unique<StyledWriter>(); });
+// Writers at the default settings (styled) and without indentation (one
+// line). Never destroyed, like the readers.
+ObjectPool<PooledWriter>& StyledWriters() {
+  static auto* pool = new ObjectPool<PooledWriter>(
+      [] { return std::make_unique<PooledWriter>(Json::StreamWriterBuilder()); });
+  return *pool;
+}
+
+ObjectPool<PooledWriter>& CompactWriters() {
+  static auto* pool = new ObjectPool<PooledWriter>([] {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return std::make_unique<PooledWriter>(builder);
+  });
   return *pool;
 }
 
@@ -94,13 +114,9 @@ int ParseJsonText(const std::string& text, Json::Value& out) {
 // The text toStyledString gives (the writer at its default settings, then a
 // newline), from a stocked writer and stream instead of a new builder per call.
 std::string StyledText(const Json::Value& value) {
-  ObjectPool<StyledWriter>::Lease styled = StyledWriters().Take();
-  std::ostringstream& out = styled->out;
-  out.str(std::string());
-  out.clear();
-  styled->writer->write(value, &out);
-  out << '\n';
-  return out.str();
+  std::string text = StyledWriters().Take()->Write(value);
+  text += '\n';
+  return text;
 }
 
 std::string StyledJsonText(const Json::Value& value) {
@@ -111,6 +127,17 @@ std::string StyledJsonText(const Json::Value& value) {
     return convertUnicodeEscapes(text);
   } catch (const std::exception& e) {
     IMLOG(kLogErr, "StyledJsonText", std::string("JSON writer failed: ") + e.what());
+    return std::string();
+  }
+}
+
+std::string CompactJsonText(const Json::Value& value) {
+  try {
+    std::string text = CompactWriters().Take()->Write(value);
+    if (!HasUnicodeEscape(text)) return text;
+    return convertUnicodeEscapes(text);
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, "CompactJsonText", std::string("JSON writer failed: ") + e.what());
     return std::string();
   }
 }

@@ -18,6 +18,10 @@ int ParseJsonText(const std::string& text, Json::Value& out);
 // convertUnicodeEscapes. Never throws.
 std::string StyledJsonText(const Json::Value& value);
 
+// One line of compact JSON (no indentation, no final newline) passed through
+// convertUnicodeEscapes: the form embedded in message bodies. Never throws.
+std::string CompactJsonText(const Json::Value& value);
+
 // Turns the writer's \uXXXX escapes for U+0100..U+D7FF (except U+2060) back
 // into UTF-8 and keeps every other escape as it stands. A malformed escape
 // returns the input unchanged with an error line. Never throws.

@@ -22,14 +22,6 @@ const char kPrivateMessage[] = "***Private Message***";
 
 constexpr int32_t kForwardableCard = 31;
 
-// One line of compact JSON, without the final line feed, with the writer's
-// \u escapes turned back into UTF-8.
-std::string CompactJsonText(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  return convertUnicodeEscapes(Json::writeString(builder, value));
-}
-
 }  // namespace
 
 std::string TransmitItemBuilder::RepairVerticalTabs(const std::string& text) {
