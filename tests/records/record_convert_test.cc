@@ -11,11 +11,11 @@
 
 namespace {
 
-// One JSON field of RecordInfo as the store sees it.
+// One JSON field of RecordInfo: a text member or an int member with its default.
 struct RecordField {
   const char* key;
-  std::string RecordInfo::*text;  // set for text fields
-  int32_t RecordInfo::*number;    // set for int fields
+  std::string RecordInfo::*text;
+  int32_t RecordInfo::*number;
   int32_t defaultNumber;
 };
 
@@ -55,10 +55,12 @@ const std::vector<RecordField>& ReadableRecordFields() {
   return fields;
 }
 
-Json::Value One(const std::string& key, const Json::Value& value) {
+RecordInfo ReadOne(const std::string& key, const Json::Value& value) {
   Json::Value item(Json::objectValue);
   item[key] = value;
-  return item;
+  RecordInfo r;
+  ConvertJsonToRecordInfo(item, r);
+  return r;
 }
 
 Json::Value Parse(const std::string& text) {
@@ -68,56 +70,35 @@ Json::Value Parse(const std::string& text) {
 }
 
 TEST(RecordInfoTest, EveryFieldReadsItsOwnTypeOnly) {
-  // Values of a wrong type for every text field and for every int field.
-  Json::Value object(Json::objectValue);
-  object["a"] = 1;
-  Json::Value array(Json::arrayValue);
-  array.append("x");
+  const Json::Value array = Parse(R"(["x"])");
+  const Json::Value object = Parse(R"({"a":1})");
   const std::vector<Json::Value> notText = {5, true, Json::Value(), array, object, 2.5};
-  // clang-format off
   const std::vector<Json::Value> notInt = {1.5, true, Json::Value(), array, object,
-      Json::UInt(2147483648u), -2147483649.0, Json::Int64(1) << 40};
-  const std::vector<std::pair<Json::Value, int32_t>> goodInt = {{12345, 12345}, {-3, -3},
-      {7.0, 7}, {Json::UInt(2147483647u), 2147483647}, {-2147483648.0, INT32_MIN}};
-  // clang-format on
-
+                                           Json::UInt(2147483648u), -2147483649.0,
+                                           Json::Int64(1) << 40};
+  const std::vector<std::pair<Json::Value, int32_t>> goodInt = {
+      {12345, 12345}, {-3, -3}, {7.0, 7}, {Json::UInt(2147483647u), 2147483647},
+      {-2147483648.0, INT32_MIN}};
+  // mediatype alone also reads decimal text, like an input stream.
+  const std::vector<std::pair<Json::Value, int32_t>> mediaText = {
+      {"7", 7}, {"x", 0}, {"", 0}, {" 12abc", 12}, {"-2", -2}, {"5000000000", 705032704}};
   for (const RecordField& f : ReadableRecordFields()) {
     SCOPED_TRACE(f.key);
-    RecordInfo r;
     if (f.text != nullptr) {
-      ConvertJsonToRecordInfo(One(f.key, "v\xE4\xB8\xAD"), r);
-      EXPECT_EQ(r.*f.text, "v\xE4\xB8\xAD");
+      EXPECT_EQ(ReadOne(f.key, "v\xE4\xB8\xAD").*f.text, "v\xE4\xB8\xAD");
       for (const Json::Value& bad : notText) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, bad), fresh);
-        EXPECT_EQ(fresh.*f.text, "") << bad.toStyledString();
+        EXPECT_EQ(ReadOne(f.key, bad).*f.text, "") << bad.toStyledString();
       }
-    } else {
-      for (const auto& g : goodInt) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, g.first), fresh);
-        EXPECT_EQ(fresh.*f.number, g.second) << g.first.toStyledString();
-      }
-      std::vector<Json::Value> bad = notInt;
-      if (std::string(f.key) != "mediatype") bad.push_back(Json::Value("1"));
-      for (const Json::Value& b : bad) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, b), fresh);
-        EXPECT_EQ(fresh.*f.number, f.defaultNumber) << b.toStyledString();
-      }
+      continue;
     }
-  }
-}
-
-TEST(RecordInfoTest, MediaTypeAlsoReadsDecimalText) {
-  // clang-format off
-  const std::vector<std::pair<Json::Value, int32_t>> cases = {{"7", 7}, {"x", 0}, {"", 0},
-      {" 12abc", 12}, {"-2", -2}, {"5000000000", 705032704}, {7.0, 7}, {true, -1}, {1.5, -1}};
-  // clang-format on
-  for (const auto& c : cases) {
-    RecordInfo r;
-    ConvertJsonToRecordInfo(One("mediatype", c.first), r);
-    EXPECT_EQ(r.mediatype, c.second) << c.first.toStyledString();
+    const bool media = std::string(f.key) == "mediatype";
+    std::vector<std::pair<Json::Value, int32_t>> cases = goodInt;
+    if (media) cases.insert(cases.end(), mediaText.begin(), mediaText.end());
+    for (const Json::Value& bad : notInt) cases.emplace_back(bad, f.defaultNumber);
+    if (!media) cases.emplace_back("1", f.defaultNumber);
+    for (const auto& c : cases) {
+      EXPECT_EQ(ReadOne(f.key, c.first).*f.number, c.second) << c.first.toStyledString();
+    }
   }
 }
 
@@ -143,56 +124,40 @@ TEST(RecordInfoTest, ReadingLeavesWhatItDoesNotRead) {
   }
 }
 
-TEST(RecordInfoTest, FreshRecordIsWrittenWithEveryKeyAndItsDefault) {
-  Json::Value out;
-  ConvertRecordInfoToJson(RecordInfo(), out);
-  ASSERT_TRUE(out.isObject());
-  std::vector<std::string> expected = {"showhtml", "sendStatus"};
-  for (const RecordField& f : ReadableRecordFields()) expected.push_back(f.key);
-  EXPECT_EQ(out.size(), expected.size());
-  for (const RecordField& f : ReadableRecordFields()) {
-    SCOPED_TRACE(f.key);
-    ASSERT_TRUE(out.isMember(f.key));
-    if (f.text != nullptr) {
-      EXPECT_TRUE(out[f.key].isString());
-      EXPECT_EQ(out[f.key].asString(), "");
-    } else {
-      EXPECT_EQ(out[f.key].type(), Json::intValue);
-      EXPECT_EQ(out[f.key].asInt(), f.defaultNumber);
-    }
-  }
-  EXPECT_EQ(out["showhtml"], Json::Value(""));
-  EXPECT_EQ(out["sendStatus"], Json::Value(1));
-
-  // Other members of the output stay; an output that is not an object is left alone.
-  out = Parse(R"({"extraKey":1})");
-  ConvertRecordInfoToJson(RecordInfo(), out);
-  EXPECT_EQ(out["extraKey"], Json::Value(1));
+// A fresh record is written with every key and its default; a filled one reads back as it was.
+TEST(RecordInfoTest, WritingAndReadingBack) {
+  Json::Value fresh = Parse(R"({"extraKey":1})");
+  ConvertRecordInfoToJson(RecordInfo(), fresh);
+  EXPECT_EQ(fresh.size(), ReadableRecordFields().size() + 3);  // + showhtml, sendStatus, extraKey
+  EXPECT_EQ(fresh["extraKey"], Json::Value(1));
+  EXPECT_EQ(fresh["showhtml"], Json::Value(""));
+  EXPECT_EQ(fresh["sendStatus"], Json::Value(1));
   Json::Value array = Parse("[1]");
   EXPECT_NO_THROW(ConvertRecordInfoToJson(RecordInfo(), array));
   EXPECT_EQ(array, Parse("[1]"));
-}
 
-TEST(RecordInfoTest, RoundTripThroughTextKeepsEveryField) {
   RecordInfo in;
   int32_t n = -100;
   for (const RecordField& f : ReadableRecordFields()) {
+    SCOPED_TRACE(f.key);
+    ASSERT_TRUE(fresh.isMember(f.key));
     if (f.text != nullptr) {
+      EXPECT_EQ(fresh[f.key], Json::Value(""));
       in.*f.text = std::string(f.key) + " \xE6\xB6\x88\xE6\x81\xAF \"q\"\\";
     } else {
+      EXPECT_EQ(fresh[f.key].type(), Json::intValue);
+      EXPECT_EQ(fresh[f.key].asInt(), f.defaultNumber);
       in.*f.number = n;
       n += 37;
     }
   }
   in.showhtml = "<b>x</b>";
   in.sendStatus = 0;
-
   Json::Value written;
   ConvertRecordInfoToJson(in, written);
-  Json::Value reread = Parse(StyledJsonText(written));
+  const Json::Value reread = Parse(StyledJsonText(written));
   EXPECT_EQ(reread["showhtml"].asString(), "<b>x</b>");
   EXPECT_EQ(reread["sendStatus"].asInt(), 0);
-
   RecordInfo out;
   ConvertJsonToRecordInfo(reread, out);
   for (const RecordField& f : ReadableRecordFields()) {
