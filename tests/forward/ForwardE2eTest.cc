@@ -340,18 +340,23 @@ TEST_F(ForwardE2e, ValidationReplies) {
 TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
   const std::string folder = files_.Path() + "/img";
   ASSERT_TRUE(platform::MakeDirectories(folder));
-  forward_test::WriteFile(folder + "/p.png", "pixels");
+  forward_test::WriteFile(folder + "/Old.PNG", "pixels");
   service_->AddRecord(
-      FileRecord("pic", 3, "/:um_begin{https://old.example/f/LINK1|Img|6|p.png|0|;;AC|}/:um_end",
-                 "p.png", folder + "/p.png", "Img", "https://old.example/f/LINK1", 0));
+      FileRecord("pic", 3, "/:um_begin{https://old.example/f/LINK1|Img|6|Old.PNG|0|;;AC|}/:um_end",
+                 "Old.PNG", folder + "/Old.PNG", "Img", "https://old.example/f/LINK1", 0));
 
   const Json::Value reply = Run(Request(1, 11, BaseParam(Ids({"pic"}))), 1);
   ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
   const Json::Value& m = reply["param"]["newMsgList"][0];
   const Json::Value files = Parse(m["filelist"].asString());
   ASSERT_EQ(files.size(), 1u);
+  // A new 36-character name with the extension in lower case, used everywhere.
   const std::string name = files[0]["file_name"].asString();
+  ASSERT_EQ(name.size(), 36u + 4u);
+  EXPECT_EQ(name.substr(36), ".png");
+  EXPECT_EQ(files[0]["file_real_save_name"].asString(), name);
   EXPECT_EQ(files[0]["file_path"].asString(), folder + "/" + name);
+  EXPECT_EQ(forward_test::ReadFile(folder + "/" + name), "pixels");
   EXPECT_EQ(files[0]["message_server_chat_id_str"], m["clientmessageid"]);
   EXPECT_NE(TextOf(m).find("|" + name + "|"), std::string::npos);
   const std::vector<Json::Value> updates = service_->Requests(Plugin::kOffline, kLinkUpdate);

@@ -162,28 +162,6 @@ FileListItem Entry(const std::string& name, const std::string& folder) {
   return entry;
 }
 
-TEST_F(MediaFilesTest, NewPictureFileForAPicture) {
-  const std::string folder = root_.Path() + "/img";
-  WriteFile(folder + "/Old.PNG", "pixels");
-  RecordInfo item;
-  item.mediatype = 3;
-  item.fileList.push_back(Entry("Old.PNG", folder));
-  std::string content = "/:um_begin{https://cloud/f/abc|Img|6|Old.PNG|0|;;|}/:um_end";
-  std::string html;
-  ForwardMediaFiles media(options_);
-  ASSERT_TRUE(media.creatNewPicFile(item, content, html, true));
-  // A new 36-character name with the extension in lower case, used everywhere.
-  const FileListItem& entry = item.fileList.front();
-  EXPECT_EQ(entry.file_name.size(), 36u + 4u);
-  EXPECT_EQ(entry.file_name.substr(36), ".png");
-  EXPECT_EQ(entry.file_real_save_name, entry.file_name);
-  EXPECT_EQ(entry.file_path, folder + "/" + entry.file_name);
-  EXPECT_EQ(ReadFile(entry.file_path), "pixels");
-  EXPECT_NE(content.find(entry.file_name), std::string::npos);
-  EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
-  EXPECT_NE(item.filelist.find(entry.file_name), std::string::npos);
-}
-
 TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {
   const std::string folder = root_.Path() + "/img";
   WriteFile(folder + "/a.jpg", "j");
