@@ -38,57 +38,42 @@ TEST(ReplaceFileNameInImgTags, Table) {
     const char* html;
     const char* expected;
   } cases[] = {
-      {"<p><img src=\"C:/a/old.png\" role=\"pic\"></p>",
-       "<p><img src=\"C:/a/new.png\" role=\"pic\"></p>"},
+      {R"(<p><img src="C:/a/old.png" role="pic"></p>)",
+       R"(<p><img src="C:/a/new.png" role="pic"></p>)"},
       {"<IMG class='x' ROLE = 'Picture' SRC='old.png'>",
        "<IMG class='x' ROLE = 'Picture' SRC='new.png'>"},
       // Only the first picture tag changes; an emoji tag before it is skipped.
-      {"<img src=\"e/old.png\" role=\"emoji\"><img src=\"old.png\" role=\"pic\"><img "
-       "src=\"old.png\" "
-       "role=\"pic\">",
-       "<img src=\"e/old.png\" role=\"emoji\"><img src=\"new.png\" role=\"pic\"><img "
-       "src=\"old.png\" "
-       "role=\"pic\">"},
-      {"<img src=\"other.png\" role=\"pic\">", ""},  // src without the old name
-      {"<p>no picture</p>", ""},
-      {"<img src=\"old.png\" role=\"pic\"", ""},  // unclosed tag
-      {"<imgx src=\"old.png\" role=\"pic\">", ""},
-  };
+      {R"(<img src="e/old.png" role="emoji"><img src="old.png" role="pic">)"
+       R"(<img src="old.png" role="pic">)",
+       R"(<img src="e/old.png" role="emoji"><img src="new.png" role="pic">)"
+       R"(<img src="old.png" role="pic">)"},
+      {R"(<img src="other.png" role="pic">)", ""}, {"<p>no picture</p>", ""},
+      {R"(<img src="old.png" role="pic")", ""}, {R"(<imgx src="old.png" role="pic">)", ""}};
   for (const Case& c : cases) {
     EXPECT_EQ(ForwardMediaFiles::replaceFileNameInImgTags(c.html, "old.png", "new.png"), c.expected)
         << c.html;
   }
-}
-
-TEST(ReplaceFileNameInImgTags, LargeHtmlIsScannedWithoutRecursion) {
+  // A large text is scanned without recursion.
   std::string html(4 * 1024 * 1024, 'a');
   html += "<img src=\"old.png\" role=\"pic\">";
   const std::string out = ForwardMediaFiles::replaceFileNameInImgTags(html, "old.png", "new.png");
   EXPECT_EQ(out.substr(out.size() - 30), "<img src=\"new.png\" role=\"pic\">");
 }
 
-TEST(MediaRules, RetentionAndReupload) {
-  const int64_t now = 10'000'000'000LL;
-  struct Case {
-    const char* utcstamp;
-    bool past;
-  } stamps[] = {{"", false},
-                {"7580799999", true},  // one ms more than 28 days old
-                {"7580800000", false},
-                {"9999999999", false}};
-  for (const Case& c : stamps) {
+TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
+  // 7580799999 is one ms more than 28 days before now.
+  const std::pair<const char*, bool> stamps[] = {
+      {"", false}, {"7580799999", true}, {"7580800000", false}, {"9999999999", false}};
+  for (const auto& [utcstamp, past] : stamps) {
     RecordInfo item;
-    item.utcstamp = c.utcstamp;
-    EXPECT_EQ(ForwardMediaFiles::isPastMediaRetention(item, now), c.past) << c.utcstamp;
+    item.utcstamp = utcstamp;
+    EXPECT_EQ(ForwardMediaFiles::isPastMediaRetention(item, 10'000'000'000LL), past) << utcstamp;
   }
   // {status, mediatype, allowed}
   const int reupload[][3] = {{1, 2, 1}, {5, 4, 1}, {0, 3, 1}, {0, 8, 1}, {0, 2, 0}, {2, 4, 0}};
   for (const auto& r : reupload) {
     EXPECT_EQ(ForwardMediaFiles::canReuploadMedia(r[0], r[1]), r[2] == 1) << r[0] << " " << r[1];
   }
-}
-
-TEST(MediaRules, UnsafeNamesAreNeverJoined) {
   for (const char* name : {"", ".", "..", "../../etc/passwd", "..\\secret.txt", "a/b", "a\\b"}) {
     std::string out = "unchanged";
     EXPECT_FALSE(ForwardMediaFiles::IsSafeFileName(name)) << name;
@@ -175,28 +160,6 @@ FileListItem Entry(const std::string& name, const std::string& folder) {
   entry.file_type = "Img";
   entry.um_url = "https://cloud/f/abc";
   return entry;
-}
-
-TEST_F(MediaFilesTest, NewPictureFileForAPicture) {
-  const std::string folder = root_.Path() + "/img";
-  WriteFile(folder + "/Old.PNG", "pixels");
-  RecordInfo item;
-  item.mediatype = 3;
-  item.fileList.push_back(Entry("Old.PNG", folder));
-  std::string content = "/:um_begin{https://cloud/f/abc|Img|6|Old.PNG|0|;;|}/:um_end";
-  std::string html;
-  ForwardMediaFiles media(options_);
-  ASSERT_TRUE(media.creatNewPicFile(item, content, html, true));
-  // A new 36-character name with the extension in lower case, used everywhere.
-  const FileListItem& entry = item.fileList.front();
-  EXPECT_EQ(entry.file_name.size(), 36u + 4u);
-  EXPECT_EQ(entry.file_name.substr(36), ".png");
-  EXPECT_EQ(entry.file_real_save_name, entry.file_name);
-  EXPECT_EQ(entry.file_path, folder + "/" + entry.file_name);
-  EXPECT_EQ(ReadFile(entry.file_path), "pixels");
-  EXPECT_NE(content.find(entry.file_name), std::string::npos);
-  EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
-  EXPECT_NE(item.filelist.find(entry.file_name), std::string::npos);
 }
 
 TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {

@@ -28,19 +28,18 @@ TempFolder::~TempFolder() {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-  std::FILE* file = platform::OpenFile(path, "wb");
-  if (file == nullptr) return;
-  std::fwrite(content.data(), 1, content.size(), file);
-  std::fclose(file);
+  if (std::FILE* file = platform::OpenFile(path, "wb")) {
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+  }
 }
 
 std::string ReadFile(const std::string& path) {
   std::string out;
-  std::FILE* file = platform::OpenFile(path, "rb");
-  if (file == nullptr) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) out.append(buffer, n);
-  std::fclose(file);
+  if (std::FILE* file = platform::OpenFile(path, "rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) out += static_cast<char>(c);
+    std::fclose(file);
+  }
   return out;
 }
 

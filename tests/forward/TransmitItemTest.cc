@@ -1,6 +1,5 @@
-// Transmit items, the merged file list and message ids, without plugins: the
-// store's user look-up is left unanswered under a short test time-out, so
-// the forwarding user is shown by account.
+// Transmit items, the merged file list and message ids without plugins: the store's user look-up
+// goes unanswered under a short test time-out, so the forwarding user is shown by account.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -44,55 +43,41 @@ class TransmitItemTest : public ::testing::Test {
 };
 
 TEST(VerticalTabRepair, BackslashRuns) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {{"a\\vb", "a\\u000bb"},
-               {"a\\\\vb", "a\\\\vb"},
-               {"a\\\\\\vb", "a\\\\\\u000bb"},
-               {"\\v", "\\u000b"},
-               {"v\\", "v\\"},
-               {"\\n\\v\\", "\\n\\u000b\\"},
-               {"", ""}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(TransmitItemBuilder::RepairVerticalTabs(c.in), c.out) << c.in;
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\\vb", "a\\u000bb"}, {"a\\\\vb", "a\\\\vb"}, {"a\\\\\\vb", "a\\\\\\u000bb"},
+      {"\\v", "\\u000b"}, {"v\\", "v\\"}, {"\\n\\v\\", "\\n\\u000b\\"}, {"", ""}};
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(TransmitItemBuilder::RepairVerticalTabs(in), out) << in;
   }
 }
 
 TEST_F(TransmitItemTest, RefusedMessages) {
-  struct Case {
-    const char* label;
+  const struct {
     int32_t mediatype;
-    std::string text;
+    const char* text;
     int32_t sendStatus;
-    std::string showtext;
-    std::string extra;
+    const char* showtext;
+    const char* extra;
   } cases[] = {
-      {"voice", 1, "v", 1, "", ""},
-      {"card 11", 10, "{\"cardType\":11}", 1, "", ""},
-      {"card 21 as text", 10, "{\"cardType\":\"21\"}", 1, "", ""},
-      {"card 64", 10, "{\"cardType\":64}", 1, "", ""},
-      {"card 92", 10, "{\"cardType\":92}", 1, "", ""},
-      {"card 31 not forwardable", 10, "{\"cardType\":31,\"cardConfig\":{\"canForward\":false}}", 1,
-       "", ""},
-      {"card 31 without config", 10, "{\"cardType\":31}", 1, "", ""},
-      {"never sent", 0, "hi", 0, "", ""},
-      {"private", 0, "hi", 1, "***Private Message***", ""},
-      {"extra not json", 0, "hi", 1, "", "{broken"},
-  };
-  for (const Case& c : cases) {
+      {1, "v", 1, "", ""}, {10, R"({"cardType":11})", 1, "", ""},
+      {10, R"({"cardType":"21"})", 1, "", ""}, {10, R"({"cardType":64})", 1, "", ""},
+      {10, R"({"cardType":92})", 1, "", ""}, {10, R"({"cardType":31})", 1, "", ""},
+      {10, R"({"cardType":31,"cardConfig":{"canForward":false}})", 1, "", ""},
+      {10, R"({"cardType":31,"cardConfig":{}})", 1, "", ""},
+      {0, "hi", 0, "", ""}, {0, "hi", 1, "***Private Message***", ""}, {0, "hi", 1, "", "{broken"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + c.showtext + c.extra + std::to_string(c.sendStatus));
     RecordInfo item = Stored(c.mediatype, c.text);
     item.sendStatus = c.sendStatus;
     item.showtext = c.showtext;
     item.extra = c.extra;
     std::string content;
     std::string html;
-    EXPECT_FALSE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1))
-        << c.label;
+    EXPECT_FALSE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
   }
 }
 
-TEST_F(TransmitItemTest, PlainTextBecomesTheForwardersMessage) {
+TEST_F(TransmitItemTest, ForwardedItems) {
   RecordInfo item = Stored(0, "hello <b>", "<p>hello</p>");
   item.showtranslate = item.translateLang = item.providerCn = item.providerEn = "t";
   item.emojiReplyInfos = item.chatAtInfo = "t";
@@ -121,15 +106,11 @@ TEST_F(TransmitItemTest, PlainTextBecomesTheForwardersMessage) {
   ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
   EXPECT_EQ(item.extra, "{\"appServiceTag\":2}");
   EXPECT_EQ(item.isAppMsg, 0);
-}
 
-TEST_F(TransmitItemTest, ReplyCardIsForwardedAsTheRepliedType) {
-  RecordInfo item =
-      Stored(10,
+  // A reply card is forwarded as the replied message's type.
+  item = Stored(10,
              "{\"cardType\":65,\"cardContext\":{\"replyMsg\":{\"content\":\"a & b\",\"type\":0,"
              "\"PcContent\":\"<p>a &amp; b</p>\"}}}");
-  std::string content;
-  std::string html;
   ASSERT_TRUE(TransmitItemBuilder::buildTransmitMsgItem(item, content, html, options_, 1));
   EXPECT_EQ(item.mediatype, 0);
   EXPECT_EQ(item.realMsgType, 0);
@@ -239,7 +220,7 @@ TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
   param["publicShareLink"] = 2;
   param["isCrossInstance"] = param["isOnlySaveLocal"] = 1;
   param["defaultImagePath"] = 5;
-  ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
+  const ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
   EXPECT_EQ(options.chatKind, ForwardChatKind::kGroup);
   EXPECT_EQ(options.groupId + "|" + options.receiverAccount + "|" + options.defaultImagePath,
             "g||");
@@ -247,10 +228,6 @@ TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
   EXPECT_TRUE(options.publicShareLink);
   EXPECT_FALSE(options.isCrossInstance);
   EXPECT_EQ(options.isOnlySaveLocal, 1);
-  param["groupId"] = "";
-  options = ForwardSupport::ReadForwardOptions(param);
-  EXPECT_EQ(options.chatKind, ForwardChatKind::kUser);
-  EXPECT_EQ(options.receiverAccount, "r");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// History record JSON conversion: what each field accepts from the store,
-// what a record looks like when written, and the round trip.
+// History record JSON conversion: what each field accepts from the store, what a record looks
+// like when written, and the round trip.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -11,55 +11,20 @@
 
 namespace {
 
-// One JSON field of RecordInfo as the store sees it.
-struct RecordField {
-  const char* key;
-  std::string RecordInfo::*text;  // set for text fields
-  int32_t RecordInfo::*number;    // set for int fields
-  int32_t defaultNumber;
-};
-
-RecordField T(const char* key, std::string RecordInfo::*m) { return {key, m, nullptr, 0}; }
-RecordField I(const char* key, int32_t RecordInfo::*m, int32_t d) { return {key, nullptr, m, d}; }
-
-using R = RecordInfo;
-
-// The 51 fields the store's record carries (showhtml is written only).
-const std::vector<RecordField>& ReadableRecordFields() {
-  // clang-format off
-  static const std::vector<RecordField> fields = {
-      T("recordid", &R::recordid), T("convid", &R::convid), I("convautoid", &R::convautoid, -1),
-      T("servermessageid", &R::servermessageid), T("clientmessageid", &R::clientmessageid),
-      I("chattype", &R::chattype, -1), T("content", &R::content),
-      I("contenttype", &R::contenttype, -1), T("delivertime", &R::delivertime),
-      T("filelist", &R::filelist), T("groupid", &R::groupid), T("groupname", &R::groupname),
-      T("peername", &R::peername), T("peernativename", &R::peernativename),
-      T("originaccount", &R::originaccount), T("targetaccount", &R::targetaccount),
-      T("showtext", &R::showtext), T("showtranslate", &R::showtranslate),
-      I("mediatype", &R::mediatype, -1), I("isread", &R::isread, 0), I("isdelete", &R::isdelete, 0),
-      I("sourceflag", &R::sourceflag, -1), T("quote", &R::quote), T("timestamp", &R::timestamp),
-      T("utcstamp", &R::utcstamp), I("status", &R::status, -1), I("submsgtype", &R::submsgtype, 0),
-      T("providerCn", &R::providerCn), T("providerEn", &R::providerEn),
-      T("combineMessageFileList", &R::combineMessageFileList),
-      I("receiptState", &R::receiptState, 0), I("receiptCount", &R::receiptCount, 0),
-      I("iswithdraw", &R::iswithdraw, 0), I("duration", &R::duration, 0),
-      I("source", &R::source, 0), I("fileSize", &R::fileSize, 0), T("extra", &R::extra),
-      T("attachUrl", &R::attachUrl), I("isAppMsg", &R::isAppMsg, 0),
-      T("appServiceId", &R::appServiceId), T("appServiceName", &R::appServiceName),
-      I("isShowTranslate", &R::isShowTranslate, 0), T("translateLang", &R::translateLang),
-      T("emojiReplyInfos", &R::emojiReplyInfos), T("appReplyInfos", &R::appReplyInfos),
-      T("chatAtInfo", &R::chatAtInfo), I("isShowAudioText", &R::isShowAudioText, 0),
-      T("audioText", &R::audioText), T("UTCDate", &R::UTCDate),
-      I("realMsgType", &R::realMsgType, -1)};
-  // clang-format on
-  return fields;
-}
-
-Json::Value One(const std::string& key, const Json::Value& value) {
-  Json::Value item(Json::objectValue);
-  item[key] = value;
-  return item;
-}
+// A record with every key the store carries, each with its own value, and the two written-only
+// keys (showhtml, sendStatus) as a record read from the store writes them.
+const char* const kFullRecord = R"({
+    "recordid":"t1","convid":"t2","convautoid":-100,"servermessageid":"t3","clientmessageid":"t4",
+    "chattype":-63,"content":"v\u6d88 \"q\"\\","contenttype":-26,"delivertime":"t6",
+    "filelist":"t7","groupid":"t8","groupname":"t9","peername":"t10","peernativename":"t11",
+    "originaccount":"t12","targetaccount":"t13","showtext":"t14","showtranslate":"t15",
+    "mediatype":11,"isread":48,"isdelete":85,"sourceflag":122,"quote":"t16","timestamp":"t17",
+    "utcstamp":"t18","status":159,"submsgtype":196,"providerCn":"t19","providerEn":"t20",
+    "combineMessageFileList":"t21","receiptState":233,"receiptCount":270,"iswithdraw":307,
+    "duration":344,"source":381,"fileSize":418,"extra":"t22","attachUrl":"t23","isAppMsg":455,
+    "appServiceId":"t24","appServiceName":"t25","isShowTranslate":492,"translateLang":"t26",
+    "emojiReplyInfos":"t27","appReplyInfos":"t28","chatAtInfo":"t29","isShowAudioText":529,
+    "audioText":"t30","UTCDate":"t31","realMsgType":566,"showhtml":"","sendStatus":1})";
 
 Json::Value Parse(const std::string& text) {
   Json::Value v;
@@ -67,62 +32,84 @@ Json::Value Parse(const std::string& text) {
   return v;
 }
 
-TEST(RecordInfoTest, EveryFieldReadsItsOwnTypeOnly) {
-  // Values of a wrong type for every text field and for every int field.
-  Json::Value object(Json::objectValue);
-  object["a"] = 1;
-  Json::Value array(Json::arrayValue);
-  array.append("x");
-  const std::vector<Json::Value> notText = {5, true, Json::Value(), array, object, 2.5};
-  // clang-format off
-  const std::vector<Json::Value> notInt = {1.5, true, Json::Value(), array, object,
-      Json::UInt(2147483648u), -2147483649.0, Json::Int64(1) << 40};
-  const std::vector<std::pair<Json::Value, int32_t>> goodInt = {{12345, 12345}, {-3, -3},
-      {7.0, 7}, {Json::UInt(2147483647u), 2147483647}, {-2147483648.0, INT32_MIN}};
-  // clang-format on
+Json::Value ReadAndWrite(const Json::Value& item) {
+  RecordInfo r;
+  ConvertJsonToRecordInfo(item, r);
+  Json::Value out;
+  ConvertRecordInfoToJson(r, out);
+  return out;
+}
 
-  for (const RecordField& f : ReadableRecordFields()) {
-    SCOPED_TRACE(f.key);
-    RecordInfo r;
-    if (f.text != nullptr) {
-      ConvertJsonToRecordInfo(One(f.key, "v\xE4\xB8\xAD"), r);
-      EXPECT_EQ(r.*f.text, "v\xE4\xB8\xAD");
-      for (const Json::Value& bad : notText) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, bad), fresh);
-        EXPECT_EQ(fresh.*f.text, "") << bad.toStyledString();
-      }
+// Written back, every key keeps its text and its type.
+TEST(RecordInfoTest, RoundTripThroughTextKeepsEveryField) {
+  const std::string text = StyledJsonText(Parse(kFullRecord));
+  EXPECT_EQ(StyledJsonText(Parse(StyledJsonText(ReadAndWrite(Parse(text))))), text);
+}
+
+// A fresh record is written with every key, in its type; other members of the output stay and
+// an output that is not an object is left alone.
+TEST(RecordInfoTest, FreshRecordIsWrittenWithEveryKey) {
+  const Json::Value full = Parse(kFullRecord);
+  Json::Value out = Parse(R"({"extraKey":1})");
+  ConvertRecordInfoToJson(RecordInfo(), out);
+  EXPECT_EQ(out.size(), full.size() + 1);
+  EXPECT_EQ(out["extraKey"], Json::Value(1));
+  EXPECT_EQ(out["sendStatus"], Json::Value(1));
+  for (const std::string& key : full.getMemberNames()) {
+    EXPECT_EQ(out[key].type(), full[key].type()) << key;
+  }
+  Json::Value array = Parse("[1]");
+  EXPECT_NO_THROW(ConvertRecordInfoToJson(RecordInfo(), array));
+  EXPECT_EQ(array, Parse("[1]"));
+  RecordInfo record;
+  record.showhtml = "<b>x</b>";
+  record.sendStatus = 0;
+  ConvertRecordInfoToJson(record, out);
+  EXPECT_EQ(out["showhtml"], Json::Value("<b>x</b>"));
+  EXPECT_EQ(out["sendStatus"], Json::Value(0));
+}
+
+// Each key alone of a wrong type reads as the field's default (what a fresh record writes).
+TEST(RecordInfoTest, EveryFieldReadsItsOwnTypeOnly) {
+  const Json::Value full = Parse(kFullRecord);
+  const Json::Value defaults = ReadAndWrite(Json::Value(Json::objectValue));
+  const Json::Value array = Parse(R"(["x"])");
+  const Json::Value object = Parse(R"({"a":1})");
+  const std::vector<Json::Value> notText = {5, true, Json::Value(), array, object, 2.5};
+  const std::vector<Json::Value> notInt = {1.5, true, Json::Value(), array, object,
+                                           Json::UInt(2147483648u), -2147483649.0,
+                                           Json::Int64(1) << 40};
+  const std::vector<std::pair<Json::Value, int32_t>> goodInt = {
+      {12345, 12345}, {-3, -3}, {7.0, 7}, {Json::UInt(2147483647u), 2147483647},
+      {-2147483648.0, INT32_MIN}};
+  // mediatype alone also reads decimal text, like an input stream.
+  const std::vector<std::pair<Json::Value, int32_t>> mediaText = {
+      {"7", 7}, {"x", 0}, {"", 0}, {" 12abc", 12}, {"-2", -2}, {"5000000000", 705032704}};
+  for (const std::string& key : full.getMemberNames()) {
+    if (key == "showhtml" || key == "sendStatus") continue;
+    SCOPED_TRACE(key);
+    Json::Value item(Json::objectValue);
+    item[key] = full[key];
+    EXPECT_EQ(ReadAndWrite(item)[key], full[key]);
+    std::vector<std::pair<Json::Value, Json::Value>> cases;
+    if (full[key].isString()) {
+      for (const Json::Value& bad : notText) cases.emplace_back(bad, defaults[key]);
     } else {
-      for (const auto& g : goodInt) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, g.first), fresh);
-        EXPECT_EQ(fresh.*f.number, g.second) << g.first.toStyledString();
+      for (const auto& g : goodInt) cases.emplace_back(g.first, g.second);
+      if (key == "mediatype") {
+        for (const auto& m : mediaText) cases.emplace_back(m.first, m.second);
+      } else {
+        cases.emplace_back("1", defaults[key]);
       }
-      std::vector<Json::Value> bad = notInt;
-      if (std::string(f.key) != "mediatype") bad.push_back(Json::Value("1"));
-      for (const Json::Value& b : bad) {
-        RecordInfo fresh;
-        ConvertJsonToRecordInfo(One(f.key, b), fresh);
-        EXPECT_EQ(fresh.*f.number, f.defaultNumber) << b.toStyledString();
-      }
+      for (const Json::Value& bad : notInt) cases.emplace_back(bad, defaults[key]);
+    }
+    for (const auto& c : cases) {
+      item[key] = c.first;
+      EXPECT_EQ(ReadAndWrite(item)[key], c.second) << c.first.toStyledString();
     }
   }
 }
 
-TEST(RecordInfoTest, MediaTypeAlsoReadsDecimalText) {
-  // clang-format off
-  const std::vector<std::pair<Json::Value, int32_t>> cases = {{"7", 7}, {"x", 0}, {"", 0},
-      {" 12abc", 12}, {"-2", -2}, {"5000000000", 705032704}, {7.0, 7}, {true, -1}, {1.5, -1}};
-  // clang-format on
-  for (const auto& c : cases) {
-    RecordInfo r;
-    ConvertJsonToRecordInfo(One("mediatype", c.first), r);
-    EXPECT_EQ(r.mediatype, c.second) << c.first.toStyledString();
-  }
-}
-
-// Write-only keys, members outside the JSON form and keys that are absent keep
-// what the record had; an item that is not an object changes nothing.
 TEST(RecordInfoTest, ReadingLeavesWhatItDoesNotRead) {
   RecordInfo r;
   r.recordid = "keep";
@@ -142,68 +129,6 @@ TEST(RecordInfoTest, ReadingLeavesWhatItDoesNotRead) {
     EXPECT_EQ(r.recordid, "keep");
   }
 }
-
-TEST(RecordInfoTest, FreshRecordIsWrittenWithEveryKeyAndItsDefault) {
-  Json::Value out;
-  ConvertRecordInfoToJson(RecordInfo(), out);
-  ASSERT_TRUE(out.isObject());
-  std::vector<std::string> expected = {"showhtml", "sendStatus"};
-  for (const RecordField& f : ReadableRecordFields()) expected.push_back(f.key);
-  EXPECT_EQ(out.size(), expected.size());
-  for (const RecordField& f : ReadableRecordFields()) {
-    SCOPED_TRACE(f.key);
-    ASSERT_TRUE(out.isMember(f.key));
-    if (f.text != nullptr) {
-      EXPECT_TRUE(out[f.key].isString());
-      EXPECT_EQ(out[f.key].asString(), "");
-    } else {
-      EXPECT_EQ(out[f.key].type(), Json::intValue);
-      EXPECT_EQ(out[f.key].asInt(), f.defaultNumber);
-    }
-  }
-  EXPECT_EQ(out["showhtml"], Json::Value(""));
-  EXPECT_EQ(out["sendStatus"], Json::Value(1));
-
-  // Other members of the output stay; an output that is not an object is left alone.
-  out = Parse(R"({"extraKey":1})");
-  ConvertRecordInfoToJson(RecordInfo(), out);
-  EXPECT_EQ(out["extraKey"], Json::Value(1));
-  Json::Value array = Parse("[1]");
-  EXPECT_NO_THROW(ConvertRecordInfoToJson(RecordInfo(), array));
-  EXPECT_EQ(array, Parse("[1]"));
-}
-
-TEST(RecordInfoTest, RoundTripThroughTextKeepsEveryField) {
-  RecordInfo in;
-  int32_t n = -100;
-  for (const RecordField& f : ReadableRecordFields()) {
-    if (f.text != nullptr) {
-      in.*f.text = std::string(f.key) + " \xE6\xB6\x88\xE6\x81\xAF \"q\"\\";
-    } else {
-      in.*f.number = n;
-      n += 37;
-    }
-  }
-  in.showhtml = "<b>x</b>";
-  in.sendStatus = 0;
-
-  Json::Value written;
-  ConvertRecordInfoToJson(in, written);
-  Json::Value reread = Parse(StyledJsonText(written));
-  EXPECT_EQ(reread["showhtml"].asString(), "<b>x</b>");
-  EXPECT_EQ(reread["sendStatus"].asInt(), 0);
-
-  RecordInfo out;
-  ConvertJsonToRecordInfo(reread, out);
-  for (const RecordField& f : ReadableRecordFields()) {
-    if (f.text != nullptr) {
-      EXPECT_EQ(out.*f.text, in.*f.text) << f.key;
-    } else {
-      EXPECT_EQ(out.*f.number, in.*f.number) << f.key;
-    }
-  }
-}
-
 TEST(StringToInt64Test, ReadsLikeAnInputStream) {
   // clang-format off
   const std::vector<std::pair<std::string, int64_t>> cases = {
