@@ -12,7 +12,7 @@ struct EscapeCase {
   std::string expected;
 };
 
-TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8) {
+TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8AndLeavesMalformedTextAlone) {
   const EscapeCase cases[] = {
       {"plain text", "abc", "abc"},
       {"latin-1 stays escaped", "\\u00e9", "\\u00e9"},
@@ -27,15 +27,14 @@ TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8) {
       {"escaped backslash before u is no escape", "\\\\u4e2d", "\\\\u4e2d"},
       {"control character stays", "\\u0001", "\\u0001"},
       {"other escapes untouched", "a\\n\\\"b", "a\\n\\\"b"},
+      {"malformed: three digits", "\\u4e2", "\\u4e2"},
+      {"malformed: at the end", "x\\u12", "x\\u12"},
+      {"malformed: the whole input stays", "\\u12g4 and \\u4e2d", "\\u12g4 and \\u4e2d"},
+      {"malformed: no digits", "\\u", "\\u"},
   };
   for (const EscapeCase& c : cases) {
     EXPECT_EQ(convertUnicodeEscapes(c.input), c.expected) << c.name;
   }
-}
-
-TEST(ConvertUnicodeEscapes, MalformedEscapeReturnsTheInputUnchanged) {
-  const std::string inputs[] = {"\\u4e2", "x\\u12", "\\u12g4 and \\u4e2d", "\\u"};
-  for (const std::string& input : inputs) EXPECT_EQ(convertUnicodeEscapes(input), input) << input;
 }
 
 TEST(StyledJsonText, SortsMembersIndentsWithTabsAndEndsWithNewline) {
