@@ -75,24 +75,22 @@ TEST(Dispatcher, ReplyEnvelopeEchoesTheRequest) {
 }
 
 TEST(Dispatcher, RequestsThatNameNoCommandGetNoReply) {
-  const char* requests[] = {
-      "",
-      "not json",
-      "12",
-      "\"text\"",
-      "[3]",
-      "{}",
-      "{\"cmd\":0}",
-      "{\"cmd\":8}",
-      "{\"cmd\":65536}",
-      "{\"cmd\":65544}",
-      "{\"cmd\":\"3\"}",
-      "{\"cmd\":[3]}",
-      "{\"cmd\":{\"a\":3}}",
-      "{\"cmd\":-3}",
-      "{\"cmd\":null}",
-      "{\"cmd\":1e30}",
-  };
+  const char* requests[] = {"",
+                            "not json",
+                            "12",
+                            "\"text\"",
+                            "[3]",
+                            "{}",
+                            "{\"cmd\":0}",
+                            "{\"cmd\":8}",
+                            "{\"cmd\":65536}",
+                            "{\"cmd\":65544}",
+                            "{\"cmd\":\"3\"}",
+                            "{\"cmd\":[3]}",
+                            "{\"cmd\":{\"a\":3}}",
+                            "{\"cmd\":-3}",
+                            "{\"cmd\":null}",
+                            "{\"cmd\":1e30}"};
   for (const char* request : requests) Process(request);
   ImAdapterCmd::Instance().ProcessRecvMsg(nullptr);
   EXPECT_EQ(Pull(milliseconds(50)), "");

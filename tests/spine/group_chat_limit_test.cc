@@ -10,10 +10,23 @@
 
 namespace {
 
-TEST(GroupChatLimit, FirstMessageOfAGroupIsAlwaysAllowed) {
-  ImAdapterGroupChatLimit limit;
-  EXPECT_TRUE(limit.CheckIsExceedLimit("g", "1000", 0));
-  EXPECT_TRUE(limit.CheckIsExceedLimit("h", "not a number", 10));
+// Each row on a fresh limiter: the first message of a group is allowed whatever
+// its stamp; a flow count out of 0..10, an empty group or stamp is refused.
+TEST(GroupChatLimit, FirstMessageIsAllowedUnlessItsFieldsAreOutOfRange) {
+  const struct {
+    const char* group;
+    const char* stamp;
+    int32_t flow;
+    bool allowed;
+  } cases[] = {{"g", "1000", 0, true},   {"g", "not a number", 10, true}, {"g", "1000", -1, false},
+               {"g", "1000", 11, false}, {"g", "1000", 1000, false},      {"", "1000", 3, false},
+               {"g", "", 3, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.group) + "|" + c.stamp + "|" + std::to_string(c.flow));
+    ImAdapterGroupChatLimit limit;
+    EXPECT_EQ(limit.CheckIsExceedLimit(c.group, c.stamp, c.flow), c.allowed);
+    EXPECT_EQ(limit.QueuedCount(c.group), c.allowed ? 1u : 0u);
+  }
 }
 
 TEST(GroupChatLimit, LimitIsFiveUpToFlowCountFiveAndTenUpToTen) {
@@ -29,21 +42,6 @@ TEST(GroupChatLimit, LimitIsFiveUpToFlowCountFiveAndTenUpToTen) {
     EXPECT_EQ(allowed, c.allowed) << "flowLimitCount " << c.flowLimitCount;
     EXPECT_EQ(limit.QueuedCount("g"), static_cast<size_t>(c.allowed));
   }
-}
-
-TEST(GroupChatLimit, OutOfRangeFlowCountRefusesAndStoresNothing) {
-  for (int32_t flow : {-1, 11, 1000}) {
-    ImAdapterGroupChatLimit limit;
-    EXPECT_FALSE(limit.CheckIsExceedLimit("g", "1000", flow));
-    EXPECT_EQ(limit.QueuedCount("g"), 0u);
-  }
-}
-
-TEST(GroupChatLimit, EmptyGroupOrTimestampIsRefused) {
-  ImAdapterGroupChatLimit limit;
-  EXPECT_FALSE(limit.CheckIsExceedLimit("", "1000", 3));
-  EXPECT_FALSE(limit.CheckIsExceedLimit("g", "", 3));
-  EXPECT_EQ(limit.QueuedCount("g"), 0u);
 }
 
 TEST(GroupChatLimit, WindowKeepsAStampExactly60000msOldAndDropsOlder) {
@@ -71,7 +69,6 @@ TEST(GroupChatLimit, ExtremeTimestampsDoNotOverflow) {
   EXPECT_EQ(limit.QueuedCount("g"), 1u);
 }
 
-// Command 3 through the dispatcher.
 Json::Value RunCommand3(const std::string& param) {
   ImAdapterCmd::Instance().ProcessRecvMsg(("{\"cmd\":3,\"param\":" + param + "}").c_str());
   char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(2));
@@ -107,19 +104,19 @@ TEST(CheckIsExceedSendingLimit, EntriesInheritThePreviousGroupAndLimit) {
   for (Json::ArrayIndex i = 0; i < 5; ++i) EXPECT_TRUE(list[i]["isSendMsg"].asBool()) << i;
   // The group "cmd3-a" now holds five stamps: a sixth is refused.
   reply = RunCommand3(
-      "{\"currentTimestamp\":\"1001\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1}]}");
+      "{\"currentTimestamp\":\"1001\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1}]"
+      "}");
   EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
 }
 
-TEST(CheckIsExceedSendingLimit, NumericTimestampRefusesEveryEntryAndIsNotEchoed) {
+TEST(CheckIsExceedSendingLimit, OddTimestampsAndListsAreAnsweredInTheirOwnWay) {
+  // A numeric stamp refuses every entry and is not echoed.
   Json::Value reply = RunCommand3(
       "{\"currentTimestamp\":1000,\"msgList\":[{\"groupId\":\"cmd3-b\",\"flowLimitCount\":1}]}");
   EXPECT_FALSE(reply["param"].isMember("currentTimestamp"));
   EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
-}
-
-TEST(CheckIsExceedSendingLimit, EmptyOrMissingListIsWrittenAsNullOrLeftOut) {
-  Json::Value reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":[]}");
+  // An empty list is written as null, a list that is no array is left out.
+  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":[]}");
   ASSERT_TRUE(reply["param"].isMember("msgList"));
   EXPECT_TRUE(reply["param"]["msgList"].isNull());
   reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":{}}");

@@ -12,7 +12,7 @@ struct EscapeCase {
   std::string expected;
 };
 
-TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8) {
+TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8AndLeavesMalformedTextAlone) {
   const EscapeCase cases[] = {
       {"plain text", "abc", "abc"},
       {"latin-1 stays escaped", "\\u00e9", "\\u00e9"},
@@ -27,15 +27,14 @@ TEST(ConvertUnicodeEscapes, TurnsOnlyTheBmpRangeBackIntoUtf8) {
       {"escaped backslash before u is no escape", "\\\\u4e2d", "\\\\u4e2d"},
       {"control character stays", "\\u0001", "\\u0001"},
       {"other escapes untouched", "a\\n\\\"b", "a\\n\\\"b"},
+      {"malformed: three digits", "\\u4e2", "\\u4e2"},
+      {"malformed: at the end", "x\\u12", "x\\u12"},
+      {"malformed: the whole input stays", "\\u12g4 and \\u4e2d", "\\u12g4 and \\u4e2d"},
+      {"malformed: no digits", "\\u", "\\u"},
   };
   for (const EscapeCase& c : cases) {
     EXPECT_EQ(convertUnicodeEscapes(c.input), c.expected) << c.name;
   }
-}
-
-TEST(ConvertUnicodeEscapes, MalformedEscapeReturnsTheInputUnchanged) {
-  const std::string inputs[] = {"\\u4e2", "x\\u12", "\\u12g4 and \\u4e2d", "\\u"};
-  for (const std::string& input : inputs) EXPECT_EQ(convertUnicodeEscapes(input), input) << input;
 }
 
 TEST(StyledJsonText, SortsMembersIndentsWithTabsAndEndsWithNewline) {
@@ -73,10 +72,9 @@ TEST(ParseJsonText, AcceptsObjectsAndArraysOnly) {
     const char* text;
     int expected;
   };
-  const Case cases[] = {
-      {"{\"a\":1}", 0}, {"[1,2]", 0}, {"", -1}, {"12", -1}, {"\"text\"", -1},
-      {"{\"a\":", -1},  {"null", -1}, {"{} trailing", 0}, {" {}", 0},
-  };
+  const Case cases[] = {{"{\"a\":1}", 0}, {"[1,2]", 0},       {"", -1},
+                        {"12", -1},       {"\"text\"", -1},   {"{\"a\":", -1},
+                        {"null", -1},     {"{} trailing", 0}, {" {}", 0}};
   for (const Case& c : cases) {
     Json::Value out;
     EXPECT_EQ(ParseJsonText(c.text, out), c.expected) << c.text;
@@ -86,16 +84,18 @@ TEST(ParseJsonText, AcceptsObjectsAndArraysOnly) {
 }
 
 TEST(JsonNumberTests, Int32AndUInt32) {
-  Json::Value whole(5.0), fraction(1.5), negative(-5), big(4294967296.0), text("5"), yes(true);
-  EXPECT_TRUE(IsInt32(whole));
-  EXPECT_FALSE(IsInt32(fraction));
-  EXPECT_TRUE(IsInt32(negative));
-  EXPECT_FALSE(IsUInt32(negative));
-  EXPECT_FALSE(IsUInt32(big));
-  EXPECT_TRUE(IsUInt32(Json::Value(4294967295.0)));
-  EXPECT_FALSE(IsInt32(text));
-  EXPECT_FALSE(IsInt32(yes));
-  EXPECT_FALSE(IsUInt32(fraction));
+  const struct {
+    Json::Value value;
+    bool int32;
+    bool uint32;
+  } cases[] = {{5.0, true, true},           {1.5, false, false},
+               {-5, true, false},           {4294967296.0, false, false},
+               {4294967295.0, false, true}, {"5", false, false},
+               {true, false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsInt32(c.value), c.int32) << c.value;
+    EXPECT_EQ(IsUInt32(c.value), c.uint32) << c.value;
+  }
 }
 
 }  // namespace

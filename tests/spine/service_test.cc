@@ -16,9 +16,10 @@ namespace {
 std::mutex g_mutex;
 std::vector<std::string> g_calls;  // "<entry point>:<text>" in call order
 
-void Record(const std::string& call) {
+int Record(const std::string& call) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_calls.push_back(call);
+  return 0;
 }
 
 std::vector<std::string> TakeCalls() {
@@ -30,25 +31,6 @@ std::vector<std::string> TakeCalls() {
 
 std::atomic<int> g_startupResult{0};
 
-constexpr char kIm[] = "IMRecvMsgImport";
-constexpr char kStore[] = "SqliteRecvMsgImport";
-constexpr char kOffline[] = "OffLineFileRecvMsgImport";
-constexpr char kImCallback[] = "ImSetAdapterCallback";
-constexpr char kStoreCallback[] = "SqliteSetAdapterCallback";
-constexpr char kOfflineCallback[] = "OffLineSetAdapterCallback";
-
-template <const char* kName>
-int Import(const char* text, uint32_t length) {
-  Record(std::string(kName) + ":" + std::string(text, length));
-  return 0;
-}
-
-template <const char* kName>
-int SetCallback(IMAdapterServiceCallbackFn) {
-  Record(kName);
-  return 0;
-}
-
 PluginApi FakePlugins() {
   PluginApi api;
   api.imServiceStartup = [] {
@@ -59,12 +41,18 @@ PluginApi FakePlugins() {
     Record("IMServiceShutDown");
     return 42;
   };
-  api.imRecvMsgImport = &Import<kIm>;
-  api.sqliteRecvMsgImport = &Import<kStore>;
-  api.offLineFileRecvMsgImport = &Import<kOffline>;
-  api.imSetAdapterCallback = &SetCallback<kImCallback>;
-  api.sqliteSetAdapterCallback = &SetCallback<kStoreCallback>;
-  api.offLineSetAdapterCallback = &SetCallback<kOfflineCallback>;
+  api.imRecvMsgImport = [](const char* t, uint32_t n) { return Record("IM:" + std::string(t, n)); };
+  api.sqliteRecvMsgImport = [](const char* t, uint32_t n) {
+    return Record("Store:" + std::string(t, n));
+  };
+  api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
+    return Record("Offline:" + std::string(t, n));
+  };
+  api.imSetAdapterCallback = [](IMAdapterServiceCallbackFn) { return Record("ImCallback"); };
+  api.sqliteSetAdapterCallback = [](IMAdapterServiceCallbackFn) { return Record("StoreCallback"); };
+  api.offLineSetAdapterCallback = [](IMAdapterServiceCallbackFn) {
+    return Record("OfflineCallback");
+  };
   return api;
 }
 
@@ -91,10 +79,8 @@ TEST_F(ServiceTest, RoutesByTargetAndDropsWhatItCannotRoute) {
     s.DispatchMsg("{\"a\":1}xyz", 7, target);
   s.DispatchMsg("{}", 0, 5);
   s.DispatchMsg(nullptr, 5, 5);
-  EXPECT_EQ(TakeCalls(),
-            (std::vector<std::string>{"IMRecvMsgImport:{\"a\":1}", "IMRecvMsgImport:{\"a\":1}",
-                                      "SqliteRecvMsgImport:{\"a\":1}",
-                                      "OffLineFileRecvMsgImport:{\"a\":1}"}));
+  EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"IM:{\"a\":1}", "IM:{\"a\":1}",
+                                                   "Store:{\"a\":1}", "Offline:{\"a\":1}"}));
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
   s.DispatchMsg("{}", 2, 5);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 1u);
@@ -110,8 +96,8 @@ TEST_F(ServiceTest, StartupAndShutDownCallThePluginsInOrder) {
   g_startupResult = 8;
   EXPECT_EQ(ImAdapterService::Instance().Startup(), 8);  // the second result is returned
   g_startupResult = 0;
-  const std::vector<std::string> once = {"IMServiceStartup", "ImSetAdapterCallback",
-                                         "SqliteSetAdapterCallback", "OffLineSetAdapterCallback"};
+  const std::vector<std::string> once = {"IMServiceStartup", "ImCallback", "StoreCallback",
+                                         "OfflineCallback"};
   std::vector<std::string> twice = once;
   twice.insert(twice.end(), once.begin(), once.end());
   EXPECT_EQ(TakeCalls(), twice);
@@ -122,12 +108,11 @@ TEST_F(ServiceTest, StartupAndShutDownCallThePluginsInOrder) {
 
 TEST_F(ServiceTest, RequestsRunInOrderAndQueuedOnesWaitForTheNextStart) {
   ImAdapterService& s = ImAdapterService::Instance();
-  const std::string first =
-      "{\"cmd\":3,\"sno\":1,\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
-  const std::string second =
-      "{\"cmd\":3,\"sno\":2,\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
-  s.DispatchMsg(first.c_str(), static_cast<uint32_t>(first.size()), 5);
-  s.DispatchMsg(second.c_str(), static_cast<uint32_t>(second.size()), 5);
+  for (const char* sno : {"1", "2"}) {
+    const std::string request = std::string("{\"cmd\":3,\"sno\":") + sno +
+                                ",\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
+    s.DispatchMsg(request.c_str(), static_cast<uint32_t>(request.size()), 5);
+  }
   s.Startup();
   for (unsigned expected : {1u, 2u}) {
     char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(5));

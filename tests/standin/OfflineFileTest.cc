@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "im_adapter/im_plugin.h"
@@ -19,13 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using standin_test::AnswerTo;
 using standin_test::Received;
-using standin_test::Request;
-
-void Send(const std::string& text) {
-  OffLineFileRecvMsgImport(text.data(), static_cast<uint32_t>(text.size()));
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -47,17 +42,10 @@ Json::Value LinkParam(const std::string& code) {
   return param;
 }
 
-std::string CodeOf(const std::string& url) { return url.substr(url.rfind("/f/") + 3); }
-
-bool IsNotificationFor(const Received& r, int handle) {
-  return r.json["notify"].asInt() == 1 && r.json["param"]["file_handle"].asInt() == handle;
-}
-
 class OfflineFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        standin_test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = standin_test::FreshFolderForTest();
     StandInSetOption("IM_CLOUD_DIR", (dir_ + "/cloud").c_str());
     file_ = dir_ + "/photo.png";
     std::ofstream(file_, std::ios::binary) << "\x89PNG fake picture bytes";
@@ -65,32 +53,26 @@ class OfflineFileTest : public ::testing::Test {
   void TearDown() override { StandInSetOption("IM_CLOUD_DIR", nullptr); }
 
   Json::Value Ask(int cmd, const Json::Value& param, int sno) {
-    Send(Request(cmd, "test", param, sno));
-    Received got;
-    if (!recorder_.WaitFor(AnswerTo(sno), &got)) return Json::Value();
-    EXPECT_TRUE(got.toAdapter);
-    return got.json;
+    return recorder_.Ask(cmd, param, sno);
   }
 
-  // Uploads file_ and returns the notification's "filersp".
-  Json::Value Upload(int sno) {
-    const Json::Value answer = Ask(6, UploadParam(file_, "photo.png"), sno);
-    EXPECT_EQ(answer["result"].asInt(), 0);
-    const int handle = answer["param"]["pfile_handle"].asInt();
-    Received note;
-    EXPECT_TRUE(
-        recorder_.WaitFor([&](const Received& r) { return IsNotificationFor(r, handle); }, &note));
-    EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
-    return note.json["param"]["filersp"];
-  }
-
-  standin_test::StandInRecorder recorder_{&OffLineSetAdapterCallback};
+  standin_test::StandInRecorder recorder_{&OffLineSetAdapterCallback, &OffLineFileRecvMsgImport};
   std::string dir_;
   std::string file_;
 };
 
 TEST_F(OfflineFileTest, UploadAnswersAHandleThenNotifiesOnceWithALink) {
-  const Json::Value fileRsp = Upload(35001);
+  const Json::Value answer = Ask(6, UploadParam(file_, "photo.png"), 35001);
+  EXPECT_EQ(answer["result"].asInt(), 0);
+  const int handle = answer["param"]["pfile_handle"].asInt();
+  Received note;
+  ASSERT_TRUE(recorder_.WaitFor(
+      [&](const Received& r) {
+        return r.json["notify"].asInt() == 1 && r.json["param"]["file_handle"].asInt() == handle;
+      },
+      &note));
+  EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
+  const Json::Value fileRsp = note.json["param"]["filersp"];
   EXPECT_EQ(fileRsp["status_code"].asInt(), 200);
   const std::string url = fileRsp["url"].asString();
   ASSERT_NE(url.find("/f/"), std::string::npos);
@@ -100,11 +82,10 @@ TEST_F(OfflineFileTest, UploadAnswersAHandleThenNotifiesOnceWithALink) {
   ASSERT_EQ(got.size(), 2u) << "one answer, one notification";
   EXPECT_TRUE(got[0].json.isMember("rsp")) << "the handle comes before the notification";
   EXPECT_FALSE(got[1].json.isMember("rsp"));
-  const fs::path copy = fs::path(dir_) / "cloud" / "files" / CodeOf(url) / "photo.png";
-  EXPECT_EQ(ReadAll(copy), ReadAll(file_));
+  const std::string code = url.substr(url.rfind("/f/") + 3);
+  EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
   EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
-
-  EXPECT_EQ(Ask(37, LinkParam(CodeOf(url)), 35002)["result"].asInt(), 0);
+  EXPECT_EQ(Ask(37, LinkParam(code), 35002)["result"].asInt(), 0);
 }
 
 TEST_F(OfflineFileTest, LinkUpdateRecordsTheLinkAndTheQueryKnowsIt) {
@@ -116,32 +97,28 @@ TEST_F(OfflineFileTest, LinkUpdateRecordsTheLinkAndTheQueryKnowsIt) {
   EXPECT_TRUE(known["param"].isObject());
 }
 
-TEST_F(OfflineFileTest, AnUnreadableFileIsRefusedWithoutANotification) {
-  const Json::Value answer = Ask(6, UploadParam(dir_ + "/missing.bin", "missing.bin"), 35020);
-  EXPECT_EQ(answer["result"].asInt(), 1);
-  EXPECT_FALSE(answer["param"].isMember("pfile_handle"));
-  // In order: once the next request is answered, no notification came before it.
-  Ask(37, LinkParam("x"), 35021);
-  for (const Received& r : recorder_.Snapshot()) EXPECT_FALSE(r.json.isMember("notify"));
-}
-
-TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReason) {
+TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
+  const Json::Value none(Json::objectValue);
   const struct {
     const char* name;
     int cmd;
     Json::Value param;
   } cases[] = {{"no param", 6, Json::Value()},
-               {"no up_file_info", 6, Json::Value(Json::objectValue)},
-               {"no link code to update", 40, Json::Value(Json::objectValue)},
-               {"no link code to query", 37, Json::Value(Json::objectValue)},
-               {"unknown cmd", 12, Json::Value(Json::objectValue)}};
+               {"no up_file_info", 6, none},
+               {"unreadable file", 6, UploadParam(dir_ + "/missing.bin", "missing.bin")},
+               {"no link code to update", 40, none},
+               {"no link code to query", 37, none},
+               {"unknown cmd", 12, none}};
   int sno = 35100;
   for (const auto& c : cases) {
     const Json::Value answer = Ask(c.cmd, c.param, ++sno);
     EXPECT_EQ(answer["result"].asInt(), 1) << c.name;
     EXPECT_FALSE(answer["reason"].asString().empty()) << c.name;
     EXPECT_TRUE(answer["param"].isObject()) << c.name;
+    EXPECT_FALSE(answer["param"].isMember("pfile_handle")) << c.name;
   }
+  // In order: the last request is answered, so no notification came before it.
+  for (const Received& r : recorder_.Snapshot()) EXPECT_FALSE(r.json.isMember("notify"));
 }
 
 TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEach) {
@@ -151,7 +128,8 @@ TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEac
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([this, t] {
       for (int i = 0; i < kEach; ++i) {
-        Send(Request(6, "upload", UploadParam(file_, "photo.png"), 36000 + t * 100 + i));
+        recorder_.Send(standin_test::Request(6, "upload", UploadParam(file_, "photo.png"),
+                                             36000 + t * 100 + i));
       }
     });
   }
@@ -173,24 +151,20 @@ TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEac
 }
 
 TEST(OfflineFileLinks, ExpiredAndUnknownLinksAreReportedAsExpired) {
-  const std::string dir = standin_test::FreshFolder("links");
-  StandInSetOption("IM_CLOUD_DIR", (dir + "/cloud").c_str());
+  StandInSetOption("IM_CLOUD_DIR", (standin_test::FreshFolder("links") + "/cloud").c_str());
   standin::StandInOfflineFile files;
   std::string error;
   ASSERT_TRUE(files.AddLink("old", "1", 1000, &error)) << error;
   ASSERT_TRUE(files.AddLink("fresh", "1", 4102444800000LL, &error)) << error;
-  const struct {
-    const char* code;
-    int result;
-  } cases[] = {{"old", 1}, {"fresh", 0}, {"never", 1}};
+  const std::pair<const char*, int> cases[] = {{"old", 1}, {"fresh", 0}, {"never", 1}};
   for (const auto& c : cases) {
     Json::Value request;
     request["cmd"] = 37;
-    request["param"] = LinkParam(c.code);
+    request["param"] = LinkParam(c.first);
     Json::Value answer;
     files.Handle(request, [&](const Json::Value& out) { answer = out; });
-    EXPECT_EQ(answer["result"].asInt(), c.result) << c.code;
-    EXPECT_TRUE(answer["param"].isObject()) << c.code;
+    EXPECT_EQ(answer["result"].asInt(), c.second) << c.first;
+    EXPECT_TRUE(answer["param"].isObject()) << c.first;
   }
   StandInSetOption("IM_CLOUD_DIR", nullptr);
 }

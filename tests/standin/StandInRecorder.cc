@@ -1,5 +1,8 @@
 #include "tests/standin/StandInRecorder.h"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -22,35 +25,34 @@ Log& TheLog() {
   return log;
 }
 
-void Record(const char* text, bool toAdapter) {
+template <bool kToAdapter>
+int Record(const char* text) {
   Json::Value json;
-  Json::CharReaderBuilder builder;
   std::string errors;
   std::istringstream in(text);
-  Json::parseFromStream(builder, in, &json, &errors);
+  Json::parseFromStream(Json::CharReaderBuilder(), in, &json, &errors);
   std::lock_guard<std::mutex> guard(TheLog().lock);
-  TheLog().texts.push_back(Received{toAdapter, json});
+  TheLog().texts.push_back(Received{kToAdapter, json});
   TheLog().changed.notify_all();
-}
-
-int FromPlugin(const char* text) {
-  Record(text, true);
   return 0;
 }
 
-int FromHostSink(const char* text) {
-  Record(text, false);
-  return 0;
+template <typename Done>
+bool Wait(Done done) {
+  std::unique_lock<std::mutex> guard(TheLog().lock);
+  return TheLog().changed.wait_for(guard, std::chrono::seconds(10), done);
 }
-
-const auto kWait = std::chrono::seconds(10);
 
 }  // namespace
 
-StandInRecorder::StandInRecorder(CallbackSetter setCallback) : setCallback_(setCallback) {
-  Clear();
-  setCallback_(&FromPlugin);
-  StandInSetHostSink(&FromHostSink);
+StandInRecorder::StandInRecorder(CallbackSetter setCallback, Import import)
+    : setCallback_(setCallback), import_(import) {
+  {
+    std::lock_guard<std::mutex> guard(TheLog().lock);
+    TheLog().texts.clear();
+  }
+  setCallback_(&Record<true>);
+  StandInSetHostSink(&Record<false>);
 }
 
 StandInRecorder::~StandInRecorder() {
@@ -58,14 +60,31 @@ StandInRecorder::~StandInRecorder() {
   StandInSetHostSink(nullptr);
 }
 
-bool StandInRecorder::WaitForCount(size_t count) {
-  std::unique_lock<std::mutex> guard(TheLog().lock);
-  return TheLog().changed.wait_for(guard, kWait, [&] { return TheLog().texts.size() >= count; });
+void StandInRecorder::Send(const std::string& text) const {
+  import_(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match, Received* out) {
-  std::unique_lock<std::mutex> guard(TheLog().lock);
-  return TheLog().changed.wait_for(guard, kWait, [&] {
+Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter,
+                                 const std::string& description) const {
+  Send(Request(cmd, description, param, sno, fromAdapter));
+  Received got;
+  const bool answered = WaitFor(
+      [sno](const Received& r) {
+        return r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno;
+      },
+      &got);
+  if (!answered) return Json::Value();
+  EXPECT_EQ(got.toAdapter, fromAdapter) << "answered to the wrong side";
+  return got.json;
+}
+
+bool StandInRecorder::WaitForCount(size_t count) const {
+  return Wait([&] { return TheLog().texts.size() >= count; });
+}
+
+bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match,
+                              Received* out) const {
+  return Wait([&] {
     for (const Received& r : TheLog().texts) {
       if (match(r)) {
         *out = r;
@@ -79,11 +98,6 @@ bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match,
 std::vector<Received> StandInRecorder::Snapshot() const {
   std::lock_guard<std::mutex> guard(TheLog().lock);
   return TheLog().texts;
-}
-
-void StandInRecorder::Clear() {
-  std::lock_guard<std::mutex> guard(TheLog().lock);
-  TheLog().texts.clear();
 }
 
 std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
@@ -109,10 +123,8 @@ std::string FreshFolder(const std::string& name) {
   return dir.string();
 }
 
-std::function<bool(const Received&)> AnswerTo(int sno) {
-  return [sno](const Received& r) {
-    return r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno;
-  };
+std::string FreshFolderForTest() {
+  return FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 }  // namespace standin_test

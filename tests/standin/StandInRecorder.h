@@ -1,10 +1,9 @@
-// Records what the stand-in plugins send, through the adapter callback and the
-// host sink, and lets a test wait for it.
+// Drives one stand-in plugin through its entry points and records what it
+// sends, through the adapter callback and the host sink.
 #pragma once
 
 #include <json/json.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,33 +16,36 @@ struct Received {
   Json::Value json;
 };
 
-// Installs itself as the adapter callback of the given setter and as the host
-// sink; one recorder at a time per process.
+// Installs itself as the plugin's adapter callback and as the host sink; one
+// recorder at a time per process. Every wait gives up after 10 s.
 class StandInRecorder {
  public:
   using CallbackSetter = int (*)(int (*)(const char*));
-  explicit StandInRecorder(CallbackSetter setCallback);
+  using Import = int (*)(const char*, uint32_t);
+  StandInRecorder(CallbackSetter setCallback, Import import);
   ~StandInRecorder();
 
-  // Waits (up to 10 s) until at least count texts have come; false on time-out.
-  bool WaitForCount(size_t count);
-  // Waits (up to 10 s) until a text satisfies match; stores it in *out.
-  bool WaitFor(const std::function<bool(const Received&)>& match, Received* out);
+  void Send(const std::string& text) const;
+  // Sends the request and returns its answer (null on time-out); the answer
+  // must come back on the side that asked.
+  Json::Value Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter = true,
+                  const std::string& description = "test") const;
+  bool WaitForCount(size_t count) const;
+  // Waits until a text satisfies match and stores it in *out; false on time-out.
+  bool WaitFor(const std::function<bool(const Received&)>& match, Received* out) const;
   std::vector<Received> Snapshot() const;
-  void Clear();
 
  private:
   CallbackSetter setCallback_;
+  Import import_;
 };
 
-// A request text: {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
+// {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
 std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
                     bool fromAdapter = true);
-
 // A fresh empty folder under the system's temporary folder.
 std::string FreshFolder(const std::string& name);
-
-// The answer with the given "sno" and a "rsp" member (not a notification).
-std::function<bool(const Received&)> AnswerTo(int sno);
+// A fresh folder named after the running test.
+std::string FreshFolderForTest();
 
 }  // namespace standin_test
