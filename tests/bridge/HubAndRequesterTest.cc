@@ -1,0 +1,363 @@
+// The callback hub (dispatch by serial number, notification code and upload
+// handle), the synchronous request mechanism (waiting for one's own answer,
+// time-outs, late answers) and the hub's task queue.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/src/ImAdapterNotify.h"
+#include "adapter/src/TaskQueue.h"
+#include "tests/bridge/FakePlugins.h"
+
+namespace bridge_test {
+namespace {
+
+using std::chrono::milliseconds;
+using Calls = std::vector<std::string>;
+
+std::string Marker(const Json::Value& reply) {
+  return reply.isObject() && reply["marker"].isString() ? reply["marker"].asString() : "";
+}
+
+// Handlers record "<tag>:<userValue>:<marker>"; they run on the hub thread and
+// the test reads after DrainHub, so the record needs no lock.
+class CallbackHubTest : public BridgeTest {
+ protected:
+  void SetUp() override {
+    BridgeTest::SetUp();
+    auto seen = seen_;
+    ImAdapterCallback& hub = ImAdapterCallback::Instance();
+    hub.RegisterSnoCallback(40000, {11, [seen](int32_t user, Json::Value& reply) {
+                                      seen->push_back("sno:" + std::to_string(user) + ":" +
+                                                      Marker(reply));
+                                    }});
+    hub.RegisterNotifyCallback(
+        77, [seen](Json::Value& reply) { seen->push_back("notify77::" + Marker(reply)); });
+    hub.RegisterNotifyCallback(
+        0, [seen](Json::Value& reply) { seen->push_back("notify0::" + Marker(reply)); });
+    ImAdapterNotify::Instance().RegisterHandleCallback(
+        7, {21, [seen](int32_t user, Json::Value& reply) {
+              seen->push_back("handle:" + std::to_string(user) + ":" + Marker(reply));
+            }});
+  }
+  void TearDown() override {
+    ImAdapterCallback::Instance().RegisterNotifyCallback(0, nullptr);
+    BridgeTest::TearDown();
+  }
+  Calls Take() {
+    DrainHub();
+    Calls out;
+    out.swap(*seen_);
+    return out;
+  }
+
+  std::shared_ptr<Calls> seen_ = std::make_shared<Calls>();
+};
+
+TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
+  const std::pair<const char*, Calls> cases[] = {
+      // Answers go by "sno" when "rsp" is a non-zero unsigned number.
+      {R"({"rsp": 5, "sno": 40000, "marker": "a"})", {"sno:11:a"}},
+      {R"({"rsp": 5, "sno": 40000, "marker": "a"})", {"sno:11:a"}},  // twice: handled twice
+      {R"({"rsp": 5, "sno": 40001, "marker": "b"})", {}},
+      {R"({"rsp": 5, "marker": "c"})", {}},
+      {R"({"rsp": 5, "sno": "40000", "marker": "d"})", {}},
+      // Anything else is a notification, by "notify" (0 when absent).
+      {R"({"rsp": 0, "notify": 77, "marker": "e"})", {"notify77::e"}},
+      {R"({"notify": 77, "marker": "f"})", {"notify77::f"}},
+      {R"({"rsp": -3, "sno": 40000, "marker": "g"})", {"notify0::g"}},
+      {R"({"rsp": "5", "sno": 40000, "marker": "h"})", {"notify0::h"}},
+      {R"({"notify": 78, "marker": "i"})", {}},
+      // Upload results go on by file handle.
+      {R"({"rsp": 0, "notify": 1, "param": {"file_handle": 7}, "marker": "j"})", {"handle:21:j"}},
+      {R"({"notify": 1, "param": {"file_handle": 8}, "marker": "k"})", {}},
+      {R"({"notify": 1, "marker": "l"})", {}},
+      {R"({"notify": 1, "param": {"file_handle": "7"}, "marker": "m"})", {}},
+      // Unparsable, empty and non-object texts are dropped.
+      {"not json", {}},
+      {"", {}},
+      {"42", {}},
+      {R"([1, 2])", {"notify0::"}},
+  };
+  for (const auto& [text, expected] : cases) {
+    Answer(std::string(text));
+    EXPECT_EQ(Take(), expected) << text;
+  }
+}
+
+// Empty and throwing handlers do not stop the hub, a handler may register
+// further callbacks, and registering a serial number again replaces its entry.
+TEST_F(CallbackHubTest, HandlersThatFailOrRegisterLeaveTheHubRunning) {
+  ImAdapterCallback& hub = ImAdapterCallback::Instance();
+  hub.RegisterSnoCallback(40002, {1, nullptr});
+  hub.RegisterSnoCallback(40003,
+                          {1, [](int32_t, Json::Value&) { throw std::runtime_error("boom"); }});
+  hub.RegisterSnoCallback(40004, {1, [](int32_t, Json::Value&) { throw 7; }});
+  auto seen = seen_;
+  hub.RegisterSnoCallback(40005, {1, [seen](int32_t, Json::Value&) {
+                                    ImAdapterCallback::Instance().RegisterSnoCallback(
+                                        40000, {12, [seen](int32_t u, Json::Value&) {
+                                                  seen->push_back("new:" + std::to_string(u));
+                                                }});
+                                  }});
+  for (int sno = 40002; sno <= 40005; ++sno) {
+    Answer("{\"rsp\": 1, \"sno\": " + std::to_string(sno) + "}");
+  }
+  Answer(std::string(R"({"rsp": 1, "sno": 40000})"));
+  EXPECT_EQ(Take(), Calls{"new:12"});
+}
+
+// Messages posted while the hub is stopped wait for the restart; the restart
+// registers the upload notification again.
+TEST_F(CallbackHubTest, RestartHandlesQueuedMessagesAndUploadNotifications) {
+  ImAdapterCallback& hub = ImAdapterCallback::Instance();
+  hub.RegisterNotifyCallback(ImAdapterCallback::kOffLineRspNotify, nullptr);
+  hub.Stop();
+  Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "queued"})"));
+  hub.Stop();   // stopping twice is harmless
+  hub.Start();
+  hub.Start();  // starting twice too
+  Answer(std::string(R"({"notify": 1, "param": {"file_handle": 7}, "marker": "r"})"));
+  EXPECT_EQ(Take(), (Calls{"sno:11:queued", "handle:21:r"}));
+}
+
+TEST_F(BridgeTest, HubKeepsEveryPluginThreadsMessagesInOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 500;
+  std::vector<std::vector<int>> order(kThreads);  // written on the hub thread only
+  ImAdapterCallback::Instance().RegisterNotifyCallback(
+      90, [&](Json::Value& reply) { order[reply["t"].asInt()].push_back(reply["i"].asInt()); });
+  std::vector<std::thread> plugins;
+  for (int t = 0; t < kThreads; ++t) {
+    plugins.emplace_back([t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        Answer("{\"notify\": 90, \"t\": " + std::to_string(t) + ", \"i\": " + std::to_string(i) +
+               "}");
+      }
+    });
+  }
+  for (std::thread& plugin : plugins) plugin.join();
+  DrainHub();
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(order[t].size(), static_cast<size_t>(kPerThread));
+    for (int i = 0; i < kPerThread; ++i) EXPECT_EQ(order[t][i], i);
+  }
+}
+
+TEST_F(BridgeTest, HubStopWaitsForTheRunningHandler) {
+  Latch entered;
+  Latch release;
+  std::atomic<bool> finished{false};
+  ImAdapterCallback::Instance().RegisterNotifyCallback(91, [&](Json::Value&) {
+    entered.Open();
+    release.WaitOpen();
+    finished = true;
+  });
+  Answer(std::string(R"({"notify": 91})"));
+  ASSERT_TRUE(entered.WaitOpen());
+  std::thread stopper([] { ImAdapterCallback::Instance().Stop(); });
+  release.Open();
+  stopper.join();
+  EXPECT_TRUE(finished.load());
+  ImAdapterCallback::Instance().Start();
+}
+
+const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend",   "Probe::AskRsp",
+                            kTargetStore, RequestPair::kMain, RequestWait::kStore};
+
+void ProbeRsp(int32_t jsSno, Json::Value& answer) {
+  PluginRequester::Instance().Deliver(kProbe, jsSno, answer);
+}
+
+// One blocking request of the probe kind, carrying `tag` in its "param".
+RequestResult Ask(const std::string& tag) {
+  return PluginRequester::Instance().Call(
+      kProbe, SnoCallback{1, &ProbeRsp}, [&tag](const SnoCallback& callback) {
+        Json::Value request(Json::objectValue);
+        request["cmd"] = 99;
+        request["description"] = "probe";
+        request["param"]["tag"] = tag;
+        return PluginRequester::Instance().Send(kProbe, request, callback);
+      });
+}
+
+std::string TagOf(const RequestResult& result) {
+  const Json::Value& param = result.answer["param"];
+  return param.isObject() && param["tag"].isString() ? param["tag"].asString() : "<no tag>";
+}
+
+// Echoes the request's tag back.
+Json::Value Echo(const Json::Value& request) { return AnswerTo(request, request["param"]); }
+
+// Each answer is delivered twice: the repeat is dropped and does not reach the
+// next request. An answer from another thread ends the wait too.
+TEST_F(BridgeTest, RequestCarriesSerialNumberAndGetsItsOwnAnswer) {
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Answer(Echo(request));
+    Answer(AnswerTo(request, Json::Value("duplicate")));
+  });
+  for (const std::string tag : {"a", "b"}) {
+    RequestResult result = Ask(tag);
+    ASSERT_TRUE(result.answered);
+    EXPECT_EQ(TagOf(result), tag);
+    const Json::Value request = Received(kTargetStore).back();
+    EXPECT_EQ(request, ParseJson(R"({"adapter": 1, "cmd": 99, "description": "probe",
+        "param": {"tag": ")" + tag + R"("}, "sno": )" + std::to_string(result.sno) + "}"));
+  }
+  SetResponder(kTargetStore,
+               [](const Json::Value& request) { Spawn([request] { Answer(Echo(request)); }); });
+  RequestResult result = Ask("threaded");
+  ASSERT_TRUE(result.answered);
+  EXPECT_EQ(TagOf(result), "threaded");
+
+  // Only "rsp" and "sno" route an answer; members of other types still reach the waiter.
+  SetResponder(kTargetStore, [](const Json::Value& request) {
+    Json::Value answer = AnswerTo(request, Json::Value(Json::arrayValue));
+    answer["result"] = "not a number";
+    Answer(answer);
+  });
+  result = Ask("typed");
+  ASSERT_TRUE(result.answered);
+  EXPECT_TRUE(result.answer["param"].isArray());
+}
+
+TEST_F(BridgeTest, LateAnswerIsNeverReadByALaterRequest) {
+  ShortenTimeouts(milliseconds(100));
+  RequestResult first = Ask("first");  // nobody answers in time
+  ASSERT_FALSE(first.answered);
+  EXPECT_TRUE(first.answer.isNull());
+  const Json::Value firstRequest = Received(kTargetStore).at(0);
+
+  // The late answer arrives before the next request: dropped.
+  Answer(Echo(firstRequest));
+  DrainHub();
+  SetResponder(kTargetStore, [](const Json::Value& request) { Answer(Echo(request)); });
+  RequestResult second = Ask("second");
+  ASSERT_TRUE(second.answered);
+  EXPECT_EQ(TagOf(second), "second");
+
+  // The late answer arrives while the next request waits: it does not end it.
+  SetResponder(kTargetStore, [firstRequest](const Json::Value&) { Answer(Echo(firstRequest)); });
+  EXPECT_FALSE(Ask("third").answered);
+
+  // A late answer followed by the right one: the right one is taken.
+  SetResponder(kTargetStore, [firstRequest](const Json::Value& request) {
+    Answer(Echo(firstRequest));
+    Answer(Echo(request));
+  });
+  RequestResult fourth = Ask("fourth");
+  ASSERT_TRUE(fourth.answered);
+  EXPECT_EQ(TagOf(fourth), "fourth");
+}
+
+TEST_F(BridgeTest, MalformedAnswersDoNotEndTheWait) {
+  ShortenTimeouts(milliseconds(100));
+  const std::vector<std::string> garbage = {
+      "", "garbage", "{\"rsp\": 1", "[]", "{\"rsp\": 1}", "{\"rsp\": 1, \"sno\": \"x\"}",
+      "{\"rsp\": 1, \"sno\": -1}", "{\"rsp\": 1, \"sno\": 1.5}", "{\"rsp\": 1, \"sno\": null}"};
+  SetResponder(kTargetStore, [&garbage](const Json::Value&) {
+    for (const std::string& text : garbage) Answer(text);
+  });
+  EXPECT_FALSE(Ask("garbage only").answered);
+
+  SetResponder(kTargetStore, [&garbage](const Json::Value& request) {
+    for (const std::string& text : garbage) Answer(text);
+    Json::Value answer = Echo(request);
+    answer["sno"] = request["sno"].asInt() + 0.0;  // a whole real still names the request
+    Answer(answer);
+  });
+  RequestResult result = Ask("after garbage");
+  ASSERT_TRUE(result.answered);
+  EXPECT_EQ(TagOf(result), "after garbage");
+}
+
+TEST_F(BridgeTest, ForeignAnswersFromManyThreadsNeverWakeTheWrongWaiter) {
+  constexpr int kNoiseThreads = 3;
+  constexpr int kRequests = 20;
+  constexpr int kFirstNoiseSno = 1000;
+  // The foreign answers run the probe's own handler, which must drop them.
+  for (int sno = kFirstNoiseSno; sno < kFirstNoiseSno + kNoiseThreads * kRequests * 20; ++sno) {
+    ImAdapterCallback::Instance().RegisterSnoCallback(sno, SnoCallback{1, &ProbeRsp});
+  }
+  auto noiseSno = std::make_shared<std::atomic<int>>(kFirstNoiseSno);
+  SetResponder(kTargetStore, [noiseSno](const Json::Value& request) {
+    // Several plugin threads flood the hub with answers to other serial
+    // numbers; only once they are all posted is this request answered.
+    auto posted = std::make_shared<std::atomic<int>>(0);
+    auto allPosted = std::make_shared<Latch>();
+    for (int t = 0; t < kNoiseThreads; ++t) {
+      Spawn([noiseSno, request, posted, allPosted] {
+        for (int i = 0; i < 20; ++i) {
+          Json::Value foreign = AnswerTo(request, Json::Value("foreign"));
+          foreign["sno"] = noiseSno->fetch_add(1);
+          Answer(foreign);
+        }
+        if (posted->fetch_add(1) + 1 == kNoiseThreads) allPosted->Open();
+      });
+    }
+    Spawn([request, allPosted] {
+      allPosted->WaitOpen();
+      Answer(Echo(request));
+    });
+  });
+  for (int i = 0; i < kRequests; ++i) {
+    RequestResult result = Ask("r" + std::to_string(i));
+    ASSERT_TRUE(result.answered) << i;
+    ASSERT_EQ(TagOf(result), "r" + std::to_string(i));
+  }
+}
+
+// Tasks run one at a time on the queue's worker and the test reads between
+// latches, so the record needs no lock of its own. Each queue is declared
+// last: its worker is joined first.
+TEST(TaskQueueTest, RunsInOrderSurvivesThrowingTasksAndKeepsTheBatchRestOnClose) {
+  Calls record;
+  Latch running;
+  Latch release;
+  Latch done;
+  TaskQueue queue("test");
+  // Queued before Start, so the worker takes them all as one batch.
+  queue.Put([&] {
+    running.Open();
+    release.WaitOpen();
+    record.push_back("first");
+  });
+  queue.Put([] { throw std::runtime_error("x"); });
+  queue.Put(nullptr);
+  queue.Put([] { throw 1; });
+  queue.Put([&] { record.push_back("second"); });
+  queue.Put([&] { record.push_back("third"); });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(running.WaitOpen());
+  std::thread closer([&] { queue.Close(); });
+  // Close has to wait for the running task; let it go once Close is under way.
+  while (!queue.Closing()) std::this_thread::yield();
+  release.Open();
+  closer.join();
+  EXPECT_EQ(record, Calls{"first"});
+
+  queue.Put([&] { done.Open(); });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(done.WaitOpen());
+  EXPECT_EQ(record, (Calls{"first", "second", "third"}));
+}
+
+TEST(TaskQueueTest, CloseFromATaskIsRefused) {
+  Latch done;
+  TaskQueue queue("test");
+  queue.Put([&] {
+    queue.Close();  // would join itself
+    done.Open();
+  });
+  ASSERT_TRUE(queue.Start());
+  ASSERT_TRUE(done.WaitOpen());
+  queue.Close();
+}
+
+}  // namespace
+}  // namespace bridge_test
