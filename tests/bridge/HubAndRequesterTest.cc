@@ -1,14 +1,8 @@
 // The callback hub (dispatch by serial number, notification code and upload
 // handle), the synchronous request mechanism (waiting for one's own answer,
 // time-outs, late answers) and the hub's task queue.
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <memory>
 #include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "adapter/src/ImAdapterNotify.h"
 #include "adapter/src/TaskQueue.h"
@@ -30,20 +24,16 @@ class CallbackHubTest : public BridgeTest {
  protected:
   void SetUp() override {
     BridgeTest::SetUp();
-    auto seen = seen_;
     ImAdapterCallback& hub = ImAdapterCallback::Instance();
-    hub.RegisterSnoCallback(40000, {11, [seen](int32_t user, Json::Value& reply) {
-                                      seen->push_back("sno:" + std::to_string(user) + ":" +
-                                                      Marker(reply));
-                                    }});
-    hub.RegisterNotifyCallback(
-        77, [seen](Json::Value& reply) { seen->push_back("notify77::" + Marker(reply)); });
-    hub.RegisterNotifyCallback(
-        0, [seen](Json::Value& reply) { seen->push_back("notify0::" + Marker(reply)); });
-    ImAdapterNotify::Instance().RegisterHandleCallback(
-        7, {21, [seen](int32_t user, Json::Value& reply) {
-              seen->push_back("handle:" + std::to_string(user) + ":" + Marker(reply));
-            }});
+    hub.RegisterSnoCallback(40000, {11, Record("sno")});
+    hub.RegisterNotifyCallback(77, [r = Record("notify77")](Json::Value& v) { r(0, v); });
+    hub.RegisterNotifyCallback(0, [r = Record("notify0")](Json::Value& v) { r(0, v); });
+    ImAdapterNotify::Instance().RegisterHandleCallback(7, {21, Record("handle")});
+  }
+  std::function<void(int32_t, Json::Value&)> Record(const std::string& tag) {
+    return [seen = seen_, tag](int32_t user, Json::Value& reply) {
+      seen->push_back(tag + ":" + std::to_string(user) + ":" + Marker(reply));
+    };
   }
   void TearDown() override {
     ImAdapterCallback::Instance().RegisterNotifyCallback(0, nullptr);
@@ -68,10 +58,10 @@ TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
       {R"({"rsp": 5, "marker": "c"})", {}},
       {R"({"rsp": 5, "sno": "40000", "marker": "d"})", {}},
       // Anything else is a notification, by "notify" (0 when absent).
-      {R"({"rsp": 0, "notify": 77, "marker": "e"})", {"notify77::e"}},
-      {R"({"notify": 77, "marker": "f"})", {"notify77::f"}},
-      {R"({"rsp": -3, "sno": 40000, "marker": "g"})", {"notify0::g"}},
-      {R"({"rsp": "5", "sno": 40000, "marker": "h"})", {"notify0::h"}},
+      {R"({"rsp": 0, "notify": 77, "marker": "e"})", {"notify77:0:e"}},
+      {R"({"notify": 77, "marker": "f"})", {"notify77:0:f"}},
+      {R"({"rsp": -3, "sno": 40000, "marker": "g"})", {"notify0:0:g"}},
+      {R"({"rsp": "5", "sno": 40000, "marker": "h"})", {"notify0:0:h"}},
       {R"({"notify": 78, "marker": "i"})", {}},
       // Upload results go on by file handle.
       {R"({"rsp": 0, "notify": 1, "param": {"file_handle": 7}, "marker": "j"})", {"handle:21:j"}},
@@ -82,7 +72,7 @@ TEST_F(CallbackHubTest, RoutesEachMessageToItsHandler) {
       {"not json", {}},
       {"", {}},
       {"42", {}},
-      {R"([1, 2])", {"notify0::"}},
+      {R"([1, 2])", {"notify0:0:"}},
   };
   for (const auto& [text, expected] : cases) {
     Answer(std::string(text));
@@ -98,18 +88,15 @@ TEST_F(CallbackHubTest, HandlersThatFailOrRegisterLeaveTheHubRunning) {
   hub.RegisterSnoCallback(40003,
                           {1, [](int32_t, Json::Value&) { throw std::runtime_error("boom"); }});
   hub.RegisterSnoCallback(40004, {1, [](int32_t, Json::Value&) { throw 7; }});
-  auto seen = seen_;
-  hub.RegisterSnoCallback(40005, {1, [seen](int32_t, Json::Value&) {
+  hub.RegisterSnoCallback(40005, {1, [this](int32_t, Json::Value&) {
                                     ImAdapterCallback::Instance().RegisterSnoCallback(
-                                        40000, {12, [seen](int32_t u, Json::Value&) {
-                                                  seen->push_back("new:" + std::to_string(u));
-                                                }});
+                                        40000, {12, Record("new")});
                                   }});
   for (int sno = 40002; sno <= 40005; ++sno) {
     Answer("{\"rsp\": 1, \"sno\": " + std::to_string(sno) + "}");
   }
   Answer(std::string(R"({"rsp": 1, "sno": 40000})"));
-  EXPECT_EQ(Take(), Calls{"new:12"});
+  EXPECT_EQ(Take(), Calls{"new:12:"});
 }
 
 // Messages posted while the hub is stopped wait for the restart; the restart
@@ -211,19 +198,7 @@ TEST_F(BridgeTest, RequestCarriesSerialNumberAndGetsItsOwnAnswer) {
   }
   SetResponder(kTargetStore,
                [](const Json::Value& request) { Spawn([request] { Answer(Echo(request)); }); });
-  RequestResult result = Ask("threaded");
-  ASSERT_TRUE(result.answered);
-  EXPECT_EQ(TagOf(result), "threaded");
-
-  // Only "rsp" and "sno" route an answer; members of other types still reach the waiter.
-  SetResponder(kTargetStore, [](const Json::Value& request) {
-    Json::Value answer = AnswerTo(request, Json::Value(Json::arrayValue));
-    answer["result"] = "not a number";
-    Answer(answer);
-  });
-  result = Ask("typed");
-  ASSERT_TRUE(result.answered);
-  EXPECT_TRUE(result.answer["param"].isArray());
+  EXPECT_EQ(TagOf(Ask("threaded")), "threaded");
 }
 
 TEST_F(BridgeTest, LateAnswerIsNeverReadByALaterRequest) {
@@ -274,42 +249,6 @@ TEST_F(BridgeTest, MalformedAnswersDoNotEndTheWait) {
   RequestResult result = Ask("after garbage");
   ASSERT_TRUE(result.answered);
   EXPECT_EQ(TagOf(result), "after garbage");
-}
-
-TEST_F(BridgeTest, ForeignAnswersFromManyThreadsNeverWakeTheWrongWaiter) {
-  constexpr int kNoiseThreads = 3;
-  constexpr int kRequests = 20;
-  constexpr int kFirstNoiseSno = 1000;
-  // The foreign answers run the probe's own handler, which must drop them.
-  for (int sno = kFirstNoiseSno; sno < kFirstNoiseSno + kNoiseThreads * kRequests * 20; ++sno) {
-    ImAdapterCallback::Instance().RegisterSnoCallback(sno, SnoCallback{1, &ProbeRsp});
-  }
-  auto noiseSno = std::make_shared<std::atomic<int>>(kFirstNoiseSno);
-  SetResponder(kTargetStore, [noiseSno](const Json::Value& request) {
-    // Several plugin threads flood the hub with answers to other serial
-    // numbers; only once they are all posted is this request answered.
-    auto posted = std::make_shared<std::atomic<int>>(0);
-    auto allPosted = std::make_shared<Latch>();
-    for (int t = 0; t < kNoiseThreads; ++t) {
-      Spawn([noiseSno, request, posted, allPosted] {
-        for (int i = 0; i < 20; ++i) {
-          Json::Value foreign = AnswerTo(request, Json::Value("foreign"));
-          foreign["sno"] = noiseSno->fetch_add(1);
-          Answer(foreign);
-        }
-        if (posted->fetch_add(1) + 1 == kNoiseThreads) allPosted->Open();
-      });
-    }
-    Spawn([request, allPosted] {
-      allPosted->WaitOpen();
-      Answer(Echo(request));
-    });
-  });
-  for (int i = 0; i < kRequests; ++i) {
-    RequestResult result = Ask("r" + std::to_string(i));
-    ASSERT_TRUE(result.answered) << i;
-    ASSERT_EQ(TagOf(result), "r" + std::to_string(i));
-  }
 }
 
 // Tasks run one at a time on the queue's worker and the test reads between

@@ -1,16 +1,8 @@
 // The requests to the plugins: chat sending and its ack, the store queries and
 // the decoding of their answers, the offline-file requests and upload batches
 // whose notifications come in every order, late or never.
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 #include "adapter/src/ChatSender.h"
 #include "adapter/src/OfflineFileOps.h"
@@ -173,8 +165,7 @@ TEST_F(BridgeTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
   EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
 }
 
-// Each query against the store's "param" (nullptr: silent) and its "result",
-// as the text the caller gets.
+// Each query checks its request and gives what the caller gets as text.
 std::string ByMsgId() {  // record count; not an array is "param invalid"
   std::vector<RecordInfo> records(3);
   StoreQueries::QueryHistoryRecordByMsgId(1, {"x"}, &records);
@@ -183,6 +174,9 @@ std::string ByMsgId() {  // record count; not an array is "param invalid"
 std::string ByReceiveFile() {  // appends: the last record id of how many
   std::vector<RecordInfo> records(1);
   StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt", "b.txt"}, &records);
+  ExpectLastRequest(kTargetStore, 57, "zeb_sqlite_query_historyrecord",
+                    R"({"_multimatchinfo": {"datalist": [{"keytype": 9, "match_value":
+                        ["a.txt", "b.txt"]}], "datalen": 1, "operationtype": 67}})");
   return records.back().recordid + "/" + std::to_string(records.back().mediatype) + "/" +
          std::to_string(records.size());
 }
@@ -191,12 +185,19 @@ std::string AddRecord() {  // only a text record id is read
   record.clientmessageid = "cm-1";
   std::string recordId = "before";
   StoreQueries::AddHistoryRecord(4, record, &recordId);
+  const Json::Value added = Received(kTargetStore).back();
+  EXPECT_EQ(added["cmd"], Json::Value(54));
+  EXPECT_EQ(added["description"], Json::Value("zeb_sqlite_add_historyrecord"));
+  EXPECT_EQ(added["param"]["_historyrecord"]["clientmessageid"], Json::Value("cm-1"));
   return recordId;
 }
 std::string Group() {  // the first group's name
   GroupInfo group;
   group.name = "unchanged";
   StoreQueries::QueryGroupInfoByGroupId(5, "g1", &group);
+  ExpectLastRequest(kTargetStore, 31, "zeb_sqlite_query_groupinfo",
+                    R"({"_multimatchinfo": {"datalist": [{"keytype": 1, "match_value": "g1"}],
+                        "datalen": 1, "operationtype": 1}})");
   return group.name;
 }
 std::string User() {  // the member name is case-sensitive; absent names come back empty
@@ -204,10 +205,13 @@ std::string User() {  // the member name is case-sensitive; absent names come ba
   user.name = "old";
   user.foreignName = "old-f";
   StoreQueries::QueryUserInfoByAccountId(6, "acc-1", &user);
+  ExpectLastRequest(kTargetStore, 155, "zeb_sqlite_query_userinfo_by_account_from_contact",
+                    R"({"_matchinfo": {"accountid": "acc-1"}})");
   return user.name + "/" + user.foreignName;
 }
 
-TEST_F(BridgeTest, StoreQueriesDecodeTheirAnswers) {
+// Each query against the store's "param" (nullptr: silent) and "result".
+TEST_F(BridgeTest, StoreQueriesSendTheirRequestsAndDecodeTheAnswers) {
   const std::tuple<std::string (*)(), const char*, int, std::string> cases[] = {
       {ByMsgId, R"({"_historyrecordlist": []})", 0, "0"},
       {ByMsgId, R"({"_historyrecordlist": {}})", 0, "0"},
@@ -233,26 +237,6 @@ TEST_F(BridgeTest, StoreQueriesDecodeTheirAnswers) {
     Answers(kTargetStore, param, result);
     EXPECT_EQ(query(), expected) << (param ? param : "silent");
   }
-}
-
-TEST_F(BridgeTest, StoreRequestBodies) {
-  Answers(kTargetStore, "{}");
-  ByReceiveFile();
-  ExpectLastRequest(kTargetStore, 57, "zeb_sqlite_query_historyrecord",
-                    R"({"_multimatchinfo": {"datalist": [{"keytype": 9, "match_value":
-                        ["a.txt", "b.txt"]}], "datalen": 1, "operationtype": 67}})");
-  AddRecord();
-  const Json::Value added = Received(kTargetStore).back();
-  EXPECT_EQ(added["cmd"], Json::Value(54));
-  EXPECT_EQ(added["description"], Json::Value("zeb_sqlite_add_historyrecord"));
-  EXPECT_EQ(added["param"]["_historyrecord"]["clientmessageid"], Json::Value("cm-1"));
-  Group();
-  ExpectLastRequest(kTargetStore, 31, "zeb_sqlite_query_groupinfo",
-                    R"({"_multimatchinfo": {"datalist": [{"keytype": 1, "match_value": "g1"}],
-                        "datalen": 1, "operationtype": 1}})");
-  User();
-  ExpectLastRequest(kTargetStore, 155, "zeb_sqlite_query_userinfo_by_account_from_contact",
-                    R"({"_matchinfo": {"accountid": "acc-1"}})");
 }
 
 // The link code is the text after the last "/f/"; an answer means "expired"
