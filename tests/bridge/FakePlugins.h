@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,7 +25,6 @@
 #include "adapter/src/JsonText.h"
 #include "adapter/src/PluginApi.h"
 #include "adapter/src/PluginRequester.h"
-#include "log/AdapterLog.h"
 
 namespace bridge_test {
 
@@ -62,10 +60,7 @@ struct FakeState {
   std::vector<std::thread> threads;
 };
 
-inline FakeState& Fakes() {
-  static FakeState state;
-  return state;
-}
+inline FakeState fakes;
 
 // The parsed text (null when it does not parse).
 inline Json::Value ParseJson(const std::string& text) {
@@ -79,32 +74,32 @@ inline int Receive(uint32_t target, const char* text, uint32_t length) {
   const Json::Value request = ParseJson(std::string(text, length));
   Responder responder;
   {
-    std::lock_guard<std::mutex> lock(Fakes().mutex);
-    Fakes().requests[target].push_back(request);
-    responder = Fakes().responders[target];
+    std::lock_guard<std::mutex> lock(fakes.mutex);
+    fakes.requests[target].push_back(request);
+    responder = fakes.responders[target];
   }
-  Fakes().received.notify_all();
+  fakes.received.notify_all();
   if (responder) responder(request);
   return 0;
 }
 
 // Sets the responder of target 1 (IM), 2 (store) or 3 (offline file).
 inline void SetResponder(uint32_t target, Responder responder) {
-  std::lock_guard<std::mutex> lock(Fakes().mutex);
-  Fakes().responders[target] = std::move(responder);
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  fakes.responders[target] = std::move(responder);
 }
 
 // Every request a target received so far, parsed, in order.
 inline std::vector<Json::Value> Received(uint32_t target) {
-  std::lock_guard<std::mutex> lock(Fakes().mutex);
-  return Fakes().requests[target];
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  return fakes.requests[target];
 }
 
 // Waits until target has received at least count requests; false after 10 s.
 inline bool WaitForRequests(uint32_t target, size_t count) {
-  std::unique_lock<std::mutex> lock(Fakes().mutex);
-  return Fakes().received.wait_for(lock, kTestWait,
-                                   [&] { return Fakes().requests[target].size() >= count; });
+  std::unique_lock<std::mutex> lock(fakes.mutex);
+  return fakes.received.wait_for(lock, kTestWait,
+                                 [&] { return fakes.requests[target].size() >= count; });
 }
 
 // Delivers text through the adapter callback, as a plugin does.
@@ -113,13 +108,12 @@ inline void Answer(const Json::Value& message) { Answer(StyledJsonText(message))
 
 // Runs fn on a new thread (joined by RemoveFakePlugins).
 inline void Spawn(std::function<void()> fn) {
-  std::lock_guard<std::mutex> lock(Fakes().mutex);
-  Fakes().threads.emplace_back(std::move(fn));
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  fakes.threads.emplace_back(std::move(fn));
 }
 
 // {"rsp": request "cmd", "sno": request "sno", "result": result, "param": param}
-inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param,
-                            int result = 0) {
+inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param, int result = 0) {
   Json::Value answer(Json::objectValue);
   answer["rsp"] = request["cmd"];
   answer["sno"] = request["sno"];
@@ -130,8 +124,8 @@ inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param
 
 // Plugin requests wait `wait` (store and long waits alike), upload batches
 // `uploadQuiet` for their notifications.
-inline void ShortenTimeouts(std::chrono::milliseconds wait,
-                            std::chrono::milliseconds uploadQuiet = std::chrono::milliseconds(150)) {
+inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet =
+                                                                std::chrono::milliseconds(150)) {
   RequestTimeouts timeouts;
   timeouts.store = wait;
   timeouts.longWait = wait;
@@ -155,15 +149,6 @@ inline void DrainHub() {
 class BridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Every log line of the bridge is written (debug included), so that its
-    // formatting runs in the tests too.
-    static const bool logOpen = [] {
-      const auto folder = std::filesystem::temp_directory_path() / "im_bridge_tests";
-      std::error_code ignored;
-      std::filesystem::create_directories(folder, ignored);
-      return AdapterLogOpen(4, 5, folder.string().c_str(), "im_adapter.log") == 0;
-    }();
-    (void)logOpen;
     PluginApi api;
     api.imRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetIm, t, n); };
     api.sqliteRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetStore, t, n); };
@@ -172,24 +157,24 @@ class BridgeTest : public ::testing::Test {
     };
     ImAdapterService::Instance().SetPluginApi(api);
     {
-      std::lock_guard<std::mutex> lock(Fakes().mutex);
-      Fakes().responders.clear();
-      Fakes().requests.clear();
+      std::lock_guard<std::mutex> lock(fakes.mutex);
+      fakes.responders.clear();
+      fakes.requests.clear();
     }
     ImAdapterCallback::Instance().Start();
   }
   void TearDown() override {
     std::vector<std::thread> threads;
     {
-      std::lock_guard<std::mutex> lock(Fakes().mutex);
-      threads.swap(Fakes().threads);
+      std::lock_guard<std::mutex> lock(fakes.mutex);
+      threads.swap(fakes.threads);
     }
     for (std::thread& thread : threads) thread.join();
     DrainHub();
     ImAdapterCallback::Instance().Stop();
     PluginRequester::ResetTimeoutsForTesting();
-    std::lock_guard<std::mutex> lock(Fakes().mutex);
-    Fakes().responders.clear();
+    std::lock_guard<std::mutex> lock(fakes.mutex);
+    fakes.responders.clear();
   }
 };
 
