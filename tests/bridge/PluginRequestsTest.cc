@@ -143,31 +143,19 @@ TEST_F(BridgeTest, ChatsFromThreadsThatEndEachGetTheirOwnAck) {
   }
 }
 
-TEST_F(BridgeTest, QueryByMsgIdSendsTheIdsAndReplacesTheRecords) {
-  const std::string files = util::Base64Encode(R"([{"file_name": "a.png", "um_url": "u/f/x"}])");
-  Answers(kTargetStore, (R"({"_historyrecordlist": [{"clientmessageid": "m1", "filelist": ")" +
-                         files + R"("}, {"clientmessageid": "m2", "filelist": "not base64"}]})")
-                            .c_str());
-  std::vector<RecordInfo> records(5);
+// Each query checks its request and gives what the caller gets as text.
+std::string ByMsgId() {  // replaces the records; not an array is "param invalid"
+  std::vector<RecordInfo> records(3);
   StoreQueries::QueryHistoryRecordByMsgId(7, {"m1", "m2", "m3"}, &records);
   ExpectLastRequest(kTargetStore, 57, "zeb_sqlite_query_historyrecord",
                     R"({"_multimatchinfo": {"datalist": [{"keytype": 3, "match_value":
                         "m1,m2,m3"}], "datalen": 1, "operationtype": 3}})");
-  ASSERT_EQ(records.size(), 2u);
-  ASSERT_EQ(records[0].fileList.size(), 1u);
-  EXPECT_EQ(records[0].clientmessageid + " " + records[0].fileList[0].file_name + " " +
-                records[0].fileList[0].um_url + " " + records[1].clientmessageid,
-            "m1 a.png u/f/x m2");
-  EXPECT_TRUE(records[1].fileList.empty());
-  EXPECT_EQ(StoreQueries::JoinMsgIds({}), "");
-  EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
-}
-
-// Each query checks its request and gives what the caller gets as text.
-std::string ByMsgId() {  // record count; not an array is "param invalid"
-  std::vector<RecordInfo> records(3);
-  StoreQueries::QueryHistoryRecordByMsgId(1, {"x"}, &records);
-  return std::to_string(records.size());
+  std::string out = std::to_string(records.size());
+  for (const RecordInfo& r : records) {
+    out += " " + r.clientmessageid;
+    for (const FileListItem& f : r.fileList) out += "[" + f.file_name + " " + f.um_url + "]";
+  }
+  return out;
 }
 std::string ByReceiveFile() {  // appends: the last record id of how many
   std::vector<RecordInfo> records(1);
@@ -210,11 +198,15 @@ std::string User() {  // the member name is case-sensitive; absent names come ba
 
 // Each query against the store's "param" (nullptr: silent) and "result".
 TEST_F(BridgeTest, StoreQueriesSendTheirRequestsAndDecodeTheAnswers) {
+  const std::string files = util::Base64Encode(R"([{"file_name": "a.png", "um_url": "u/f/x"}])");
+  const std::string withFiles = R"({"_historyrecordlist": [{"clientmessageid": "m1",
+      "filelist": ")" + files + R"("}, {"clientmessageid": "m2", "filelist": "not base64"}]})";
   const std::tuple<std::string (*)(), const char*, int, std::string> cases[] = {
+      {ByMsgId, withFiles.c_str(), 0, "2 m1[a.png u/f/x] m2"},
       {ByMsgId, R"({"_historyrecordlist": []})", 0, "0"},
       {ByMsgId, R"({"_historyrecordlist": {}})", 0, "0"},
       {ByMsgId, R"({})", 0, "0"},
-      {ByMsgId, nullptr, 0, "3"},
+      {ByMsgId, nullptr, 0, "3   "},
       {ByReceiveFile, R"({"_historyrecordlist": [{"recordid": "r9", "mediatype": 2}]})", 0,
        "r9/2/2"},
       {ByReceiveFile, nullptr, 0, "/-1/1"},
@@ -235,6 +227,8 @@ TEST_F(BridgeTest, StoreQueriesSendTheirRequestsAndDecodeTheAnswers) {
     Answers(kTargetStore, param, result);
     EXPECT_EQ(query(), expected) << (param ? param : "silent");
   }
+  EXPECT_EQ(StoreQueries::JoinMsgIds({}), "");
+  EXPECT_EQ(StoreQueries::JoinMsgIds({"", "b"}), ",b");
 }
 
 // The link code is the text after the last "/f/"; an answer means "expired"
