@@ -129,15 +129,14 @@ TEST_F(BridgeTest, ChatsFromThreadsThatEndEachGetTheirOwnAck) {
     Spawn([answer] { Answer(answer); });
   }
   for (std::thread& sender : senders) sender.join();
+  std::map<Json::Value, Json::Value> sentIdBySno;
+  for (const Json::Value& request : requests) {
+    sentIdBySno[request["sno"]] = request["param"]["clientMsgId"];
+  }
   for (int i = 0; i < kSenders; ++i) {
     EXPECT_EQ(acks[i]["result"], Json::Value(0)) << i;
     EXPECT_EQ(acks[i]["clientMsgId"], Json::Value("m-" + std::to_string(i)));
-    bool sentWithThatSno = false;
-    for (const Json::Value& request : requests) {
-      sentWithThatSno |= request["sno"] == acks[i]["sno"] &&
-                         request["param"]["clientMsgId"] == acks[i]["clientMsgId"];
-    }
-    EXPECT_TRUE(sentWithThatSno) << StyledJsonText(acks[i]);
+    EXPECT_EQ(sentIdBySno[acks[i]["sno"]], acks[i]["clientMsgId"]) << StyledJsonText(acks[i]);
   }
 }
 
