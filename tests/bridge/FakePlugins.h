@@ -1,6 +1,6 @@
 // In-process stand-ins for the three plugins, for the bridge's unit tests.
 //
-// InstallFakePlugins() puts trampolines into the adapter's plugin table and
+// The BridgeTest fixture puts trampolines into the adapter's plugin table and
 // starts the callback hub. Each plugin's responder runs on the thread that
 // sends the request (inside the plugin's entry point) and may answer at once,
 // later, from a thread of its own (Spawn), twice or never.
@@ -106,7 +106,7 @@ inline bool WaitForRequests(uint32_t target, size_t count) {
 inline void Answer(const std::string& text) { IMAdapterServiceCallback(text.c_str()); }
 inline void Answer(const Json::Value& message) { Answer(StyledJsonText(message)); }
 
-// Runs fn on a new thread (joined by RemoveFakePlugins).
+// Runs fn on a new thread (joined at tear-down).
 inline void Spawn(std::function<void()> fn) {
   std::lock_guard<std::mutex> lock(fakes.mutex);
   fakes.threads.emplace_back(std::move(fn));
