@@ -1,66 +1,181 @@
 // In-process stand-ins for the three plugins, for the bridge's unit tests.
 //
-// Install() puts trampolines into the adapter's plugin table and starts the
-// callback hub. Each plugin's responder runs on the thread that sends the
-// request (inside the plugin's entry point) and may answer at once, later,
-// from a thread of its own (Spawn), twice or never.
+// The BridgeTest fixture puts trampolines into the adapter's plugin table and
+// starts the callback hub. Each plugin's responder runs on the thread that
+// sends the request (inside the plugin's entry point) and may answer at once,
+// later, from a thread of its own (Spawn), twice or never.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <json/json.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "adapter/src/ImAdapterCallback.h"
+#include "adapter/src/ImAdapterService.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/PluginApi.h"
+#include "adapter/src/PluginRequester.h"
+
 namespace bridge_test {
 
 using Responder = std::function<void(const Json::Value& request)>;
+constexpr auto kTestWait = std::chrono::seconds(10);
 
-// Installs the fakes and starts the hub; forgets earlier responders and requests.
-void InstallFakePlugins();
-// Joins the spawned threads, stops the hub and restores the default time-outs.
-void RemoveFakePlugins();
-
-// Sets the responder of target 1 (IM), 2 (store) or 3 (offline file).
-void SetResponder(uint32_t target, Responder responder);
-// Every request a target received so far, parsed, in order.
-std::vector<Json::Value> Received(uint32_t target);
-// Waits until target has received at least count requests; false after 10 s.
-bool WaitForRequests(uint32_t target, size_t count);
-
-// Delivers text through the adapter callback, as a plugin does.
-void Answer(const std::string& text);
-void Answer(const Json::Value& message);
-// Runs fn on a new thread (joined by RemoveFakePlugins).
-void Spawn(std::function<void()> fn);
-
-// {"rsp": request "cmd", "sno": request "sno", "result": result, "param": param}
-Json::Value AnswerTo(const Json::Value& request, const Json::Value& param, int result = 0);
-
-// The parsed text (null when it does not parse).
-Json::Value ParseJson(const std::string& text);
-// Plugin requests wait `wait` (store and long waits alike), upload batches
-// `uploadQuiet` for their notifications.
-void ShortenTimeouts(std::chrono::milliseconds wait,
-                     std::chrono::milliseconds uploadQuiet = std::chrono::milliseconds(150));
-
-// Returns once the hub has handled every message posted before the call.
-void DrainHub();
-
-// A latch for the tests' own threads.
+// A latch for the tests' own threads; WaitOpen is false after 10 s.
 class Latch {
  public:
-  void Open();
-  bool WaitOpen();  // false after 10 s
+  // Notified under the lock: once WaitOpen returns, Open no longer touches
+  // the latch, so the waiter may destroy it.
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    cv_.notify_all();
+  }
+  bool WaitOpen() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, kTestWait, [this] { return open_; });
+  }
+
  private:
   std::mutex mutex_;
   std::condition_variable cv_;
   bool open_ = false;
+};
+
+struct FakeState {
+  std::mutex mutex;
+  std::condition_variable received;
+  std::map<uint32_t, Responder> responders;
+  std::map<uint32_t, std::vector<Json::Value>> requests;
+  std::vector<std::thread> threads;
+};
+
+inline FakeState fakes;
+
+// The parsed text (null when it does not parse).
+inline Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  ParseJsonText(text, value);
+  return value;
+}
+
+// A plugin entry point: records the request, then runs the target's responder.
+inline int Receive(uint32_t target, const char* text, uint32_t length) {
+  const Json::Value request = ParseJson(std::string(text, length));
+  Responder responder;
+  {
+    std::lock_guard<std::mutex> lock(fakes.mutex);
+    fakes.requests[target].push_back(request);
+    responder = fakes.responders[target];
+  }
+  fakes.received.notify_all();
+  if (responder) responder(request);
+  return 0;
+}
+
+// Sets the responder of target 1 (IM), 2 (store) or 3 (offline file).
+inline void SetResponder(uint32_t target, Responder responder) {
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  fakes.responders[target] = std::move(responder);
+}
+
+// Every request a target received so far, parsed, in order.
+inline std::vector<Json::Value> Received(uint32_t target) {
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  return fakes.requests[target];
+}
+
+// Waits until target has received at least count requests; false after 10 s.
+inline bool WaitForRequests(uint32_t target, size_t count) {
+  std::unique_lock<std::mutex> lock(fakes.mutex);
+  return fakes.received.wait_for(lock, kTestWait,
+                                 [&] { return fakes.requests[target].size() >= count; });
+}
+
+// Delivers text through the adapter callback, as a plugin does.
+inline void Answer(const std::string& text) { IMAdapterServiceCallback(text.c_str()); }
+inline void Answer(const Json::Value& message) { Answer(StyledJsonText(message)); }
+
+// Runs fn on a new thread (joined at tear-down).
+inline void Spawn(std::function<void()> fn) {
+  std::lock_guard<std::mutex> lock(fakes.mutex);
+  fakes.threads.emplace_back(std::move(fn));
+}
+
+// {"rsp": request "cmd", "sno": request "sno", "result": result, "param": param}
+inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param, int result = 0) {
+  Json::Value answer(Json::objectValue);
+  answer["rsp"] = request["cmd"];
+  answer["sno"] = request["sno"];
+  answer["result"] = result;
+  answer["param"] = param;
+  return answer;
+}
+
+// Plugin requests wait `wait` (store and long waits alike), upload batches
+// `uploadQuiet` for their notifications.
+inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet =
+                                                                std::chrono::milliseconds(150)) {
+  RequestTimeouts timeouts;
+  timeouts.store = wait;
+  timeouts.longWait = wait;
+  timeouts.uploadQuiet = uploadQuiet;
+  PluginRequester::SetTimeoutsForTesting(timeouts);
+}
+
+// Returns once the hub has handled every message posted before the call.
+inline void DrainHub() {
+  constexpr uint32_t kBarrierCode = 0x7eadbeef;
+  auto latch = std::make_shared<Latch>();
+  ImAdapterCallback::Instance().RegisterNotifyCallback(kBarrierCode,
+                                                       [latch](Json::Value&) { latch->Open(); });
+  Answer(ParseJson("{\"notify\": " + std::to_string(kBarrierCode) + "}"));
+  latch->WaitOpen();
+}
+
+// Installs the fakes and starts the hub, forgetting earlier responders and
+// requests; on tear-down joins the spawned threads, stops the hub and restores
+// the default time-outs.
+class BridgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PluginApi api;
+    api.imRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetIm, t, n); };
+    api.sqliteRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetStore, t, n); };
+    api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
+      return Receive(kTargetOfflineFile, t, n);
+    };
+    ImAdapterService::Instance().SetPluginApi(api);
+    {
+      std::lock_guard<std::mutex> lock(fakes.mutex);
+      fakes.responders.clear();
+      fakes.requests.clear();
+    }
+    ImAdapterCallback::Instance().Start();
+  }
+  void TearDown() override {
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard<std::mutex> lock(fakes.mutex);
+      threads.swap(fakes.threads);
+    }
+    for (std::thread& thread : threads) thread.join();
+    DrainHub();
+    ImAdapterCallback::Instance().Stop();
+    PluginRequester::ResetTimeoutsForTesting();
+    std::lock_guard<std::mutex> lock(fakes.mutex);
+    fakes.responders.clear();
+  }
 };
 
 }  // namespace bridge_test

@@ -6,11 +6,10 @@
 namespace scripted {
 namespace {
 
-struct State {
-  std::mutex mutex;
+// What Reset forgets.
+struct Script {
   Handler handlers[3];
   std::vector<std::string> received[3];
-  std::atomic<IMAdapterServiceCallbackFn> callbacks[3] = {};
   int registrations[3] = {0, 0, 0};
   int startups = 0;
   int shutdowns = 0;
@@ -18,9 +17,22 @@ struct State {
   int shutdownResult = 0;
 };
 
+struct State {
+  std::mutex mutex;
+  std::atomic<IMAdapterServiceCallbackFn> callbacks[3] = {};
+  Script script;
+};
+
 State& GetState() {
   static State state;
   return state;
+}
+
+// Runs fn on the script under the state's lock and returns what fn returns.
+template <typename Fn>
+auto Locked(Fn fn) {
+  std::lock_guard<std::mutex> lock(GetState().mutex);
+  return fn(GetState().script);
 }
 
 int Index(Plugin plugin) { return static_cast<int>(plugin); }
@@ -28,8 +40,7 @@ int Index(Plugin plugin) { return static_cast<int>(plugin); }
 }  // namespace
 
 void SetHandler(Plugin plugin, Handler handler) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  GetState().handlers[Index(plugin)] = std::move(handler);
+  Locked([&](Script& s) { s.handlers[Index(plugin)] = std::move(handler); });
 }
 
 int Answer(Plugin plugin, const std::string& text) {
@@ -38,80 +49,56 @@ int Answer(Plugin plugin, const std::string& text) {
 }
 
 std::vector<std::string> Received(Plugin plugin) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  return GetState().received[Index(plugin)];
+  return Locked([&](Script& s) { return s.received[Index(plugin)]; });
 }
 
 int StartupCount() {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  return GetState().startups;
+  return Locked([](Script& s) { return s.startups; });
 }
-
 int ShutdownCount() {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  return GetState().shutdowns;
+  return Locked([](Script& s) { return s.shutdowns; });
 }
-
 int CallbackRegistrations(Plugin plugin) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  return GetState().registrations[Index(plugin)];
+  return Locked([&](Script& s) { return s.registrations[Index(plugin)]; });
 }
-
 void SetStartupResult(int result) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  GetState().startupResult = result;
+  Locked([&](Script& s) { s.startupResult = result; });
 }
-
 void SetShutdownResult(int result) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  GetState().shutdownResult = result;
+  Locked([&](Script& s) { s.shutdownResult = result; });
 }
 
 void Reset() {
-  State& s = GetState();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  for (int i = 0; i < 3; ++i) {
-    s.handlers[i] = nullptr;
-    s.received[i].clear();
-    s.registrations[i] = 0;
-  }
-  s.startups = s.shutdowns = 0;
-  s.startupResult = s.shutdownResult = 0;
+  Locked([](Script& s) { s = Script(); });
 }
 
 }  // namespace scripted
 
-using scripted::GetState;
+using scripted::Locked;
+using scripted::Script;
 
 extern "C" int ScriptedRecv(int plugin, const char* text, uint32_t length) {
   if (plugin < 0 || plugin > 2) return -1;
   std::string copy = text ? std::string(text, length) : std::string();
-  scripted::Handler handler;
-  {
-    std::lock_guard<std::mutex> lock(GetState().mutex);
-    GetState().received[plugin].push_back(copy);
-    handler = GetState().handlers[plugin];
-  }
+  scripted::Handler handler = Locked([&](Script& s) {
+    s.received[plugin].push_back(copy);
+    return s.handlers[plugin];
+  });
   if (handler) handler(copy);
   return 0;
 }
 
 extern "C" int ScriptedSetCallback(int plugin, IMAdapterServiceCallbackFn callback) {
   if (plugin < 0 || plugin > 2) return -1;
-  GetState().callbacks[plugin].store(callback);
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  ++GetState().registrations[plugin];
+  scripted::GetState().callbacks[plugin].store(callback);
+  Locked([&](Script& s) { ++s.registrations[plugin]; });
   return 0;
 }
 
 extern "C" int ScriptedStartup(void) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  ++GetState().startups;
-  return GetState().startupResult;
+  return Locked([](Script& s) { return ++s.startups, s.startupResult; });
 }
 
 extern "C" int ScriptedShutdown(void) {
-  std::lock_guard<std::mutex> lock(GetState().mutex);
-  ++GetState().shutdowns;
-  return GetState().shutdownResult;
+  return Locked([](Script& s) { return ++s.shutdowns, s.shutdownResult; });
 }
