@@ -37,11 +37,11 @@ void ReplyError(ImAdapterCmd& cmd, const Json::Value& request, Json::Value param
 const char* FirstMissingMember(const Json::Value& param, const char* msgIdReason) {
   const Json::Value* ids = FindMember(param, "msgIdList");
   if (!ids || !ids->isArray() || ids->empty()) return msgIdReason;
-  if (ForwardSupport::NonEmptyString(param, "userAccount").empty()) {
+  if (TextMember(param, "userAccount").empty()) {
     return "userAccount is empty";
   }
-  if (ForwardSupport::NonEmptyString(param, "groupId").empty() &&
-      ForwardSupport::NonEmptyString(param, "receiverAccount").empty()) {
+  if (TextMember(param, "groupId").empty() &&
+      TextMember(param, "receiverAccount").empty()) {
     return "groupId and receiverAccount are empty";
   }
   return nullptr;

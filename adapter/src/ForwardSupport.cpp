@@ -28,18 +28,13 @@ std::map<int32_t, ForwardSupport::RequestEntry>& RequestTable() {
 
 std::atomic<int> g_clientMsgIdCounter{100};
 
-std::string StringMember(const Json::Value& param, const char* key) {
-  const Json::Value* value = FindMember(param, key);
-  return value && value->isString() ? value->asString() : std::string();
-}
-
 }  // namespace
 
 void ForwardSupport::RegisterRequest(ImAdapterCmd& cmd, const Json::Value& request) {
   RequestEntry entry;
   const Json::Value* code = FindMember(request, "cmd");
   if (code && IsInt32(*code)) entry.cmd = code->asInt();
-  entry.description = StringMember(request, "description");
+  entry.description = TextMember(request, "description");
   std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
   RequestTable()[RequestSno(request)] = entry;
 }
@@ -51,32 +46,28 @@ int32_t ForwardSupport::RequestSno(const Json::Value& request) {
   return 0;
 }
 
-std::string ForwardSupport::NonEmptyString(const Json::Value& param, const char* key) {
-  return StringMember(param, key);
-}
-
 ForwardOptions ForwardSupport::ReadForwardOptions(const Json::Value& param) {
   ForwardOptions options;
-  options.groupId = StringMember(param, "groupId");
+  options.groupId = TextMember(param, "groupId");
   if (!options.groupId.empty()) {
     options.chatKind = ForwardChatKind::kGroup;
   } else {
-    options.receiverAccount = StringMember(param, "receiverAccount");
+    options.receiverAccount = TextMember(param, "receiverAccount");
     options.chatKind = ForwardChatKind::kUser;
   }
   const Json::Value* english = FindMember(param, "isEnglish");
   if (english && IsInt32(*english)) options.isEnglish = english->asInt();
-  options.defaultImagePath = StringMember(param, "defaultImagePath");
-  options.customizeImagePath = StringMember(param, "customizeImagePath");
-  options.defaultFilePath = StringMember(param, "defaultFilePath");
-  options.customizeFilePath = StringMember(param, "customizeFilePath");
+  options.defaultImagePath = TextMember(param, "defaultImagePath");
+  options.customizeImagePath = TextMember(param, "customizeImagePath");
+  options.defaultFilePath = TextMember(param, "defaultFilePath");
+  options.customizeFilePath = TextMember(param, "customizeFilePath");
   const Json::Value* share = FindMember(param, "publicShareLink");
   if (share && IsInt32(*share)) options.publicShareLink = share->asInt() != 0;
   const Json::Value* cross = FindMember(param, "isCrossInstance");
   if (cross && cross->isBool()) options.isCrossInstance = cross->asBool();
   const Json::Value* local = FindMember(param, "isOnlySaveLocal");
   if (local && IsInt32(*local)) options.isOnlySaveLocal = local->asInt();
-  options.userAccount = StringMember(param, "userAccount");
+  options.userAccount = TextMember(param, "userAccount");
   return options;
 }
 

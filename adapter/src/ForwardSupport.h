@@ -35,9 +35,6 @@ class ForwardSupport {
   // (0 when it has none that fits 32 bits).
   static int32_t RequestSno(const Json::Value& request);
 
-  // The string element of param[key] when it is a non-empty string, else "".
-  static std::string NonEmptyString(const Json::Value& param, const char* key);
-
   // The options of "param" (an object); members of the wrong type count as
   // absent. "groupId" wins over "receiverAccount" and sets the chat kind.
   static ForwardOptions ReadForwardOptions(const Json::Value& param);

@@ -186,6 +186,11 @@ std::string convertUnicodeEscapes(const std::string& input) {
   }
 }
 
+std::string TextMember(const Json::Value& v, const char* key) {
+  const Json::Value* member = FindMember(v, key);
+  return (member != nullptr && member->isString()) ? member->asString() : std::string();
+}
+
 const Json::Value* FindMember(const Json::Value& v, const char* key) {
   if (!v.isObject()) return nullptr;
   return v.find(key, key + std::strlen(key));

@@ -30,6 +30,8 @@ std::string convertUnicodeEscapes(const std::string& input);
 // Helpers for reading members without exceptions.
 // The member `key` of an object; nullptr when absent or when v is no object.
 const Json::Value* FindMember(const Json::Value& v, const char* key);
+// v[key] when it is a string, else "" (also when v is not an object).
+std::string TextMember(const Json::Value& v, const char* key);
 // True when v is an integral JSON number that fits a signed 32-bit integer
 // (a whole-valued real included).
 bool IsInt32(const Json::Value& v);

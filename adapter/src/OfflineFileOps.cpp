@@ -39,11 +39,6 @@ int32_t HandleOf(const Json::Value& answer) {
   return static_cast<int32_t>(handle->asUInt());
 }
 
-std::string TextMember(const Json::Value& object, const char* key) {
-  const Json::Value* member = FindMember(object, key);
-  return (member != nullptr && member->isString()) ? member->asString() : std::string();
-}
-
 // {"link_code", "access_code"} of a forwarded or stored media link.
 Json::Value LinkCodeRequest(int cmd, const char* description, const FileListItem& entry) {
   Json::Value request(Json::objectValue);

@@ -21,11 +21,6 @@ const char kFileNameEmpty[] = "fileName is empty!";
 const char kPathExceedsMaxPath[] = "Selected path exceed MAX_PATH";
 
 // The text member `key`, or "" when it is missing or not a text.
-std::string TextMember(const Json::Value& object, const char* key) {
-  const Json::Value* member = FindMember(object, key);
-  return (member != nullptr && member->isString()) ? member->asString() : std::string();
-}
-
 // The owner window: "handle" when it is an integer, else 0 (no owner). The
 // value is kept as the handle's 64 bits, so an integer above the signed range
 // (a sign-extended handle written unsigned) is the same handle as its signed
