@@ -87,39 +87,32 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
 }
 
-TEST_F(AdapterLogTest, LineFormat) {
+// Line format (tag, bare file name, negative line number) and the host
+// logger's information threshold, also through the macro.
+TEST_F(AdapterLogTest, LineFormatAndThresholdOfTheHostLogger) {
   ASSERT_EQ(OpenHost(Path("log")), 0);
+  EXPECT_TRUE(AdapterLogEnabled(kLogInf));
+  EXPECT_FALSE(AdapterLogEnabled(kLogDbg));
   AdapterLog("", kLogErr, "A::B", "/src/adapter/Source.cpp", 196, "%s", "plain");
   AdapterLog("", kLogWar, "A::B", "Source.cpp", -1, "%d-%s", 5, "x");
   AdapterLog("Tag", kLogInf, "A::B", "/a/b/Source.cpp", 3, "%s", "");
   AdapterLog("", kLogInf, "A::B", "/src/dir/", 3, "%s", "empty source name: no line");
-  const std::string time = "[2026-03-14 12:00:00.000]";
-  const std::vector<std::string> expected = {
-      Header("2026-03-14 12:00:00.000"),
-      time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n",
-      time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n",
-      time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n",
-  };
-  EXPECT_EQ(ReadLines(DayFile("2026-03-14")), expected);
-}
-
-TEST_F(AdapterLogTest, ThresholdOfTheHostLoggerIsInformation) {
-  ASSERT_EQ(OpenHost(Path("log")), 0);
-  EXPECT_TRUE(AdapterLogEnabled(kLogInf));
-  EXPECT_FALSE(AdapterLogEnabled(kLogDbg));
   Log(kLogDbg, "debug");
   IMLOG(kLogDbg, "Test::Macro", "debug by macro");
-  Log(kLogErr, "error");
   IMLOG(kLogInf, "Test::Macro", std::string("by ") + "macro");
   AdapterLogConfigure(4, 1);
   Log(kLogDbg, "debug after configure");
+  const std::string time = "[2026-03-14 12:00:00.000]";
   const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1], Line("Err", "error"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
+  EXPECT_EQ(lines[1], time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n");
+  EXPECT_EQ(lines[2], time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n");
+  EXPECT_EQ(lines[3], time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n");
   // The macro names this source file and the caller's function.
-  EXPECT_NE(lines[2].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[2];
-  EXPECT_NE(lines[2].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[2];
-  EXPECT_EQ(lines[3], Line("Dbg", "debug after configure"));
+  EXPECT_NE(lines[4].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[4];
+  EXPECT_NE(lines[4].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[4];
+  EXPECT_EQ(lines[5], Line("Dbg", "debug after configure"));
   AdapterLogClose();
   EXPECT_FALSE(AdapterLogEnabled(kLogErr));
 }
