@@ -108,14 +108,25 @@ TEST(XmlBody, PackedPayloadParsesLikeEscapedOne) {
   EXPECT_EQ(xml::GetMessageContentC("<r><c>" + xml::XmlEscapeText(imbody) + "</c></r>"), imbody);
 }
 
-TEST(XmlBody, OutcomesOfBodiesThatAreNotWholeEnvelopes) {
+TEST(XmlBody, OutcomesOfOddBodies) {
   struct Case {
     const char* name;
     std::string body;
     std::string content;
     std::string html;
+    bool keepPaths = true;
   };
+  const std::string emoticons = xml::XmlEscapeText("<imbody><content><![CDATA[hi ") + "/:< /;>" +
+                                std::string("\x01\x02", 2) +
+                                xml::XmlEscapeText("]]></content><html></html></imbody>");
+  const std::string blanks = xml::Build(
+      "t", "<p>a&nbsp;b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>", 0, false);
   const Case cases[] = {
+      {"emoticon codes and control characters", Envelope("0", emoticons), "hi /:< /;>", ""},
+      {"blanks, emoji path kept", blanks, "t",
+       "<p>a b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>"},
+      {"blanks, emoji path made local", blanks, "t",
+       "<p>a b<img role=\"emoji\"src=\"./static/emojis/1.png\"></p>", false},
       {"plain text is its own content", "hello", "hello", ""},
       {"empty body", "", "", ""},
       {"text before the envelope", "x<r><g>0</g><c>y</c></r>", "x<r><g>0</g><c>y</c></r>", ""},
@@ -132,7 +143,7 @@ TEST(XmlBody, OutcomesOfBodiesThatAreNotWholeEnvelopes) {
       {"broken envelope markup", "<r><g>0</g><c>a</c><x></r>", "", ""},
   };
   for (const Case& c : cases) {
-    const Parsed parsed = ParseBody(c.body);
+    const Parsed parsed = ParseBody(c.body, c.keepPaths);
     EXPECT_EQ(parsed.content, c.content) << c.name;
     EXPECT_EQ(parsed.html, c.html) << c.name;
   }
@@ -162,23 +173,6 @@ TEST(XmlBody, PayloadThatIsNotWellFormedIsRepaired) {
   // No <c> element to repair, or still broken after the repair.
   EXPECT_EQ(xml::GetMessageContentC("<r><g>0</g><x>&</x></r>"), "");
   EXPECT_EQ(xml::GetMessageContentC("<r><g>0</g><c>a</c><b></r>"), "");
-}
-
-TEST(XmlBody, EmoticonCodesAndControlCharactersDoNotBreakTheBody) {
-  const std::string payload = xml::XmlEscapeText("<imbody><content><![CDATA[hi ") + "/:<" + " /;>" +
-                              std::string("\x01\x02", 2) +
-                              xml::XmlEscapeText("]]></content><html></html></imbody>");
-  const Parsed parsed = ParseBody(Envelope("0", payload));
-  EXPECT_EQ(parsed.content, "hi /:< /;>");
-}
-
-TEST(XmlBody, HtmlBlanksAndEmojiPaths) {
-  const std::string html = "<p>a&nbsp;b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>";
-  const std::string body = xml::Build("t", html, 0, false);
-  EXPECT_EQ(ParseBody(body, true).html,
-            "<p>a b<img src=\"file:///QX.InternalImg//emotion/1.png\"></p>");
-  EXPECT_EQ(ParseBody(body, false).html,
-            "<p>a b<img role=\"emoji\"src=\"./static/emojis/1.png\"></p>");
 }
 
 TEST(XmlBody, String2XmlRepairsContentCdata) {
