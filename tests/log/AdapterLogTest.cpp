@@ -13,8 +13,7 @@
 namespace {
 
 using logtest::At;
-using logtest::Exists;
-using logtest::ReadFile;
+using testfiles::Read;
 using logtest::ReadLines;
 using logtest::SetClock;
 
@@ -84,7 +83,7 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
             (std::vector<std::string>{Header(kBefore), Line("Inf", "at midnight", kBefore)}));
   EXPECT_EQ(ReadLines(DayFile("2026-03-15")),
             (std::vector<std::string>{Header(kAfter), Line("Inf", "after", kAfter)}));
-  EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
+  EXPECT_FALSE(platform::PathExists(Path("log/im_adapter.log")));
 }
 
 // Line format (tag, bare file name, negative line number) and the host
@@ -144,27 +143,27 @@ TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
   EXPECT_EQ(lines[1], Line("Inf", "to the fallback"));
-  EXPECT_FALSE(Exists(Path("Log/im_adapter.log")));
+  EXPECT_FALSE(platform::PathExists(Path("Log/im_adapter.log")));
 }
 
 TEST_F(AdapterLogTest, FullFileRotatesIntoNumberedCopies) {
   const std::string day = Path("log/2026-03-14");
   ASSERT_TRUE(platform::MakeDirectories(day));
   const std::string current = day + "/im_adapter.log";
-  logtest::WriteFile(current, 5242880, 'x');
-  logtest::WriteFile(day + "/im_adapter_1.log", 3, '1');
-  logtest::WriteFile(day + "/im_adapter_2.log", 3, '2');
+  testfiles::Write(current, std::string(5242880, 'x'));
+  testfiles::Write(day + "/im_adapter_1.log", "111");
+  testfiles::Write(day + "/im_adapter_2.log", "222");
   ASSERT_EQ(OpenHost(Path("log")), 0);
   Log(kLogInf, "last of the full file");
   Log(kLogInf, "first of the new file");
 
   const std::string expectedOld = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000") +
                                   Line("Inf", "last of the full file");
-  EXPECT_EQ(ReadFile(day + "/im_adapter_1.log"), expectedOld);
-  EXPECT_EQ(ReadFile(day + "/im_adapter_2.log"), "111");
-  EXPECT_EQ(ReadFile(current),
+  EXPECT_EQ(Read(day + "/im_adapter_1.log"), expectedOld);
+  EXPECT_EQ(Read(day + "/im_adapter_2.log"), "111");
+  EXPECT_EQ(Read(current),
             Header("2026-03-14 12:00:00.000") + Line("Inf", "first of the new file"));
-  EXPECT_FALSE(Exists(day + "/im_adapter_3.log"));
+  EXPECT_FALSE(platform::PathExists(day + "/im_adapter_3.log"));
 }
 
 }  // namespace

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "log/AdapterLog.h"
 #include "log/LogClock.h"
+#include "tests/util/ScratchFile.h"
 
 namespace logtest {
 namespace {
@@ -54,13 +53,8 @@ std::string Ids() {
 
 std::string Header(const std::string& time) { return "Logone(v3.0) Begin Time:" + time + "\r\n"; }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
-  const std::string text = ReadFile(path);
+  const std::string text = testfiles::Read(path);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -70,13 +64,6 @@ std::vector<std::string> ReadLines(const std::string& path) {
     start = end;
   }
   return lines;
-}
-
-bool Exists(const std::string& path) { return platform::PathExists(path); }
-
-void WriteFile(const std::string& path, std::size_t size, char fill) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::fill_n(std::ostreambuf_iterator<char>(out), size, fill);
 }
 
 void LogFixture::SetUp() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/util/ScratchFile.h"
 
 namespace logtest {
 
@@ -26,13 +27,8 @@ std::string Ids();
 // The header line of a file opened at the given local time text.
 std::string Header(const std::string& time);
 
-// The whole content of a file ("" when it cannot be read).
-std::string ReadFile(const std::string& path);
 // The file's lines, each with its "\r\n" kept.
 std::vector<std::string> ReadLines(const std::string& path);
-bool Exists(const std::string& path);
-// Writes `size` bytes of `fill` into path, replacing it.
-void WriteFile(const std::string& path, std::size_t size, char fill);
 
 // A fixture with a fresh scratch folder (removed afterwards), the test clock
 // set to 2026-03-14 12:00:00.000, and the adapter's logger closed at both ends.
