@@ -51,8 +51,7 @@ Reading Tree(bool imbody, const std::string& text) {
 }
 
 std::string Imbody(const std::string& content, const std::string& html) {
-  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html +
-         "</html></imbody>";
+  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html + "</html></imbody>";
 }
 
 std::string Envelope(const std::string& flag, const std::string& payload) {
@@ -60,13 +59,14 @@ std::string Envelope(const std::string& flag, const std::string& payload) {
 }
 
 // Pieces that change how a body reads, put into seed texts at many places.
+// clang-format off
 const char* const kPieces[] = {
-    "&",         "<",        ">",          "&lt;",    "&gt;",         "&amp;",   "&quot;",
-    "&apos;",    "&#60;",    "&#x3c;",     "&ap",     "&amp",         "]]>",     "<![CDATA[",
-    "\x01",      "\r",       "\t",         "</c>",    "</r>",         "<r>",     "<g>",
-    "</html>",   "<html>",   "]]></content>", "<imbody>", "</imbody>", "&lt;![CDATA[",
-    "]]&gt;",    "<b/>",     "<!-- x -->", "\xE2\x80\x94",
+    "&", "<", ">", "&lt;", "&gt;", "&amp;", "&quot;", "&apos;", "&#60;", "&#x3c;", "&ap", "&amp",
+    "]]>", "<![CDATA[", "\x01", "\r", "\t", "</c>", "</r>", "<r>", "<g>", "</html>", "<html>",
+    "]]></content>", "<imbody>", "</imbody>", "&lt;![CDATA[", "]]&gt;", "<b/>", "<!-- x -->",
+    "\xE2\x80\x94",
 };
+// clang-format on
 
 // Every seed, and every seed with one piece inserted at or replacing one byte
 // at a spread of places, from a fixed random sequence.
@@ -118,8 +118,7 @@ TEST(BodyScan, Cases) {
   const Case cases[] = {
       {"built body", false, xml::Build("hi", "", 0, false), true, "0",
        "<imbody><content><![CDATA[hi]]></content><html></html></imbody>"},
-      {"five entities", false, Envelope("1", "a&amp;b&lt;&gt;&quot;&apos;"), true, "1",
-       "a&b<>\"'"},
+      {"five entities", false, Envelope("1", "a&amp;b&lt;&gt;&quot;&apos;"), true, "1", "a&b<>\"'"},
       {"line ends and tabs kept", false, Envelope("0", "a\r\n\tb"), true, "0", "a\r\n\tb"},
       {"empty id", false, "<r><n></n><g>0</g><c>p</c></r>", true, "0", "p"},
       {"empty flag", false, Envelope("", "p"), false, "", ""},
@@ -131,16 +130,18 @@ TEST(BodyScan, Cases) {
       {"reference in flag", false, Envelope("&amp;", "p"), false, "", ""},
       {"html in cdata", true, Imbody("t", "<![CDATA[<b>h</b>]]>"), true, "t", "<b>h</b>"},
       {"plain html", true, Imbody("t", "plain"), true, "t", "plain"},
-      {"content holding the cdata end", true, Imbody("a]]>b", "<![CDATA[x]]>"), true, "a]]>b",
-       "x"},
+      {"content holding the cdata end", true, Imbody("a]]>b", "<![CDATA[x]]>"), true, "a]]>b", "x"},
       {"content escapes stay as written", true, Imbody("a &amp; b", "h"), true, "a &amp; b", "h"},
       {"text around the element", true, "x" + Imbody("t", "h") + "y", true, "t", "h"},
-      {"control character dropped", true, Imbody("a\x01" "b", "h"), true, "ab", "h"},
+      {"control character dropped", true,
+       Imbody("a\x01"
+              "b",
+              "h"),
+       true, "ab", "h"},
       {"empty html", true, Imbody("t", ""), false, "", ""},
       {"entity in plain html", true, Imbody("t", "a&amp;b"), false, "", ""},
       {"element in html", true, Imbody("t", "<b>h</b>"), false, "", ""},
-      {"no html element", true, "<imbody><content><![CDATA[t]]></content></imbody>", false, "",
-       ""},
+      {"no html element", true, "<imbody><content><![CDATA[t]]></content></imbody>", false, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -260,10 +260,9 @@ TEST(XmlBody, MegabyteRunsInsidePatterns) {
         "<imbody>" + Repeat("<content><![CDATA[", kMegabyte) + "</imbody>"}) {
     EXPECT_TRUE(xml::string2Xml(text) == text) << text.substr(0, 30);
   }
-  for (const std::string& html :
-       {"<img " + run, Repeat("<img <img ", kMegabyte),
-        "<img role" + Repeat(" ", kMegabyte) + "=\"emoji\" src=\"" +
-            Repeat("/static/emojis/", kMegabyte) + "\">"}) {
+  for (const std::string& html : {"<img " + run, Repeat("<img <img ", kMegabyte),
+                                  "<img role" + Repeat(" ", kMegabyte) + "=\"emoji\" src=\"" +
+                                      Repeat("/static/emojis/", kMegabyte) + "\">"}) {
     EXPECT_TRUE(ConvertEmojiPathToLocal(html) == html) << html.substr(0, 30);
   }
   const std::string roles =

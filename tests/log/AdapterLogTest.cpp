@@ -13,9 +13,9 @@
 namespace {
 
 using logtest::At;
-using testfiles::Read;
 using logtest::ReadLines;
 using logtest::SetClock;
+using testfiles::Read;
 
 constexpr int kHostLevel = 3;
 constexpr int kHostSizeMb = 5;

@@ -16,8 +16,8 @@
 
 namespace {
 
-using testfiles::Read;
 using logtest::ReadLines;
+using testfiles::Read;
 
 using logtest::Ids;
 
