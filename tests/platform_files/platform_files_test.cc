@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,20 +42,10 @@ class PlatformFilesTest : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return Join(root_, name); }
 
-  // The platform layer removes no folders: the C library takes the empty ones
-  // where it can (POSIX); elsewhere they stay behind, empty, in the temporary folder.
+  // UTF-8 names are removed through the wide-character path on Windows.
   static void RemoveTree(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDirectory(folder, &entries)) return;
-    for (const platform::DirEntry& entry : entries) {
-      const std::string path = Join(folder, entry.name);
-      if (entry.isDirectory) {
-        RemoveTree(path);
-      } else {
-        platform::RemoveFile(path);
-      }
-    }
-    std::remove(folder.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
   }
 
   std::vector<std::string> Listed(const std::string& folder) {
