@@ -1,8 +1,6 @@
 #include "tests/log/LogTestSupport.h"
 
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
 
 #include "log/AdapterLog.h"
 #include "log/LogClock.h"
@@ -23,8 +21,6 @@ platform::LocalTime SequenceNow() {
   ++g_sequenceNext;
   return time;
 }
-
-std::atomic<int> g_folderCounter{0};
 
 }  // namespace
 
@@ -69,19 +65,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
 void LogFixture::SetUp() {
   AdapterLogClose();
   SetClock(At(2026, 3, 14));
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("im_log_test_" + std::to_string(platform::ProcessId()) +
-                                        "_" + std::to_string(g_folderCounter++));
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  root_ = folder.string();
+  scratch_ = std::make_unique<testfiles::ScratchDir>();
+  root_ = scratch_->path();
 }
 
 void LogFixture::TearDown() {
   AdapterLogClose();
   RestoreClock();
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
+  scratch_.reset();
 }
 
 std::string LogFixture::Path(const std::string& relative) const {

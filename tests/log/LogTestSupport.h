@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ class LogFixture : public ::testing::Test {
   // scratch folder + "/" + relative (joined with the platform separator).
   std::string Path(const std::string& relative) const;
 
+  std::unique_ptr<testfiles::ScratchDir> scratch_;
   std::string root_;
 };
 

@@ -1,10 +1,14 @@
 // Scratch files for the tests, through the platform layer so that UTF-8 names
-// work on every platform: write, read back, and a file removed with its owner.
+// work on every platform: write, read back, a file removed with its owner and
+// a folder removed with everything in it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 
 #include "platform/Platform.h"
@@ -47,6 +51,36 @@ class ScratchFile {
 
  private:
   const std::string path_;
+};
+
+// A fresh folder under base (the system's temporary folder when empty),
+// removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& base = std::string()) {
+    static std::atomic<int> counter{0};
+    const std::filesystem::path root =
+        base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+    std::random_device seed;
+    for (;;) {
+      const std::filesystem::path candidate =
+          root / ("im_test_" + std::to_string(seed()) + "_" + std::to_string(counter++));
+      if (std::filesystem::create_directories(candidate)) {
+        path_ = candidate.string();
+        return;
+      }
+    }
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 }  // namespace testfiles
