@@ -1,7 +1,5 @@
-// The plain-search readers of the body layers must give exactly what the XML
-// tree gives for every text they accept, and must refuse what the tree path
-// treats differently. Each accepted text is checked against the tree; the
-// generated texts are message bodies with tricky pieces put in everywhere.
+// The plain-search readers of the body layers give exactly what the XML tree
+// gives for every text they accept, and refuse what the tree treats differently.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -16,36 +14,44 @@
 
 namespace {
 
-// The text of the element at `path`, as the body parser reads it.
+// What a plain-search reader (scan) or the XML tree gives for an envelope
+// (flag, payload) or an imbody payload (content, html).
+struct Reading {
+  bool ok = false;
+  std::string first = "untouched";
+  std::string second = "untouched";
+};
+
+Reading Scan(bool imbody, const std::string& text) {
+  Reading r;
+  r.ok = imbody ? xml::ScanImbody(text, xml::FindControlChar(text) == std::string::npos, &r.first,
+                                  &r.second)
+                : xml::ScanEnvelope(text, &r.first, &r.second);
+  return r;
+}
+
 bool TreeValue(const xml::XmlDocument& doc, const char* path, std::string* value) {
   xml::XmlNode node;
   return doc.GetNodeByUrl(path, &node) == xml::kXmlOk &&
          xml::XmlDocument::GetNodeValue(node, value) == xml::kXmlOk;
 }
 
-// The envelope read through the tree: both values present.
-bool TreeEnvelope(const std::string& text, std::string* flag, std::string* payload) {
+// Content and html are read through string2Xml, as the body parser does.
+Reading Tree(bool imbody, const std::string& text) {
+  Reading r;
   xml::XmlDocument doc;
-  return doc.Parse(text) == xml::kXmlOk && TreeValue(doc, "r.g", flag) &&
-         TreeValue(doc, "r.c", payload);
-}
-
-// Content and html read through string2Xml and the tree, as the body parser
-// does when both are present.
-bool TreeImbody(const std::string& payload, std::string* content, std::string* html) {
-  xml::XmlDocument doc;
-  if (doc.Parse(xml::string2Xml(payload)) != xml::kXmlOk) return false;
-  if (!TreeValue(doc, "imbody.content", content) || !TreeValue(doc, "imbody.html", html)) {
-    return false;
+  r.ok = doc.Parse(imbody ? xml::string2Xml(text) : text) == xml::kXmlOk &&
+         TreeValue(doc, imbody ? "imbody.content" : "r.g", &r.first) &&
+         TreeValue(doc, imbody ? "imbody.html" : "r.c", &r.second);
+  if (imbody) {
+    xml::ReplaceAll(r.first, "]]&gt;", "]]>");
+    xml::ReplaceAll(r.first, "&amp;", "&");
   }
-  xml::ReplaceAll(*content, "]]&gt;", "]]>");
-  xml::ReplaceAll(*content, "&amp;", "&");
-  return true;
+  return r;
 }
 
 std::string Imbody(const std::string& content, const std::string& html) {
-  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html +
-         "</html></imbody>";
+  return "<imbody><content><![CDATA[" + content + "]]></content><html>" + html + "</html></imbody>";
 }
 
 std::string Envelope(const std::string& flag, const std::string& payload) {
@@ -53,13 +59,14 @@ std::string Envelope(const std::string& flag, const std::string& payload) {
 }
 
 // Pieces that change how a body reads, put into seed texts at many places.
+// clang-format off
 const char* const kPieces[] = {
-    "&",         "<",        ">",          "&lt;",    "&gt;",         "&amp;",   "&quot;",
-    "&apos;",    "&#60;",    "&#x3c;",     "&ap",     "&amp",         "]]>",     "<![CDATA[",
-    "\x01",      "\r",       "\t",         "</c>",    "</r>",         "<r>",     "<g>",
-    "</html>",   "<html>",   "]]></content>", "<imbody>", "</imbody>", "&lt;![CDATA[",
-    "]]&gt;",    "<b/>",     "<!-- x -->", "\xE2\x80\x94",
+    "&", "<", ">", "&lt;", "&gt;", "&amp;", "&quot;", "&apos;", "&#60;", "&#x3c;", "&ap", "&amp",
+    "]]>", "<![CDATA[", "\x01", "\r", "\t", "</c>", "</r>", "<r>", "<g>", "</html>", "<html>",
+    "]]></content>", "<imbody>", "</imbody>", "&lt;![CDATA[", "]]&gt;", "<b/>", "<!-- x -->",
+    "\xE2\x80\x94",
 };
+// clang-format on
 
 // Every seed, and every seed with one piece inserted at or replacing one byte
 // at a spread of places, from a fixed random sequence.
@@ -99,103 +106,72 @@ std::vector<std::string> ImbodySeeds() {
   };
 }
 
-TEST(BodyScan, EnvelopeCases) {
+TEST(BodyScan, Cases) {
   struct Case {
     const char* name;
+    bool imbody;
     std::string text;
     bool accepted;
-    std::string flag;
-    std::string payload;
+    std::string first;
+    std::string second;
   };
   const Case cases[] = {
-      {"built body", xml::Build("hi", "", 0, false), true, "0",
+      {"built body", false, xml::Build("hi", "", 0, false), true, "0",
        "<imbody><content><![CDATA[hi]]></content><html></html></imbody>"},
-      {"five entities", Envelope("1", "a&amp;b&lt;&gt;&quot;&apos;"), true, "1", "a&b<>\"'"},
-      {"line ends and tabs kept", Envelope("0", "a\r\n\tb"), true, "0", "a\r\n\tb"},
-      {"empty id", "<r><n></n><g>0</g><c>p</c></r>", true, "0", "p"},
-      {"empty flag", Envelope("", "p"), false, "", ""},
-      {"character reference", Envelope("0", "a&#60;"), false, "", ""},
-      {"bare ampersand", Envelope("0", "a & b"), false, "", ""},
-      {"control character", Envelope("0", "a\x01"), false, "", ""},
-      {"text after the envelope", Envelope("0", "p") + "x", false, "", ""},
-      {"blank between tags", "<r> <n>x</n><g>0</g><c>p</c></r>", false, "", ""},
-      {"reference in flag", Envelope("&amp;", "p"), false, "", ""},
+      {"five entities", false, Envelope("1", "a&amp;b&lt;&gt;&quot;&apos;"), true, "1", "a&b<>\"'"},
+      {"line ends and tabs kept", false, Envelope("0", "a\r\n\tb"), true, "0", "a\r\n\tb"},
+      {"empty id", false, "<r><n></n><g>0</g><c>p</c></r>", true, "0", "p"},
+      {"empty flag", false, Envelope("", "p"), false, "", ""},
+      {"character reference", false, Envelope("0", "a&#60;"), false, "", ""},
+      {"bare ampersand", false, Envelope("0", "a & b"), false, "", ""},
+      {"control character", false, Envelope("0", "a\x01"), false, "", ""},
+      {"text after the envelope", false, Envelope("0", "p") + "x", false, "", ""},
+      {"blank between tags", false, "<r> <n>x</n><g>0</g><c>p</c></r>", false, "", ""},
+      {"reference in flag", false, Envelope("&amp;", "p"), false, "", ""},
+      {"html in cdata", true, Imbody("t", "<![CDATA[<b>h</b>]]>"), true, "t", "<b>h</b>"},
+      {"plain html", true, Imbody("t", "plain"), true, "t", "plain"},
+      {"content holding the cdata end", true, Imbody("a]]>b", "<![CDATA[x]]>"), true, "a]]>b", "x"},
+      {"content escapes stay as written", true, Imbody("a &amp; b", "h"), true, "a &amp; b", "h"},
+      {"text around the element", true, "x" + Imbody("t", "h") + "y", true, "t", "h"},
+      {"control character dropped", true,
+       Imbody("a\x01"
+              "b",
+              "h"),
+       true, "ab", "h"},
+      {"empty html", true, Imbody("t", ""), false, "", ""},
+      {"entity in plain html", true, Imbody("t", "a&amp;b"), false, "", ""},
+      {"element in html", true, Imbody("t", "<b>h</b>"), false, "", ""},
+      {"no html element", true, "<imbody><content><![CDATA[t]]></content></imbody>", false, "", ""},
   };
   for (const Case& c : cases) {
-    std::string flag = "untouched";
-    std::string payload = "untouched";
-    EXPECT_EQ(xml::ScanEnvelope(c.text, &flag, &payload), c.accepted) << c.name;
-    EXPECT_EQ(flag, c.accepted ? c.flag : "untouched") << c.name;
-    EXPECT_EQ(payload, c.accepted ? c.payload : "untouched") << c.name;
+    SCOPED_TRACE(c.name);
+    const Reading r = Scan(c.imbody, c.text);
+    EXPECT_EQ(r.ok, c.accepted);
+    EXPECT_EQ(r.first, c.accepted ? c.first : "untouched");
+    EXPECT_EQ(r.second, c.accepted ? c.second : "untouched");
   }
 }
 
-TEST(BodyScan, AcceptedEnvelopesReadAsTheTreeReadsThem) {
-  std::vector<std::string> seeds;
-  for (const std::string& imbody : ImbodySeeds()) {
-    seeds.push_back(Envelope("0", xml::XmlEscapeText(imbody)));
+// Every generated text the scan accepts reads exactly as the tree reads it.
+TEST(BodyScan, AcceptedTextsReadAsTheTreeReadsThem) {
+  for (bool imbody : {false, true}) {
+    std::vector<std::string> seeds = ImbodySeeds();
+    if (!imbody) {
+      for (std::string& seed : seeds) seed = Envelope("0", xml::XmlEscapeText(seed));
+      seeds.push_back(Envelope("1", "eJzLSM3JyVcozy/KSQEAGgQEXQ=="));
+    }
+    size_t accepted = 0;
+    for (const std::string& text : Variants(seeds)) {
+      const Reading scan = Scan(imbody, text);
+      if (!scan.ok) continue;
+      ++accepted;
+      const Reading tree = Tree(imbody, text);
+      ASSERT_TRUE(tree.ok) << text;
+      EXPECT_EQ(scan.first, tree.first) << text;
+      EXPECT_EQ(scan.second, tree.second) << text;
+    }
+    EXPECT_GT(accepted, 100u) << imbody;
   }
-  seeds.push_back(Envelope("1", "eJzLSM3JyVcozy/KSQEAGgQEXQ=="));
-  size_t accepted = 0;
-  for (const std::string& text : Variants(seeds)) {
-    std::string flag;
-    std::string payload;
-    if (!xml::ScanEnvelope(text, &flag, &payload)) continue;
-    ++accepted;
-    std::string treeFlag;
-    std::string treePayload;
-    ASSERT_TRUE(TreeEnvelope(text, &treeFlag, &treePayload)) << text;
-    EXPECT_EQ(flag, treeFlag) << text;
-    EXPECT_EQ(payload, treePayload) << text;
-  }
-  EXPECT_GT(accepted, 100u);
-}
-
-TEST(BodyScan, ImbodyCases) {
-  struct Case {
-    const char* name;
-    std::string payload;
-    bool accepted;
-    std::string content;
-    std::string html;
-  };
-  const Case cases[] = {
-      {"html in cdata", Imbody("t", "<![CDATA[<b>h</b>]]>"), true, "t", "<b>h</b>"},
-      {"plain html", Imbody("t", "plain"), true, "t", "plain"},
-      {"content holding the cdata end", Imbody("a]]>b", "<![CDATA[x]]>"), true, "a]]>b", "x"},
-      {"content holding escapes stays as written", Imbody("a &amp; b", "h"), true, "a &amp; b",
-       "h"},
-      {"text around the element", "x" + Imbody("t", "h") + "y", true, "t", "h"},
-      {"control character dropped", Imbody("a\x01" "b", "h"), true, "ab", "h"},
-      {"empty html", Imbody("t", ""), false, "", ""},
-      {"entity in plain html", Imbody("t", "a&amp;b"), false, "", ""},
-      {"element in html", Imbody("t", "<b>h</b>"), false, "", ""},
-      {"no html element", "<imbody><content><![CDATA[t]]></content></imbody>", false, "", ""},
-  };
-  for (const Case& c : cases) {
-    std::string content = "untouched";
-    std::string html = "untouched";
-    EXPECT_EQ(xml::ScanImbody(c.payload, false, &content, &html), c.accepted) << c.name;
-    EXPECT_EQ(content, c.accepted ? c.content : "untouched") << c.name;
-    EXPECT_EQ(html, c.accepted ? c.html : "untouched") << c.name;
-  }
-}
-
-TEST(BodyScan, AcceptedImbodiesReadAsTheTreeReadsThem) {
-  size_t accepted = 0;
-  for (const std::string& payload : Variants(ImbodySeeds())) {
-    const bool clean = xml::FindControlChar(payload) == std::string::npos;
-    std::string content;
-    std::string html;
-    if (!xml::ScanImbody(payload, clean, &content, &html)) continue;
-    ++accepted;
-    std::string treeContent;
-    std::string treeHtml;
-    ASSERT_TRUE(TreeImbody(payload, &treeContent, &treeHtml)) << payload;
-    EXPECT_EQ(content, treeContent) << payload;
-    EXPECT_EQ(html, treeHtml) << payload;
-  }
-  EXPECT_GT(accepted, 100u);
 }
 
 }  // namespace

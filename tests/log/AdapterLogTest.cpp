@@ -13,10 +13,9 @@
 namespace {
 
 using logtest::At;
-using logtest::Exists;
-using logtest::ReadFile;
 using logtest::ReadLines;
 using logtest::SetClock;
+using testfiles::Read;
 
 constexpr int kHostLevel = 3;
 constexpr int kHostSizeMb = 5;
@@ -84,42 +83,35 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
             (std::vector<std::string>{Header(kBefore), Line("Inf", "at midnight", kBefore)}));
   EXPECT_EQ(ReadLines(DayFile("2026-03-15")),
             (std::vector<std::string>{Header(kAfter), Line("Inf", "after", kAfter)}));
-  EXPECT_FALSE(Exists(Path("log/im_adapter.log")));
+  EXPECT_FALSE(platform::PathExists(Path("log/im_adapter.log")));
 }
 
-TEST_F(AdapterLogTest, LineFormat) {
+// Line format (tag, bare file name, negative line number) and the host
+// logger's information threshold, also through the macro.
+TEST_F(AdapterLogTest, LineFormatAndThresholdOfTheHostLogger) {
   ASSERT_EQ(OpenHost(Path("log")), 0);
+  EXPECT_TRUE(AdapterLogEnabled(kLogInf));
+  EXPECT_FALSE(AdapterLogEnabled(kLogDbg));
   AdapterLog("", kLogErr, "A::B", "/src/adapter/Source.cpp", 196, "%s", "plain");
   AdapterLog("", kLogWar, "A::B", "Source.cpp", -1, "%d-%s", 5, "x");
   AdapterLog("Tag", kLogInf, "A::B", "/a/b/Source.cpp", 3, "%s", "");
   AdapterLog("", kLogInf, "A::B", "/src/dir/", 3, "%s", "empty source name: no line");
-  const std::string time = "[2026-03-14 12:00:00.000]";
-  const std::vector<std::string> expected = {
-      Header("2026-03-14 12:00:00.000"),
-      time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n",
-      time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n",
-      time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n",
-  };
-  EXPECT_EQ(ReadLines(DayFile("2026-03-14")), expected);
-}
-
-TEST_F(AdapterLogTest, ThresholdOfTheHostLoggerIsInformation) {
-  ASSERT_EQ(OpenHost(Path("log")), 0);
-  EXPECT_TRUE(AdapterLogEnabled(kLogInf));
-  EXPECT_FALSE(AdapterLogEnabled(kLogDbg));
   Log(kLogDbg, "debug");
   IMLOG(kLogDbg, "Test::Macro", "debug by macro");
-  Log(kLogErr, "error");
   IMLOG(kLogInf, "Test::Macro", std::string("by ") + "macro");
   AdapterLogConfigure(4, 1);
   Log(kLogDbg, "debug after configure");
+  const std::string time = "[2026-03-14 12:00:00.000]";
   const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1], Line("Err", "error"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
+  EXPECT_EQ(lines[1], time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n");
+  EXPECT_EQ(lines[2], time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n");
+  EXPECT_EQ(lines[3], time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n");
   // The macro names this source file and the caller's function.
-  EXPECT_NE(lines[2].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[2];
-  EXPECT_NE(lines[2].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[2];
-  EXPECT_EQ(lines[3], Line("Dbg", "debug after configure"));
+  EXPECT_NE(lines[4].find("][Inf][AdapterLogTest.cpp:"), std::string::npos) << lines[4];
+  EXPECT_NE(lines[4].find(" Test::Macro]by macro\r\n"), std::string::npos) << lines[4];
+  EXPECT_EQ(lines[5], Line("Dbg", "debug after configure"));
   AdapterLogClose();
   EXPECT_FALSE(AdapterLogEnabled(kLogErr));
 }
@@ -151,27 +143,27 @@ TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
   EXPECT_EQ(lines[1], Line("Inf", "to the fallback"));
-  EXPECT_FALSE(Exists(Path("Log/im_adapter.log")));
+  EXPECT_FALSE(platform::PathExists(Path("Log/im_adapter.log")));
 }
 
 TEST_F(AdapterLogTest, FullFileRotatesIntoNumberedCopies) {
   const std::string day = Path("log/2026-03-14");
   ASSERT_TRUE(platform::MakeDirectories(day));
   const std::string current = day + "/im_adapter.log";
-  logtest::WriteFile(current, 5242880, 'x');
-  logtest::WriteFile(day + "/im_adapter_1.log", 3, '1');
-  logtest::WriteFile(day + "/im_adapter_2.log", 3, '2');
+  testfiles::Write(current, std::string(5242880, 'x'));
+  testfiles::Write(day + "/im_adapter_1.log", "111");
+  testfiles::Write(day + "/im_adapter_2.log", "222");
   ASSERT_EQ(OpenHost(Path("log")), 0);
   Log(kLogInf, "last of the full file");
   Log(kLogInf, "first of the new file");
 
   const std::string expectedOld = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000") +
                                   Line("Inf", "last of the full file");
-  EXPECT_EQ(ReadFile(day + "/im_adapter_1.log"), expectedOld);
-  EXPECT_EQ(ReadFile(day + "/im_adapter_2.log"), "111");
-  EXPECT_EQ(ReadFile(current),
+  EXPECT_EQ(Read(day + "/im_adapter_1.log"), expectedOld);
+  EXPECT_EQ(Read(day + "/im_adapter_2.log"), "111");
+  EXPECT_EQ(Read(current),
             Header("2026-03-14 12:00:00.000") + Line("Inf", "first of the new file"));
-  EXPECT_FALSE(Exists(day + "/im_adapter_3.log"));
+  EXPECT_FALSE(platform::PathExists(day + "/im_adapter_3.log"));
 }
 
 }  // namespace

@@ -16,9 +16,8 @@
 
 namespace {
 
-using logtest::Exists;
-using logtest::ReadFile;
 using logtest::ReadLines;
+using testfiles::Read;
 
 using logtest::Ids;
 
@@ -63,10 +62,10 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   const uint32_t id = Create(Path("log/a.b.log"), /*maxSizeKb=*/1, /*backups=*/2);
   const std::string day = Path("log/2026-03-14/");
   ASSERT_TRUE(platform::MakeDirectories(day));
-  logtest::WriteFile(day + "a.b_9.log", 1, 'k');  // beyond the backup count: kept
-  logtest::WriteFile(day + "old_a.b_1.log", 1, 'k');
-  logtest::WriteFile(day + "a.b_1.txt", 1, 'k');
-  logtest::WriteFile(day + "a.b_x.log", 1, 'k');
+  testfiles::Write(day + "a.b_9.log", "k");  // beyond the backup count: kept
+  testfiles::Write(day + "old_a.b_1.log", "k");
+  testfiles::Write(day + "a.b_1.txt", "k");
+  testfiles::Write(day + "a.b_x.log", "k");
   const int kLines = 200;
   for (int i = 0; i < kLines; ++i) {
     LoggerRegistry::Instance().Write(id, "", 2, "F", "s.cpp", 1, "line %04d", i);
@@ -78,7 +77,7 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
     const std::vector<std::string> lines = ReadLines(day + name);
     ASSERT_FALSE(lines.empty()) << name;
     EXPECT_EQ(lines[0], kHeader) << name;
-    EXPECT_LT(ReadFile(day + name).size(), 1024u + 200u) << name;
+    EXPECT_LT(Read(day + name).size(), 1024u + 200u) << name;
     for (std::size_t i = 1; i < lines.size(); ++i) {
       int number = -1;
       ASSERT_EQ(std::sscanf(lines[i].c_str() + lines[i].find("]line ") + 6, "%d", &number), 1);
@@ -88,14 +87,14 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   ASSERT_FALSE(numbers.empty());
   EXPECT_EQ(numbers.back(), kLines - 1);
   for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
-  EXPECT_FALSE(Exists(day + "a.b_3.log"));
+  EXPECT_FALSE(platform::PathExists(day + "a.b_3.log"));
   for (const char* foreign : {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"}) {
-    EXPECT_EQ(ReadFile(day + foreign), "k") << foreign;
+    EXPECT_EQ(Read(day + foreign), "k") << foreign;
   }
 }
 
 TEST_F(LogOneImplTest, FallbackFilesWhenTheConfiguredOneCannotBeUsed) {
-  logtest::WriteFile(Path("blocker"), 1, 'b');  // a file where a folder is needed
+  testfiles::Write(Path("blocker"), "b");  // a file where a folder is needed
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/sub")));  // a folder, not a file
   struct Case {
     const char* name;
@@ -203,7 +202,7 @@ TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
     ::testing::internal::CaptureStderr();
     logger.WriteLine("", 0, "F", "s.cpp", 1, "%s", "mode line");
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(ReadFile(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
+    EXPECT_EQ(Read(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
     EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, c.onStderr) << c.mode;
   }
 }
@@ -212,7 +211,7 @@ TEST_F(LogOneImplTest, NothingIsWrittenOnceLoggingHasEnded) {
   const std::string file = Path("log/ended.log");
   const uint32_t id = Create(file);
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "before");
-  ASSERT_NE(ReadFile(Path("log/2026-03-14/ended.log")).find("]before\r\n"), std::string::npos);
+  ASSERT_NE(Read(Path("log/2026-03-14/ended.log")).find("]before\r\n"), std::string::npos);
   // Ending logging is irreversible: do it in a child process.
   EXPECT_EXIT(
       {
@@ -223,7 +222,7 @@ TEST_F(LogOneImplTest, NothingIsWrittenOnceLoggingHasEnded) {
         std::exit(ended ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(ReadFile(Path("log/2026-03-14/ended.log")).find("]after"), std::string::npos);
+  EXPECT_EQ(Read(Path("log/2026-03-14/ended.log")).find("]after"), std::string::npos);
 }
 
 }  // namespace

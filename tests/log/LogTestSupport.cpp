@@ -1,13 +1,10 @@
 #include "tests/log/LogTestSupport.h"
 
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "log/AdapterLog.h"
 #include "log/LogClock.h"
+#include "tests/util/ScratchFile.h"
 
 namespace logtest {
 namespace {
@@ -24,8 +21,6 @@ platform::LocalTime SequenceNow() {
   ++g_sequenceNext;
   return time;
 }
-
-std::atomic<int> g_folderCounter{0};
 
 }  // namespace
 
@@ -54,13 +49,8 @@ std::string Ids() {
 
 std::string Header(const std::string& time) { return "Logone(v3.0) Begin Time:" + time + "\r\n"; }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
-  const std::string text = ReadFile(path);
+  const std::string text = testfiles::Read(path);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -72,29 +62,17 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-bool Exists(const std::string& path) { return platform::PathExists(path); }
-
-void WriteFile(const std::string& path, std::size_t size, char fill) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::fill_n(std::ostreambuf_iterator<char>(out), size, fill);
-}
-
 void LogFixture::SetUp() {
   AdapterLogClose();
   SetClock(At(2026, 3, 14));
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("im_log_test_" + std::to_string(platform::ProcessId()) +
-                                        "_" + std::to_string(g_folderCounter++));
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  root_ = folder.string();
+  scratch_ = std::make_unique<testfiles::ScratchDir>();
+  root_ = scratch_->path();
 }
 
 void LogFixture::TearDown() {
   AdapterLogClose();
   RestoreClock();
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
+  scratch_.reset();
 }
 
 std::string LogFixture::Path(const std::string& relative) const {

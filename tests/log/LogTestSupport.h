@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/util/ScratchFile.h"
 
 namespace logtest {
 
@@ -26,13 +28,8 @@ std::string Ids();
 // The header line of a file opened at the given local time text.
 std::string Header(const std::string& time);
 
-// The whole content of a file ("" when it cannot be read).
-std::string ReadFile(const std::string& path);
 // The file's lines, each with its "\r\n" kept.
 std::vector<std::string> ReadLines(const std::string& path);
-bool Exists(const std::string& path);
-// Writes `size` bytes of `fill` into path, replacing it.
-void WriteFile(const std::string& path, std::size_t size, char fill);
 
 // A fixture with a fresh scratch folder (removed afterwards), the test clock
 // set to 2026-03-14 12:00:00.000, and the adapter's logger closed at both ends.
@@ -43,6 +40,7 @@ class LogFixture : public ::testing::Test {
   // scratch folder + "/" + relative (joined with the platform separator).
   std::string Path(const std::string& relative) const;
 
+  std::unique_ptr<testfiles::ScratchDir> scratch_;
   std::string root_;
 };
 

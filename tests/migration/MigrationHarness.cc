@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "adapter/src/ImAdapterCmd.h"
@@ -17,25 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace migtest {
-
-ScratchDir::ScratchDir(const std::string& base) {
-  static std::atomic<int> counter{0};
-  fs::path root = base.empty() ? fs::temp_directory_path() : fs::path(base);
-  std::random_device seed;
-  for (;;) {
-    fs::path candidate =
-        root / ("im_mig_" + std::to_string(seed()) + "_" + std::to_string(counter.fetch_add(1)));
-    if (fs::create_directories(candidate)) {
-      path_ = candidate.string();
-      return;
-    }
-  }
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
 
 std::string ContentFor(const std::string& name, size_t size) {
   std::string content;
@@ -48,9 +27,7 @@ std::string ContentFor(const std::string& name, size_t size) {
 
 void WriteFile(const std::string& path, const std::string& content) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-  ASSERT_TRUE(out.good()) << path;
+  testfiles::Write(path, content);
 }
 
 std::string ReadFile(const std::string& path, bool* exists) {

@@ -10,21 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/util/ScratchFile.h"
+
 namespace migtest {
 
-// A fresh folder under base (the system's temporary folder when empty),
-// removed with everything in it when the object goes.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& base = std::string());
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using testfiles::ScratchDir;
 
 // The content written for file `name`: size bytes that depend on the name, so
 // that a whole file can be told from a partial or foreign one.

@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "tests/util/ScratchFile.h"
 
 namespace {
+
+using testfiles::Read;
+using testfiles::Write;
 
 std::string Join(const std::string& folder, const std::string& name) {
   return folder + platform::PathSeparator() + name;
@@ -37,37 +41,10 @@ class PlatformFilesTest : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return Join(root_, name); }
 
-  static void Write(const std::string& path, const std::string& content) {
-    std::FILE* file = platform::OpenFile(path, "wb");
-    ASSERT_NE(file, nullptr) << path << ": " << platform::LastErrorText();
-    ASSERT_EQ(std::fwrite(content.data(), 1, content.size(), file), content.size());
-    ASSERT_EQ(std::fclose(file), 0);
-  }
-
-  static std::string Read(const std::string& path) {
-    std::FILE* file = platform::OpenFile(path, "rb");
-    if (file == nullptr) return "<missing>";
-    std::string content;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) content.append(buffer, n);
-    std::fclose(file);
-    return content;
-  }
-
-  // The platform layer removes no folders: the C library takes the empty ones
-  // where it can (POSIX); elsewhere they stay behind, empty, in the temporary folder.
+  // UTF-8 names are removed through the wide-character path on Windows.
   static void RemoveTree(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDirectory(folder, &entries)) return;
-    for (const platform::DirEntry& entry : entries) {
-      const std::string path = Join(folder, entry.name);
-      if (entry.isDirectory) {
-        RemoveTree(path);
-      } else {
-        platform::RemoveFile(path);
-      }
-    }
-    std::remove(folder.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
   }
 
   std::vector<std::string> Listed(const std::string& folder) {

@@ -1,37 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/Platform.h"
+#include "tests/util/ScratchFile.h"
 #include "util/Utils.h"
 
 namespace {
-
-// Files made in the test's working folder under names unique to this process,
-// removed when the fixture ends.
-class FileMd5HexTest : public ::testing::Test {
- protected:
-  ~FileMd5HexTest() override {
-    for (const std::string& path : made_) platform::RemoveFile(path);
-  }
-
-  std::string MakeFile(const std::string& name, const std::string& content) {
-    const std::string path = platform::CurrentDirectory() + platform::PathSeparator() +
-                             "util_md5_" + std::to_string(platform::ProcessId()) + "_" + name;
-    std::FILE* file = platform::OpenFile(path, "wb");
-    EXPECT_NE(file, nullptr) << path;
-    if (file == nullptr) return path;
-    EXPECT_EQ(std::fwrite(content.data(), 1, content.size(), file), content.size());
-    std::fclose(file);
-    made_.push_back(path);
-    return path;
-  }
-
- private:
-  std::vector<std::string> made_;
-};
 
 // n bytes, byte i being (31 i + n) mod 256.
 std::string Pattern(size_t n) {
@@ -40,7 +15,7 @@ std::string Pattern(size_t n) {
   return content;
 }
 
-TEST_F(FileMd5HexTest, PublishedVectorsAndReadChunkEdges) {
+TEST(FileMd5Hex, PublishedVectorsAndReadChunkEdges) {
   const std::pair<std::string, std::string> vectors[] = {
       {"", "d41d8cd98f00b204e9800998ecf8427e"},
       {"abc", "900150983cd24fb0d6963f7d28e17f72"},
@@ -56,14 +31,14 @@ TEST_F(FileMd5HexTest, PublishedVectorsAndReadChunkEdges) {
   };
   int n = 0;
   for (const auto& [content, digest] : vectors) {
-    const std::string path = MakeFile("vector" + std::to_string(n++), content);
-    EXPECT_EQ(util::FileMd5Hex(path), digest) << content.size() << " bytes";
+    const testfiles::ScratchFile file("md5_" + std::to_string(n++), content);
+    EXPECT_EQ(util::FileMd5Hex(file.path()), digest) << content.size() << " bytes";
   }
 }
 
-TEST_F(FileMd5HexTest, NonAsciiNameAndWhatCannotBeRead) {
-  const std::string path = MakeFile("\xE6\x8A\xA5\xE5\x91\x8A.txt", "abc");
-  EXPECT_EQ(util::FileMd5Hex(path), "900150983cd24fb0d6963f7d28e17f72");
+TEST(FileMd5Hex, NonAsciiNameAndWhatCannotBeRead) {
+  const testfiles::ScratchFile file("\xE6\x8A\xA5\xE5\x91\x8A.txt", "abc");
+  EXPECT_EQ(util::FileMd5Hex(file.path()), "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory() + "/util_md5_no_such_file"), "");
   EXPECT_EQ(util::FileMd5Hex(""), "");
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory()), "");  // a folder

@@ -33,17 +33,23 @@ std::string Taken(char* text) {
 
 // ---- BoundedTextQueue --------------------------------------------------------
 
+// A bounded queue and queues without a bound (capacity 0 or below) alike.
 TEST(BoundedTextQueue, KeepsFirstInFirstOutOrder) {
-  util::BoundedTextQueue queue(16);
-  for (int i = 0; i < 10; ++i) queue.Put(HeapText(std::to_string(i)));
-  EXPECT_EQ(queue.Size(), 10u);
-  EXPECT_EQ(Taken(queue.Take()), "0");
-  EXPECT_EQ(Taken(queue.TryTake()), "1");
-  EXPECT_EQ(Taken(queue.TakeFor(std::chrono::milliseconds(1))), "2");
-  for (int i = 3; i < 10; ++i) EXPECT_EQ(Taken(queue.Take()), std::to_string(i));
-  EXPECT_EQ(queue.Size(), 0u);
-  EXPECT_EQ(queue.TryTake(), nullptr);
-  EXPECT_EQ(queue.TakeFor(std::chrono::milliseconds(0)), nullptr);
+  for (int32_t capacity : {16, 0, -1}) {
+    SCOPED_TRACE(capacity);
+    const int count = capacity > 0 ? 10 : 3000;
+    util::BoundedTextQueue queue(capacity);
+    for (int i = 0; i < count; ++i) queue.Put(HeapText(std::to_string(i)));
+    EXPECT_EQ(queue.Size(), static_cast<size_t>(count));
+    EXPECT_EQ(Taken(queue.Take()), "0");
+    EXPECT_EQ(Taken(queue.TryTake()), "1");
+    EXPECT_EQ(Taken(queue.TakeFor(std::chrono::milliseconds(1))), "2");
+    for (int i = 3; i < count; ++i) ASSERT_EQ(Taken(queue.Take()), std::to_string(i));
+    EXPECT_EQ(queue.Size(), 0u);
+    EXPECT_EQ(queue.TryTake(), nullptr);
+    EXPECT_EQ(queue.TakeFor(std::chrono::milliseconds(0)), nullptr);
+    queue.Put(HeapText("left"));  // freed by the destructor
+  }
 }
 
 TEST(BoundedTextQueue, PutWaitsWhileFullUntilOneTake) {
@@ -70,14 +76,6 @@ TEST(BoundedTextQueue, PutWaitsWhileFullUntilOneTake) {
   EXPECT_EQ(queue.Size(), static_cast<size_t>(kCapacity));
   for (int i = 1; i < kCapacity; ++i) ASSERT_EQ(Taken(queue.Take()), std::to_string(i));
   EXPECT_EQ(Taken(queue.Take()), "one too many");
-}
-
-TEST(BoundedTextQueue, NonPositiveCapacityHasNoBound) {
-  for (int32_t capacity : {0, -1}) {
-    util::BoundedTextQueue queue(capacity);
-    for (int i = 0; i < 3000; ++i) queue.Put(HeapText("t"));
-    EXPECT_EQ(queue.Size(), 3000u);
-  }  // the queued texts are freed by the destructor
 }
 
 // ---- MessageQueuePair --------------------------------------------------------
