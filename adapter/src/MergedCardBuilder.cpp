@@ -6,6 +6,7 @@
 #include "adapter/src/ImAdapterCardJson.h"
 #include "adapter/src/ImAdapterConvertJson.h"
 #include "adapter/src/JsonText.h"
+#include "adapter/src/TransmitItemBuilder.h"
 #include "adapter/src/StoreQueries.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlParse.h"
@@ -189,15 +190,7 @@ void MergedCardBuilder::FillAddressing(RecordInfo& merged) {
     merged.convid = options_.receiverAccount;
     merged.targetaccount = options_.receiverAccount;
   }
-  const UserInfo& user = LookUpUser(options_.userAccount);
-  const std::string& account = options_.userAccount;
-  merged.originaccount = account;
-  merged.peername = !user.foreignName.empty() ? user.foreignName
-                    : !user.name.empty()      ? user.name
-                                              : account;
-  merged.peernativename = !user.name.empty()          ? user.name
-                          : !user.foreignName.empty() ? user.foreignName
-                                                      : account;
+  TransmitItemBuilder::SetSender(merged, options_.userAccount, LookUpUser(options_.userAccount));
 }
 
 void MergedCardBuilder::sendCard(const CardInfo& card, const std::string& fileList,

@@ -111,6 +111,11 @@ void TransmitItemBuilder::RewriteCardConfig(RecordInfo& item, const std::string&
 void TransmitItemBuilder::MakeForwarderTheSender(RecordInfo& item, const std::string& account,
                                                  const UserInfo& user) {
   item.sendStatus = 0;
+  SetSender(item, account, user);
+}
+
+void TransmitItemBuilder::SetSender(RecordInfo& item, const std::string& account,
+                                    const UserInfo& user) {
   item.originaccount = account;
   item.peername = !user.foreignName.empty() ? user.foreignName
                   : !user.name.empty()      ? user.name

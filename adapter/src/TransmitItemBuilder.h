@@ -46,6 +46,11 @@ class TransmitItemBuilder {
   // permission, never-sent, private).
   static bool IsForbiddenToForward(const RecordInfo& item);
 
+  // The sender of a new record: originaccount = account; peername the user's
+  // foreign name, else name, else account; peernativename the name, else
+  // foreign name, else account. Forwarded items and the merged card share it.
+  static void SetSender(RecordInfo& item, const std::string& account, const UserInfo& user);
+
  private:
   static void ApplyReplyCard(RecordInfo& item, std::string& content, std::string& html);
   static bool ClearAppExtra(RecordInfo& item);

@@ -49,11 +49,6 @@ size_t EntityAt(const char* data, size_t available, char* value) {
   }
 }
 
-bool IsControlChar(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
-}
-
 // The bytes that end a plain run of element text: "&", "<" and the control
 // characters.
 struct SpecialBytes {

@@ -150,14 +150,10 @@ std::string RemoveControlChars(const std::string& text) {
   return out;
 }
 
-namespace {
-
 bool IsControlChar(char c) {
   const unsigned char u = static_cast<unsigned char>(c);
   return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
 }
-
-}  // namespace
 
 size_t FindControlChar(const std::string& text) {
   // Most texts hold no byte below 0x20 but line ends; skip eight bytes at a

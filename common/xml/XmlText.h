@@ -38,6 +38,9 @@ std::string HtmlEscapeText(const std::string& text);
 // Deletes every byte 0x00..0x1F except tab, line feed and carriage return.
 std::string RemoveControlChars(const std::string& text);
 void RemoveControlCharsInPlace(std::string& text);
+// True for the bytes RemoveControlChars deletes: below 0x20 except tab, line
+// feed and carriage return.
+bool IsControlChar(char c);
 // Position of the first byte that RemoveControlChars deletes, or npos.
 size_t FindControlChar(const std::string& text);
 
