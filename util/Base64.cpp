@@ -19,9 +19,24 @@ bool IsAlphabet(unsigned char c) {
          c == '/';
 }
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// text without its blanks and line breaks (Base64 wrapped at 64 or 76
+// columns, or with a trailing line end); copies only when there is one.
+const std::string& WithoutBlanks(const std::string& text, std::string* stripped) {
+  if (std::none_of(text.begin(), text.end(), IsBlank)) return text;
+  stripped->reserve(text.size());
+  for (char c : text) {
+    if (!IsBlank(c)) *stripped += c;
+  }
+  return *stripped;
+}
+
 // Number of trailing '=' of a well-formed padded text, or -1 when the text is
 // not a whole number of 4-character groups or holds anything outside the
-// alphabet (the library itself would skip blanks and accept stray padding).
+// alphabet (the library itself would accept stray padding).
 int PaddingOf(const std::string& text) {
   if (text.size() % 4 != 0) return -1;
   size_t padding = 0;
@@ -47,7 +62,9 @@ std::string Base64Encode(const std::string& bytes) {
   return text;
 }
 
-bool Base64Decode(const std::string& text, std::string* bytes) {
+bool Base64Decode(const std::string& wrapped, std::string* bytes) {
+  std::string stripped;
+  const std::string& text = WithoutBlanks(wrapped, &stripped);
   const int padding = PaddingOf(text);
   if (padding < 0 || bytes == nullptr) return false;
   std::string result(text.size() / 4 * 3, '\0');

@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "log/AdapterLog.h"
+#include "util/GzipLimited.h"
 #include "util/Utils.h"
 
 namespace util {
@@ -23,7 +24,14 @@ std::string Unpack(const std::string& text) {
   std::string decoded;
   if (!Base64Decode(text, &decoded) || decoded.empty()) return text;
   if (!IsCompressed(decoded)) return text;
-  return GzipDecompress(decoded);
+  bool ended = false;
+  std::string out = detail::GzipDecompressLimited(decoded, detail::kGzipSizeLimit, &ended);
+  if (!ended) {
+    IMLOG(kLogWar, "util::DecodeAndDecompress",
+          "compressed stream is cut short, kept the " + std::to_string(out.size()) +
+              " bytes it inflated to");
+  }
+  return out;
 }
 
 void LogKept(int level, const char* function, const std::string& text, const char* why) {
@@ -43,11 +51,19 @@ std::string CompressAndEncode(const std::string& text) {
 }
 
 std::string DecodeAndDecompress(const std::string& text) {
+  std::string out;
+  return TryDecodeAndDecompress(text, &out) ? out : text;
+}
+
+bool TryDecodeAndDecompress(const std::string& text, std::string* out) {
   try {
-    return Unpack(text);
+    *out = Unpack(text);
+    return true;
   } catch (const std::exception& e) {
-    LogKept(kLogWar, "util::DecodeAndDecompress", text, e.what());
-    return text;
+    IMLOG(kLogWar, "util::DecodeAndDecompress",
+          "packed text does not inflate (" + std::to_string(text.size()) + " bytes): " + e.what());
+    out->clear();
+    return false;
   }
 }
 

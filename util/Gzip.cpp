@@ -18,7 +18,6 @@ constexpr int kMemoryLevel = 8;
 constexpr char kInputTooLarge[] = "size may use more memory than intended when decompressing";
 constexpr char kOutputTooLarge[] =
     "size of output string will use more memory then intended when decompressing";
-constexpr char kIncomplete[] = "compressed data is incomplete";
 
 // Ends a deflate stream however the operation leaves.
 class DeflateStream {
@@ -62,15 +61,16 @@ class ReusableInflater {
   ReusableInflater(const ReusableInflater&) = delete;
   ReusableInflater& operator=(const ReusableInflater&) = delete;
 
-  // The whole inflated text of bytes (gzip or zlib), at most limit bytes of
-  // it. The output grows by the first-pass room, then by doubling, never
-  // beyond limit. Throws on input or output over the limit, corrupt or
-  // truncated data.
-  std::string Inflate(const std::string& bytes, size_t limit) {
+  // The inflated text of bytes (gzip or zlib), at most limit bytes of it.
+  // The output grows by the first-pass room, then by doubling, never beyond
+  // limit. A stream cut short gives what it inflated to, with *ended false.
+  // Throws on input or output over the limit and on corrupt data.
+  std::string Inflate(const std::string& bytes, size_t limit, bool* ended) {
     if (bytes.size() > limit || bytes.size() * 2 > limit) {
       throw std::runtime_error(kInputTooLarge);
     }
-    if (bytes.empty()) throw std::runtime_error(kIncomplete);
+    *ended = false;
+    if (bytes.empty()) return std::string();
     if (inflateReset(&stream_) != Z_OK) throw std::runtime_error("inflate init failed");
     stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     stream_.avail_in = static_cast<uInt>(bytes.size());
@@ -86,8 +86,9 @@ class ReusableInflater {
       stream_.avail_out = static_cast<uInt>(growth);
       result = Step();
     }
-    // Room was left but the stream did not end: the input stops mid-stream.
-    if (result != Z_STREAM_END) throw std::runtime_error(kIncomplete);
+    // Room was left but the stream did not end: the input stops mid-stream,
+    // and what it inflated to so far is the answer.
+    *ended = result == Z_STREAM_END;
     out.resize(stream_.total_out);
     return out;
   }
@@ -144,12 +145,15 @@ std::string GzipCompressLimited(const std::string& bytes, int level, size_t limi
   return out;
 }
 
-std::string GzipDecompressLimited(const std::string& bytes, size_t limit) {
+std::string GzipDecompressLimited(const std::string& bytes, size_t limit, bool* ended) {
   // Never destroyed: a thread may still inflate while the process exits.
   static auto* const inflaters = new ObjectPool<ReusableInflater>(
       [] { return std::make_unique<ReusableInflater>(); });
   ObjectPool<ReusableInflater>::Lease inflater = inflaters->Take();
-  return inflater->Inflate(bytes, limit);
+  bool streamEnded = false;
+  std::string out = inflater->Inflate(bytes, limit, &streamEnded);
+  if (ended != nullptr) *ended = streamEnded;
+  return out;
 }
 
 }  // namespace detail
@@ -159,7 +163,7 @@ std::string GzipCompress(const std::string& bytes, int level) {
 }
 
 std::string GzipDecompress(const std::string& bytes) {
-  return detail::GzipDecompressLimited(bytes, detail::kGzipSizeLimit);
+  return detail::GzipDecompressLimited(bytes, detail::kGzipSizeLimit, nullptr);
 }
 
 }  // namespace util

@@ -15,7 +15,8 @@ constexpr size_t kGzipSizeLimit = 2000000000;
 // GzipCompress with `limit` in place of kGzipSizeLimit. Same failures.
 std::string GzipCompressLimited(const std::string& bytes, int level, size_t limit);
 // GzipDecompress with `limit` in place of kGzipSizeLimit. Same failures.
-std::string GzipDecompressLimited(const std::string& bytes, size_t limit);
+// *ended (when not null) tells whether the stream ended or was cut short.
+std::string GzipDecompressLimited(const std::string& bytes, size_t limit, bool* ended);
 
 }  // namespace detail
 }  // namespace util

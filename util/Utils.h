@@ -33,12 +33,13 @@ bool IsCompressed(const std::string& bytes);
 std::string GzipCompress(const std::string& bytes, int level);
 
 // Inflates one zlib or gzip stream (the header is detected); bytes after the
-// end of the stream are ignored. Throws std::runtime_error: "inflate init
-// failed"; "size may use more memory than intended when decompressing" when
-// the input (or twice it) is over 2,000,000,000 bytes; "size of output string
-// will use more memory then intended when decompressing" when the output would
-// pass that limit; zlib's own message for damaged data (e.g. "incorrect data
-// check"); "compressed data is incomplete" for empty input or a stream cut short.
+// end of the stream are ignored. A stream cut short gives what it inflated to
+// (empty input gives ""). Throws std::runtime_error: "inflate init failed";
+// "size may use more memory than intended when decompressing" when the input
+// (or twice it) is over 2,000,000,000 bytes; "size of output string will use
+// more memory then intended when decompressing" when the output would pass
+// that limit; zlib's own message for damaged data (e.g. "incorrect data
+// check", "invalid stored block lengths").
 std::string GzipDecompress(const std::string& bytes);
 
 // Base64 of the gzip form of text (zlib default level); the text itself when
@@ -48,15 +49,22 @@ std::string CompressAndEncode(const std::string& text);
 
 // The text that CompressAndEncode packed; the input itself when it is not
 // valid Base64, does not decode to compressed bytes, or does not inflate
-// (logged). Never throws.
+// (logged). A stream cut short gives what it inflated to (logged). Never
+// throws.
 std::string DecodeAndDecompress(const std::string& text);
+
+// DecodeAndDecompress that tells damaged data apart: false, with *out = "",
+// when text is Base64 of compressed bytes that do not inflate (a corrupt
+// stream, output over the size limit; logged). Otherwise true and *out is
+// what DecodeAndDecompress gives. Never throws.
+bool TryDecodeAndDecompress(const std::string& text, std::string* out);
 
 // Standard Base64 (RFC 4648 alphabet, "=" padding, no line breaks).
 std::string Base64Encode(const std::string& bytes);
-// Decodes strict Base64: the length must be a multiple of 4, only the
-// alphabet, and at most two "=" at the very end. Blanks and line breaks are
-// invalid. Returns false, leaving *bytes untouched, for invalid text or a null
-// bytes; "" decodes to "".
+// Decodes Base64 in whole 4-character groups of the alphabet, with at most
+// two "=" at the very end. Blanks and line breaks (space, tab, CR, LF, FF,
+// VT) anywhere are skipped, so that wrapped text decodes. Returns false,
+// leaving *bytes untouched, for invalid text or a null bytes; "" decodes to "".
 bool Base64Decode(const std::string& text, std::string* bytes);
 
 // MD5 of a file's content as 32 lower-case hex digits, read in 65535-byte

@@ -1,9 +1,11 @@
 #include "adapter/src/ForwardMediaFiles.h"
 
 #include <cctype>
+#include <limits>
 #include <utility>
 #include <vector>
 
+#include "adapter/src/ForwardPictureTag.h"
 #include "adapter/src/ImAdapterConvertJson.h"
 #include "adapter/src/ImAdapterMediaToken.h"
 #include "adapter/src/JsonText.h"
@@ -68,12 +70,6 @@ std::string ReplaceNamePart(const std::string& path, const std::string& name) {
   return path.substr(0, cut) + name;
 }
 
-// folder without trailing separators.
-std::string TrimFolder(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
 // True when a path has a "." or ".." component.
 bool HasDotComponent(const std::string& path) {
   size_t start = 0;
@@ -82,87 +78,6 @@ bool HasDotComponent(const std::string& path) {
       const std::string part = path.substr(start, i - start);
       if (part == "." || part == "..") return true;
       start = i + 1;
-    }
-  }
-  return false;
-}
-
-// ---- img tag scanning ------------------------------------------------------
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix) {
-  for (size_t i = 0; prefix[i] != '\0'; ++i) {
-    if (at + i >= text.size()) return false;
-    if (std::tolower(static_cast<unsigned char>(text[at + i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-struct ImgTag {
-  size_t begin = 0;
-  size_t end = 0;  // one past ">"
-  bool hasSrc = false;
-  bool isPicture = false;
-};
-
-// Reads the attributes of an img tag whose attribute text starts at pos (just
-// after "<img" and its blanks). Returns false when the tag has no closing ">".
-bool ScanImgAttributes(const std::string& html, size_t pos, ImgTag* tag) {
-  const size_t n = html.size();
-  while (pos < n) {
-    while (pos < n && IsBlank(html[pos])) ++pos;
-    if (pos >= n) return false;
-    if (html[pos] == '>') {
-      tag->end = pos + 1;
-      return true;
-    }
-    const size_t nameBegin = pos;
-    while (pos < n && !IsBlank(html[pos]) && html[pos] != '=' && html[pos] != '>') ++pos;
-    const std::string name = ToLower(html.substr(nameBegin, pos - nameBegin));
-    size_t look = pos;
-    while (look < n && IsBlank(html[look])) ++look;
-    if (look >= n || html[look] != '=') continue;
-    pos = look + 1;
-    while (pos < n && IsBlank(html[pos])) ++pos;
-    if (pos >= n) return false;
-    std::string value;
-    bool quoted = false;
-    if (html[pos] == '"' || html[pos] == '\'') {
-      const size_t close = html.find_first_of("\"'", pos + 1);
-      if (close == std::string::npos) return false;
-      value = html.substr(pos + 1, close - pos - 1);
-      quoted = true;
-      pos = close + 1;
-    } else {
-      const size_t valueBegin = pos;
-      while (pos < n && !IsBlank(html[pos]) && html[pos] != '>') ++pos;
-      value = html.substr(valueBegin, pos - valueBegin);
-    }
-    if (!quoted) continue;
-    if (name == "src") tag->hasSrc = true;
-    const std::string role = ToLower(value);
-    if (name == "role" && (role == "pic" || role == "picture")) tag->isPicture = true;
-  }
-  return false;
-}
-
-// The first img tag with a quoted src and a role of "pic" or "picture".
-bool FindPictureImgTag(const std::string& html, ImgTag* found) {
-  size_t from = 0;
-  while ((from = html.find('<', from)) != std::string::npos) {
-    const size_t begin = from++;
-    if (!StartsWithNoCase(html, begin + 1, "img")) continue;
-    size_t pos = begin + 4;
-    if (pos >= html.size() || !IsBlank(html[pos])) continue;
-    ImgTag tag;
-    tag.begin = begin;
-    if (!ScanImgAttributes(html, pos, &tag)) continue;
-    if (tag.hasSrc && tag.isPicture) {
-      *found = tag;
-      return true;
     }
   }
   return false;
@@ -199,12 +114,13 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
     IMLOG(kLogErr, kCreatNewPicFile, "extension is error, extension = " + ext);
     return false;
   }
-  if (!IsInsideReceivedFolders(old.file_real_save_path) ||
-      !IsInsideReceivedFolders(old.file_path)) {
-    IMLOG(
-        kLogErr, kCreatNewPicFile,
-        "picture is outside the received folders, file_path = " + util::MaskForLog(old.file_path) +
-            ", file_real_save_path = " + util::MaskForLog(old.file_real_save_path));
+  // The store is the client's own database: its paths are used wherever
+  // they lie (a picture sent from the user's own disk, a file saved before
+  // the folder setting changed), as long as they name an existing regular
+  // file by an absolute path without "." or ".." parts.
+  if (!IsUsableStoredFile(old.file_real_save_path)) {
+    IMLOG(kLogErr, kCreatNewPicFile,
+          "file_real_save_path is not a usable file: " + util::MaskForLog(old.file_real_save_path));
     return false;
   }
   const std::string uuid = util::GenerateUuid();
@@ -255,8 +171,11 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
               ", newPicRealPath = " + util::MaskForLog(entry.file_real_save_path));
     return false;
   }
-  if (old.file_path != old.file_real_save_path &&
-      !hardLinkOrCopyFileCustom(old.file_path, entry.file_path)) {
+  if (old.file_path != old.file_real_save_path && !IsUsableStoredFile(old.file_path)) {
+    IMLOG(kLogErr, kCreatNewPicFile,
+          "file_path is not a usable file, not linked: " + util::MaskForLog(old.file_path));
+  } else if (old.file_path != old.file_real_save_path &&
+             !hardLinkOrCopyFileCustom(old.file_path, entry.file_path)) {
     IMLOG(kLogErr, kCreatNewPicFile,
           "hardLinkOrCopyFileCustom failed, oldPicPath = " + util::MaskForLog(old.file_path) +
               ", newPicPath = " + util::MaskForLog(entry.file_path));
@@ -274,8 +193,8 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
 std::string ForwardMediaFiles::replaceFileNameInImgTags(const std::string& html,
                                                         const std::string& oldName,
                                                         const std::string& newName) {
-  ImgTag tag;
-  if (!FindPictureImgTag(html, &tag)) {
+  const ForwardPictureTag::Span tag = ForwardPictureTag::Find(html);
+  if (!tag.found) {
     IMLOG(kLogErr, kReplaceImgTags, "html does not have an img tag, html = " + html);
     return std::string();
   }
@@ -337,7 +256,11 @@ bool ForwardMediaFiles::mediaExpire(int32_t jsSno, RecordInfo& item, bool checkL
 
 bool ForwardMediaFiles::isPastMediaRetention(const RecordInfo& item, int64_t nowMs) {
   if (item.utcstamp.empty()) return false;
-  return StringToInt64(item.utcstamp) + kMediaRetentionPeriodMs < nowMs;
+  // The sum saturates: a stamp near the 64-bit maximum (a clock far ahead,
+  // a damaged record) lies in the future, never past the retention period.
+  const int64_t stamp = StringToInt64(item.utcstamp);
+  if (stamp > std::numeric_limits<int64_t>::max() - kMediaRetentionPeriodMs) return false;
+  return stamp + kMediaRetentionPeriodMs < nowMs;
 }
 
 bool ForwardMediaFiles::isPastMediaRetention(const RecordInfo& item) {
@@ -369,19 +292,9 @@ bool ForwardMediaFiles::JoinFolderAndName(const std::string& folder, const std::
   return true;
 }
 
-bool ForwardMediaFiles::IsInsideReceivedFolders(const std::string& path) const {
-  if (path.empty() || HasDotComponent(path)) return false;
-  const std::string* folders[] = {&options_.defaultImagePath, &options_.customizeImagePath,
-                                  &options_.defaultFilePath, &options_.customizeFilePath};
-  for (const std::string* folder : folders) {
-    if (folder->empty()) continue;
-    const std::string base = TrimFolder(*folder);
-    if (path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 &&
-        platform::IsPathSeparator(path[base.size()])) {
-      return true;
-    }
-  }
-  return false;
+bool ForwardMediaFiles::IsUsableStoredFile(const std::string& path) {
+  return !path.empty() && platform::IsAbsolutePath(path) && !HasDotComponent(path) &&
+         platform::PathExists(path) && !platform::IsDirectory(path);
 }
 
 bool ForwardMediaFiles::FindPicture(const std::string& fileName, std::string& filePath) const {
@@ -418,11 +331,7 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
 
 bool ForwardMediaFiles::isExistPath(const std::string& fileName, std::string& filePath,
                                     int32_t mediatype) const {
-  if (!filePath.empty() && platform::PathExists(filePath)) {
-    if (IsInsideReceivedFolders(filePath)) return true;
-    IMLOG(kLogErr, kIsExistPath,
-          "file is outside the received folders, refused: " + util::MaskForLog(filePath));
-  }
+  if (IsUsableStoredFile(filePath)) return true;
   if (!IsSafeFileName(fileName)) {
     IMLOG(kLogErr, kIsExistPath, "unsafe file name refused: " + util::MaskForLog(fileName));
     return false;

@@ -5,11 +5,12 @@
 // is looked up in the received-pictures and received-files folders
 // (isExistPath).
 //
-// Containment: a file name taken from a stored record is never joined to a
-// folder when it holds a folder separator ("/" or "\"), is "." or "..", or is
-// empty; and no file outside the four received folders of the options is
-// hard-linked, copied or accepted as a local media file. Refusals are logged
-// at error level.
+// Stored paths: the store is the client's own database, so a file_path or
+// file_real_save_path of a record is used wherever it lies, as long as it
+// names an existing regular file by an absolute path without "." or ".."
+// parts (IsUsableStoredFile). A file name taken from a record is never joined
+// to a folder when it holds a folder separator ("/" or "\"), is "." or "..",
+// or is empty. Refusals are logged at error level.
 //
 // One instance serves one forwarding run on the service thread; mediaExpire
 // blocks on the offline-file plugin's expiry query (up to 35 s).
@@ -44,8 +45,9 @@ class ForwardMediaFiles {
   // picture img tag renamed (8), and with wrapInImbody the item's content is
   // the new message body. False (item, content and html unchanged) for other
   // media types, missing names or paths, an extension that is not a picture's,
-  // paths outside the received folders, or a file that cannot be linked or
-  // copied.
+  // a file_real_save_path that is not a usable stored file, or a file that
+  // cannot be linked or copied. A file_path that differs from it gets its own
+  // new link when it is a usable stored file (a failure there is logged only).
   bool creatNewPicFile(RecordInfo& item, std::string& content, std::string& html,
                        bool wrapInImbody) const;
 
@@ -77,8 +79,8 @@ class ForwardMediaFiles {
   // True when status is 1 or 5, or mediatype is 3 or 8.
   static bool canReuploadMedia(int32_t status, int32_t mediatype);
 
-  // Finds the local file of a media entry: filePath itself when it exists
-  // inside the received folders; else, for pictures (mediatype 3 or 8),
+  // Finds the local file of a media entry: filePath itself when it is a
+  // usable stored file; else, for pictures (mediatype 3 or 8),
   // <picture folder>/originalImgfiles/<fileName> then
   // <picture folder>/ScreenShot/<fileName> for the default then the
   // customised picture folder; for other media <folder>/<fileName> for the
@@ -86,9 +88,9 @@ class ForwardMediaFiles {
   // by the path found. False when nothing is found or fileName is unsafe.
   bool isExistPath(const std::string& fileName, std::string& filePath, int32_t mediatype) const;
 
-  // True when path lies, by its text, inside one of the four received
-  // folders of the options and has no "." or ".." part.
-  bool IsInsideReceivedFolders(const std::string& path) const;
+  // True when path is absolute, has no "." or ".." part and names an
+  // existing file that is not a folder.
+  static bool IsUsableStoredFile(const std::string& path);
 
   // False for "", ".", ".." and names holding "/" or "\".
   static bool IsSafeFileName(const std::string& name);

@@ -127,10 +127,9 @@ ForwardSupport::Reupload ForwardSupport::ReuploadExpiredMedia(
     return Reupload::kRefused;
   }
   for (const FileListItem& entry : item.fileList) {
-    if (!media.IsInsideReceivedFolders(entry.file_path)) {
+    if (!ForwardMediaFiles::IsUsableStoredFile(entry.file_path)) {
       IMLOG(kLogErr, function,
-            "file is outside the received folders, not uploaded: " +
-                util::MaskForLog(entry.file_path));
+            "file is not a usable local file, not uploaded: " + util::MaskForLog(entry.file_path));
       return Reupload::kRefused;
     }
   }

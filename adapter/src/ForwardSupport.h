@@ -51,7 +51,7 @@ class ForwardSupport {
   // Outcome of ReuploadExpiredMedia.
   enum class Reupload {
     kUploaded,     // the item has fresh links
-    kRefused,      // not re-uploadable, file not found or outside the received folders
+    kRefused,      // not re-uploadable, or a file not found or not usable
     kNothingBack,  // the upload gave no entry back
   };
 

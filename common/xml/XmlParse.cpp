@@ -71,6 +71,19 @@ std::string EnvelopeText(const std::string& body) {
   return xml;
 }
 
+// The payload of <c> as its flag says: unpacked when the flag is "1". A
+// packed payload whose stream is corrupt gives "" rather than the still
+// encoded text, which no reader could use.
+std::string DecodedPayload(const std::string& flag, const std::string& payload) {
+  if (flag != "1") return payload;
+  std::string unpacked;
+  if (!util::TryDecodeAndDecompress(payload, &unpacked)) {
+    IMLOG(kLogErr, "GetMessageContentC", "packed payload is damaged");
+    return "";
+  }
+  return unpacked;
+}
+
 // The decoded payload of <c> (GetMessageContentC without its exception
 // guard). *clean is set true when the payload is known to hold no control
 // character: an envelope read by plain search that was not packed.
@@ -87,9 +100,8 @@ std::string ReadPayload(const std::string& body, bool* clean) {
   // "</r>" is its own envelope text once it has no control character,
   // which the plain search checks.
   if (IsEnvelope(body) && ScanEnvelope(body, &flag, &payload)) {
-    if (flag == "1") return util::DecodeAndDecompress(payload);
-    *clean = true;
-    return payload;
+    *clean = flag != "1";
+    return DecodedPayload(flag, payload);
   }
   std::string xml = EnvelopeText(body);
   if (xml.empty()) {
@@ -97,9 +109,8 @@ std::string ReadPayload(const std::string& body, bool* clean) {
     return "";
   }
   if (ScanEnvelope(xml, &flag, &payload)) {
-    if (flag == "1") return util::DecodeAndDecompress(payload);
-    *clean = true;
-    return payload;
+    *clean = flag != "1";
+    return DecodedPayload(flag, payload);
   }
   XmlDocument doc;
   if (!ParseEnvelope(doc, std::move(xml))) return "";
@@ -111,7 +122,7 @@ std::string ReadPayload(const std::string& body, bool* clean) {
     IMLOG(kLogErr, "GetMessageContentC", "Get tagC(r.c) failed!");
     return "";
   }
-  return flag == "1" ? util::DecodeAndDecompress(payload) : payload;
+  return DecodedPayload(flag, payload);
 }
 
 // string2Xml of a decoded payload; "" (logged) when it fails.

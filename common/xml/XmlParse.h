@@ -29,8 +29,9 @@ void Parse(const std::string& body, std::string& content_out, std::string& html_
 std::string GetMessageContentCXML(const std::string& body);
 
 // The decoded payload of <c>: the text of "r.c", Base64-decoded and
-// decompressed when "r.g" is exactly "1". "" when the body is empty, has no
-// "<r>...</r>" part, or cannot be parsed even after re-escaping <c>.
+// decompressed when "r.g" is exactly "1" (a stream cut short gives what it
+// inflated to). "" when the body is empty, has no "<r>...</r>" part, cannot
+// be parsed even after re-escaping <c>, or its packed payload is corrupt.
 std::string GetMessageContentC(const std::string& body);
 
 // Repairs the content CDATA of an <imbody> text: returns the <imbody> element

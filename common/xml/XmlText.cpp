@@ -8,8 +8,9 @@
 namespace xml {
 namespace {
 
-// The UTF-8 em dash (U+2014).
-constexpr char kEmDash[] = "\xE2\x80\x94";
+// The em dash of the GBK code page, and what the HTML escape makes of it.
+constexpr char kGbkEmDash[] = "\xA1\xAA";
+constexpr char kEmDashEntity[] = "&mdash;";
 
 // Escapes through `map`, which gives the entity of a byte or nullptr to keep
 // it; `special` lists the bytes that map replaces, so that runs of other
@@ -138,9 +139,77 @@ std::string TemplateEscapeText(const std::string& text) {
   return EscapeBytes(text, "&<>", TemplateEntityOf);
 }
 
+namespace {
+
+bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
+
+// Length of the valid UTF-8 sequence at text[at] (a byte of 0x80 or more),
+// or 0: no overlong forms, no surrogates, nothing above U+10FFFF.
+size_t Utf8SequenceAt(const std::string& text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const size_t left = text.size() - at;
+  const unsigned char lead = byte(0);
+  size_t length = 0;
+  unsigned char low = 0x80;  // allowed range of the second byte
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  if (length == 0 || left < length || byte(1) < low || byte(1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(byte(k))) return 0;
+  }
+  return length;
+}
+
+// Length of the character that starts at text[at]: a valid UTF-8 sequence;
+// else a GBK double-byte character (lead 0x81..0xFE, second byte 0x80..0xFE;
+// a second byte below 0x80 is taken as a character of its own, so that ASCII
+// is escaped wherever it stands); else one byte.
+size_t CharacterLengthAt(const std::string& text, size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead < 0x80) return 1;
+  const size_t utf8 = Utf8SequenceAt(text, at);
+  if (utf8 != 0) return utf8;
+  if (lead >= 0x81 && lead <= 0xFE && at + 1 < text.size()) {
+    const auto trail = static_cast<unsigned char>(text[at + 1]);
+    if (trail >= 0x80 && trail <= 0xFE) return 2;
+  }
+  return 1;
+}
+
+}  // namespace
+
+// The em dash is matched as the GBK byte pair 0xA1 0xAA, and only where a
+// character starts. That pair never starts a character of valid UTF-8 (0xA1
+// only continues one, as in U+786A, E7 A1 AA), so UTF-8 text, em dashes
+// included, passes unchanged: an "&mdash;" would not be an XML entity, and
+// the stored body of a merged card holding one would not be well-formed.
 std::string HtmlEscapeText(const std::string& text) {
-  std::string out = EscapeBytes(text, "&<>`\"'/", HtmlEntityOf);
-  ReplaceAll(out, kEmDash, "&mdash;");
+  const char* const specials = "&<>`\"'/";
+  if (text.find(kGbkEmDash) == std::string::npos) return EscapeBytes(text, specials, HtmlEntityOf);
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = CharacterLengthAt(text, at);
+    const char* entity = HtmlEntityOf(text[at]);
+    if (length == 2 && text.compare(at, 2, kGbkEmDash) == 0) {
+      out += kEmDashEntity;
+    } else if (length == 1 && entity != nullptr) {
+      out += entity;
+    } else {
+      out.append(text, at, length);
+    }
+    at += length;
+  }
   return out;
 }
 

@@ -31,8 +31,10 @@ std::string UnescapeFiveEntities(std::string text);
 // The three-entity escape of the body template: & < > only.
 std::string TemplateEscapeText(const std::string& text);
 
-// The HTML escape of card texts: & then the UTF-8 em dash (as "&mdash;"),
-// then < > ` " ' and /.
+// The HTML escape of card texts: & < > ` " ' and / become &amp; &lt; &gt;
+// &#x60; &quot; &#x27; &#x2f;, and the GBK em dash (bytes 0xA1 0xAA where a
+// character starts) becomes "&mdash;". Valid UTF-8 other than those ASCII
+// bytes, the UTF-8 em dash included, is kept as it is.
 std::string HtmlEscapeText(const std::string& text);
 
 // Deletes every byte 0x00..0x1F except tab, line feed and carriage return.

@@ -62,8 +62,12 @@ TEST(ReplaceFileNameInImgTags, Table) {
 
 TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
   // 7580799999 is one ms more than 28 days before now.
+  // Stamps near the 64-bit maximum saturate (no overflow under UBSan).
   const std::pair<const char*, bool> stamps[] = {
-      {"", false}, {"7580799999", true}, {"7580800000", false}, {"9999999999", false}};
+      {"", false},           {"7580799999", true},
+      {"7580800000", false}, {"9999999999", false},
+      {"9223372036854775807", false}, {"9223372036854775000", false},
+      {"-9223372036854775808", true}};
   for (const auto& [utcstamp, past] : stamps) {
     RecordInfo item;
     item.utcstamp = utcstamp;
@@ -85,21 +89,21 @@ TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
   EXPECT_EQ(out, "/recv/a..b.png");
 }
 
-TEST_F(MediaFilesTest, PathsInsideTheReceivedFolders) {
-  ForwardMediaFiles media(options_);
+TEST_F(MediaFilesTest, UsableStoredFiles) {
   const std::string r = root_.Path();
-  struct Case {
-    std::string path;
-    bool inside;
-  } cases[] = {{r + "/img/a.png", true},
-               {r + "/files2/sub/a.txt", true},
-               {r + "/img", false},
-               {r + "/imgx/a.png", false},
-               {r + "/img/../outside/a.png", false},
-               {r + "/img/./a.png", false},
-               {"/etc/passwd", false},
-               {"", false}};
-  for (const Case& c : cases) EXPECT_EQ(media.IsInsideReceivedFolders(c.path), c.inside) << c.path;
+  WriteFile(r + "/outside/a.png", "a");
+  // Stored paths are trusted wherever they lie, but must name a regular
+  // file by an absolute path without "." or ".." parts.
+  const std::pair<std::string, bool> cases[] = {{r + "/outside/a.png", true},
+                                                {r + "/outside", false},
+                                                {r + "/img/../outside/a.png", false},
+                                                {r + "/outside/./a.png", false},
+                                                {r + "/outside/gone.png", false},
+                                                {"outside/a.png", false},
+                                                {"", false}};
+  for (const auto& [path, usable] : cases) {
+    EXPECT_EQ(ForwardMediaFiles::IsUsableStoredFile(path), usable) << path;
+  }
 }
 
 TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
@@ -129,9 +133,11 @@ TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
       {"../../outside/secret.txt", "", 4, false, ""},
       {"..\\secret.txt", "", 4, false, ""},
       {"..", "", 3, false, ""},
-      // An existing file outside the received folders is not accepted.
-      {"missing.txt", r + "/outside/secret.txt", 4, false, r + "/outside/secret.txt"},
-      {"secret.txt", "/etc/passwd", 4, false, "/etc/passwd"},
+      // A stored file outside the received folders is used as it is; a
+      // folder or a relative path is not, and the name is looked up instead.
+      {"missing.txt", r + "/outside/secret.txt", 4, true, r + "/outside/secret.txt"},
+      {"secret.txt", r + "/outside", 4, false, ""},
+      {"doc.txt", "files/doc.txt", 4, true, r + "/files2" + sep + "doc.txt"},
   };
   for (Case& c : cases) {
     std::string path = c.path;
@@ -180,6 +186,32 @@ TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {
   EXPECT_TRUE(platform::PathExists(folder + "/" + name));
 }
 
+TEST_F(MediaFilesTest, NewPictureFileBesideAStoredPathWithNoFolderOptions) {
+  // A picture sent from the user's own disk, forwarded by a host that names
+  // no received folders; file_path differs from file_real_save_path, so
+  // both get a new link.
+  const std::string r = root_.Path();
+  WriteFile(r + "/outside/mine.PNG", "real");
+  WriteFile(r + "/img/mine.PNG", "shown");
+  RecordInfo item;
+  item.mediatype = 3;
+  item.fileList.push_back(Entry("mine.PNG", r + "/outside"));
+  item.fileList.front().file_path = r + "/img/mine.PNG";
+  std::string content = "c";
+  std::string html;
+  const ForwardOptions noFolders;
+  ForwardMediaFiles media(noFolders);
+  ASSERT_TRUE(media.creatNewPicFile(item, content, html, true));
+  const FileListItem& entry = item.fileList.front();
+  EXPECT_EQ(entry.file_name.size(), 40u);  // "<uuid>.png"
+  EXPECT_EQ(entry.file_name.substr(36), ".png");
+  EXPECT_EQ(entry.file_real_save_path, r + "/outside/" + entry.file_name);
+  EXPECT_EQ(entry.file_path, r + "/img/" + entry.file_name);
+  EXPECT_EQ(ReadFile(entry.file_real_save_path), "real");
+  EXPECT_EQ(ReadFile(entry.file_path), "shown");
+  EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
+}
+
 TEST_F(MediaFilesTest, NewPictureFileIsRefused) {
   const std::string r = root_.Path();
   WriteFile(r + "/outside/p.png", "x");
@@ -194,7 +226,6 @@ TEST_F(MediaFilesTest, NewPictureFileIsRefused) {
       {"empty content", 3, Entry("p.png", r + "/img"), ""},
       {"extension", 3, Entry("p.txt", r + "/img"), "c"},
       {"no extension", 3, Entry("png", r + "/img"), "c"},
-      {"outside the received folders", 3, Entry("p.png", r + "/outside"), "c"},
       {"dot-dot path", 3, Entry("p.png", r + "/img/../outside"), "c"},
       {"missing file", 3, Entry("gone.png", r + "/img"), "c"},
   };

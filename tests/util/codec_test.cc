@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -79,9 +80,8 @@ TEST(Base64, PublishedVectorsBothWays) {
 
 TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
   const std::string invalid[] = {
-      "Zg",           "Zg=",  "Zm9vY",    "Zm9v YmE=", "Zm9v\nYmE", "Zm=v",
-      "====",         "Z===", "Zg==Zg==", "Zm9*",      " Zm9",      std::string("Zm\0v", 4),
-      "Zm9v\xC3\xA9",
+      "Zg",   "Zg=",      "Zm9vY", "Zm9v\nYmE", "Zm=v", "====", "Z===", "Zg==Zg==", "Zm9*",
+      " Zm9", std::string("Zm\0v", 4), "Zm9v\xC3\xA9",
   };
   for (const std::string& text : invalid) {
     std::string bytes = "untouched";
@@ -89,6 +89,20 @@ TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
     EXPECT_EQ(bytes, "untouched");
   }
   EXPECT_FALSE(util::Base64Decode("Zm9v", nullptr));
+}
+
+TEST(Base64, WrappedTextDecodes) {
+  const std::string bytes = RandomBytes(300, 3);
+  const std::string flat = util::Base64Encode(bytes);
+  std::string wrapped;  // 76 columns, CR LF, a blank and a tab here and there
+  for (size_t at = 0; at < flat.size(); at += 76) wrapped += flat.substr(at, 76) + "\r\n";
+  wrapped.insert(10, " ");
+  wrapped.insert(20, "\t");
+  std::string back;
+  ASSERT_TRUE(util::Base64Decode(wrapped, &back));
+  EXPECT_EQ(back, bytes);
+  ASSERT_TRUE(util::Base64Decode("Zm9v\nYmE=\n", &back));
+  EXPECT_EQ(back, "fooba");
 }
 
 // ---- IsCompressed ------------------------------------------------------------
@@ -126,25 +140,38 @@ TEST(Gzip, RoundTrips) {
   EXPECT_EQ(util::GzipDecompress(Gzip("first") + "trailing bytes"), "first");
 }
 
-// A damaged or cut stream fails with its own text and leaves this thread's
-// inflate stream fit for the next text.
-TEST(Gzip, FailuresCarryATextAndLeaveTheStreamFitForTheNextText) {
+// A damaged stream fails with its own text, a stream cut short gives what it
+// inflated to; either leaves the pooled inflate stream fit for the next text.
+TEST(Gzip, DamagedAndCutStreamsLeaveTheStreamFitForTheNextText) {
   const std::string small = Letters(3000, 1);
   const std::string large = Letters(200000, 2);
   const std::string packedSmall = Gzip(small);
   const std::string packedLarge = Gzip(large);
   std::string damaged = packedSmall;
   damaged[damaged.size() - 6] ^= 0x55;  // inside the CRC-32 trailer
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "compressed data is incomplete"},
-      {packedSmall.substr(0, packedSmall.size() / 2), "compressed data is incomplete"},
-      {packedLarge.substr(0, packedLarge.size() - 10), "compressed data is incomplete"},
+  const std::pair<std::string, std::string> failing[] = {
       {damaged, "incorrect data check"},
       {"plain text, not compressed", "incorrect header check"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : failing) {
     EXPECT_EQ(ErrorOf([&c] { util::GzipDecompress(c.first); }), c.second) << c.first.size();
     EXPECT_EQ(util::GzipDecompress(packedSmall), small);
+  }
+  // {cut stream, whole text, least bytes expected back}
+  const std::tuple<std::string, std::string, size_t> cut[] = {
+      {"", "", 0},
+      {packedSmall.substr(0, 10), small, 0},  // header only
+      {packedSmall.substr(0, packedSmall.size() / 2), small, 1},
+      {packedLarge.substr(0, packedLarge.size() - 10), large, large.size() - 1000},
+  };
+  for (const auto& [bytes, whole, least] : cut) {
+    bool ended = true;
+    const std::string out =
+        util::detail::GzipDecompressLimited(bytes, util::detail::kGzipSizeLimit, &ended);
+    EXPECT_FALSE(ended) << bytes.size();
+    EXPECT_GE(out.size(), least) << bytes.size();
+    EXPECT_LT(out.size(), whole.size() + 1) << bytes.size();
+    EXPECT_EQ(whole.compare(0, out.size(), out), 0) << bytes.size();  // a prefix
     EXPECT_EQ(util::GzipDecompress(packedLarge), large);
   }
 }
@@ -163,10 +190,10 @@ TEST(Gzip, SizeLimits) {
   EXPECT_EQ(util::GzipDecompress(GzipCompressLimited(std::string(100, 'c'), -1, 100)),
             std::string(100, 'c'));
   // Twice the input must fit as well.
-  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, packed.size() * 2 - 1); }), inputTooLarge);
+  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, packed.size() * 2 - 1, nullptr); }), inputTooLarge);
   // The output grows by twice the input per pass and stops before passing the limit.
-  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, 19999); }), outputTooLarge);
-  EXPECT_EQ(GzipDecompressLimited(packed, 40000), repetitive);
+  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, 19999, nullptr); }), outputTooLarge);
+  EXPECT_EQ(GzipDecompressLimited(packed, 40000, nullptr), repetitive);
   EXPECT_EQ(ErrorOf([] { util::GzipCompress("x", 42); }), "deflate init failed");
 }
 
@@ -202,14 +229,25 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
       "plain text message",
       "Zm9vYmFy",                               // Base64, but of plain bytes
       util::Base64Encode("x"),                  // Base64 of fewer than three bytes
-      "H4sI",                                   // decodes to a bare gzip magic, no stream
       util::Base64Encode(corrupted),            // gzip stream damaged inside
-      util::Base64Encode(full.substr(0, 100)),  // gzip stream cut short
       "",
   };
   for (const std::string& text : kept) {
     EXPECT_EQ(util::DecodeAndDecompress(text), text) << "\"" << text.substr(0, 40) << "\"";
   }
+  // Only damage is told apart: the checked form gives "" and false for it.
+  std::string out = "stale";
+  EXPECT_FALSE(util::TryDecodeAndDecompress(util::Base64Encode(corrupted), &out));
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(util::TryDecodeAndDecompress("plain text message", &out));
+  EXPECT_EQ(out, "plain text message");
+  // A cut stream gives what it inflated to, wrapped Base64 included.
+  const std::string text = Letters(5000, 4);
+  const std::string cut = Gzip(text).substr(0, 200);
+  const std::string cutOut = util::DecodeAndDecompress(util::Base64Encode(cut) + "\r\n");
+  EXPECT_FALSE(cutOut.empty());
+  EXPECT_EQ(text.compare(0, cutOut.size(), cutOut), 0);
+  EXPECT_EQ(util::DecodeAndDecompress("H4sI"), "");  // a bare gzip magic inflates to nothing
 }
 
 }  // namespace
