@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "adapter/src/ForwardMediaFiles.h"
+#include "adapter/src/ForwardPictureTag.h"
 #include "platform/Platform.h"
 #include "tests/forward/ForwardTestFiles.h"
 
@@ -58,6 +61,35 @@ TEST(ReplaceFileNameInImgTags, Table) {
   html += "<img src=\"old.png\" role=\"pic\">";
   const std::string out = ForwardMediaFiles::replaceFileNameInImgTags(html, "old.png", "new.png");
   EXPECT_EQ(out.substr(out.size() - 30), "<img src=\"new.png\" role=\"pic\">");
+}
+
+// The linear search finds what the expression of the tag rule finds, on
+// random texts made of the pieces that matter to it.
+TEST(ReplaceFileNameInImgTags, SearchAgreesWithTheExpression) {
+  const std::regex pattern(
+      R"((<img\s+((src)|([^>]*\s+src))\s?=\s?["']([^"']*)["'][^>]*\s+role\s?=\s?["'](pic|picture)["'][^>]*>))"
+      R"(|(<img\s+((role)|([^>]*\s+role))\s?=\s?["'](pic|picture)["']([^>]*\s+src)\s?=\s?["']([^"']*)["'][^>]*>))",
+      std::regex::ECMAScript | std::regex::icase);
+  const char* const pieces[] = {
+      "<img ", "<IMG\t", "<img", " ", "\n", " src=\"a.png\"", " SRC = 'a.png'", " src='a>b'",
+      " src=\"a.png'", " src=a.png", " srcset=\"x\"", " role=\"pic\"", " ROLE = 'Picture'",
+      " role='picx'", " role=\"emoji\"", " role=pic", " alt=\"", "\"", "'", ">", "<", "x", "<p>"};
+  std::mt19937 engine(15);
+  int matches = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::string html;
+    const int count = 1 + static_cast<int>(engine() % 16);
+    for (int i = 0; i < count; ++i) html += pieces[engine() % (sizeof pieces / sizeof *pieces)];
+    std::smatch match;
+    const bool expected = std::regex_search(html, match, pattern);
+    const ForwardPictureTag::Span span = ForwardPictureTag::Find(html);
+    ASSERT_EQ(span.found, expected) << html;
+    if (!expected) continue;
+    ++matches;
+    EXPECT_EQ(span.begin, static_cast<size_t>(match.position(0))) << html;
+    EXPECT_EQ(span.end - span.begin, static_cast<size_t>(match.length(0))) << html;
+  }
+  EXPECT_GT(matches, 100);  // the texts do hold picture tags
 }
 
 TEST(MediaRules, RetentionReuploadAndUnsafeNames) {

@@ -212,22 +212,4 @@ TEST(RebuildContentAfterUpload, ByMediaType) {
   }
 }
 
-TEST(ForwardOptionsReading, GroupWinsAndWrongTypesAreAbsent) {
-  Json::Value param;
-  param["groupId"] = "g";
-  param["receiverAccount"] = "r";
-  param["isEnglish"] = "1";
-  param["publicShareLink"] = 2;
-  param["isCrossInstance"] = param["isOnlySaveLocal"] = 1;
-  param["defaultImagePath"] = 5;
-  const ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
-  EXPECT_EQ(options.chatKind, ForwardChatKind::kGroup);
-  EXPECT_EQ(options.groupId + "|" + options.receiverAccount + "|" + options.defaultImagePath,
-            "g||");
-  EXPECT_EQ(options.isEnglish, 0);
-  EXPECT_TRUE(options.publicShareLink);
-  EXPECT_FALSE(options.isCrossInstance);
-  EXPECT_EQ(options.isOnlySaveLocal, 1);
-}
-
 }  // namespace
