@@ -1,5 +1,6 @@
 // The plain-search readers of the body layers give exactly what the XML tree
-// gives for every text they accept, and refuse what the tree treats differently.
+// gives for every text they accept, and refuse what the tree treats
+// differently; the searches under them match byte-by-byte searches.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "common/xml/BodyScan.h"
+#include "common/xml/EmojiPath.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlDocument.h"
 #include "common/xml/XmlParse.h"
@@ -172,6 +174,81 @@ TEST(BodyScan, AcceptedTextsReadAsTheTreeReadsThem) {
     }
     EXPECT_GT(accepted, 100u) << imbody;
   }
+}
+
+// The greedy span by plain byte comparison.
+xml::TextSpan NaiveSpan(const std::string& text, const std::string& open,
+                        const std::string& close) {
+  xml::TextSpan span;
+  const size_t begin = text.find(open);
+  if (begin == std::string::npos) return span;
+  const size_t innerBegin = begin + open.size();
+  for (size_t at = text.size() < close.size() ? 0 : text.size() - close.size() + 1;
+       at-- > innerBegin;) {
+    if (text.compare(at, close.size(), close) == 0) {
+      span.found = true;
+      span.begin = begin;
+      span.innerBegin = innerBegin;
+      span.innerEnd = at;
+      span.end = at + close.size();
+      return span;
+    }
+  }
+  return span;
+}
+
+// The word-at-a-time searches behind the readers find exactly what a
+// byte-by-byte search finds, wherever the match falls in an eight-byte word.
+TEST(BodyScan, GreedySpanMatchesByteSearch) {
+  std::mt19937 random(7);
+  const char alphabet[] = "<r/>a";
+  const std::pair<const char*, const char*> markers[] = {
+      {"<r>", "</r>"}, {"<", ">"}, {"<r>", "r>"}, {"a", "a"}};
+  for (int n = 0; n < 20000; ++n) {
+    std::string text(random() % 40, ' ');
+    for (char& c : text) c = alphabet[random() % 5];
+    for (const auto& m : markers) {
+      const xml::TextSpan expected = NaiveSpan(text, m.first, m.second);
+      const xml::TextSpan actual = xml::FindGreedySpan(text, m.first, m.second);
+      ASSERT_EQ(actual.found, expected.found) << text << " " << m.first << m.second;
+      if (!expected.found) continue;
+      EXPECT_EQ(actual.begin, expected.begin) << text;
+      EXPECT_EQ(actual.innerEnd, expected.innerEnd) << text;
+      EXPECT_EQ(actual.end, expected.end) << text;
+    }
+  }
+}
+
+TEST(BodyScan, ControlCharacterAtEveryPlace) {
+  for (size_t size = 0; size < 40; ++size) {
+    const std::string clean(size, '\n');  // line ends are not control characters
+    EXPECT_EQ(xml::FindControlChar(clean + "\t\r\x20\xA0"), std::string::npos);
+    for (size_t at = 0; at < size; ++at) {
+      for (const char c : {'\x00', '\x1f', '\x0b'}) {
+        std::string text = clean;
+        text[at] = c;
+        EXPECT_EQ(xml::FindControlChar(text), at) << size << " " << at;
+      }
+    }
+  }
+}
+
+TEST(BodyScan, EmojiAddressFoundAtEveryOffsetAndLetterCase) {
+  const std::string addresses[] = {"file:///QX.InternalImg//emotion/",
+                                   "FILE:///qx.internalimg//EMOTION/",
+                                   "fIlE:///Qx.InTeRnAlImG//eMoTiOn/"};
+  for (const std::string& address : addresses) {
+    for (size_t pad = 0; pad < 17; ++pad) {
+      const std::string html =
+          "<img " + std::string(pad, 'F') + " src=\"" + address + "1.png\">";
+      EXPECT_EQ(xml::ConvertEmojiPathToLocal(html),
+                "<img role=\"emoji\"" + std::string(pad, 'F') + " src=\"./static/emojis/1.png\">")
+          << address << " " << pad;
+    }
+  }
+  // An address cut short is not one.
+  const std::string cut = "<img src=\"file:///QX.InternalImg//emotion\">";
+  EXPECT_EQ(xml::ConvertEmojiPathToLocal(cut), cut);
 }
 
 }  // namespace
