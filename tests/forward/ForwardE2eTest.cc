@@ -390,32 +390,154 @@ TEST_F(ForwardE2e, ExpiredMediaFoundUnderScreenShotIsUploadedAgain) {
   EXPECT_TRUE(service_->Requests(Plugin::kOffline, kLinkUpdate).empty());
 }
 
-TEST_F(ForwardE2e, CraftedFileNamesNeverReachOutsideTheReceivedFolders) {
-  const std::string outside = files_.Path() + "/outside";
-  const std::string gone = files_.Path() + "/files/gone";
-  ASSERT_TRUE(platform::MakeDirectories(outside));
-  ASSERT_TRUE(platform::MakeDirectories(files_.Path() + "/files"));
-  forward_test::WriteFile(outside + "/secret.txt", "secret");
-  const struct {
-    const char* id;
-    std::string name;
-    std::string path;
-  } crafted[] = {{"c1", "../../etc/passwd", gone},
-                 {"c2", "..\\secret.txt", gone},
-                 {"c3", "../outside/secret.txt", gone},
-                 {"c4", "secret.txt", outside + "/secret.txt"},
-                 {"c5", "passwd", "/etc/passwd"}};
+// The store's paths are the client's own: a host that names no received
+// folders still gets a new picture file beside the stored one, and an
+// expired file stored outside those folders is uploaded from where it is.
+TEST_F(ForwardE2e, StoredPathsAreUsedWithNoFolderPathsInTheRequest) {
+  const std::string own = files_.Path() + "/own";
+  ASSERT_TRUE(platform::MakeDirectories(own));
+  forward_test::WriteFile(own + "/me.jpg", "jpeg");
+  forward_test::WriteFile(own + "/notes.txt", "notes");
+  service_->AddRecord(FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|4|me.jpg|0|;;AC|}/:um_end",
+                                 "me.jpg", own + "/me.jpg", "Img", "https://old.example/f/P", 0));
+  service_->AddRecord(FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|5|notes.txt|0|;;AC|}/:um_end",
+                                 "notes.txt", own + "/notes.txt", "File", "https://old.example/f/D", 1));
+  Json::Value param = BaseParam(Ids({"pic", "doc"}));
+  param.removeMember("defaultImagePath");
+  param.removeMember("defaultFilePath");
+  const Json::Value reply = Run(Request(1, 14, param), 2);
+  const Json::Value& list = reply["param"]["newMsgList"];
+  ASSERT_EQ(list.size(), 2u);
+  const Json::Value picture = Parse(list[0]["filelist"].asString())[0];
+  const std::string name = picture["file_name"].asString();
+  EXPECT_EQ(name.size(), 36u + 4u);
+  EXPECT_EQ(picture["file_path"].asString(), own + "/" + name);
+  EXPECT_EQ(forward_test::ReadFile(own + "/" + name), "jpeg");
+  EXPECT_NE(TextOf(list[0]).find("|" + name + "|"), std::string::npos);
+  const std::vector<Json::Value> uploads = service_->Requests(Plugin::kOffline, kUpload);
+  ASSERT_EQ(uploads.size(), 1u);
+  EXPECT_EQ(uploads[0]["param"]["up_file_info"]["file_path"].asString(), own + "/notes.txt");
+  EXPECT_NE(TextOf(list[1]).find("https://new.example/f/up"), std::string::npos);
+}
+
+// An image-and-text message: its picture gets a new file, the picture token
+// of its text and the img tag of its html name it; the quote's status is
+// reset to 0 (and its text is not \u-escaped), a quote that is not JSON is
+// left as it is.
+TEST_F(ForwardE2e, ImageAndTextMessageAndQuoteStatus) {
+  const std::string folder = files_.Path() + "/img";
+  ASSERT_TRUE(platform::MakeDirectories(folder));
+  forward_test::WriteFile(folder + "/a.jpg", "jpeg");
+  const std::string token = "/:um_begin{https://old.example/f/L8|Img|4|a.jpg|0|;;AC|}/:um_end";
+  Json::Value mixed = FileRecord("mixed", 8, "look " + token, "a.jpg", folder + "/a.jpg", "Img",
+                                 "https://old.example/f/L8", 0);
+  mixed["content"] = xml::Build(xml::XmlEscapeText("look " + token),
+                                "<p>look <img src=\"" + folder + "/a.jpg\" role=\"pic\"></p>", 0, false);
+  mixed["quote"] = "{\"status\":2,\"text\":\"\xE4\xBD\xA0\"}";
+  service_->AddRecord(mixed);
+  Json::Value plain = Record("plain", 0, "hi");
+  plain["quote"] = "not json";
+  service_->AddRecord(plain);
+
+  const Json::Value reply = Run(Request(1, 15, BaseParam(Ids({"mixed", "plain"}))), 2);
+  const Json::Value& list = reply["param"]["newMsgList"];
+  ASSERT_EQ(list.size(), 2u);
+  const std::string name = Parse(list[0]["filelist"].asString())[0]["file_name"].asString();
+  ASSERT_EQ(name.size(), 36u + 4u);
+  std::string text;
+  std::string html;
+  xml::Parse(list[0]["content"].asString(), text, html, true);
+  EXPECT_EQ(text.rfind("look /:um_begin{https://old.example/f/L8|Img|", 0), 0u) << text;
+  EXPECT_NE(text.find("|" + name + "|"), std::string::npos) << text;
+  EXPECT_EQ(html, "<p>look <img src=\"" + folder + "/" + name + "\" role=\"pic\"></p>");
+  EXPECT_EQ(forward_test::ReadFile(folder + "/" + name), "jpeg");
+  const std::string quote = list[0]["quote"].asString();
+  EXPECT_EQ(Parse(quote)["status"].asInt(), 0);
+  EXPECT_NE(quote.find("\xE4\xBD\xA0"), std::string::npos) << quote;
+  EXPECT_EQ(list[1]["quote"].asString(), "not json");
+  EXPECT_EQ(service_->Requests(Plugin::kOffline, kLinkUpdate).size(), 1u);
+}
+
+// An upload that gives nothing back leaves the record out of command 1's
+// list and out of command 2's merged card; the other records go on.
+TEST_F(ForwardE2e, UploadGivingNothingLeavesTheRecordOut) {
+  const std::string files = files_.Path() + "/files";
+  ASSERT_TRUE(platform::MakeDirectories(files));
+  forward_test::WriteFile(files + "/x.txt", "x");
+  service_->AddRecord(FileRecord("gone", 4, "/:um_begin{https://old.example/f/X|File|1|x.txt|0|;;|}/:um_end",
+                                 "x.txt", files + "/x.txt", "File", "https://old.example/f/X", 1));
+  service_->AddRecord(Record("t", 0, "text"));
+  service_->FailUploads(true);
+  const Json::Value one = Run(Request(1, 16, BaseParam(Ids({"gone", "t"}))), 1);
+  ASSERT_EQ(one["param"]["newMsgList"].size(), 1u);
+  EXPECT_EQ(TextOf(one["param"]["newMsgList"][0]), "text");
+  const Json::Value two = Run(Request(2, 17, BaseParam(Ids({"gone", "t"}))), 1);
+  const Json::Value items = MergeOf(Parse(TextOf(two["param"]["newMsg"])))["messageList"];
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0]["msg"].asString(), "text");
+  EXPECT_EQ(service_->Requests(Plugin::kOffline, kUpload).size(), 2u);
+  EXPECT_EQ(two["param"]["newMsg"]["combineMessageFileList"].asString(), "");
+}
+
+// Command 2's media: a valid picture gets a new file, expired media are
+// uploaded again, and the merged file list holds both entries as they are
+// after that, each with the "onlyId" of its record.
+TEST_F(ForwardE2e, MergedMessageMedia) {
+  const std::string img = files_.Path() + "/img";
+  const std::string files = files_.Path() + "/files";
+  ASSERT_TRUE(platform::MakeDirectories(img));
+  ASSERT_TRUE(platform::MakeDirectories(files));
+  forward_test::WriteFile(img + "/p.png", "png");
+  forward_test::WriteFile(files + "/d.txt", "doc");
+  Json::Value pic = FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|3|p.png|0|;;|}/:um_end",
+                               "p.png", img + "/p.png", "Img", "https://old.example/f/P", 0);
+  Json::Value doc = FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|3|d.txt|0|;;|}/:um_end",
+                               "d.txt", files + "/d.txt", "File", "https://old.example/f/D", 1);
+  pic["utcstamp"] = "1000";
+  doc["utcstamp"] = "2000";
+  service_->AddRecord(pic);
+  service_->AddRecord(doc);
+  const Json::Value reply = Run(Request(2, 18, BaseParam(Ids({"pic", "doc"}))), 1);
+  const Json::Value& merged = reply["param"]["newMsg"];
+  const Json::Value fileList = Parse(merged["combineMessageFileList"].asString());
+  ASSERT_EQ(fileList.size(), 2u) << merged["combineMessageFileList"].asString();
+  const std::string name = fileList[0]["file_name"].asString();
+  ASSERT_EQ(name.size(), 36u + 4u);
+  EXPECT_EQ(forward_test::ReadFile(img + "/" + name), "png");
+  EXPECT_EQ(fileList[0]["onlyId"].asString(), "alice1000");
+  EXPECT_EQ(fileList[1]["onlyId"].asString(), "alice2000");
+  EXPECT_EQ(fileList[1]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);
+  const Json::Value items = MergeOf(Parse(TextOf(merged)))["messageList"];
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_NE(items[0]["msg"].asString().find(name), std::string::npos);
+  EXPECT_NE(items[1]["msg"].asString().find("https://new.example/f/up"), std::string::npos);
+  EXPECT_EQ(service_->Requests(Plugin::kOffline, kUpload).size(), 1u);
+}
+
+// Em dashes, quotes, slashes, grave accents, ampersands and links in a
+// merged card come back exactly from the merged record, and again from the
+// record command 1 makes when it forwards that merged record.
+TEST_F(ForwardE2e, MergedCardTextSurvivesForwarding) {
+  const std::string texts[] = {"a\xE2\x80\x94" "b", "\xE2\x80\x94\xE2\x80\x94",
+                               "it's a/b `c` & d", "https://x.example/p?q=1&r='s'"};
   Json::Value ids(Json::arrayValue);
-  for (const auto& c : crafted) {
-    service_->AddRecord(FileRecord(c.id, 4, "file", c.name, c.path, "File", "", 1));
-    ids.append(c.id);
+  for (int i = 0; i < 4; ++i) {
+    service_->AddRecord(Record("d" + std::to_string(i), 0, texts[i]));
+    ids.append("d" + std::to_string(i));
   }
-  service_->AddRecord(Record("ok", 0, "fine"));
-  ids.append("ok");
-  const Json::Value reply = Run(Request(1, 13, BaseParam(ids)), 1);
-  ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
-  EXPECT_EQ(TextOf(reply["param"]["newMsgList"][0]), "fine");
-  EXPECT_TRUE(service_->Requests(Plugin::kOffline, kUpload).empty());
+  Json::Value param = BaseParam(ids);
+  param["isOnlySaveLocal"] = 1;
+  const Json::Value merged = Run(Request(2, 19, param), 0)["param"]["newMsg"];
+  Json::Value stored = merged;
+  stored["servermessageid"] = "merged";
+  service_->AddRecord(stored);
+  const Json::Value forwarded = Run(Request(1, 20, BaseParam(Ids({"merged"}))), 1);
+  ASSERT_EQ(forwarded["param"]["newMsgList"].size(), 1u);
+  for (const Json::Value* record : {&merged, &forwarded["param"]["newMsgList"][0]}) {
+    const Json::Value items = MergeOf(Parse(TextOf(*record)))["messageList"];
+    ASSERT_EQ(items.size(), 4u) << TextOf(*record);
+    for (Json::ArrayIndex i = 0; i < 4; ++i) EXPECT_EQ(items[i]["msg"].asString(), texts[i]);
+  }
 }
 
 TEST_F(ForwardE2e, MergedMessageLevelsAndPreviews) {

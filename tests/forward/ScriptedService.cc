@@ -86,6 +86,11 @@ std::vector<Json::Value> ScriptedService::Requests(Plugin plugin, int cmd) const
   return out;
 }
 
+void ScriptedService::FailUploads(bool fail) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  failUploads_ = fail;
+}
+
 void ScriptedService::KeepRequests(bool keep) {
   std::lock_guard<std::mutex> lock(mutex_);
   keepRequests_ = keep;
@@ -119,7 +124,12 @@ void ScriptedService::Handle(Plugin plugin, const Json::Value& request) {
   answer["result"] = 0;
   if (plugin == Plugin::kIm) answer["description"] = cmd == 135682 ? "GroupChatAck" : "UserChatAck";
   if (plugin == Plugin::kOffline && cmd == 37) answer["param"] = Json::Value(Json::objectValue);
-  if (plugin != Plugin::kOffline || cmd != 6) {
+  bool failUpload = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failUpload = failUploads_;
+  }
+  if (plugin != Plugin::kOffline || cmd != 6 || failUpload) {
     Send(plugin, answer);
     return;
   }

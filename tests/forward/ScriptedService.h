@@ -38,6 +38,10 @@ class ScriptedService {
   // taken it up, which is always before its answer is sent.
   std::vector<Json::Value> Requests(scripted::Plugin plugin, int cmd = -1) const;
 
+  // Whether uploads fail: the upload answer then carries no file handle, so
+  // that an upload gives nothing back.
+  void FailUploads(bool fail);
+
   // Whether requests are kept for Requests() (on by default). A benchmark that
   // sends thousands of requests turns it off, so that the service's own work
   // stays that of a plugin answering at once.
@@ -53,6 +57,7 @@ class ScriptedService {
   std::deque<std::pair<scripted::Plugin, std::string>> queue_;  // parsed on the thread
   bool stop_ = false;
   bool keepRequests_ = true;
+  bool failUploads_ = false;
   std::map<scripted::Plugin, std::vector<Json::Value>> requests_;
   std::map<std::string, Json::Value> records_;
   std::map<std::string, Json::Value> users_;
