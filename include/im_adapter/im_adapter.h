@@ -4,10 +4,13 @@
  * - IMAdapterDispatchMsg(msg, length, target) hands one request to the adapter.
  *   Targets 0 and 1 go to the IM service plugin, 2 to the message store plugin,
  *   3 to the offline-file plugin: the text is passed through untouched, on the
- *   calling thread, and the plugin answers the host by its own means.
+ *   calling thread, and the plugin answers the host by its own means; a NULL
+ *   text or a zero length is handed to the plugin as it is, and what the
+ *   plugin makes of it is the plugin's rule.
  *   Target 5 is the adapter's own command set: the text is copied into the
  *   inbound queue and run later, in arrival order, on the adapter's service
- *   thread. Any other target, a NULL text or a zero length is ignored.
+ *   thread; a NULL text or a zero length is ignored. Any other target is
+ *   ignored.
  * - Replies to target-5 requests and the adapter's notifications wait in an
  *   outbound queue (1024 texts; a full queue makes the adapter wait, nothing
  *   is dropped). The host takes them, oldest first, with
