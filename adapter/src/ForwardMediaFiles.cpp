@@ -116,8 +116,8 @@ bool ForwardMediaFiles::creatNewPicFile(RecordInfo& item, std::string& content, 
   }
   // The store is the client's own database: its paths are used wherever
   // they lie (a picture sent from the user's own disk, a file saved before
-  // the folder setting changed), as long as they name an existing regular
-  // file by an absolute path without "." or ".." parts.
+  // the folder setting changed), as long as they name an existing file, not
+  // a folder, by an absolute path without "." or ".." parts.
   if (!IsUsableStoredFile(old.file_real_save_path)) {
     IMLOG(kLogErr, kCreatNewPicFile,
           "file_real_save_path is not a usable file: " + util::MaskForLog(old.file_real_save_path));
@@ -331,6 +331,8 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
 
 bool ForwardMediaFiles::isExistPath(const std::string& fileName, std::string& filePath,
                                     int32_t mediatype) const {
+  // The stored path is trusted wherever it lies, but only as an absolute
+  // path without "." or ".." parts that names a file, not a folder.
   if (IsUsableStoredFile(filePath)) return true;
   if (!IsSafeFileName(fileName)) {
     IMLOG(kLogErr, kIsExistPath, "unsafe file name refused: " + util::MaskForLog(fileName));

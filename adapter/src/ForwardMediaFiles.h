@@ -7,7 +7,7 @@
 //
 // Stored paths: the store is the client's own database, so a file_path or
 // file_real_save_path of a record is used wherever it lies, as long as it
-// names an existing regular file by an absolute path without "." or ".."
+// names an existing file (not a folder) by an absolute path without "." or ".."
 // parts (IsUsableStoredFile). A file name taken from a record is never joined
 // to a folder when it holds a folder separator ("/" or "\"), is "." or "..",
 // or is empty. Refusals are logged at error level.

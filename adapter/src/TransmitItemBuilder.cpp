@@ -100,6 +100,7 @@ void TransmitItemBuilder::RewriteCardConfig(RecordInfo& item, const std::string&
   if (config.isNull() || config.isObject()) BuildCardConfigJson(true, config);
   item.content = xml::Build(xml::XmlEscapeText(CompactJsonText(forwarded)), html, 0, false);
   if (card.isMember("cardConfig") && card["cardConfig"].isObject()) {
+    // A JSON true, as the card config writes it, not the text "true".
     card["cardConfig"]["isForward"] = true;
     item.cardInfo.isForward = true;
   }

@@ -10,9 +10,9 @@
 // Targets: Parse within 3x of the bare parse; Build < 20 us; each 1 MB
 // rewrite or search < 50 ms.
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
 #include <zlib.h>
 
+#include <pugixml.hpp>
 #include <string>
 
 #include "adapter/src/ForwardMediaFiles.h"

@@ -239,8 +239,7 @@ TEST(BodyScan, EmojiAddressFoundAtEveryOffsetAndLetterCase) {
                                    "fIlE:///Qx.InTeRnAlImG//eMoTiOn/"};
   for (const std::string& address : addresses) {
     for (size_t pad = 0; pad < 17; ++pad) {
-      const std::string html =
-          "<img " + std::string(pad, 'F') + " src=\"" + address + "1.png\">";
+      const std::string html = "<img " + std::string(pad, 'F') + " src=\"" + address + "1.png\">";
       EXPECT_EQ(xml::ConvertEmojiPathToLocal(html),
                 "<img role=\"emoji\"" + std::string(pad, 'F') + " src=\"./static/emojis/1.png\">")
           << address << " " << pad;

@@ -119,7 +119,8 @@ TEST(XmlBody, DamagedAndWrappedPackedPayloads) {
   EXPECT_EQ(xml::GetMessageContentC(Envelope("1", wrapped + "\n")), imbody);
   EXPECT_EQ(ParseBody(Envelope("1", wrapped)).content, Repeat("long text ", 4000));
 
-  const std::string cut = xml::GetMessageContentC(Envelope("1", util::Base64Encode(gz.substr(0, 60))));
+  const std::string cut =
+      xml::GetMessageContentC(Envelope("1", util::Base64Encode(gz.substr(0, 60))));
   EXPECT_FALSE(cut.empty());
   EXPECT_EQ(imbody.compare(0, cut.size(), cut), 0);  // what was inflated, a prefix
 
@@ -135,7 +136,8 @@ TEST(XmlBody, DamagedAndWrappedPackedPayloads) {
 // a card nested in another card's text.
 TEST(XmlBody, CardTextReadsBackExactly) {
   const std::string text =
-      "a\xE2\x80\x94" "b \xE2\x80\x94\xE2\x80\x94 it's a/b `c` & d "
+      "a\xE2\x80\x94"
+      "b \xE2\x80\x94\xE2\x80\x94 it's a/b `c` & d "
       "https://x.example/p?q=1&r='s' \xE7\xA1\xAA";
   const std::string card = "{\"msg\":\"" + text + "\"}";
   const Parsed inner = ParseBody(xml::Build(xml::HtmlEscapeText(card), "", 0, false));

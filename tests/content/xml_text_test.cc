@@ -27,7 +27,8 @@ TEST(XmlText, EscapeTables) {
       // The em dash is the GBK pair, matched only where a character starts.
       {"html utf8 em dashes kept", xml::HtmlEscapeText, "a\xE2\x80\x94\xE2\x80\x94/",
        "a\xE2\x80\x94\xE2\x80\x94&#x2f;"},
-      {"html gbk em dashes", xml::HtmlEscapeText, "\xD6\xD0\xA1\xAA\xA1\xAA'", "\xD6\xD0&mdash;&mdash;&#x27;"},
+      {"html gbk em dashes", xml::HtmlEscapeText, "\xD6\xD0\xA1\xAA\xA1\xAA'",
+       "\xD6\xD0&mdash;&mdash;&#x27;"},
       {"html U+786A holds the pair", xml::HtmlEscapeText, "\xE7\xA1\xAA\xA1\xAA&",
        "\xE7\xA1\xAA&mdash;&amp;"},
       {"html gbk pair after a gbk char", xml::HtmlEscapeText, "\xB0\xA1\xAA", "\xB0\xA1\xAA"},

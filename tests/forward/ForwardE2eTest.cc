@@ -398,10 +398,12 @@ TEST_F(ForwardE2e, StoredPathsAreUsedWithNoFolderPathsInTheRequest) {
   ASSERT_TRUE(platform::MakeDirectories(own));
   forward_test::WriteFile(own + "/me.jpg", "jpeg");
   forward_test::WriteFile(own + "/notes.txt", "notes");
-  service_->AddRecord(FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|4|me.jpg|0|;;AC|}/:um_end",
+  service_->AddRecord(FileRecord("pic", 3,
+                                 "/:um_begin{https://old.example/f/P|Img|4|me.jpg|0|;;AC|}/:um_end",
                                  "me.jpg", own + "/me.jpg", "Img", "https://old.example/f/P", 0));
-  service_->AddRecord(FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|5|notes.txt|0|;;AC|}/:um_end",
-                                 "notes.txt", own + "/notes.txt", "File", "https://old.example/f/D", 1));
+  service_->AddRecord(
+      FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|5|notes.txt|0|;;AC|}/:um_end",
+                 "notes.txt", own + "/notes.txt", "File", "https://old.example/f/D", 1));
   Json::Value param = BaseParam(Ids({"pic", "doc"}));
   param.removeMember("defaultImagePath");
   param.removeMember("defaultFilePath");
@@ -431,8 +433,9 @@ TEST_F(ForwardE2e, ImageAndTextMessageAndQuoteStatus) {
   const std::string token = "/:um_begin{https://old.example/f/L8|Img|4|a.jpg|0|;;AC|}/:um_end";
   Json::Value mixed = FileRecord("mixed", 8, "look " + token, "a.jpg", folder + "/a.jpg", "Img",
                                  "https://old.example/f/L8", 0);
-  mixed["content"] = xml::Build(xml::XmlEscapeText("look " + token),
-                                "<p>look <img src=\"" + folder + "/a.jpg\" role=\"pic\"></p>", 0, false);
+  mixed["content"] =
+      xml::Build(xml::XmlEscapeText("look " + token),
+                 "<p>look <img src=\"" + folder + "/a.jpg\" role=\"pic\"></p>", 0, false);
   mixed["quote"] = "{\"status\":2,\"text\":\"\xE4\xBD\xA0\"}";
   service_->AddRecord(mixed);
   Json::Value plain = Record("plain", 0, "hi");
@@ -464,7 +467,8 @@ TEST_F(ForwardE2e, UploadGivingNothingLeavesTheRecordOut) {
   const std::string files = files_.Path() + "/files";
   ASSERT_TRUE(platform::MakeDirectories(files));
   forward_test::WriteFile(files + "/x.txt", "x");
-  service_->AddRecord(FileRecord("gone", 4, "/:um_begin{https://old.example/f/X|File|1|x.txt|0|;;|}/:um_end",
+  service_->AddRecord(FileRecord("gone", 4,
+                                 "/:um_begin{https://old.example/f/X|File|1|x.txt|0|;;|}/:um_end",
                                  "x.txt", files + "/x.txt", "File", "https://old.example/f/X", 1));
   service_->AddRecord(Record("t", 0, "text"));
   service_->FailUploads(true);
@@ -489,10 +493,12 @@ TEST_F(ForwardE2e, MergedMessageMedia) {
   ASSERT_TRUE(platform::MakeDirectories(files));
   forward_test::WriteFile(img + "/p.png", "png");
   forward_test::WriteFile(files + "/d.txt", "doc");
-  Json::Value pic = FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|3|p.png|0|;;|}/:um_end",
-                               "p.png", img + "/p.png", "Img", "https://old.example/f/P", 0);
-  Json::Value doc = FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|3|d.txt|0|;;|}/:um_end",
-                               "d.txt", files + "/d.txt", "File", "https://old.example/f/D", 1);
+  Json::Value pic =
+      FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|3|p.png|0|;;|}/:um_end", "p.png",
+                 img + "/p.png", "Img", "https://old.example/f/P", 0);
+  Json::Value doc =
+      FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|3|d.txt|0|;;|}/:um_end",
+                 "d.txt", files + "/d.txt", "File", "https://old.example/f/D", 1);
   pic["utcstamp"] = "1000";
   doc["utcstamp"] = "2000";
   service_->AddRecord(pic);
@@ -518,8 +524,10 @@ TEST_F(ForwardE2e, MergedMessageMedia) {
 // merged card come back exactly from the merged record, and again from the
 // record command 1 makes when it forwards that merged record.
 TEST_F(ForwardE2e, MergedCardTextSurvivesForwarding) {
-  const std::string texts[] = {"a\xE2\x80\x94" "b", "\xE2\x80\x94\xE2\x80\x94",
-                               "it's a/b `c` & d", "https://x.example/p?q=1&r='s'"};
+  const std::string texts[] = {
+      "a\xE2\x80\x94"
+      "b",
+      "\xE2\x80\x94\xE2\x80\x94", "it's a/b `c` & d", "https://x.example/p?q=1&r='s'"};
   Json::Value ids(Json::arrayValue);
   for (int i = 0; i < 4; ++i) {
     service_->AddRecord(Record("d" + std::to_string(i), 0, texts[i]));

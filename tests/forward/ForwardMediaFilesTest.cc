@@ -70,10 +70,12 @@ TEST(ReplaceFileNameInImgTags, SearchAgreesWithTheExpression) {
       R"((<img\s+((src)|([^>]*\s+src))\s?=\s?["']([^"']*)["'][^>]*\s+role\s?=\s?["'](pic|picture)["'][^>]*>))"
       R"(|(<img\s+((role)|([^>]*\s+role))\s?=\s?["'](pic|picture)["']([^>]*\s+src)\s?=\s?["']([^"']*)["'][^>]*>))",
       std::regex::ECMAScript | std::regex::icase);
+  // clang-format off
   const char* const pieces[] = {
       "<img ", "<IMG\t", "<img", " ", "\n", " src=\"a.png\"", " SRC = 'a.png'", " src='a>b'",
       " src=\"a.png'", " src=a.png", " srcset=\"x\"", " role=\"pic\"", " ROLE = 'Picture'",
       " role='picx'", " role=\"emoji\"", " role=pic", " alt=\"", "\"", "'", ">", "<", "x", "<p>"};
+  // clang-format on
   std::mt19937 engine(15);
   int matches = 0;
   for (int round = 0; round < 4000; ++round) {
@@ -95,11 +97,13 @@ TEST(ReplaceFileNameInImgTags, SearchAgreesWithTheExpression) {
 TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
   // 7580799999 is one ms more than 28 days before now.
   // Stamps near the 64-bit maximum saturate (no overflow under UBSan).
-  const std::pair<const char*, bool> stamps[] = {
-      {"", false},           {"7580799999", true},
-      {"7580800000", false}, {"9999999999", false},
-      {"9223372036854775807", false}, {"9223372036854775000", false},
-      {"-9223372036854775808", true}};
+  const std::pair<const char*, bool> stamps[] = {{"", false},
+                                                 {"7580799999", true},
+                                                 {"7580800000", false},
+                                                 {"9999999999", false},
+                                                 {"9223372036854775807", false},
+                                                 {"9223372036854775000", false},
+                                                 {"-9223372036854775808", true}};
   for (const auto& [utcstamp, past] : stamps) {
     RecordInfo item;
     item.utcstamp = utcstamp;

@@ -79,10 +79,11 @@ TEST(Base64, PublishedVectorsBothWays) {
 }
 
 TEST(Base64, RejectsInvalidTextAndLeavesOutputAlone) {
+  // clang-format off
   const std::string invalid[] = {
-      "Zg",   "Zg=",      "Zm9vY", "Zm9v\nYmE", "Zm=v", "====", "Z===", "Zg==Zg==", "Zm9*",
-      " Zm9", std::string("Zm\0v", 4), "Zm9v\xC3\xA9",
-  };
+      "Zg", "Zg=", "Zm9vY", "Zm9v\nYmE", "Zm=v", "====", "Z===", "Zg==Zg==", "Zm9*", " Zm9",
+      std::string("Zm\0v", 4), "Zm9v\xC3\xA9"};
+  // clang-format on
   for (const std::string& text : invalid) {
     std::string bytes = "untouched";
     EXPECT_FALSE(util::Base64Decode(text, &bytes)) << "\"" << text << "\"";
@@ -190,7 +191,8 @@ TEST(Gzip, SizeLimits) {
   EXPECT_EQ(util::GzipDecompress(GzipCompressLimited(std::string(100, 'c'), -1, 100)),
             std::string(100, 'c'));
   // Twice the input must fit as well.
-  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, packed.size() * 2 - 1, nullptr); }), inputTooLarge);
+  EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, packed.size() * 2 - 1, nullptr); }),
+            inputTooLarge);
   // The output grows by twice the input per pass and stops before passing the limit.
   EXPECT_EQ(ErrorOf([&] { GzipDecompressLimited(packed, 19999, nullptr); }), outputTooLarge);
   EXPECT_EQ(GzipDecompressLimited(packed, 40000, nullptr), repetitive);
@@ -227,9 +229,9 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
 
   const std::string kept[] = {
       "plain text message",
-      "Zm9vYmFy",                               // Base64, but of plain bytes
-      util::Base64Encode("x"),                  // Base64 of fewer than three bytes
-      util::Base64Encode(corrupted),            // gzip stream damaged inside
+      "Zm9vYmFy",                     // Base64, but of plain bytes
+      util::Base64Encode("x"),        // Base64 of fewer than three bytes
+      util::Base64Encode(corrupted),  // gzip stream damaged inside
       "",
   };
   for (const std::string& text : kept) {
