@@ -103,10 +103,11 @@ TEST_F(DemoEndToEnd, ForwardedRecordsAreStoredAndSentAndTheExpiredPictureGetsANe
                   " ON h.clientmessageid = o.client_msg_id WHERE h.convid = 'team-42'"),
             forwarded)
       << "each sent message is a stored record";
-  // The expired picture is uploaded again under a new link.
+  // The expired picture gets a file of its own beside its stored one (a new
+  // name) and is uploaded again under a new link.
   EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'team-42'"
                   " AND content LIKE '%old-chart.png%'"),
-            1);
+            0);
   EXPECT_EQ(Count("SELECT count(*) FROM history_records WHERE convid = 'team-42'"
                   " AND content LIKE '%expiredlink01%'"),
             0)
