@@ -46,7 +46,10 @@ The C headers of im_adapter, its CMake package (im_adapter::im_adapter) and
 its pkg-config file (im_adapter).")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  # One ZIP of the listed components.
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(CPACK_SYSTEM_NAME win32)
   else()

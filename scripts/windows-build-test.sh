@@ -185,7 +185,9 @@ package_zip() {
     include/im_adapter/im_adapter.h include/im_adapter/version.h README.md LICENSE; do
     [[ -f $root/$file ]] || fail "$t: the ZIP has no $file"
   done
-  if find "$root" -iname '*.dll' | grep -Eiq '(zeb_im_json|im_sqlite_plugin|zeb_httpofflinefile|im_standin_host)\.dll$'; then
+  # (No grep -q after a pipe: under pipefail, the writer's SIGPIPE would count as a failure.)
+  if grep -Eiq '(zeb_im_json|im_sqlite_plugin|zeb_httpofflinefile|im_standin_host)\.dll$' \
+    <<<"$(find "$root" -iname '*.dll')"; then
     fail "$t: the ZIP holds a stand-in plugin"
   fi
   local dll=$root/bin/im_adapter.dll sections
@@ -193,9 +195,9 @@ package_zip() {
   if grep -q '\.debug_' <<<"$sections" || ! grep -q '\.gnu_debuglink' <<<"$sections"; then
     fail "$t: im_adapter.dll in the ZIP is not stripped with a debug link"
   fi
-  "$t-nm" "$root/bin/im_adapter.dll.debug" | grep -q IMAdapterStartup ||
+  grep -q IMAdapterStartup <<<"$("$t-nm" "$root/bin/im_adapter.dll.debug")" ||
     fail "$t: im_adapter.dll.debug holds no symbols"
-  strings -e l "$dll" | grep -qx "$version" || fail "$t: no version resource $version in im_adapter.dll"
+  grep -qx "$version" <<<"$(strings -e l "$dll")" || fail "$t: no version resource $version in im_adapter.dll"
   log "$t: im_adapter.dll $(stat -c %s "$dll") bytes, symbols $(stat -c %s "$dll.debug") bytes"
   check_exports "$t" "$dll" "$(declared_functions "$REPO_ROOT/include/im_adapter/im_adapter.h" IM_ADAPTER_EXPORT)"
   rm -rf "$(dirname "$root")"
