@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "im_adapter/version.h"
 #include "log/LoggerRegistry.h"
 #include "platform/Platform.h"
 
@@ -69,6 +70,9 @@ int AdapterLogOpen(int level, int sizeMB, const char* path, const char* fileName
     if (id == 0) return 1;
     g_adapterLogId.store(id, std::memory_order_release);
     g_adapterThreshold.store(settings.thresholdLevel, std::memory_order_release);
+    // The first line of every log names the library version that wrote it.
+    AdapterLog("", kLogInf, "AdapterLogOpen", __FILE__, __LINE__, "im_adapter %s",
+               IM_ADAPTER_VERSION);
     return 0;
   } catch (...) {
     return 1;

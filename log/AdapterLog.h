@@ -29,7 +29,8 @@ void AdapterLog(const char* tag, int level, const char* function, const char* so
 
 // Opens the adapter's logger on folder `path` + `fileName` with threshold
 // level − 1, files of sizeMB MB and two older copies. Closes a logger that is
-// already open first. Returns 0 on success (and for level 0: logging off),
+// already open first. Its first line, at Inf, names the library version
+// ("im_adapter 1.0.0"). Returns 0 on success (and for level 0: logging off),
 // 1 when path or fileName is null or path is empty.
 int AdapterLogOpen(int level, int sizeMB, const char* path, const char* fileName);
 

@@ -9,11 +9,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   binutils ccache
 )
-# Extra groups: "fuzz" (clang and its runtime), "dialogs" (a real window for the dialog tests).
+# Extra groups: "fuzz" (clang and its runtime), "dialogs" (a real window for the dialog tests),
+# "package" (building and checking the Debian packages and the Windows ZIP).
 for group in "$@"; do
   case "$group" in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     dialogs) packages+=(xvfb zenity xdotool imagemagick x11-utils) ;;
+    package) packages+=(dpkg-dev file lintian unzip) ;;
     *) echo "install-deps.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

@@ -157,6 +157,52 @@ run_tests_under_wine() {
   return "$rc"
 }
 
+# ---- ZIP of the shipped 32-bit build ----------------------------------------------------------
+
+readonly ZIP_TRIPLET=i686-w64-mingw32
+
+# Packs the i686 build (CPack, components runtime and development) into
+# im_adapter-<version>-win32.zip and checks it: the listing, no stand-in
+# plugin, im_adapter.dll stripped with its symbols beside it and its version
+# resource, the import library, header, README and licence, and exactly the
+# seven exports of the DLL in the ZIP.
+package_zip() {
+  local t=$ZIP_TRIPLET dir version zip root file
+  dir=$(build_dir "$t")
+  version=$(sed -nE 's/^project\(im_adapter VERSION ([0-9.]+).*/\1/p' "$REPO_ROOT/CMakeLists.txt")
+  zip=$dir/im_adapter-$version-win32.zip
+  rm -f "$zip"
+  (cd "$dir" && cpack -G ZIP >"$BUILD_ROOT/$t-cpack.log" 2>&1) || {
+    tail -n 20 "$BUILD_ROOT/$t-cpack.log" >&2
+    fail "$t: cpack -G ZIP"
+    return
+  }
+  log "$t: $(basename "$zip") holds:"
+  (cd "$dir" && cmake -E tar tf "$zip") | sed 's/^/    /' >&2
+  root=$(mktemp -d)/im_adapter-$version-win32
+  (cd "$(dirname "$root")" && cmake -E tar xf "$zip")
+  for file in bin/im_adapter.dll bin/im_adapter.dll.debug lib/libim_adapter.dll.a \
+    include/im_adapter/im_adapter.h include/im_adapter/version.h README.md LICENSE; do
+    [[ -f $root/$file ]] || fail "$t: the ZIP has no $file"
+  done
+  # (No grep -q after a pipe: under pipefail, the writer's SIGPIPE would count as a failure.)
+  if grep -Eiq '(zeb_im_json|im_sqlite_plugin|zeb_httpofflinefile|im_standin_host)\.dll$' \
+    <<<"$(find "$root" -iname '*.dll')"; then
+    fail "$t: the ZIP holds a stand-in plugin"
+  fi
+  local dll=$root/bin/im_adapter.dll sections
+  sections=$("$t-objdump" -h "$dll")
+  if grep -q '\.debug_' <<<"$sections" || ! grep -q '\.gnu_debuglink' <<<"$sections"; then
+    fail "$t: im_adapter.dll in the ZIP is not stripped with a debug link"
+  fi
+  grep -q IMAdapterStartup <<<"$("$t-nm" "$root/bin/im_adapter.dll.debug")" ||
+    fail "$t: im_adapter.dll.debug holds no symbols"
+  grep -qx "$version" <<<"$(strings -e l "$dll")" || fail "$t: no version resource $version in im_adapter.dll"
+  log "$t: im_adapter.dll $(stat -c %s "$dll") bytes, symbols $(stat -c %s "$dll.debug") bytes"
+  check_exports "$t" "$dll" "$(declared_functions "$REPO_ROOT/include/im_adapter/im_adapter.h" IM_ADAPTER_EXPORT)"
+  rm -rf "$(dirname "$root")"
+}
+
 # ---- main -------------------------------------------------------------------------------------
 
 mkdir -p "$BUILD_ROOT"
@@ -171,6 +217,10 @@ for i in "${!TRIPLETS[@]}"; do
   # What did build is checked either way.
   [[ -f "$(build_dir "$t")/build.ninja" ]] && check_binaries "$t"
 done
+
+if [[ -f "$(build_dir "$ZIP_TRIPLET")/build.ninja" ]]; then
+  package_zip
+fi
 
 if [[ -f "$(build_dir "$TEST_TRIPLET")/build.ninja" ]]; then
   t0=$SECONDS

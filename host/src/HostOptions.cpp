@@ -27,7 +27,8 @@ bool ParseInt(const std::string& text, long min, long max, long* value) {
 const char* Usage() {
   return "usage:\n"
          "  im_adapter_host demo [--dir DIR] [--json]\n"
-         "  im_adapter_host send [--target N] [--wait SECONDS] [FILE|-]\n";
+         "  im_adapter_host send [--target N] [--wait SECONDS] [FILE|-]\n"
+         "  im_adapter_host --version\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
@@ -39,6 +40,12 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
   if (options->command == "help" || options->command == "--help" || options->command == "-h") {
     options->command = "help";
     return true;
+  }
+  if (options->command == "--version") {
+    options->command = "version";
+    if (argc == 2) return true;
+    *error = "--version takes no arguments";
+    return false;
   }
   if (options->command != "demo" && options->command != "send") {
     *error = "unknown command \"" + options->command + "\"";

@@ -8,7 +8,7 @@
 namespace host {
 
 struct Options {
-  std::string command;  // "demo", "send" or "help"
+  std::string command;  // "demo", "send", "version" or "help"
   std::string dir = "im_adapter_demo";
   bool json = false;
   uint32_t target = 5;

@@ -12,6 +12,8 @@
 //       to target N (5 by default), prints every text that comes back as one
 //       JSON line, and exits when an answer has come for each line or after
 //       the wait (10 s by default).
+//   im_adapter_host --version
+//       Prints the version of the library this program was built with.
 #include <json/json.h>
 
 #include <chrono>
@@ -27,6 +29,7 @@
 #include "host/src/HostSink.h"
 #include "host/src/OutboundPuller.h"
 #include "im_adapter/im_adapter.h"
+#include "im_adapter/version.h"
 #include "plugins/hostlink/StandInHost.h"
 
 namespace {
@@ -164,6 +167,10 @@ int main(int argc, char** argv) {
   }
   if (options.command == "demo") return RunDemo(options);
   if (options.command == "send") return RunSend(options);
+  if (options.command == "version") {
+    std::printf("im_adapter_host %s\n", IM_ADAPTER_VERSION);
+    return 0;
+  }
   std::printf("%s", host::Usage());
   return options.command == "help" ? 0 : 2;
 }

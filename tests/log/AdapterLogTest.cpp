@@ -2,6 +2,7 @@
 // threshold, long lines and rotation of im_adapter.log.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,23 @@ class AdapterLogTest : public logtest::LogFixture {
            "\r\n";
   }
   std::string DayFile(const char* day) { return Path(std::string("log/") + day + "/" + kFileName); }
+  // The line an open writes first: the library version.
+  static bool IsVersionLine(const std::string& line) {
+    static const std::regex kVersion(" AdapterLogOpen\\]im_adapter [0-9]+\\.[0-9]+\\.[0-9]+\r\n$");
+    return line.find(Ids() + "[Inf][AdapterLog.cpp:") != std::string::npos &&
+           std::regex_search(line, kVersion);
+  }
+  // The lines of a file that an open started, its version line (checked)
+  // taken out after the header.
+  std::vector<std::string> HostLines(const std::string& path) {
+    std::vector<std::string> lines = ReadLines(path);
+    if (lines.size() < 2 || !IsVersionLine(lines[1])) {
+      ADD_FAILURE() << path << " has no version line after its header";
+      return lines;
+    }
+    lines.erase(lines.begin() + 1);
+    return lines;
+  }
 };
 
 // A failed or level-0 open still closes the logger that was open; a second
@@ -60,9 +78,9 @@ TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
   Log(kLogInf, "to b");
   EXPECT_EQ(LoggerRegistry::Instance().Count(), 1u);
   const std::string header = Header("2026-03-14 12:00:00.000");
-  EXPECT_EQ(ReadLines(Path("a/log/2026-03-14/im_adapter.log")),
+  EXPECT_EQ(HostLines(Path("a/log/2026-03-14/im_adapter.log")),
             (std::vector<std::string>{header, Line("Inf", "to a")}));
-  EXPECT_EQ(ReadLines(Path("b/log/2026-03-14/im_adapter.log")),
+  EXPECT_EQ(HostLines(Path("b/log/2026-03-14/im_adapter.log")),
             (std::vector<std::string>{header, Line("Inf", "to b")}));
 }
 
@@ -72,6 +90,7 @@ TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
 TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   const platform::LocalTime before = At(2026, 3, 14, 23, 59, 59, 999);
   const platform::LocalTime after = At(2026, 3, 15, 0, 0, 0, 0);
+  SetClock(before);
   ASSERT_EQ(OpenHost(Path("log")), 0);
   logtest::SetClockSequence({before, after});
   Log(kLogInf, "at midnight");
@@ -79,7 +98,7 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   Log(kLogInf, "after");
   const char* kBefore = "2026-03-14 23:59:59.999";
   const char* kAfter = "2026-03-15 00:00:00.000";
-  EXPECT_EQ(ReadLines(DayFile("2026-03-14")),
+  EXPECT_EQ(HostLines(DayFile("2026-03-14")),
             (std::vector<std::string>{Header(kBefore), Line("Inf", "at midnight", kBefore)}));
   EXPECT_EQ(ReadLines(DayFile("2026-03-15")),
             (std::vector<std::string>{Header(kAfter), Line("Inf", "after", kAfter)}));
@@ -102,7 +121,7 @@ TEST_F(AdapterLogTest, LineFormatAndThresholdOfTheHostLogger) {
   AdapterLogConfigure(4, 1);
   Log(kLogDbg, "debug after configure");
   const std::string time = "[2026-03-14 12:00:00.000]";
-  const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
+  const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
   EXPECT_EQ(lines[1], time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n");
@@ -125,7 +144,7 @@ TEST_F(AdapterLogTest, LineLongerThanTheBufferIsDroppedWhole) {
   AdapterLog("", kLogInf, "Test::Fn", "/src/adapter/Source.cpp", 7, "%s%s",
              std::string(fits, 'c').c_str(), "d");
   Log(kLogInf, "after");
-  const std::vector<std::string> lines = ReadLines(DayFile("2026-03-14"));
+  const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1], Line("Inf", std::string(fits, 'a')));
   EXPECT_EQ(lines[2], Line("Inf", "after"));
@@ -138,7 +157,7 @@ TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
   ASSERT_EQ(OpenHost(Path("Log")), 0);
   Log(kLogInf, "to the fallback");
   AdapterLogClose();
-  const std::vector<std::string> lines = ReadLines(fallback);
+  const std::vector<std::string> lines = HostLines(fallback);
   platform::RemoveFile(fallback);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
@@ -153,13 +172,13 @@ TEST_F(AdapterLogTest, FullFileRotatesIntoNumberedCopies) {
   testfiles::Write(current, std::string(5242880, 'x'));
   testfiles::Write(day + "/im_adapter_1.log", "111");
   testfiles::Write(day + "/im_adapter_2.log", "222");
-  ASSERT_EQ(OpenHost(Path("log")), 0);
-  Log(kLogInf, "last of the full file");
+  ASSERT_EQ(OpenHost(Path("log")), 0);  // its version line is the last of the full file
   Log(kLogInf, "first of the new file");
 
-  const std::string expectedOld = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000") +
-                                  Line("Inf", "last of the full file");
-  EXPECT_EQ(Read(day + "/im_adapter_1.log"), expectedOld);
+  const std::string old = Read(day + "/im_adapter_1.log");
+  const std::string full = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000");
+  ASSERT_EQ(old.compare(0, full.size(), full), 0);
+  EXPECT_TRUE(IsVersionLine(old.substr(full.size())));
   EXPECT_EQ(Read(day + "/im_adapter_2.log"), "111");
   EXPECT_EQ(Read(current),
             Header("2026-03-14 12:00:00.000") + Line("Inf", "first of the new file"));
