@@ -349,23 +349,16 @@ bool ForwardMediaFiles::canReuploadMedia(int32_t status, int32_t mediatype) {
 }
 
 bool ForwardMediaFiles::IsSafeFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (char c : name) {
-    if (IsAnySeparator(c) || c == '\0') return false;
-  }
-  return true;
+  return platform::IsValidFileName(name);
 }
 
 bool ForwardMediaFiles::JoinFolderAndName(const std::string& folder, const std::string& name,
                                           std::string* out) {
   if (folder.empty()) return false;
-  if (!IsSafeFileName(name)) {
+  if (!platform::JoinName(folder, name, out)) {
     IMLOG(kLogErr, kIsExistPath, "unsafe file name refused: " + util::MaskForLog(name));
     return false;
   }
-  std::string joined = folder;
-  if (!platform::IsPathSeparator(joined.back())) joined += platform::PathSeparator();
-  *out = joined + name;
   return true;
 }
 
@@ -394,7 +387,7 @@ bool ForwardMediaFiles::FindPicture(const std::string& fileName, std::string& fi
           !JoinFolderAndName(subFolder, fileName, &candidate)) {
         return false;
       }
-      if (platform::PathExists(candidate)) {
+      if (platform::IsRegularFile(candidate)) {
         filePath = candidate;
         return true;
       }
@@ -408,7 +401,7 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
     std::string candidate;
     if (folder->empty()) continue;
     if (!JoinFolderAndName(*folder, fileName, &candidate)) return false;
-    if (platform::PathExists(candidate)) {
+    if (platform::IsRegularFile(candidate)) {
       filePath = candidate;
       return true;
     }
@@ -418,7 +411,7 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
 
 bool ForwardMediaFiles::isExistPath(const std::string& fileName, std::string& filePath,
                                     int32_t mediatype) const {
-  if (!filePath.empty() && platform::PathExists(filePath)) {
+  if (!filePath.empty() && platform::IsRegularFile(filePath)) {
     if (IsInsideReceivedFolders(filePath)) return true;
     IMLOG(kLogErr, kIsExistPath,
           "file is outside the received folders, refused: " + util::MaskForLog(filePath));

@@ -90,7 +90,8 @@ class ForwardMediaFiles {
   // folders of the options and has no "." or ".." part.
   bool IsInsideReceivedFolders(const std::string& path) const;
 
-  // False for "", ".", ".." and names holding "/" or "\".
+  // platform::IsValidFileName: false for "", ".", "..", names holding "/",
+  // "\" or NUL, and the names this platform forbids.
   static bool IsSafeFileName(const std::string& name);
 
   // folder + separator + name (no doubled separator). False, with an error

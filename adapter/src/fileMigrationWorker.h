@@ -85,6 +85,8 @@ class fileMigrationWorker {
   void PlanFolders(const Json::Value& param);
   uint64_t ListFolderFiles(const std::string& folderName, const std::string& folder);
   bool CheckDiskSize(const std::string& destinationVolume, const std::string& originVolume);
+  // Removes the temporary copies an interrupted run left in folder (logged).
+  void RemoveStaleTemporaries(const std::string& folder);
   // Moves the files of one folder; false when the run was stopped on the way.
   bool MigrateFolder(const std::string& folderName);
   void SendFinish(bool withErrorCount);
