@@ -1,6 +1,8 @@
 // A migration process killed at random moments, across two volumes: every file
 // must be whole at its origin or at its destination after each kill (a partial
-// copy may exist only under a temporary name), and a new run completes the move.
+// copy may exist only under a temporary name), and a new run completes the move:
+// every file whole in exactly one place, no temporary copy left. A FIFO and a
+// temporary-named file at the origin are never opened nor moved.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -65,12 +67,29 @@ std::vector<std::string> Names() {
   return names;
 }
 
-void Populate(const std::string& root) {
+const char kStaleTemporary[] = ".im_adapter_move_1_1_1.tmp";
+
+// The files to move, plus what must never move: a FIFO (a run that opened it
+// would block for ever) and a temporary copy at the origin; and a temporary
+// copy that a killed run left at the destination.
+void Populate(const std::string& origin, const std::string& destination) {
   for (const char* folder : kFolders) {
+    const std::string from = origin + "/ReceiveFiles/" + folder + "/";
     for (const std::string& name : Names()) {
-      migtest::WriteFile(root + "/ReceiveFiles/" + folder + "/" + name,
-                         ContentFor(name, kFileSize));
+      migtest::WriteFile(from + name, ContentFor(name, kFileSize));
     }
+    migtest::WriteFile(from + kStaleTemporary, "not a user file");
+    ASSERT_EQ(std::system(("mkfifo '" + from + "fifo'").c_str()), 0);
+    migtest::WriteFile(destination + "/ReceiveFiles/" + folder + "/" + kStaleTemporary, "stale");
+  }
+}
+
+// What never moves is still at the origin.
+void ExpectNeverMoved(const std::string& origin) {
+  for (const char* folder : kFolders) {
+    const std::string from = origin + "/ReceiveFiles/" + folder + "/";
+    EXPECT_TRUE(fs::is_fifo(from + "fifo"));
+    EXPECT_EQ(migtest::ReadFile(from + kStaleTemporary), "not a user file");
   }
 }
 
@@ -136,7 +155,7 @@ TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
     ScratchDir memory(second.base());
     const std::string origin = (round % 2 ? memory.path() : disk.path()) + "/old";
     const std::string destination = (round % 2 ? disk.path() : memory.path()) + "/new";
-    Populate(origin);
+    Populate(origin, destination);
 
     // A full run first (round 0 only) tells how long a run takes.
     static std::chrono::microseconds runTime(0);
@@ -148,6 +167,7 @@ TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
       Census done = CheckWhole(origin, destination);
       EXPECT_EQ(done.atDestination, 2 * kFilesPerFolder);
       EXPECT_EQ(done.temporaries, 0);
+      ExpectNeverMoved(origin);
       continue;
     }
     std::uniform_int_distribution<long long> at(0, runTime.count());
@@ -156,12 +176,13 @@ TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
     if (status != 0 && afterKill.atOrigin > 0 && afterKill.atOrigin < 2 * kFilesPerFolder) {
       ++interrupted;
     }
-    // A new run moves what the killed one left (files whole at both ends stay
-    // at the origin: the destination is never replaced).
+    // A new run moves what the killed one left, removes its temporary copies,
+    // and ends the moves it had put in place without removing their sources.
     EXPECT_EQ(RunChild(origin, destination, std::chrono::microseconds(-1)), 0);
     Census done = CheckWhole(origin, destination);
-    EXPECT_EQ(done.atOrigin, 0);
-    EXPECT_EQ(done.atDestination + done.atBoth, 2 * kFilesPerFolder);
+    EXPECT_EQ(done.atDestination, 2 * kFilesPerFolder);
+    EXPECT_EQ(done.temporaries, 0);
+    ExpectNeverMoved(origin);
   }
   RecordProperty("interruptedRounds", interrupted);
 }
