@@ -276,14 +276,14 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     DirEntry entry;
     entry.name = e->d_name;
+    // The entry itself first; a link is looked through only for isDirectory.
     struct stat st {};
-    if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0) {
+    if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      entry.isRegular = S_ISREG(st.st_mode);
+      if (S_ISLNK(st.st_mode) && ::fstatat(::dirfd(dir), e->d_name, &st, 0) != 0) st = {};
       entry.isDirectory = S_ISDIR(st.st_mode);
       entry.size = entry.isDirectory ? 0 : static_cast<uint64_t>(st.st_size);
     }
-    struct stat own {};
-    entry.isRegular =
-        ::fstatat(::dirfd(dir), e->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(own.st_mode);
     entries->push_back(std::move(entry));
   }
   ::closedir(dir);
