@@ -439,17 +439,36 @@ bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
 }
 
 // The drive of a migration is its volume rather than the text before ":": so
-// C:\x and c:\y are one drive, and a substituted drive or a volume mounted in
-// a folder is the volume it really is. The free-space check and "Same disk"
-// follow from it.
+// C:\x and c:\y are one drive, and a substituted drive, a second letter for
+// the same folder or a volume mounted in a folder is the volume it really is.
+// The free-space check and "Same disk" follow from it. The identity is the
+// serial number of the volume that holds the path, read through a handle on
+// the path itself: every name of a volume leads to it (the volume's GUID name
+// does not: a substituted drive, or a Wine drive letter, has its own). Where
+// no serial is known, the GUID name serves, and where there is none (network
+// shares) the mount point. Two volumes that share a serial (a cloned disk)
+// count as one and skip the free-space check; their moves still copy, as the
+// rename between them fails.
 bool VolumeOf(const std::string& path, std::string* volume) {
   if (!IsAbsolutePath(path)) return false;
   const std::string probe = NearestExisting(path);
   if (probe.empty()) return false;
+  {
+    FileHandle handle(::CreateFileW(WidePath(probe).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle.valid() && ::GetFileInformationByHandle(handle.get(), &info) &&
+        info.dwVolumeSerialNumber != 0) {
+      char serial[24];
+      std::snprintf(serial, sizeof serial, "serial %08lX",
+                    static_cast<unsigned long>(info.dwVolumeSerialNumber));
+      *volume = serial;
+      return true;
+    }
+  }
   wchar_t mount[MAX_PATH + 1] = {0};
   if (!::GetVolumePathNameW(WidePath(probe).c_str(), mount, MAX_PATH + 1)) return false;
-  // The volume's GUID name identifies it under every mount point; where the
-  // system has none (network shares), the mount point itself serves.
   wchar_t guid[MAX_PATH + 1] = {0};
   if (::GetVolumeNameForVolumeMountPointW(mount, guid, MAX_PATH + 1)) {
     *volume = Narrow(guid, std::wcslen(guid));
