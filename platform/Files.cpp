@@ -210,10 +210,10 @@ bool SameBytes(const std::string& a, const std::string& b) {
   }
 }
 
-// The destination exists. When it is the whole copy of the source that a
-// killed run already put in place (same size, time and bytes), the move ends
-// here: the source goes. Any other file at the destination stays untouched and
-// so does the source (kErrAlreadyExists).
+// The destination exists. An existing destination keeps the source where it
+// is (kErrAlreadyExists), with one exception of our own: when it is the whole
+// copy that a killed run already put in place (same size, time and bytes), the
+// move ends here and the source goes, so that no file stays in two places.
 int CompleteIfWholeCopy(const std::string& from, const std::string& to,
                         const native::FileStatus& source) {
   native::FileStatus existing;

@@ -11,7 +11,9 @@
 // else); every other outcome is reported by "MIGRATIONFILE_E_EVT_PROG_RESULT"
 // notifications (progress at most once per whole percent, then one status).
 // Files are never replaced at the destination and never lost: each file is
-// whole at its origin or at its destination at every moment.
+// whole at its origin or at its destination at every moment. Only regular
+// files are listed and moved; the temporary copies that an interrupted run
+// left in a destination folder are removed when the next run reaches it.
 #pragma once
 
 #include <json/json.h>

@@ -134,20 +134,18 @@ void BM_Shell(benchmark::State& state) {
   state.counters["notifications"] = 0;
 }
 
-BENCHMARK(BM_AdapterMigration)
-    ->ArgName("acrossDevices")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5);
-BENCHMARK(BM_Shell)
-    ->ArgName("acrossDevices")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5);
+// Both benchmarks: within one filesystem (0) and across devices (1).
+void Configure(benchmark::internal::Benchmark* bench) {
+  bench->ArgName("acrossDevices")
+      ->Arg(0)
+      ->Arg(1)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->Iterations(5);
+}
+
+BENCHMARK(BM_AdapterMigration)->Apply(Configure);
+BENCHMARK(BM_Shell)->Apply(Configure);
 
 }  // namespace
 

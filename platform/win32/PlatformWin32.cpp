@@ -175,10 +175,11 @@ std::string NearestExisting(const std::string& path) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
 
-// A regular file: not a folder, device or reparse point (link, junction).
+// A regular file: not a folder or device. A file that is a reparse point (a
+// cloud placeholder, a file link) is read through it like any file, so it
+// counts; a pipe or console is told apart after the open (GetFileType).
 bool IsRegularAttributes(DWORD attributes) {
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
-                        FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 int64_t Ticks(const FILETIME& time) {
@@ -544,8 +545,7 @@ int CopyToNewFile(const std::string& from, const std::string& to, const CopyObse
   // Writers are shut out while the copy reads: a file open for writing is in
   // use (32) and stays where it is.
   FileHandle in(::CreateFileW(WidePath(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr));
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in.valid()) return LastNativeError();
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileType(in.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(in.get(), &info) ||
