@@ -33,18 +33,17 @@ std::string SecondVolume() {
 
 enum class Existing { kNone, kOther, kWholeCopy, kSameBytesOtherTime };
 
+// How a case sets up its move, one letter each: x a real second volume,
+// c every rename reports another volume (so the data is copied), r the volume
+// refuses the no-replace rename, l ... and hard links, s no source, d no
+// destination folder, f the copy fails after 64 KB, w a writer holds the
+// source open and adds to it during the copy.
 struct MoveCase {
   const char* name;
-  bool crossVolume;             // a real second volume
-  bool forcedCopy;              // every rename reports another volume
-  bool noRename;                // the volume refuses the no-replace rename
-  bool noLinks;                 // ... and hard links
-  Existing existing;            // what the destination holds before
-  bool sourceExists;
-  bool destinationFolderExists;
-  int64_t failCopyAfter;        // -1: the copy does not fail
-  bool writerAtWork;            // the source is open for writing and grows
+  std::string how;
+  Existing existing;  // what the destination holds before
   int expected;
+  bool Has(char letter) const { return how.find(letter) != std::string::npos; }
 };
 
 // A missing destination folder is "file not found" on POSIX and "path not
@@ -56,73 +55,58 @@ bool SameOutcome(int actual, int expected) {
   return actual == expected;
 }
 
-constexpr int kOk = platform::kOk;
-constexpr int kExists = platform::kErrAlreadyExists;
-constexpr int kNotFound = platform::kErrFileNotFound;
-constexpr Existing kNone = Existing::kNone;
-constexpr Existing kOther = Existing::kOther;
-
 TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
+  using E = Existing;
+  const int ok = platform::kOk;
+  const int exists = platform::kErrAlreadyExists;
+  const int notFound = platform::kErrFileNotFound;
+  const int diskFull = platform::kErrDiskFull;
   const MoveCase cases[] = {
-      {"same volume", false, false, false, false, kNone, true, true, -1, false, kOk},
-      {"same volume, destination exists", false, false, false, false, kOther, true, true, -1,
-       false, kExists},
-      {"same volume, no source", false, false, false, false, kNone, false, true, -1, false,
-       kNotFound},
-      {"same volume, no destination folder", false, false, false, false, kNone, true, false, -1,
-       false, kNotFound},
-      {"no no-replace rename: a link", false, false, true, false, kNone, true, true, -1, false,
-       kOk},
-      {"no rename nor links: exclusive copy", false, false, true, true, kNone, true, true, -1,
-       false, kOk},
-      {"no rename nor links, destination exists", false, false, true, true, kOther, true, true, -1,
-       false, kExists},
-      {"across volumes", true, false, false, false, kNone, true, true, -1, false, kOk},
-      {"across volumes, destination exists", true, false, false, false, kOther, true, true, -1,
-       false, kExists},
-      {"across volumes, no destination folder", true, false, false, false, kNone, true, false, -1,
-       false, kNotFound},
-      {"across volumes, the copy fails", true, false, false, false, kNone, true, true, 65536,
-       false, platform::kErrDiskFull},
-      {"copy", false, true, false, false, kNone, true, true, -1, false, kOk},
-      {"copy, the copy fails", false, true, false, false, kNone, true, true, 65536, false,
-       platform::kErrDiskFull},
-      {"copy, a writer changes the source", false, true, false, false, kNone, true, true, -1, true,
-       platform::kErrSharingViolation},
-      {"copy, no rename nor links", false, true, true, true, kNone, true, true, -1, false, kOk},
+      {"same volume", "", E::kNone, ok},
+      {"same volume, destination exists", "", E::kOther, exists},
+      {"same volume, no source", "s", E::kNone, notFound},
+      {"same volume, no destination folder", "d", E::kNone, notFound},
+      {"no no-replace rename: a link", "r", E::kNone, ok},
+      {"no rename nor links: exclusive copy", "rl", E::kNone, ok},
+      {"no rename nor links, destination exists", "rl", E::kOther, exists},
+      {"across volumes", "x", E::kNone, ok},
+      {"across volumes, destination exists", "x", E::kOther, exists},
+      {"across volumes, no destination folder", "xd", E::kNone, notFound},
+      {"across volumes, the copy fails", "xf", E::kNone, diskFull},
+      {"copy", "c", E::kNone, ok},
+      {"copy, the copy fails", "cf", E::kNone, diskFull},
+      {"copy, a writer changes the source", "cw", E::kNone, platform::kErrSharingViolation},
+      {"copy, no rename nor links", "crl", E::kNone, ok},
       // A killed run had put the whole copy in place but not removed the source.
-      {"destination is the whole copy", false, false, false, false, Existing::kWholeCopy, true,
-       true, -1, false, kOk},
-      {"destination has the bytes but another time", false, false, false, false,
-       Existing::kSameBytesOtherTime, true, true, -1, false, kExists},
+      {"destination is the whole copy", "", E::kWholeCopy, ok},
+      {"destination has the bytes but another time", "", E::kSameBytesOtherTime, exists},
   };
   const std::string second = SecondVolume();
   const std::string content = ContentFor("payload", 200000);
   const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.crossVolume && second.empty()) continue;  // no second volume here
+    if (c.Has('x') && second.empty()) continue;  // no second volume here
     ScratchDir from;
-    ScratchDir to(c.crossVolume ? second : "");
+    ScratchDir to(c.Has('x') ? second : "");
     const std::string source = from.path() + "/file";
-    const std::string folder = c.destinationFolderExists ? to.path() : to.path() + "/missing";
+    const std::string folder = c.Has('d') ? to.path() + "/missing" : to.path();
     const std::string destination = folder + "/file";
-    if (c.sourceExists) {
+    if (!c.Has('s')) {
       WriteFile(source, content);
       fs::last_write_time(source, mtime);
     }
-    std::string existing = c.existing == kOther ? "existing" : content;
-    if (c.existing != kNone) {
+    std::string existing = c.existing == E::kOther ? "existing" : content;
+    if (c.existing != E::kNone) {
       WriteFile(destination, existing);
-      fs::last_write_time(destination, c.existing == Existing::kWholeCopy ? fs::last_write_time(source)
-                                                                          : mtime - std::chrono::hours(1));
+      fs::last_write_time(destination, c.existing == E::kWholeCopy ? mtime : mtime - std::chrono::hours(1));
     }
-    std::FILE* writer = c.writerAtWork ? platform::OpenFile(source, "ab") : nullptr;
+    std::FILE* writer = c.Has('w') ? platform::OpenFile(source, "ab") : nullptr;
     platform::FileFaultsForTest faults;
-    faults.treatAsOtherVolume = c.forcedCopy;
-    faults.refuseNoReplaceRename = c.noRename;
-    faults.refuseHardLinks = c.noLinks;
-    faults.failCopyAfterBytes = c.failCopyAfter;
+    faults.treatAsOtherVolume = c.Has('c');
+    faults.refuseNoReplaceRename = c.Has('r');
+    faults.refuseHardLinks = c.Has('l');
+    faults.failCopyAfterBytes = c.Has('f') ? 65536 : -1;
     if (writer != nullptr) {
       faults.duringCopy = [writer](const std::string&) {
         std::fputs("more", writer);
@@ -135,25 +119,25 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
     if (writer != nullptr) std::fclose(writer);
 
     EXPECT_TRUE(SameOutcome(result, c.expected)) << "result " << result;
-    if (c.expected == kOk) {
+    if (c.expected == ok) {
       EXPECT_FALSE(fs::exists(source));
       EXPECT_EQ(ReadFile(destination), content);
       // Within a second: not every file system (nor every C++ runtime setting
       // the time) keeps finer times.
       EXPECT_LE(std::chrono::abs(fs::last_write_time(destination) - mtime), std::chrono::seconds(1));
-    } else if (c.sourceExists) {
+    } else if (!c.Has('s')) {
       // Whole at the origin; a writer's bytes are all there (on Windows the
       // writer's open handle keeps the copy from starting at all).
       const std::string kept = ReadFile(source);
-      EXPECT_TRUE(kept == content || (c.writerAtWork && kept == content + "more")) << kept.size();
+      EXPECT_TRUE(kept == content || (c.Has('w') && kept == content + "more")) << kept.size();
     }
-    if (c.existing != kNone && c.expected != kOk) {
+    if (c.existing != E::kNone && c.expected != ok) {
       EXPECT_EQ(ReadFile(destination), existing);
     }
     // No temporary copy, and nothing from a failed copy, is left beside the destination.
     std::error_code ignored;
     const auto entries = std::distance(fs::directory_iterator(folder, ignored), {});
-    EXPECT_EQ(entries, c.existing != kNone || c.expected == kOk ? 1 : 0);
+    EXPECT_EQ(entries, c.existing != E::kNone || c.expected == ok ? 1 : 0);
   }
 }
 
