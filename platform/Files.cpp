@@ -114,7 +114,8 @@ int CopyWithFaults(const FileFaultsForTest& faults, const std::string& from, con
       changed = true;
       faults.duringCopy(from);
     }
-    if (faults.failCopyAfterBytes >= 0 && copied >= static_cast<uint64_t>(faults.failCopyAfterBytes)) {
+    if (faults.failCopyAfterBytes >= 0 &&
+        copied >= static_cast<uint64_t>(faults.failCopyAfterBytes)) {
       return Fail(kErrDiskFull);
     }
     return kOk;

@@ -456,8 +456,8 @@ bool VolumeOf(const std::string& path, std::string* volume) {
   if (probe.empty()) return false;
   {
     FileHandle handle(::CreateFileW(WidePath(probe).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle.valid() && ::GetFileInformationByHandle(handle.get(), &info) &&
         info.dwVolumeSerialNumber != 0) {
@@ -505,8 +505,8 @@ int StatusOf(const std::string& path, FileStatus* status) {
     return TranslateNativeError(error);
   }
   if (!IsRegularAttributes(attributes)) {
-    status->kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory
-                                                                : FileKind::kOther;
+    status->kind =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory : FileKind::kOther;
     return kOk;
   }
   WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -50,7 +50,7 @@ TEST(Utf16Units, CountsUnitsAndCutsWithoutSplittingACharacter) {
       {"报告.txt", 6, 1, "报"},  // two three-byte characters, one unit each
       {"é", 1, 0, ""},           // two bytes, one unit
       {smile, 2, 2, smile},
-      {"a" + smile, 3, 2, "a"},                  // the pair is not split
+      {"a" + smile, 3, 2, "a"},  // the pair is not split
       {"a" + smile + "b", 4, 3, "a" + smile},
       {std::string("a\x80") + "b", 2, 1, "a\x80"},  // a stray continuation byte adds nothing
   };

@@ -93,7 +93,8 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcomeEvenWhenChildrenAreIgnored) {
     EXPECT_EQ(backend.ChooseFolder({0, "/srv/共享", ""}).path, "/srv/共享/");  // echoes --filename
     // The stand-in prints the character type it was given.
     const std::string locale = backend.SaveFile(SaveOptions("locale")).path;
-    EXPECT_TRUE(locale.find("UTF-8") != std::string::npos || locale.find("utf8") != std::string::npos)
+    EXPECT_TRUE(locale.find("UTF-8") != std::string::npos ||
+                locale.find("utf8") != std::string::npos)
         << locale;
     std::signal(SIGCHLD, previous);
   }

@@ -99,7 +99,8 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
     std::string existing = c.existing == E::kOther ? "existing" : content;
     if (c.existing != E::kNone) {
       WriteFile(destination, existing);
-      fs::last_write_time(destination, c.existing == E::kWholeCopy ? mtime : mtime - std::chrono::hours(1));
+      fs::last_write_time(destination,
+                          c.existing == E::kWholeCopy ? mtime : mtime - std::chrono::hours(1));
     }
     std::FILE* writer = c.Has('w') ? platform::OpenFile(source, "ab") : nullptr;
     platform::FileFaultsForTest faults;

@@ -109,7 +109,8 @@ TEST_F(PlatformFilesTest, ListingAndFoldersAtEveryDepth) {
   Write(Path("ten.bin"), std::string(10, 'x'));
   ASSERT_TRUE(platform::MakeDirectories(Path("sub")));
   Write(Join(Path("sub"), "inner.bin"), "not listed");
-  std::vector<platform::DirEntry> entries = {{"stale", false, false, 1}};  // replaced, not appended to
+  // Replaced, not appended to.
+  std::vector<platform::DirEntry> entries = {{"stale", false, false, 1}};
   ASSERT_TRUE(platform::ListDirectory(root_, &entries));
   std::sort(
       entries.begin(), entries.end(),
@@ -194,7 +195,8 @@ TEST_F(PlatformFilesTest, StaleTemporariesGoAndThoseOfARunningCopyStay) {
   faults = {};
   faults.failCopyAfterBytes = 0;
   platform::SetFileFaultsForTest(faults);
-  EXPECT_EQ(platform::CopyFileOverwrite(Path("user.txt"), Path("copy.txt")), platform::kErrDiskFull);
+  EXPECT_EQ(platform::CopyFileOverwrite(Path("user.txt"), Path("copy.txt")),
+            platform::kErrDiskFull);
   EXPECT_EQ(platform::CopyFileOverwrite(Path("user.txt"), Path("new.txt")), platform::kErrDiskFull);
   EXPECT_EQ(Listed(root_), (std::vector<std::string>{"copy.txt", "user.txt"}));
   EXPECT_EQ(Read(Path("copy.txt")), "user data");
