@@ -27,40 +27,6 @@ constexpr int kFilesPerFolder = 40;
 constexpr size_t kFileSize = 96 * 1024;
 constexpr int kRounds = 12;
 
-std::string Volume(const std::string& path) {
-  std::string volume;
-  return platform::VolumeOf(path, &volume) ? volume : std::string();
-}
-
-// A folder on a volume other than the temporary folder's: /dev/shm when it is
-// one, else a tmpfs mounted for the test. Empty when neither is possible.
-class SecondVolume {
- public:
-  SecondVolume() {
-    const std::string here = Volume(fs::temp_directory_path().string());
-    if (!Volume("/dev/shm").empty() && Volume("/dev/shm") != here) {
-      base_ = "/dev/shm";
-      return;
-    }
-    mountPoint_ = std::make_unique<ScratchDir>();
-    const std::string command =
-        "mount -t tmpfs -o size=256m tmpfs '" + mountPoint_->path() + "' 2>/dev/null";
-    if (std::system(command.c_str()) == 0 && Volume(mountPoint_->path()) != here) {
-      mounted_ = true;
-      base_ = mountPoint_->path();
-    }
-  }
-  ~SecondVolume() {
-    if (mounted_) std::system(("umount '" + mountPoint_->path() + "'").c_str());
-  }
-  const std::string& base() const { return base_; }
-
- private:
-  std::unique_ptr<ScratchDir> mountPoint_;
-  bool mounted_ = false;
-  std::string base_;
-};
-
 std::vector<std::string> Names() {
   std::vector<std::string> names;
   for (int i = 0; i < kFilesPerFolder; ++i) names.push_back("k" + std::to_string(i));
@@ -141,7 +107,7 @@ Census CheckWhole(const std::string& origin, const std::string& destination) {
 }
 
 TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
-  SecondVolume second;
+  migtest::SecondVolume second;
   if (second.base().empty()) {
     GTEST_SKIP() << "no second filesystem: /dev/shm is on the same volume and a tmpfs "
                     "cannot be mounted here";

@@ -3,7 +3,6 @@
 // and when a copy fails or its source changes on the way.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -18,18 +17,6 @@ using migtest::ContentFor;
 using migtest::ReadFile;
 using migtest::ScratchDir;
 using migtest::WriteFile;
-
-// A folder on another volume than the temporary folder: the one the test
-// script names (two Wine drives on different host folders), else /dev/shm.
-std::string SecondVolume() {
-  const char* named = std::getenv("IM_TEST_SECOND_VOLUME");
-  const std::string candidate = named != nullptr ? named : "/dev/shm";
-  std::string a;
-  std::string b;
-  const bool differ = platform::VolumeOf(fs::temp_directory_path().string(), &a) &&
-                      platform::VolumeOf(candidate, &b) && a != b;
-  return differ ? candidate : std::string();
-}
 
 enum class Existing { kNone, kOther, kWholeCopy, kSameBytesOtherTime };
 
@@ -81,7 +68,8 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
       {"destination is the whole copy", "", E::kWholeCopy, ok},
       {"destination has the bytes but another time", "", E::kSameBytesOtherTime, exists},
   };
-  const std::string second = SecondVolume();
+  const migtest::SecondVolume secondVolume;
+  const std::string& second = secondVolume.base();
   const std::string content = ContentFor("payload", 200000);
   const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
   for (const MoveCase& c : cases) {
