@@ -377,8 +377,8 @@ void fileMigrationWorker::MigrationFile(const std::string& folderName,
                                         const std::string& fileName) {
   std::string source;
   std::string destination;
-  // Names come from the folder's own listing; one this platform could not
-  // hold (possible only for a name the store gave) fails as an invalid name.
+  // Names come from the folder's own listing; the name rule only guards the
+  // join, and a name it refuses fails as an invalid name.
   int result = platform::kErrInvalidName;
   if (platform::JoinName(originFolders_[folderName], fileName, &source) &&
       platform::JoinName(destinationFolders_[folderName], fileName, &destination)) {
