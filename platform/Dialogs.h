@@ -69,6 +69,15 @@ struct FileFilter {
 };
 FileFilter SaveFileFilter(const std::string& fileType, const std::string& suffix);
 
+// The number of UTF-16 units that the UTF-8 text takes (a character beyond
+// U+FFFF takes two). Counts lead bytes, so a stray continuation byte adds
+// nothing and a cut-short sequence counts as one character.
+size_t Utf16Units(const std::string& utf8);
+// The longest start of a UTF-8 text that fits maxUnits UTF-16 units without
+// splitting a character: a pair of surrogates is kept whole or dropped whole.
+// (The native path buffers hold kDialogMaxPathUnits units.)
+std::string CutToUtf16Units(const std::string& utf8, size_t maxUnits);
+
 // A source of the two dialogs. Implementations block until the dialog closes.
 class DialogBackend {
  public:

@@ -123,13 +123,37 @@ check_binaries() {
 # ---- tests under Wine -------------------------------------------------------------------------
 
 WINE_PREFIX_DIR=""
+WINE_OTHER_DEVICE_DIR=""
 cleanup_wine() {
   if [[ -n $WINE_PREFIX_DIR ]]; then
     WINEPREFIX="$WINE_PREFIX_DIR/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
     rm -rf "$WINE_PREFIX_DIR"
   fi
+  [[ -z $WINE_OTHER_DEVICE_DIR ]] || rm -rf "$WINE_OTHER_DEVICE_DIR"
 }
 trap cleanup_wine EXIT
+
+# ---- Wine drives for the file tests ------------------------------------------------------------
+
+# The platform and migration tests move files between volumes and tell volumes
+# apart. Three drive letters serve them: P: and Q: on one host folder (one
+# volume under two letters), R: on a host folder of another device (/dev/shm),
+# so that a move from the prefix's C: to R: is a real copy across volumes.
+# The tests read IM_TEST_WINE_DRIVES and IM_TEST_SECOND_VOLUME.
+map_test_drives() {
+  local shared="$WINE_PREFIX_DIR/drive-pq" devices="$WINEPREFIX/dosdevices"
+  mkdir -p "$shared"
+  ln -sfn "$shared" "$devices/p:"
+  ln -sfn "$shared" "$devices/q:"
+  WINE_OTHER_DEVICE_DIR=$(mktemp -d /dev/shm/im_adapter-wine-r.XXXXXX 2>/dev/null) || WINE_OTHER_DEVICE_DIR=""
+  if [[ -n $WINE_OTHER_DEVICE_DIR && $(stat -c %d "$WINE_OTHER_DEVICE_DIR") != $(stat -c %d "$shared") ]]; then
+    ln -sfn "$WINE_OTHER_DEVICE_DIR" "$devices/r:"
+    export IM_TEST_WINE_DRIVES=PQR IM_TEST_SECOND_VOLUME='R:\'
+    log "drives P: and Q: on $shared, R: on $WINE_OTHER_DEVICE_DIR (another device)"
+  else
+    log "no second device for drive R:: the tests across volumes are skipped"
+  fi
+}
 
 run_tests_under_wine() {
   local dir
@@ -142,6 +166,7 @@ run_tests_under_wine() {
   log "creating the Wine prefix"
   /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w || true
+  map_test_drives
   log "running the $TEST_TRIPLET tests under wine64"
   local rc=0
   local known exclude

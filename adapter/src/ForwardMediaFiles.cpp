@@ -272,29 +272,22 @@ bool ForwardMediaFiles::canReuploadMedia(int32_t status, int32_t mediatype) {
 }
 
 bool ForwardMediaFiles::IsSafeFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (char c : name) {
-    if (IsAnySeparator(c) || c == '\0') return false;
-  }
-  return true;
+  return platform::IsValidFileName(name);
 }
 
 bool ForwardMediaFiles::JoinFolderAndName(const std::string& folder, const std::string& name,
                                           std::string* out) {
   if (folder.empty()) return false;
-  if (!IsSafeFileName(name)) {
+  if (!platform::JoinName(folder, name, out)) {
     IMLOG(kLogErr, kIsExistPath, "unsafe file name refused: " + util::MaskForLog(name));
     return false;
   }
-  std::string joined = folder;
-  if (!platform::IsPathSeparator(joined.back())) joined += platform::PathSeparator();
-  *out = joined + name;
   return true;
 }
 
 bool ForwardMediaFiles::IsUsableStoredFile(const std::string& path) {
   return !path.empty() && platform::IsAbsolutePath(path) && !HasDotComponent(path) &&
-         platform::PathExists(path) && !platform::IsDirectory(path);
+         platform::IsRegularFile(path);
 }
 
 bool ForwardMediaFiles::FindPicture(const std::string& fileName, std::string& filePath) const {
@@ -307,7 +300,7 @@ bool ForwardMediaFiles::FindPicture(const std::string& fileName, std::string& fi
           !JoinFolderAndName(subFolder, fileName, &candidate)) {
         return false;
       }
-      if (platform::PathExists(candidate)) {
+      if (platform::IsRegularFile(candidate)) {
         filePath = candidate;
         return true;
       }
@@ -321,7 +314,7 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
     std::string candidate;
     if (folder->empty()) continue;
     if (!JoinFolderAndName(*folder, fileName, &candidate)) return false;
-    if (platform::PathExists(candidate)) {
+    if (platform::IsRegularFile(candidate)) {
       filePath = candidate;
       return true;
     }
@@ -332,7 +325,7 @@ bool ForwardMediaFiles::FindFile(const std::string& fileName, std::string& fileP
 bool ForwardMediaFiles::isExistPath(const std::string& fileName, std::string& filePath,
                                     int32_t mediatype) const {
   // The stored path is trusted wherever it lies, but only as an absolute
-  // path without "." or ".." parts that names a file, not a folder.
+  // path without "." or ".." parts that names a regular file.
   if (IsUsableStoredFile(filePath)) return true;
   if (!IsSafeFileName(fileName)) {
     IMLOG(kLogErr, kIsExistPath, "unsafe file name refused: " + util::MaskForLog(fileName));

@@ -7,7 +7,7 @@
 //
 // Stored paths: the store is the client's own database, so a file_path or
 // file_real_save_path of a record is used wherever it lies, as long as it
-// names an existing file (not a folder) by an absolute path without "." or ".."
+// names an existing regular file by an absolute path without "." or ".."
 // parts (IsUsableStoredFile). A file name taken from a record is never joined
 // to a folder when it holds a folder separator ("/" or "\"), is "." or "..",
 // or is empty. Refusals are logged at error level.
@@ -89,10 +89,11 @@ class ForwardMediaFiles {
   bool isExistPath(const std::string& fileName, std::string& filePath, int32_t mediatype) const;
 
   // True when path is absolute, has no "." or ".." part and names an
-  // existing file that is not a folder.
+  // existing regular file (no folder, FIFO or device).
   static bool IsUsableStoredFile(const std::string& path);
 
-  // False for "", ".", ".." and names holding "/" or "\".
+  // platform::IsValidFileName: false for "", ".", "..", names holding "/",
+  // "\" or NUL, and the names this platform forbids.
   static bool IsSafeFileName(const std::string& name);
 
   // folder + separator + name (no doubled separator). False, with an error

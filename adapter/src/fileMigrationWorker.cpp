@@ -70,8 +70,9 @@ std::string WithoutReceiveFiles(const std::string& path) {
   return path;
 }
 
-// The files (not folders) directly inside folder, with their sizes. Empty, with
-// an error line, when the folder cannot be read.
+// The regular files directly inside folder, with their sizes: no folder, link,
+// FIFO, socket or device (a FIFO would block the move), and no temporary copy
+// of an earlier move. Empty, with an error line, when the folder cannot be read.
 std::map<std::string, uint64_t> FilesIn(const std::string& folder, const char* function) {
   std::map<std::string, uint64_t> files;
   std::vector<platform::DirEntry> entries;
@@ -81,7 +82,7 @@ std::map<std::string, uint64_t> FilesIn(const std::string& folder, const char* f
     return files;
   }
   for (const platform::DirEntry& entry : entries) {
-    if (!entry.isDirectory) files[entry.name] = entry.size;
+    if (entry.isRegular && !platform::IsTemporaryName(entry.name)) files[entry.name] = entry.size;
   }
   return files;
 }
@@ -350,6 +351,7 @@ bool fileMigrationWorker::MigrateFolder(const std::string& folderName) {
     IMLOG(kLogErr, kRun,
           "cannot create " + util::MaskForLog(destination) + ": " + platform::LastErrorText());
   }
+  RemoveStaleTemporaries(destination);
   uint32_t count = 0;
   for (const std::string& file : files) {
     if (!IsRunActive(runId_)) return false;
@@ -362,11 +364,26 @@ bool fileMigrationWorker::MigrateFolder(const std::string& folderName) {
   return true;
 }
 
+void fileMigrationWorker::RemoveStaleTemporaries(const std::string& folder) {
+  const int removed = platform::RemoveStaleTemporaries(folder);
+  if (removed > 0) {
+    IMLOG(kLogWar, kRun,
+          "removed " + std::to_string(removed) + " temporary copies an interrupted move left in " +
+              util::MaskForLog(folder));
+  }
+}
+
 void fileMigrationWorker::MigrationFile(const std::string& folderName,
                                         const std::string& fileName) {
-  const std::string source = originFolders_[folderName] + "/" + fileName;
-  const std::string destination = destinationFolders_[folderName] + "/" + fileName;
-  const int result = platform::MoveFileNoReplace(source, destination);
+  std::string source;
+  std::string destination;
+  // Names come from the folder's own listing; the name rule only guards the
+  // join, and a name it refuses fails as an invalid name.
+  int result = platform::kErrInvalidName;
+  if (platform::JoinName(originFolders_[folderName], fileName, &source) &&
+      platform::JoinName(destinationFolders_[folderName], fileName, &destination)) {
+    result = platform::MoveFileNoReplace(source, destination);
+  }
   if (result == platform::kErrFileExists || result == platform::kErrAlreadyExists) {
     IMLOG(kLogWar, kMigrationFile,
           "destination exists, kept at origin: " + util::MaskForLog(fileName));

@@ -11,7 +11,9 @@
 // else); every other outcome is reported by "MIGRATIONFILE_E_EVT_PROG_RESULT"
 // notifications (progress at most once per whole percent, then one status).
 // Files are never replaced at the destination and never lost: each file is
-// whole at its origin or at its destination at every moment.
+// whole at its origin or at its destination at every moment. Only regular
+// files are listed and moved; the temporary copies that an interrupted run
+// left in a destination folder are removed when the next run reaches it.
 #pragma once
 
 #include <json/json.h>
@@ -85,6 +87,8 @@ class fileMigrationWorker {
   void PlanFolders(const Json::Value& param);
   uint64_t ListFolderFiles(const std::string& folderName, const std::string& folder);
   bool CheckDiskSize(const std::string& destinationVolume, const std::string& originVolume);
+  // Removes the temporary copies an interrupted run left in folder (logged).
+  void RemoveStaleTemporaries(const std::string& folder);
   // Moves the files of one folder; false when the run was stopped on the way.
   bool MigrateFolder(const std::string& folderName);
   void SendFinish(bool withErrorCount);

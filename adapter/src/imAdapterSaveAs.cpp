@@ -52,19 +52,10 @@ std::string ApplySuffixRule(const std::string& path, const std::string& suffix) 
 }
 
 bool FitsPathBuffer(const std::string& path) {
-  return Utf16Units(path) <= platform::kDialogMaxPathUnits;
+  return platform::Utf16Units(path) <= platform::kDialogMaxPathUnits;
 }
 
 }  // namespace
-
-size_t Utf16Units(const std::string& utf8) {
-  size_t units = 0;
-  for (unsigned char byte : utf8) {
-    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
-    units += (byte >= 0xF0) ? 2 : 1;      // four-byte sequences need a surrogate pair
-  }
-  return units;
-}
 
 std::string SaveFileDialog(int64_t owner, const std::string& fileName, const std::string& fileType,
                            const std::string& suffix, bool* isExceed) {

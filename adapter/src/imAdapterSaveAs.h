@@ -40,8 +40,3 @@ std::string SaveFileDialog(int64_t owner, const std::string& fileName, const std
 // does not exist (or did not fit a path buffer), left alone otherwise.
 std::string ChoosePathDialog(int64_t owner, const std::string& defaultPath,
                              const std::string& title, int* errorCode);
-
-// The number of UTF-16 units that the UTF-8 text takes (a character beyond
-// U+FFFF takes two). Counts lead bytes, so a stray continuation byte adds
-// nothing and a cut-short sequence counts as one character.
-size_t Utf16Units(const std::string& utf8);

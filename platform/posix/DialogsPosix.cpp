@@ -102,6 +102,7 @@ class SpawnAttributes {
 struct ChildRun {
   int exitStatus = -1;  // when exited normally
   int signal = 0;       // when ended by a signal
+  bool reaped = false;  // ended, but the system reaped it (SIGCHLD ignored): no status
   std::string out;
   std::string err;
 };
@@ -198,7 +199,16 @@ int CollectUntilExit(pid_t pid, int outFd, int errFd, ChildRun* run) {
       RecordStatus(status, run);
       return 0;
     }
-    if (rc < 0) return errno;  // not our child any more (SIGCHLD ignored?)
+    if (rc < 0 && errno == ECHILD) {
+      // A host that ignores SIGCHLD has the system reap its children: the
+      // child has ended and its status is gone, but what it wrote is in the pipes.
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd >= 0) ReadAvailable(fds[i].fd, sinks[i], limits[i]);
+      }
+      run->reaped = true;
+      return 0;
+    }
+    if (rc < 0) return errno;
   }
   const int pollError = errno;
   ::kill(pid, SIGKILL);
@@ -306,13 +316,14 @@ std::string WithStderr(std::string text, const std::string& err) {
 // What one finished zenity run means.
 DialogOutcome Interpret(const ChildRun& run) {
   if (run.signal != 0) return Failed("zenity was ended by signal " + std::to_string(run.signal));
-  if (run.exitStatus == 1) {
-    if (run.err.find("cannot open display") != std::string::npos) {
-      return Failed(WithStderr("zenity cannot open the display", run.err));
-    }
-    return DialogOutcome();  // the user cancelled
+  // A reaped child (SIGCHLD ignored by the host) left no status: a path
+  // printed is a choice, silence a cancel.
+  const bool cancelOrFailure = run.reaped ? run.out.empty() : run.exitStatus == 1;
+  if (cancelOrFailure && run.err.find("cannot open display") != std::string::npos) {
+    return Failed(WithStderr("zenity cannot open the display", run.err));
   }
-  if (run.exitStatus != 0) {
+  if (cancelOrFailure) return DialogOutcome();  // the user cancelled
+  if (!run.reaped && run.exitStatus != 0) {
     return Failed(
         WithStderr("zenity exited with status " + std::to_string(run.exitStatus), run.err));
   }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/NativeFiles.h"
 #include "platform/Platform.h"
 
 namespace platform {
@@ -28,6 +29,11 @@ int TranslateNativeError(int err) {
     case EACCES:
     case EPERM:
     case EROFS: return kErrAccessDenied;
+    case EBUSY:
+    case ETXTBSY: return kErrSharingViolation;
+    case ENOTSUP:
+    case ENOSYS: return kErrNotSupported;
+    case EISDIR: return kErrNotRegularFile;
     case EXDEV: return kErrNotSameDevice;
     case EEXIST:
     case ENOTEMPTY: return kErrAlreadyExists;
@@ -48,61 +54,6 @@ std::string ParentOf(const std::string& path) {
   return path.substr(0, pos);
 }
 
-// Copies from → to (a new file; O_EXCL when exclusive), fsyncs it. Returns a result code.
-int CopyData(const std::string& from, const std::string& to, bool exclusive) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return TranslateNativeError(errno);
-  struct stat st {};
-  if (::fstat(in, &st) != 0) {
-    int e = errno;
-    ::close(in);
-    return TranslateNativeError(e);
-  }
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-  int out = ::open(to.c_str(), flags, st.st_mode & 0777);
-  if (out < 0) {
-    int e = errno;
-    ::close(in);
-    return TranslateNativeError(e);
-  }
-  int result = kOk;
-  int failure = 0;  // errno of the first failure, restored for the caller's log line
-  char buf[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      result = TranslateNativeError(errno);
-      break;
-    }
-    if (n == 0) break;
-    ssize_t off = 0;
-    while (off < n) {
-      ssize_t w = ::write(out, buf + off, static_cast<size_t>(n - off));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        failure = errno;
-        result = TranslateNativeError(errno);
-        break;
-      }
-      off += w;
-    }
-    if (result != kOk) break;
-  }
-  if (result == kOk && ::fsync(out) != 0) {
-    failure = errno;
-    result = TranslateNativeError(errno);
-  }
-  if (::close(out) != 0 && result == kOk) {
-    failure = errno;
-    result = TranslateNativeError(errno);
-  }
-  ::close(in);
-  if (result != kOk) errno = failure;
-  return result;
-}
-
 // path itself when it exists, else its nearest existing ancestor ("" when none:
 // a relative path whose every level is missing).
 std::string NearestExisting(const std::string& path) {
@@ -116,62 +67,93 @@ std::string NearestExisting(const std::string& path) {
   }
 }
 
-// Removes a file left by a failed step without disturbing errno, which still
-// describes the failure the caller reports.
-void UnlinkKeepingErrno(const std::string& path) {
-  int saved = errno;
-  ::unlink(path.c_str());
-  errno = saved;
-}
-
-int SyncDirectory(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return TranslateNativeError(errno);
-  int rc = ::fsync(fd) == 0 ? kOk : TranslateNativeError(errno);
-  int saved = errno;
-  ::close(fd);
-  errno = saved;
-  return rc;
-}
-
-// Copies from into a new temporary file of folder dir, named so that it never
-// meets another move's temporary (pid, thread, counter; retried on a clash).
-// On success *tmp names the flushed copy; on failure nothing is left behind.
-int CopyToFreshTemporary(const std::string& from, const std::string& dir, std::string* tmp) {
-  static std::atomic<uint64_t> counter{0};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    *tmp = dir + "/.im_adapter_move_" + std::to_string(::getpid()) + "_" +
-           std::to_string(static_cast<uint64_t>(::syscall(SYS_gettid))) + "_" +
-           std::to_string(counter.fetch_add(1)) + ".tmp";
-    int rc = CopyData(from, *tmp, /*exclusive=*/true);
-    if (rc == kOk) return kOk;
-    // O_EXCL refused the name: the file there is not ours; take the next name.
-    if (rc == kErrAlreadyExists) continue;
-    UnlinkKeepingErrno(*tmp);
-    return rc;
+// Owns one file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  errno = EEXIST;
-  return kErrGeneric;
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+native::FileStatus StatusFrom(const struct stat& st) {
+  native::FileStatus status;
+  status.kind = S_ISREG(st.st_mode)   ? native::FileKind::kRegular
+                : S_ISDIR(st.st_mode) ? native::FileKind::kDirectory
+                                      : native::FileKind::kOther;
+  status.size = static_cast<uint64_t>(st.st_size);
+  status.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return status;
 }
 
-// Gives the copy the source's times and permission bits (best effort: a copy
-// that keeps its own times is still whole).
-void KeepTimesAndMode(const struct stat& source, const std::string& path) {
-  int saved = errno;
-  struct timespec times[2] = {source.st_atim, source.st_mtim};
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-  ::chmod(path.c_str(), source.st_mode & 07777);
-  errno = saved;
+// Opens a regular file without ever blocking on a FIFO or device: the path is
+// checked first, opened non-blocking, and checked again through the handle (it
+// may have been replaced in between). -1 with errno set on failure.
+int OpenRegular(const std::string& path, int flags, mode_t mode) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  Fd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode));
+  if (fd.get() < 0) return -1;
+  if (::fstat(fd.get(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return fd.release();
 }
 
-// rename() that never replaces: renameat2(RENAME_NOREPLACE), or link+unlink where
-// the filesystem does not support the flag.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return kOk;
-  if (errno != EINVAL && errno != ENOSYS) return TranslateNativeError(errno);
-  if (::link(from.c_str(), to.c_str()) != 0) return TranslateNativeError(errno);
-  if (::unlink(from.c_str()) != 0) return TranslateNativeError(errno);
-  return kOk;
+// The open(2) flags of a C stdio mode; -1 for a mode it does not know.
+int FlagsOfMode(const char* mode) {
+  const bool plus = std::strchr(mode, '+') != nullptr;
+  switch (mode[0]) {
+    case 'r': return plus ? O_RDWR : O_RDONLY;
+    case 'w': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a': return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default: return -1;
+  }
+}
+
+// Writes all of data; false with errno set on failure.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The copy loop of CopyToNewFile: from in to out, the observer after each chunk.
+int CopyBytes(int in, int out, const native::CopyObserver& observer) {
+  char buf[1 << 16];
+  uint64_t copied = 0;
+  for (;;) {
+    const ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return TranslateNativeError(errno);
+    if (n == 0) return kOk;
+    if (!WriteAll(out, buf, static_cast<size_t>(n))) return TranslateNativeError(errno);
+    copied += static_cast<uint64_t>(n);
+    const int rc = observer ? observer(copied) : kOk;
+    if (rc != kOk) return rc;
+  }
 }
 
 }  // namespace
@@ -219,7 +201,16 @@ void SetCurrentThreadName(const char* name) {
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+  const int flags = mode != nullptr ? FlagsOfMode(mode) : -1;
+  if (flags < 0) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  Fd fd(OpenRegular(path, flags, 0666));
+  if (fd.get() < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd.get(), mode);
+  if (file != nullptr) fd.release();
+  return file;
 }
 
 std::size_t WriteUnbuffered(std::FILE* file, const char* data, std::size_t size) {
@@ -285,8 +276,11 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     DirEntry entry;
     entry.name = e->d_name;
+    // The entry itself first; a link is looked through only for isDirectory.
     struct stat st {};
-    if (::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0) {
+    if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      entry.isRegular = S_ISREG(st.st_mode);
+      if (S_ISLNK(st.st_mode) && ::fstatat(::dirfd(dir), e->d_name, &st, 0) != 0) st = {};
       entry.isDirectory = S_ISDIR(st.st_mode);
       entry.size = entry.isDirectory ? 0 : static_cast<uint64_t>(st.st_size);
     }
@@ -294,47 +288,6 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) {
   }
   ::closedir(dir);
   return true;
-}
-
-int CreateHardLink(const std::string& existing, const std::string& newPath) {
-  return ResultOf(::link(existing.c_str(), newPath.c_str()));
-}
-
-int CopyFileOverwrite(const std::string& from, const std::string& to) {
-  return CopyData(from, to, /*exclusive=*/false);
-}
-
-int MoveFileNoReplace(const std::string& from, const std::string& to) {
-  int rc = RenameNoReplace(from, to);
-  if (rc != kErrNotSameDevice) return rc;
-  // Across volumes: copy under a temporary name beside the destination, flush,
-  // put it in place without replacing, and only then remove the source.
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return TranslateNativeError(errno);
-  if (!S_ISREG(st.st_mode)) {
-    // Only regular files are copied: a FIFO would block the copy, and a link
-    // or device would not arrive as what it was.
-    errno = EXDEV;
-    return kErrNotSameDevice;
-  }
-  if (PathExists(to)) {
-    errno = EEXIST;
-    return kErrAlreadyExists;
-  }
-  std::string tmp;
-  rc = CopyToFreshTemporary(from, ParentOf(to), &tmp);
-  if (rc != kOk) return rc;
-  KeepTimesAndMode(st, tmp);
-  rc = RenameNoReplace(tmp, to);
-  if (rc != kOk) {
-    UnlinkKeepingErrno(tmp);
-    return rc;
-  }
-  // The new name must be on disk before the only other copy goes away.
-  rc = SyncDirectory(ParentOf(to));
-  if (rc != kOk) return rc;
-  if (::unlink(from.c_str()) != 0) return TranslateNativeError(errno);
-  return kOk;
 }
 
 bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
@@ -360,4 +313,90 @@ bool IsReadWritable(const std::string& path) {
   return ::access(path.c_str(), R_OK | W_OK) == 0;
 }
 
+// ---- primitives of the shared file rules ----------------------------------------
+
+namespace native {
+
+int StatusOf(const std::string& path, FileStatus* status) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    *status = StatusFrom(st);
+    return kOk;
+  }
+  if (errno == ENOENT) {
+    *status = FileStatus();
+    return kOk;
+  }
+  return TranslateNativeError(errno);
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return kOk;
+  // EINVAL: this file system does not know the flag.
+  if (errno == EINVAL) errno = ENOTSUP;
+  return TranslateNativeError(errno);
+}
+
+int Link(const std::string& existing, const std::string& newPath) {
+  if (::link(existing.c_str(), newPath.c_str()) == 0) return kOk;
+  // EPERM: a file system without hard links (FAT, many FUSE and network mounts).
+  if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) errno = ENOTSUP;
+  return TranslateNativeError(errno);
+}
+
+int CopyToNewFile(const std::string& from, const std::string& to, const CopyObserver& observer,
+                  FileStatus* before, FileStatus* after) {
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) return TranslateNativeError(errno);
+  if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return kErrNotRegularFile;
+  }
+  Fd in(OpenRegular(from, O_RDONLY | O_NOFOLLOW, 0));
+  if (in.get() < 0 || ::fstat(in.get(), &st) != 0) return TranslateNativeError(errno);
+  *before = StatusFrom(st);
+  Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+  if (out.get() < 0) return TranslateNativeError(errno);
+  int rc = CopyBytes(in.get(), out.get(), observer);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (rc == kOk && ::futimens(out.get(), times) != 0) rc = TranslateNativeError(errno);
+  if (rc == kOk && ::fsync(out.get()) != 0) rc = TranslateNativeError(errno);
+  if (rc == kOk && ::fstat(in.get(), &st) != 0) rc = TranslateNativeError(errno);
+  if (rc == kOk) *after = StatusFrom(st);
+  if (::close(out.release()) != 0 && rc == kOk) rc = TranslateNativeError(errno);
+  if (rc != kOk) {
+    const int saved = errno;
+    ::unlink(to.c_str());
+    errno = saved;
+  }
+  return rc;
+}
+
+int SyncFolder(const std::string& folder) {
+  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return TranslateNativeError(errno);
+  return ::fsync(fd.get()) == 0 ? kOk : TranslateNativeError(errno);
+}
+
+bool RefusesName(const std::string& /*name*/) { return false; }
+
+void SetLastResult(int code) {
+  switch (code) {
+    case kOk: errno = 0; break;
+    case kErrFileNotFound: errno = ENOENT; break;
+    case kErrPathNotFound: errno = ENOTDIR; break;
+    case kErrAccessDenied: errno = EACCES; break;
+    case kErrSharingViolation: errno = EBUSY; break;
+    case kErrNotSupported: errno = ENOTSUP; break;
+    case kErrNotSameDevice: errno = EXDEV; break;
+    case kErrFileExists:
+    case kErrAlreadyExists: errno = EEXIST; break;
+    case kErrDiskFull: errno = ENOSPC; break;
+    case kErrInvalidName: errno = ENAMETOOLONG; break;
+    case kErrNotRegularFile: errno = EISDIR; break;
+    default: errno = EINVAL; break;
+  }
+}
+
+}  // namespace native
 }  // namespace platform

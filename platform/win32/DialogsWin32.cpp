@@ -113,7 +113,8 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM /*param*/, LPARAM 
   return 0;
 }
 
-// COM for the new-style folder browser, for the time of one dialog.
+// COM for the dialogs' shell parts (the new-style folder browser, the save
+// dialog's places and previews), for the time of one dialog.
 class ComApartment {
  public:
   ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
@@ -134,8 +135,11 @@ class Win32DialogBackend : public DialogBackend {
 };
 
 DialogOutcome Win32DialogBackend::SaveFile(const SaveFileDialogOptions& options) {
+  // COM for the dialog's shell parts, as for the folder browser.
+  ComApartment com;
   wchar_t fileBuffer[MAX_PATH];
-  CopyTruncated(ToWide(options.fileName), fileBuffer, MAX_PATH, 1);
+  CopyTruncated(ToWide(CutToUtf16Units(options.fileName, kDialogMaxPathUnits)), fileBuffer,
+                MAX_PATH, 1);
   wchar_t filterBuffer[MAX_PATH];
   BuildFilter(options.fileType, options.suffix, filterBuffer);
 
@@ -180,7 +184,8 @@ DialogOutcome Win32DialogBackend::ChooseFolder(const ChooseFolderDialogOptions& 
   info.lpszTitle = title.empty() ? nullptr : title.c_str();
   info.ulFlags = kBrowseFlags;
   if (!options.defaultPath.empty()) {
-    CopyTruncated(ToWide(options.defaultPath), g_defaultPathBuffer, MAX_PATH, 1);
+    CopyTruncated(ToWide(CutToUtf16Units(options.defaultPath, kDialogMaxPathUnits)),
+                  g_defaultPathBuffer, MAX_PATH, 1);
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(g_defaultPathBuffer);
   }

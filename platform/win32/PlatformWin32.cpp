@@ -15,12 +15,15 @@
 // that name is defined below.
 #undef CreateHardLink
 
+#include <io.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
 #include <string>
 #include <vector>
 
+#include "platform/NativeFiles.h"
 #include "platform/Platform.h"
 
 namespace platform {
@@ -44,6 +47,7 @@ class FileHandle {
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
 
  private:
   HANDLE handle_;
@@ -171,6 +175,82 @@ std::string NearestExisting(const std::string& path) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(WidePath(path).c_str()); }
 
+// A regular file: not a folder or device. A file that is a reparse point (a
+// cloud placeholder, a file link) is read through it like any file, so it
+// counts; a pipe or console is told apart after the open (GetFileType).
+bool IsRegularAttributes(DWORD attributes) {
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+int64_t Ticks(const FILETIME& time) {
+  return (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// ERROR_INVALID_FUNCTION and ERROR_NOT_SUPPORTED both mean that the volume
+// does not offer the operation (FAT has no hard links, some network volumes
+// refuse renames that keep the target).
+int UnsupportedOrLastError() {
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) {
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return kErrNotSupported;
+  }
+  return TranslateNativeError(error);
+}
+
+// Copies in to out with the observer after each chunk; a result code.
+int CopyHandles(HANDLE in, HANDLE out, const native::CopyObserver& observer) {
+  std::vector<char> buffer(1 << 16);
+  uint64_t copied = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return LastNativeError();
+    }
+    if (read == 0) return kOk;
+    DWORD offset = 0;
+    while (offset < read) {
+      DWORD written = 0;
+      if (!::WriteFile(out, buffer.data() + offset, read - offset, &written, nullptr)) {
+        return LastNativeError();
+      }
+      offset += written;
+    }
+    copied += read;
+    const int rc = observer ? observer(copied) : kOk;
+    if (rc != kOk) return rc;
+  }
+}
+
+native::FileStatus StatusFromHandle(const BY_HANDLE_FILE_INFORMATION& info) {
+  native::FileStatus status;
+  status.kind = IsRegularAttributes(info.dwFileAttributes) ? native::FileKind::kRegular
+                : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                    ? native::FileKind::kDirectory
+                    : native::FileKind::kOther;
+  status.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  status.modified = Ticks(info.ftLastWriteTime);
+  return status;
+}
+
+// The reserved device names, whose "file" in any folder is the device itself.
+bool IsReservedDeviceName(const std::wstring& name) {
+  // The part before the first "." (blanks before it do not count) decides.
+  std::wstring base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base) c = static_cast<wchar_t>(::towupper(c));
+  for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+    if (base == reserved) return true;
+  }
+  if (base.size() != 4) return false;
+  const std::wstring stem = base.substr(0, 3);
+  const wchar_t digit = base[3];
+  // COM1-9, LPT1-9, and the superscript digits that Windows counts as well.
+  const bool isDigit = (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' ||
+                       digit == L'\u00B2' || digit == L'\u00B3';
+  return isDigit && (stem == L"COM" || stem == L"LPT");
+}
+
 // SetThreadDescription exists from Windows 10 1607 on: looked up at run time so
 // that the library still loads on older systems.
 using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
@@ -243,7 +323,22 @@ void SetCurrentThreadName(const char* name) {
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
   if (mode == nullptr) return nullptr;
-  return ::_wfopen(WidePath(path).c_str(), Widen(mode).c_str());
+  // A folder or device is refused before it is opened; the handle's type is
+  // checked again after the open (a pipe or console is not a disk file).
+  const DWORD attributes = Attributes(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !IsRegularAttributes(attributes)) {
+    ::SetLastError(kErrNotRegularFile);
+    return nullptr;
+  }
+  std::FILE* file = ::_wfopen(WidePath(path).c_str(), Widen(mode).c_str());
+  if (file == nullptr) return nullptr;
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    ::SetLastError(kErrNotRegularFile);
+    return nullptr;
+  }
+  return file;
 }
 
 std::size_t WriteUnbuffered(std::FILE* file, const char* data, std::size_t size) {
@@ -324,33 +419,13 @@ bool ListDirectory(const std::string& path, std::vector<DirEntry>* entries) {
     DirEntry entry;
     entry.name = Narrow(name);
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isRegular = IsRegularAttributes(data.dwFileAttributes);
     if (!entry.isDirectory) {
       entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     entries->push_back(std::move(entry));
   } while (::FindNextFileW(find.get(), &data));
   return ::GetLastError() == ERROR_NO_MORE_FILES;
-}
-
-int CreateHardLink(const std::string& existing, const std::string& newPath) {
-  if (::CreateHardLinkW(WidePath(newPath).c_str(), WidePath(existing).c_str(), nullptr)) {
-    return kOk;
-  }
-  return LastNativeError();
-}
-
-int CopyFileOverwrite(const std::string& from, const std::string& to) {
-  if (::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), /*bFailIfExists=*/FALSE)) {
-    return kOk;
-  }
-  return LastNativeError();
-}
-
-// MoveFileW never replaces an existing destination (80 or 183 come back as they
-// are); across volumes it copies the data and deletes the source.
-int MoveFileNoReplace(const std::string& from, const std::string& to) {
-  if (::MoveFileW(WidePath(from).c_str(), WidePath(to).c_str())) return kOk;
-  return LastNativeError();
 }
 
 bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
@@ -364,14 +439,37 @@ bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
   return true;
 }
 
+// The drive of a migration is its volume rather than the text before ":": so
+// C:\x and c:\y are one drive, and a substituted drive, a second letter for
+// the same folder or a volume mounted in a folder is the volume it really is.
+// The free-space check and "Same disk" follow from it. The identity is the
+// serial number of the volume that holds the path, read through a handle on
+// the path itself: every name of a volume leads to it (the volume's GUID name
+// does not: a substituted drive, or a Wine drive letter, has its own). Where
+// no serial is known, the GUID name serves, and where there is none (network
+// shares) the mount point. Two volumes that share a serial (a cloned disk)
+// count as one and skip the free-space check; their moves still copy, as the
+// rename between them fails.
 bool VolumeOf(const std::string& path, std::string* volume) {
   if (!IsAbsolutePath(path)) return false;
   const std::string probe = NearestExisting(path);
   if (probe.empty()) return false;
+  {
+    FileHandle handle(::CreateFileW(WidePath(probe).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle.valid() && ::GetFileInformationByHandle(handle.get(), &info) &&
+        info.dwVolumeSerialNumber != 0) {
+      char serial[24];
+      std::snprintf(serial, sizeof serial, "serial %08lX",
+                    static_cast<unsigned long>(info.dwVolumeSerialNumber));
+      *volume = serial;
+      return true;
+    }
+  }
   wchar_t mount[MAX_PATH + 1] = {0};
   if (!::GetVolumePathNameW(WidePath(probe).c_str(), mount, MAX_PATH + 1)) return false;
-  // The volume's GUID name identifies it under every mount point; where the
-  // system has none (network shares), the mount point itself serves.
   wchar_t guid[MAX_PATH + 1] = {0};
   if (::GetVolumeNameForVolumeMountPointW(mount, guid, MAX_PATH + 1)) {
     *volume = Narrow(guid, std::wcslen(guid));
@@ -394,4 +492,103 @@ bool IsReadWritable(const std::string& path) {
   return handle.valid();
 }
 
+// ---- primitives of the shared file rules ----------------------------------------
+
+namespace native {
+
+int StatusOf(const std::string& path, FileStatus* status) {
+  *status = FileStatus();
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kOk;
+    return TranslateNativeError(error);
+  }
+  if (!IsRegularAttributes(attributes)) {
+    status->kind =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory : FileKind::kOther;
+    return kOk;
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    return LastNativeError();
+  }
+  status->kind = FileKind::kRegular;
+  status->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  status->modified = Ticks(data.ftLastWriteTime);
+  return kOk;
+}
+
+// MoveFileExW without flags: it never replaces (183) and never copies (17
+// across volumes); the copy is the shared protocol's, which a kill cannot
+// leave half done under the real name.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), 0)) return kOk;
+  return UnsupportedOrLastError();
+}
+
+int Link(const std::string& existing, const std::string& newPath) {
+  if (::CreateHardLinkW(WidePath(newPath).c_str(), WidePath(existing).c_str(), nullptr)) {
+    return kOk;
+  }
+  return UnsupportedOrLastError();
+}
+
+int CopyToNewFile(const std::string& from, const std::string& to, const CopyObserver& observer,
+                  FileStatus* before, FileStatus* after) {
+  const DWORD attributes = Attributes(from);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastNativeError();
+  if (!IsRegularAttributes(attributes)) {
+    ::SetLastError(kErrNotRegularFile);
+    return kErrNotRegularFile;
+  }
+  // Writers are shut out while the copy reads: a file open for writing is in
+  // use (32) and stays where it is.
+  FileHandle in(::CreateFileW(WidePath(from).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in.valid()) return LastNativeError();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(in.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(in.get(), &info) ||
+      !IsRegularAttributes(info.dwFileAttributes)) {
+    ::SetLastError(kErrNotRegularFile);
+    return kErrNotRegularFile;
+  }
+  *before = StatusFromHandle(info);
+  int rc = kOk;
+  {
+    FileHandle out(::CreateFileW(WidePath(to).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) return LastNativeError();
+    rc = CopyHandles(in.get(), out.get(), observer);
+    if (rc == kOk && !::SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
+      rc = LastNativeError();
+    }
+    if (rc == kOk && !::FlushFileBuffers(out.get())) rc = LastNativeError();
+  }
+  if (rc == kOk && !::GetFileInformationByHandle(in.get(), &info)) rc = LastNativeError();
+  if (rc == kOk) *after = StatusFromHandle(info);
+  if (rc != kOk) {
+    const DWORD saved = ::GetLastError();
+    ::DeleteFileW(WidePath(to).c_str());
+    ::SetLastError(saved);
+  }
+  return rc;
+}
+
+// NTFS journals folder entries; a folder handle cannot be flushed without
+// write access to the folder, which the migration does not need.
+int SyncFolder(const std::string& /*folder*/) { return kOk; }
+
+bool RefusesName(const std::string& name) {
+  const std::wstring wide = Widen(name);
+  if (wide.empty() || wide.back() == L'.' || wide.back() == L' ') return true;
+  for (wchar_t c : wide) {
+    if (c < 0x20 || std::wcschr(L":<>\"|?*", c) != nullptr) return true;
+  }
+  return IsReservedDeviceName(wide);
+}
+
+void SetLastResult(int code) { ::SetLastError(static_cast<DWORD>(code)); }
+
+}  // namespace native
 }  // namespace platform

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/imAdapterSaveAs.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -38,22 +37,31 @@ TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
   }
 }
 
-TEST(Utf16Units, CountsUnitsNotBytes) {
+TEST(Utf16Units, CountsUnitsAndCutsWithoutSplittingACharacter) {
   struct Case {
     std::string text;
     size_t units;
+    size_t cutAt;     // a limit in units
+    std::string cut;  // the text cut to that limit
   };
+  const std::string smile = "\xF0\x9F\x98\x80";  // U+1F600 needs a surrogate pair
   const Case cases[] = {
-      {"", 0},
-      {"报告.txt", 6},                  // two three-byte characters, one unit each
-      {"é", 1},                         // two bytes, one unit
-      {"\xF0\x9F\x98\x80", 2},          // U+1F600 needs a surrogate pair
-      {std::string("a\x80") + "b", 2},  // a stray continuation byte adds nothing
+      {"", 0, 0, ""},
+      {"报告.txt", 6, 1, "报"},  // two three-byte characters, one unit each
+      {"é", 1, 0, ""},           // two bytes, one unit
+      {smile, 2, 2, smile},
+      {"a" + smile, 3, 2, "a"},  // the pair is not split
+      {"a" + smile + "b", 4, 3, "a" + smile},
+      {std::string("a\x80") + "b", 2, 1, "a\x80"},  // a stray continuation byte adds nothing
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(Utf16Units(c.text), c.units);
+    EXPECT_EQ(platform::Utf16Units(c.text), c.units);
+    EXPECT_EQ(platform::CutToUtf16Units(c.text, c.cutAt), c.cut);
   }
+  // A path of 258 units and a surrogate pair is cut before the pair.
+  const std::string path(258, 'p');
+  EXPECT_EQ(platform::CutToUtf16Units(path + smile, platform::kDialogMaxPathUnits), path);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/JsonText.h"
 #include "adapter/src/MigrationCommands.h"
+#include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
@@ -63,6 +64,38 @@ std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t 
     WriteFile(folder + "/" + name, ContentFor(name, size));
   }
   return names;
+}
+
+namespace {
+
+std::string Volume(const std::string& path) {
+  std::string volume;
+  return platform::VolumeOf(path, &volume) ? volume : std::string();
+}
+
+}  // namespace
+
+SecondVolume::SecondVolume() {
+  const std::string here = Volume(fs::temp_directory_path().string());
+  const char* named = std::getenv("IM_TEST_SECOND_VOLUME");
+  for (const std::string& candidate : {std::string(named ? named : ""), std::string("/dev/shm")}) {
+    if (!Volume(candidate).empty() && Volume(candidate) != here) {
+      base_ = candidate;
+      return;
+    }
+  }
+  if (platform::PathSeparator() != '/') return;
+  mountPoint_ = std::make_unique<ScratchDir>();
+  const std::string command =
+      "mount -t tmpfs -o size=256m tmpfs '" + mountPoint_->path() + "' 2>/dev/null";
+  if (std::system(command.c_str()) == 0 && Volume(mountPoint_->path()) != here) {
+    mounted_ = true;
+    base_ = mountPoint_->path();
+  }
+}
+
+SecondVolume::~SecondVolume() {
+  if (mounted_) std::system(("umount '" + mountPoint_->path() + "'").c_str());
 }
 
 Json::Value StartRequest(const std::string& origin, const std::string& destination, int type) {

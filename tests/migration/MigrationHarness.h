@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,24 @@ bool Exists(const std::string& path);
 std::vector<std::string> FileNames(const std::string& folder);
 // Writes count files "f00000" … of size bytes each into folder; returns their names.
 std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t size);
+
+// A folder on another volume than the temporary folder's, for moves across
+// volumes: the one IM_TEST_SECOND_VOLUME names (the Windows test script maps a
+// Wine drive to another device), else /dev/shm, else a tmpfs mounted for the
+// test (unmounted when the object goes). base() is empty when there is none.
+class SecondVolume {
+ public:
+  SecondVolume();
+  ~SecondVolume();
+  SecondVolume(const SecondVolume&) = delete;
+  SecondVolume& operator=(const SecondVolume&) = delete;
+  const std::string& base() const { return base_; }
+
+ private:
+  std::unique_ptr<ScratchDir> mountPoint_;
+  bool mounted_ = false;
+  std::string base_;
+};
 
 // The command-4 request text's JSON.
 Json::Value StartRequest(const std::string& origin, const std::string& destination, int type);

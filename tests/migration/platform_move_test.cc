@@ -1,5 +1,6 @@
-// The file move and the disk queries the migration relies on: never replace,
-// never lose, within one volume and across two.
+// The file move the migration relies on: never replace, never lose, within one
+// volume and across two, on volumes without a no-replace rename or hard links,
+// and when a copy fails or its source changes on the way.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,23 +18,19 @@ using migtest::ReadFile;
 using migtest::ScratchDir;
 using migtest::WriteFile;
 
-const char kSecondVolume[] = "/dev/shm";
+enum class Existing { kNone, kOther, kWholeCopy, kSameBytesOtherTime };
 
-// A scratch folder on another volume than the temporary folder, or none.
-bool HaveSecondVolume() {
-  std::string a;
-  std::string b;
-  return platform::VolumeOf(fs::temp_directory_path().string(), &a) &&
-         platform::VolumeOf(kSecondVolume, &b) && a != b;
-}
-
+// How a case sets up its move, one letter each: x a real second volume,
+// c every rename reports another volume (so the data is copied), r the volume
+// refuses the no-replace rename, l ... and hard links, s no source, d no
+// destination folder, f the copy fails after 64 KB, w a writer holds the
+// source open and adds to it during the copy.
 struct MoveCase {
   const char* name;
-  bool crossVolume;
-  bool destinationExists;
-  bool sourceExists;
-  bool destinationFolderExists;
+  std::string how;
+  Existing existing;  // what the destination holds before
   int expected;
+  bool Has(char letter) const { return how.find(letter) != std::string::npos; }
 };
 
 // A missing destination folder is "file not found" on POSIX and "path not
@@ -46,48 +43,90 @@ bool SameOutcome(int actual, int expected) {
 }
 
 TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
+  using E = Existing;
+  const int ok = platform::kOk;
+  const int exists = platform::kErrAlreadyExists;
+  const int notFound = platform::kErrFileNotFound;
+  const int diskFull = platform::kErrDiskFull;
   const MoveCase cases[] = {
-      {"same volume", false, false, true, true, platform::kOk},
-      {"same volume, destination exists", false, true, true, true, platform::kErrAlreadyExists},
-      {"same volume, no source", false, false, false, true, platform::kErrFileNotFound},
-      {"same volume, no destination folder", false, false, true, false, platform::kErrFileNotFound},
-      {"across volumes", true, false, true, true, platform::kOk},
-      {"across volumes, destination exists", true, true, true, true, platform::kErrAlreadyExists},
-      {"across volumes, no destination folder", true, false, true, false,
-       platform::kErrFileNotFound},
+      {"same volume", "", E::kNone, ok},
+      {"same volume, destination exists", "", E::kOther, exists},
+      {"same volume, no source", "s", E::kNone, notFound},
+      {"same volume, no destination folder", "d", E::kNone, notFound},
+      {"no no-replace rename: a link", "r", E::kNone, ok},
+      {"no rename nor links: exclusive copy", "rl", E::kNone, ok},
+      {"no rename nor links, destination exists", "rl", E::kOther, exists},
+      {"across volumes", "x", E::kNone, ok},
+      {"across volumes, destination exists", "x", E::kOther, exists},
+      {"across volumes, no destination folder", "xd", E::kNone, notFound},
+      {"across volumes, the copy fails", "xf", E::kNone, diskFull},
+      {"copy", "c", E::kNone, ok},
+      {"copy, the copy fails", "cf", E::kNone, diskFull},
+      {"copy, a writer changes the source", "cw", E::kNone, platform::kErrSharingViolation},
+      {"copy, no rename nor links", "crl", E::kNone, ok},
+      // A killed run had put the whole copy in place but not removed the source.
+      {"destination is the whole copy", "", E::kWholeCopy, ok},
+      {"destination has the bytes but another time", "", E::kSameBytesOtherTime, exists},
   };
-  const bool twoVolumes = HaveSecondVolume();
+  const migtest::SecondVolume secondVolume;
+  const std::string& second = secondVolume.base();
+  const std::string content = ContentFor("payload", 200000);
+  const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.crossVolume && !twoVolumes) continue;  // no second volume here
+    if (c.Has('x') && second.empty()) continue;  // no second volume here
     ScratchDir from;
-    ScratchDir to(c.crossVolume ? kSecondVolume : "");
-    const std::string content = ContentFor("payload", 200000);
+    ScratchDir to(c.Has('x') ? second : "");
     const std::string source = from.path() + "/file";
-    const std::string destination =
-        c.destinationFolderExists ? to.path() + "/file" : to.path() + "/missing/file";
-    if (c.sourceExists) WriteFile(source, content);
-    if (c.destinationExists) WriteFile(destination, "existing");
-    const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
-    if (c.sourceExists) fs::last_write_time(source, mtime);
-
+    const std::string folder = c.Has('d') ? to.path() + "/missing" : to.path();
+    const std::string destination = folder + "/file";
+    if (!c.Has('s')) {
+      WriteFile(source, content);
+      fs::last_write_time(source, mtime);
+    }
+    std::string existing = c.existing == E::kOther ? "existing" : content;
+    if (c.existing != E::kNone) {
+      WriteFile(destination, existing);
+      fs::last_write_time(destination,
+                          c.existing == E::kWholeCopy ? mtime : mtime - std::chrono::hours(1));
+    }
+    std::FILE* writer = c.Has('w') ? platform::OpenFile(source, "ab") : nullptr;
+    platform::FileFaultsForTest faults;
+    faults.treatAsOtherVolume = c.Has('c');
+    faults.refuseNoReplaceRename = c.Has('r');
+    faults.refuseHardLinks = c.Has('l');
+    faults.failCopyAfterBytes = c.Has('f') ? 65536 : -1;
+    if (writer != nullptr) {
+      faults.duringCopy = [writer](const std::string&) {
+        std::fputs("more", writer);
+        std::fflush(writer);
+      };
+    }
+    platform::SetFileFaultsForTest(faults);
     const int result = platform::MoveFileNoReplace(source, destination);
+    platform::SetFileFaultsForTest({});
+    if (writer != nullptr) std::fclose(writer);
+
     EXPECT_TRUE(SameOutcome(result, c.expected)) << "result " << result;
-    if (c.expected == platform::kOk) {
+    if (c.expected == ok) {
       EXPECT_FALSE(fs::exists(source));
       EXPECT_EQ(ReadFile(destination), content);
       // Within a second: not every file system (nor every C++ runtime setting
       // the time) keeps finer times.
       EXPECT_LE(std::chrono::abs(fs::last_write_time(destination) - mtime), std::chrono::seconds(1));
-    } else if (c.sourceExists) {
-      EXPECT_EQ(ReadFile(source), content);
+    } else if (!c.Has('s')) {
+      // Whole at the origin; a writer's bytes are all there (on Windows the
+      // writer's open handle keeps the copy from starting at all).
+      const std::string kept = ReadFile(source);
+      EXPECT_TRUE(kept == content || (c.Has('w') && kept == content + "more")) << kept.size();
     }
-    if (c.destinationExists) {
-      EXPECT_EQ(ReadFile(destination), "existing");
+    if (c.existing != E::kNone && c.expected != ok) {
+      EXPECT_EQ(ReadFile(destination), existing);
     }
-    // No temporary copy is left beside the destination.
-    const auto entries = std::distance(fs::directory_iterator(to.path()), {});
-    EXPECT_EQ(entries, c.destinationExists || c.expected == platform::kOk ? 1 : 0);
+    // No temporary copy, and nothing from a failed copy, is left beside the destination.
+    std::error_code ignored;
+    const auto entries = std::distance(fs::directory_iterator(folder, ignored), {});
+    EXPECT_EQ(entries, c.existing != E::kNone || c.expected == ok ? 1 : 0);
   }
 }
 
