@@ -87,6 +87,8 @@ class fileMigrationWorker {
   bool CheckDiskSize(const std::string& destinationVolume, const std::string& originVolume);
   // Moves the files of one folder; false when the run was stopped on the way.
   bool MigrateFolder(const std::string& folderName);
+  // Ends this run's claim on the run state (before its last message to the host).
+  void EndClaim();
   void SendFinish(bool withErrorCount);
   void SendFailed();
 
