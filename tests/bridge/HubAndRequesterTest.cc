@@ -115,29 +115,6 @@ TEST_F(CallbackHubTest, MessagesWhileStoppedAreDroppedAndRestartRegistersUploads
   EXPECT_EQ(Take(), (Calls{"handle:21:r"}));
 }
 
-TEST_F(BridgeTest, HubKeepsEveryPluginThreadsMessagesInOrder) {
-  constexpr int kThreads = 4;
-  constexpr int kPerThread = 500;
-  std::vector<std::vector<int>> order(kThreads);  // written on the hub thread only
-  ImAdapterCallback::Instance().RegisterNotifyCallback(
-      90, [&](Json::Value& reply) { order[reply["t"].asInt()].push_back(reply["i"].asInt()); });
-  std::vector<std::thread> plugins;
-  for (int t = 0; t < kThreads; ++t) {
-    plugins.emplace_back([t] {
-      for (int i = 0; i < kPerThread; ++i) {
-        Answer("{\"notify\": 90, \"t\": " + std::to_string(t) + ", \"i\": " + std::to_string(i) +
-               "}");
-      }
-    });
-  }
-  for (std::thread& plugin : plugins) plugin.join();
-  DrainHub();
-  for (int t = 0; t < kThreads; ++t) {
-    ASSERT_EQ(order[t].size(), static_cast<size_t>(kPerThread));
-    for (int i = 0; i < kPerThread; ++i) EXPECT_EQ(order[t][i], i);
-  }
-}
-
 const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend",   "Probe::AskRsp",
                             kTargetStore, RequestPair::kMain, RequestWait::kStore};
 

@@ -141,21 +141,31 @@ Json::Value CommandThreeReply(unsigned sno) {
 }
 
 // 100 shut-downs and restarts (one right after the other) while plugin threads
-// keep calling back: every restart answers command 3, and every plugin text
-// is either handled or dropped, none twice and none lost without a count.
+// keep calling back: every restart answers command 3; every plugin text is
+// either handled or dropped, none twice and none lost without a count; and
+// each plugin thread's texts are handled in the order it sent them.
 TEST_F(ServiceTest, RestartsWhilePluginsCallBackGiveAWorkingAdapterAndCountEveryText) {
-  constexpr uint32_t kCode = 91;
+  constexpr int kPlugins = 2;
   std::atomic<uint64_t> handled{0};
   std::atomic<uint64_t> posted{0};
   std::atomic<bool> stop{false};
+  std::vector<int> last(kPlugins, -1);  // written on the hub thread only
+  bool inOrder = true;
   ImAdapterCallback& hub = ImAdapterCallback::Instance();
-  hub.RegisterNotifyCallback(kCode, [&handled](Json::Value&) { ++handled; });
+  hub.RegisterNotifyCallback(91, [&](Json::Value& text) {
+    int& seen = last[text["t"].asInt()];
+    inOrder = inOrder && text["i"].asInt() > seen;
+    seen = text["i"].asInt();
+    ++handled;
+  });
   const TaskQueue::Counts before = hub.Counts();
   std::vector<std::thread> plugins;
-  for (int t = 0; t < 2; ++t) {
-    plugins.emplace_back([&] {
-      while (!stop.load()) {
-        IMAdapterServiceCallback("{\"notify\": 91}");
+  for (int t = 0; t < kPlugins; ++t) {
+    plugins.emplace_back([&, t] {
+      for (int i = 0; !stop.load(); ++i) {
+        const std::string text =
+            "{\"notify\": 91, \"t\": " + std::to_string(t) + ", \"i\": " + std::to_string(i) + "}";
+        IMAdapterServiceCallback(text.c_str());
         ++posted;
       }
     });
@@ -171,11 +181,12 @@ TEST_F(ServiceTest, RestartsWhilePluginsCallBackGiveAWorkingAdapterAndCountEvery
   stop = true;
   for (std::thread& plugin : plugins) plugin.join();
   const TaskQueue::Counts after = hub.Counts();
-  hub.RegisterNotifyCallback(kCode, nullptr);
+  hub.RegisterNotifyCallback(91, nullptr);
   EXPECT_EQ(after.waiting, 0u);
   EXPECT_EQ(after.run - before.run, handled.load());
   EXPECT_EQ(after.run - before.run + after.dropped - before.dropped, posted.load());
   EXPECT_GT(handled.load(), 0u);
+  EXPECT_TRUE(inOrder);
 }
 
 // A flood of late answers while the adapter is shut down is dropped on arrival
