@@ -31,8 +31,7 @@ std::atomic<int> g_clientMsgIdCounter{100};
 
 }  // namespace
 
-ForwardSupport::RequestInProgress::RequestInProgress(ImAdapterCmd& cmd,
-                                                     const Json::Value& request)
+ForwardSupport::RequestInProgress::RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request)
     : cmd_(cmd), sno_(RequestSno(request)) {
   RequestEntry entry;
   const Json::Value* code = FindMember(request, "cmd");

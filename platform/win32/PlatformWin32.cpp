@@ -235,9 +235,8 @@ uint64_t ThreadId() { return static_cast<uint64_t>(::GetCurrentThreadId()); }
 
 bool PinLibraryContaining(const void* address) {
   HMODULE module = nullptr;
-  return GetModuleHandleExW(
-             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-             static_cast<LPCWSTR>(address), &module) != 0;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            static_cast<LPCWSTR>(address), &module) != 0;
 }
 
 void SetCurrentThreadName(const char* name) {

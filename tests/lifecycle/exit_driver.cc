@@ -207,9 +207,12 @@ bool Everything(forward_test::ScriptedService& service, const std::string& scrat
 }
 
 const std::map<std::string, Setup> kExitPoints = {
-    {"store-wait", StoreWaits},         {"chat-wait", ChatWaits},
-    {"upload-wait", UploadWaits},       {"migration", MigrationCopies},
-    {"host-in-export", HostWaitsInExport}, {"plugin-callbacks", PluginsCallBack},
+    {"store-wait", StoreWaits},
+    {"chat-wait", ChatWaits},
+    {"upload-wait", UploadWaits},
+    {"migration", MigrationCopies},
+    {"host-in-export", HostWaitsInExport},
+    {"plugin-callbacks", PluginsCallBack},
     {"everything", Everything},
 };
 

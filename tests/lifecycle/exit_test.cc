@@ -24,8 +24,8 @@ struct ExitRun {
 
 ExitRun RunDriver(const std::string& point, const std::string& mode, const fs::path& scratch) {
   ExitRun run;
-  const std::string command = std::string(IM_EXIT_DRIVER) + " " + point + " " + mode + " '" +
-                              scratch.string() + "' 2>&1";
+  const std::string command =
+      std::string(IM_EXIT_DRIVER) + " " + point + " " + mode + " '" + scratch.string() + "' 2>&1";
   FILE* child = popen(command.c_str(), "r");
   if (child == nullptr) return run;
   std::chrono::steady_clock::time_point exitCall;

@@ -131,8 +131,8 @@ TEST_F(ServiceTest, RequestsRunInOrderAndQueuedOnesWaitForTheNextStart) {
 Json::Value CommandThreeReply(unsigned sno) {
   const std::string request = "{\"cmd\":3,\"sno\":" + std::to_string(sno) +
                               ",\"param\":{\"currentTimestamp\":\"1\",\"msgList\":[]}}";
-  ImAdapterService::Instance().DispatchMsg(request.c_str(),
-                                           static_cast<uint32_t>(request.size()), 5);
+  ImAdapterService::Instance().DispatchMsg(request.c_str(), static_cast<uint32_t>(request.size()),
+                                           5);
   char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(1));
   Json::Value reply;
   if (text != nullptr) ParseJsonText(text, reply);
