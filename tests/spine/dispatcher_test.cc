@@ -102,7 +102,8 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
       {"{\"cmd\":1e30}", "invalid cmd: 1e+30"},
   };
   const std::string folder = ::testing::TempDir() + "dispatcher_test";
-  std::filesystem::remove_all(folder);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
   std::filesystem::create_directories(folder + "/log");
   ASSERT_EQ(AdapterLogOpen(4, 5, (folder + "/log").c_str(), "im_adapter.log"), 0);
   for (const auto& c : cases) Process(c.first);
@@ -114,19 +115,21 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
     if (entry.path().filename() == "im_adapter.log") path = entry.path().string();
   }
-  std::ifstream file(path, std::ios::binary);  // the "\r" of each line stays
   std::vector<std::string> errors;
   int enters = 0;
   int leaves = 0;
   int inputs = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;  // the header
-    const std::string text = line.substr(line.find("ProcessRecvMsg]") + 15);
-    enters += text == "Enter...\r";
-    leaves += text == "Leave...\r";
-    inputs += text.rfind("input: ", 0) == 0;
-    if (line.find("[Err]") != std::string::npos) errors.push_back(text);
-  }
+  {
+    std::ifstream file(path, std::ios::binary);  // the "\r" of each line stays
+    for (std::string line; std::getline(file, line);) {
+      if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;  // the header
+      const std::string text = line.substr(line.find("ProcessRecvMsg]") + 15);
+      enters += text == "Enter...\r";
+      leaves += text == "Leave...\r";
+      inputs += text.rfind("input: ", 0) == 0;
+      if (line.find("[Err]") != std::string::npos) errors.push_back(text);
+    }
+  }  // closed before the folder goes
   ASSERT_EQ(errors.size(), std::size(cases) + 1) << path;
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(errors[i], std::string(cases[i].second) + "\r") << cases[i].first;
@@ -135,7 +138,7 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
   EXPECT_EQ(enters, static_cast<int>(std::size(cases)) + 1);
   EXPECT_EQ(leaves, enters);
   EXPECT_EQ(inputs, static_cast<int>(std::size(cases)));
-  std::filesystem::remove_all(folder);
+  std::filesystem::remove_all(folder, ignored);
 }
 
 TEST(Notifications, CarryExactlyThreeMembers) {
