@@ -39,7 +39,12 @@ bool LoggerRegistry::Alive() { return g_loggingAlive.load(std::memory_order_acqu
 
 void LoggerRegistry::EndLogging() {
   g_loggingAlive.store(false, std::memory_order_release);
-  Instance().RemoveAll();
+  // This runs while the library unloads or the process ends (on Windows under
+  // the loader lock, after the other threads were ended, perhaps inside a
+  // write). It must not wait for the lock: when another thread holds it, the
+  // loggers are left as they are (each line is already written through).
+  std::unique_lock<std::recursive_mutex> guard(Lock(), std::try_to_lock);
+  if (guard.owns_lock()) Instance().RemoveAll();
 }
 
 uint32_t LoggerRegistry::Create(const LoggerSettings& settings) {

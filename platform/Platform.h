@@ -66,6 +66,10 @@ uint64_t ProcessId();
 uint64_t ThreadId();
 // Names the calling thread (best effort; shown by debuggers and `top -H`).
 void SetCurrentThreadName(const char* name);
+// Keeps the loaded library (or program) that holds address in memory until the
+// process ends: a later FreeLibrary or dlclose no longer unloads it. False when
+// the library cannot be found or pinned. Idempotent.
+bool PinLibraryContaining(const void* address);
 
 // ---- files and folders -----------------------------------------------------
 // Opens a regular file with a C stdio mode ("rb", "ab+", "w" …). nullptr on

@@ -228,6 +228,32 @@ package_zip() {
   rm -rf "$(dirname "$root")"
 }
 
+# ---- unload and exit under Wine ---------------------------------------------------------------
+
+# unload_driver_win (tests/lifecycle) loads im_adapter.dll with the scripted plugins
+# (a store that never answers), leaves a command waiting for it, then calls FreeLibrary
+# without shutting down (which must return within 2 s), or returns from main at once.
+# Either way the process must end by itself with status 0.
+run_unload_tests_under_wine() {
+  local dir exe rc=0 mode
+  dir=$(build_dir "$TEST_TRIPLET")
+  exe="$dir/tests/lifecycle/unload_driver_win.exe"
+  [[ -f $exe ]] || { log "unload_driver_win.exe was not built"; return 1; }
+  [[ -n $WINE_PREFIX_DIR ]] || {
+    WINE_PREFIX_DIR=$(mktemp -d "${TMPDIR:-/tmp}/im_adapter-wine.XXXXXX")
+    export WINEPREFIX="$WINE_PREFIX_DIR/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  }
+  for mode in freelibrary exit; do
+    local t0=$SECONDS status=0
+    WINEPATH="Z:$dir/tests/support/scripted;Z:$dir/adapter" \
+      timeout 60 /usr/lib/wine/wine64 "$exe" "$mode" || status=$?
+    log "unload test '$mode': status $status in $((SECONDS - t0)) s"
+    [[ $status -eq 0 ]] || rc=1
+  done
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  return "$rc"
+}
+
 # ---- main -------------------------------------------------------------------------------------
 
 mkdir -p "$BUILD_ROOT"
@@ -251,6 +277,7 @@ if [[ -f "$(build_dir "$TEST_TRIPLET")/build.ninja" ]]; then
   t0=$SECONDS
   run_tests_under_wine || fail "$TEST_TRIPLET: tests under wine64"
   log "tests took $((SECONDS - t0)) s"
+  run_unload_tests_under_wine || fail "$TEST_TRIPLET: unload and exit under wine64"
 fi
 
 log "finished in $((SECONDS - start)) s with $failures failure(s)"

@@ -163,7 +163,7 @@ bool ForwardOneRecord(int32_t jsSno, RecordInfo&& source, const ForwardOptions& 
 void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
   OperationTrace trace(kOneByOne);
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne begin");
-  ForwardSupport::RegisterRequest(cmd, request);
+  const ForwardSupport::RequestInProgress inProgress(cmd, request);
   const Json::Value* param = FindMember(request, "param");
   if (!param || param->isNull()) {
     ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
@@ -222,7 +222,7 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
 void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   OperationTrace trace(kCombine);
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward begin");
-  ForwardSupport::RegisterRequest(cmd, request);
+  const ForwardSupport::RequestInProgress inProgress(cmd, request);
   Json::Value replyParam(Json::objectValue);
   const Json::Value* found = FindMember(request, "param");
   if (!found || found->isNull()) {

@@ -21,22 +21,34 @@
 namespace {
 
 // Requests in progress by host serial number; guarded by ForwardMutex().
+// Never destroyed: a command may still run while the process ends.
 std::map<int32_t, ForwardSupport::RequestEntry>& RequestTable() {
-  static std::map<int32_t, ForwardSupport::RequestEntry> table;
-  return table;
+  static auto* const table = new std::map<int32_t, ForwardSupport::RequestEntry>();
+  return *table;
 }
 
 std::atomic<int> g_clientMsgIdCounter{100};
 
 }  // namespace
 
-void ForwardSupport::RegisterRequest(ImAdapterCmd& cmd, const Json::Value& request) {
+ForwardSupport::RequestInProgress::RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request)
+    : cmd_(cmd), sno_(RequestSno(request)) {
   RequestEntry entry;
   const Json::Value* code = FindMember(request, "cmd");
   if (code && IsInt32(*code)) entry.cmd = code->asInt();
   entry.description = TextMember(request, "description");
+  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
+  RequestTable()[sno_] = entry;
+}
+
+ForwardSupport::RequestInProgress::~RequestInProgress() {
+  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
+  RequestTable().erase(sno_);
+}
+
+size_t ForwardSupport::RequestsInProgress(ImAdapterCmd& cmd) {
   std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
-  RequestTable()[RequestSno(request)] = entry;
+  return RequestTable().size();
 }
 
 int32_t ForwardSupport::RequestSno(const Json::Value& request) {

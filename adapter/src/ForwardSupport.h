@@ -27,9 +27,22 @@ class ForwardSupport {
     std::string description;
   };
 
-  // Records the request's "sno", "cmd" and "description" in the table of
-  // requests in progress, under cmd.ForwardMutex().
-  static void RegisterRequest(ImAdapterCmd& cmd, const Json::Value& request);
+  // Keeps the request's "sno", "cmd" and "description" in the table of
+  // requests in progress while it lives (under cmd.ForwardMutex()); the
+  // table holds only the commands that run.
+  class RequestInProgress {
+   public:
+    RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request);
+    ~RequestInProgress();
+    RequestInProgress(const RequestInProgress&) = delete;
+    RequestInProgress& operator=(const RequestInProgress&) = delete;
+
+   private:
+    ImAdapterCmd& cmd_;
+    int32_t sno_;
+  };
+  // The number of requests in the table.
+  static size_t RequestsInProgress(ImAdapterCmd& cmd);
 
   // The request's "sno" as the serial number passed to the plugin requests
   // (0 when it has none that fits 32 bits).

@@ -36,11 +36,12 @@ void RunHandler(Call&& call) {
 }  // namespace
 
 ImAdapterCallback& ImAdapterCallback::Instance() {
-  static ImAdapterCallback instance;
-  return instance;
+  // Never destroyed: plugin threads may post until the process ends.
+  static ImAdapterCallback* const instance = new ImAdapterCallback();
+  return *instance;
 }
 
-ImAdapterCallback::ImAdapterCallback() : taskQueue_("callbackTask") {}
+ImAdapterCallback::ImAdapterCallback() : taskQueue_("callbackTask", kQueueCapacity) {}
 
 void ImAdapterCallback::Start() {
   taskQueue_.Start();

@@ -8,6 +8,12 @@
 // have a lock each; no lock is held while a handler runs, so a handler may
 // register further callbacks. A handler that throws is logged and the task
 // thread goes on.
+//
+// Bounds: plugin messages that arrive while the hub is stopped are dropped
+// (one error line with their count when it starts again); while it runs, at
+// most kQueueCapacity messages wait and a flood loses its oldest ones. A
+// plugin thread is never held by the hub (see TaskQueue). The hub is never
+// destroyed: plugin threads may call in until the process ends.
 #pragma once
 
 #include <json/json.h>
@@ -27,6 +33,8 @@ class ImAdapterCallback {
 
   // Notification code of the offline-file upload results.
   static constexpr uint32_t kOffLineRspNotify = 1;
+  // Plugin messages waiting for the task thread at most.
+  static constexpr size_t kQueueCapacity = 4096;
 
   // The process-wide hub, created on first use.
   static ImAdapterCallback& Instance();
@@ -35,12 +43,15 @@ class ImAdapterCallback {
   // Called by service start; a Start after Stop starts the thread again.
   void Start();
   // Stops the task thread after the message it is handling. Messages posted
-  // but not yet handled stay queued for the next Start.
+  // but not yet handled are dropped (counted).
   void Stop();
 
-  // Copies the NUL-terminated text and queues it for the task thread; returns
-  // once it is queued. Called on plugin threads. A null text is ignored.
+  // Copies the NUL-terminated text and queues it for the task thread; never
+  // waits. Called on plugin threads. A null text is ignored.
   void Post(const char* text);
+
+  // What became of the messages posted so far (handled, dropped, waiting).
+  TaskQueue::Counts Counts() const { return taskQueue_.GetCounts(); }
 
   // Sets table[sno] = callback (replacing an earlier entry). Entries are never
   // removed; serial numbers cycle, so the table stays bounded.

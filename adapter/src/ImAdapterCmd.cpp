@@ -6,6 +6,7 @@
 #include "adapter/src/ForwardCommands.h"
 #include "adapter/src/JsonText.h"
 #include "adapter/src/MigrationCommands.h"
+#include "adapter/src/OperationTrace.h"
 #include "adapter/src/imAdapterSaveAs.h"
 #include "log/AdapterLog.h"
 
@@ -58,6 +59,17 @@ uint32_t ReplyCommand(const Json::Value& request) {
   return cmd;
 }
 
+// value as compact JSON on one line, cut to at most maxBytes.
+std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  std::string text = Json::writeString(builder, value);
+  // Texts are written with their control characters escaped; no line break
+  // is left but a trailing one.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text.substr(0, maxBytes);
+}
+
 Json::Value ReplyEnvelope(int result, const Json::Value& request,
                           const std::string& defaultDescription) {
   Json::Value reply(Json::objectValue);
@@ -74,26 +86,34 @@ Json::Value ReplyEnvelope(int result, const Json::Value& request,
 }  // namespace
 
 ImAdapterCmd& ImAdapterCmd::Instance() {
-  static ImAdapterCmd instance;
-  return instance;
+  // Never destroyed: threads may still use it while the process ends.
+  static ImAdapterCmd* const instance = new ImAdapterCmd();
+  return *instance;
 }
 
 ImAdapterCmd::ImAdapterCmd() = default;
 
 void ImAdapterCmd::ProcessRecvMsg(const char* text) {
+  OperationTrace trace(kProcessRecvMsg);
   try {
+    if (text != nullptr) IMLOG(kLogDbg, kProcessRecvMsg, std::string("input: ") + text);
     Json::Value request;
-    if (ParseJsonText(text, request) != 0 || !request.isObject()) {
+    if (ParseJsonText(text, request) != 0) {
       IMLOG(kLogErr, kProcessRecvMsg, "json parse failed");
+      return;
+    }
+    if (!request.isObject()) {
+      // It parsed (an array): a request is an object all the same.
+      IMLOG(kLogErr, kProcessRecvMsg, "request is not a json object");
       return;
     }
     uint32_t full = 0;
     if (!ReadCommandNumber(request["cmd"], &full)) {
-      IMLOG(kLogErr, kProcessRecvMsg,
-            "invalid cmd: " + Json::FastWriter().write(request["cmd"]).substr(0, 64));
+      IMLOG(kLogErr, kProcessRecvMsg, "invalid cmd: " + OneLineJson(request["cmd"], 64));
       return;
     }
     const uint32_t cmd = full & 0xFFFFu;
+    IMLOG(kLogInf, kProcessRecvMsg, "cmd: " + std::to_string(cmd));
     if (cmd < 1 || cmd > 7) {
       IMLOG(kLogErr, kProcessRecvMsg, "invalid cmd: " + std::to_string(cmd));
       return;

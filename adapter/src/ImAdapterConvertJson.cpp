@@ -212,7 +212,10 @@ void ReadObjectMembers(const Json::Value& object,
 template <typename Record, size_t N>
 void ReadFields(const char* function, const Json::Value& item, const FieldDesc<Record> (&fields)[N],
                 Record& record) {
-  static const std::vector<const FieldDesc<Record>*> sorted = SortedReadable(fields);
+  // Never destroyed: a command may still read records while the process ends.
+  static const auto* const sortedFields =
+      new std::vector<const FieldDesc<Record>*>(SortedReadable(fields));
+  const std::vector<const FieldDesc<Record>*>& sorted = *sortedFields;
   try {
     if (item.isObject()) {
       ReadObjectMembers(item, sorted, record);

@@ -7,11 +7,9 @@
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/ImAdapterService.h"
-#include "adapter/src/MigrationCommands.h"
 #include "adapter/src/MigrationServices.h"
 #include "adapter/src/RecordInfo.h"
 #include "adapter/src/StoreQueries.h"
-#include "adapter/src/fileMigrationWorker.h"
 #include "im_adapter/im_adapter.h"
 #include "im_adapter/im_plugin.h"
 #include "log/AdapterLog.h"
@@ -48,19 +46,27 @@ void QueryReceivedFilesFromStore(const std::vector<std::string>& names,
 }
 
 // Builds the command processor and installs the plugin table when the library
-// loads. At unload the service thread (when the host never shut it down) and a
-// migration still running are stopped, so that no thread runs into a command
-// processor being destroyed.
+// loads.
+//
+// Nothing is torn down at unload or exit, on purpose. Every object that a
+// thread may still use (the command processor and its queues, the hub, the
+// request waiters, the migration state) is never destroyed, so a host that
+// returns from main while commands wait, host threads wait in
+// IMAdapterSendMsgExport and plugin threads call back, ends without running
+// into freed memory. No static destructor of the adapter waits for a thread or
+// takes a lock another thread may hold: on Windows they run inside
+// DLL_PROCESS_DETACH under the loader lock, where the other threads are
+// already gone (process exit) and any lock they held stays held; the log is
+// closed there only when its lock is free. Once started, the library is pinned
+// in memory (ImAdapterService::Startup), so FreeLibrary or dlclose without
+// IMAdapterShutDown returns at once and never unmaps code that the service
+// thread, the hub or a plugin thread is running; those threads go on until the
+// host shuts the adapter down or the process ends.
 struct LoadTimeSetup {
   LoadTimeSetup() {
     ImAdapterCmd::Instance();
     ImAdapterService::Instance().SetPluginApi(ImportedPlugins());
     MigrationServices::SetReceivedFileQuery(QueryReceivedFilesFromStore);
-  }
-  ~LoadTimeSetup() {
-    ImAdapterService::Instance().StopForUnload();
-    fileMigrationWorker::migrationFileShutdown();
-    WaitForMigrationThreadsFor(std::chrono::seconds(5));
   }
 };
 const LoadTimeSetup kLoadTimeSetup;

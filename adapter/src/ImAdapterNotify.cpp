@@ -23,13 +23,24 @@ int32_t FileHandleOf(const Json::Value& reply) {
 }  // namespace
 
 ImAdapterNotify& ImAdapterNotify::Instance() {
-  static ImAdapterNotify instance;
-  return instance;
+  // Never destroyed: threads may still use it while the process ends.
+  static ImAdapterNotify* const instance = new ImAdapterNotify();
+  return *instance;
 }
 
 void ImAdapterNotify::RegisterHandleCallback(int32_t handle, SnoCallback callback) {
   std::lock_guard<std::mutex> lock(mutex_);
   table_[handle] = std::move(callback);
+}
+
+void ImAdapterNotify::RemoveHandleCallback(int32_t handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  table_.erase(handle);
+}
+
+size_t ImAdapterNotify::Size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return table_.size();
 }
 
 bool ImAdapterNotify::FindHandleCallback(int32_t handle, SnoCallback* out) const {

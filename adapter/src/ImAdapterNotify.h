@@ -3,11 +3,14 @@
 // handle it carries.
 //
 // Thread-safety: the table has its own lock; no lock is held while a callback
-// runs. Entries are never removed; registering a handle again replaces it.
+// runs. Registering a handle again replaces it; the upload batch that
+// registered a handle removes it when it ends, so the table holds only the
+// uploads in progress.
 #pragma once
 
 #include <json/json.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -21,6 +24,9 @@ class ImAdapterNotify {
 
   // Sets table[handle] = callback (replacing an earlier entry).
   void RegisterHandleCallback(int32_t handle, SnoCallback callback);
+  // Removes the entry of handle (nothing when there is none).
+  void RemoveHandleCallback(int32_t handle);
+  size_t Size() const;
   // Copies the entry of handle into *out; false when there is none.
   bool FindHandleCallback(int32_t handle, SnoCallback* out) const;
 

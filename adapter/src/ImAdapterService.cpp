@@ -8,6 +8,8 @@
 
 #include "adapter/src/ImAdapterCallback.h"
 #include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/OfflineFileOps.h"
+#include "adapter/src/PluginRequester.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
 
@@ -21,8 +23,9 @@ struct FreeText {
 }  // namespace
 
 ImAdapterService& ImAdapterService::Instance() {
-  static ImAdapterService instance;
-  return instance;
+  // Never destroyed: threads may still use it while the process ends.
+  static ImAdapterService* const instance = new ImAdapterService();
+  return *instance;
 }
 
 bool ImAdapterService::IsRunning() const {
@@ -33,6 +36,8 @@ bool ImAdapterService::IsRunning() const {
 int ImAdapterService::ServiceStart() {
   std::lock_guard<std::mutex> lock(threadMutex_);
   if (thread_.joinable()) return 0;
+  PluginRequester::Instance().ResumeWaits();
+  OfflineFileOps::Instance().ResumeWaits();
   ImAdapterCallback::Instance().Start();
   stop_.store(false);
   try {
@@ -49,6 +54,8 @@ void ImAdapterService::ServiceStop() {
   std::lock_guard<std::mutex> lock(threadMutex_);
   if (!thread_.joinable()) return;
   stop_.store(true);
+  PluginRequester::Instance().StopWaits();
+  OfflineFileOps::Instance().StopWaits();
   thread_.join();
   ImAdapterCallback::Instance().Stop();
 }
@@ -71,6 +78,7 @@ void ImAdapterService::ServiceMain() {
 }
 
 int ImAdapterService::Startup() {
+  platform::PinLibraryContaining(reinterpret_cast<const void*>(&IMAdapterServiceCallback));
   ServiceStart();
   int result = api_.imServiceStartup ? api_.imServiceStartup() : -1;
   if (api_.imSetAdapterCallback) api_.imSetAdapterCallback(IMAdapterServiceCallback);

@@ -22,10 +22,14 @@ class ImAdapterService {
 
   // Starts the service (hub and service thread, once), starts the IM service
   // and registers the callback with the three plugins. Returns the IM
-  // service's start-up result.
+  // service's start-up result. From the first call on, the library stays in
+  // memory until the process ends: the plugins keep the callback and may call
+  // it at any time, so unloading it would leave them calling into nothing.
   int Startup();
   // Stops the service thread and the hub, then the IM service; returns the IM
-  // service's shut-down result.
+  // service's shut-down result. A plugin request that the running command
+  // waits for ends at once as a time-out, so this does not wait for a silent
+  // plugin (an open dialog of command 6 or 7 is still waited for).
   int ShutDown();
 
   // Routes one host text by target (0/1 IM, 2 store, 3 offline file, 5 the
@@ -33,10 +37,6 @@ class ImAdapterService {
   void DispatchMsg(const char* text, uint32_t length, uint32_t target);
 
   bool IsRunning() const;
-
-  // Stops the service thread and the hub without touching the plugins; used
-  // when the library unloads while the host never shut it down.
-  void StopForUnload() { ServiceStop(); }
 
   // The most the service thread idles between checks of the stop flag.
   static constexpr std::chrono::milliseconds kPollInterval{5};

@@ -45,8 +45,16 @@ class LiveThreads {
 };
 
 LiveThreads& Live() {
-  static LiveThreads live;
-  return live;
+  // Never destroyed: a migration thread may still end while the process exits.
+  static LiveThreads* const live = new LiveThreads();
+  return *live;
+}
+
+// Held by a migration thread while it runs: a run that was stopped (or has
+// reported its end) and is still finishing never overlaps the next one.
+std::mutex& RunGate() {
+  static std::mutex* const gate = new std::mutex();
+  return *gate;
 }
 
 // Gives the run state back when the run ends, however it ends.
@@ -61,27 +69,22 @@ class RunClaim {
   uint64_t runId_;
 };
 
-void RunOneMigration(const Json::Value& request, ImAdapterCmd& cmd) {
-  uint64_t runId = 0;
-  if (fileMigrationWorker::checkMigFileThreadIsRuning(&runId)) return;
-  RunClaim claim(runId);
-  fileMigrationWorker worker(request, cmd, runId);
-  worker.run();
-}
-
-// The migration thread: waits until the command's reply is out, runs one
-// migration and never lets anything escape. The arguments are moved out of the
-// thread's own storage so that nothing of the run outlives the count of live
-// threads.
-void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd,
+// The migration thread: waits until the command's reply is out and the run
+// before it has ended, runs the migration it was claimed for and never lets
+// anything escape. The arguments are moved out of the thread's own storage so
+// that nothing of the run outlives the count of live threads.
+void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd, uint64_t runId,
                          std::shared_future<void>&& goArg) {
   platform::SetCurrentThreadName("migration");
   {
     const Json::Value request = std::move(requestArg);
     const std::shared_future<void> go = std::move(goArg);
+    RunClaim claim(runId);
     try {
       go.wait();
-      RunOneMigration(request, *cmd);
+      std::lock_guard<std::mutex> gate(RunGate());
+      fileMigrationWorker worker(request, *cmd, runId);
+      worker.run();
     } catch (const std::exception& e) {
       IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
     } catch (...) {
@@ -95,13 +98,23 @@ void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd,
 
 void RunMigrationFileStartup(ImAdapterCmd& cmd, Json::Value& request) {
   IMLOG(kLogInf, kStartup, "Enter...");
+  // The run is claimed here, before the reply, so that a command 5 right
+  // after this one finds it, and a second command 4 is turned away (it gets
+  // its result 0 all the same, as the host expects).
+  uint64_t runId = 0;
+  if (fileMigrationWorker::checkMigFileThreadIsRuning(&runId)) {
+    cmd.SendRspToHost(0, Json::Value(), request, "migrationFileStartup");
+    IMLOG(kLogInf, kStartup, "Leave...");
+    return;
+  }
   std::promise<void> replied;
   std::shared_future<void> go = replied.get_future().share();
   Live().Add();
   try {
-    std::thread(MigrationThreadBody, Json::Value(request), &cmd, go).detach();
+    std::thread(MigrationThreadBody, Json::Value(request), &cmd, runId, go).detach();
   } catch (const std::system_error& e) {
     Live().Remove();
+    fileMigrationWorker::setMigFileThreadFinish(runId);
     IMLOG(kLogErr, kStartup, std::string("cannot start the migration thread: ") + e.what());
     cmd.SendRspToHost(-1, Json::Value(), request, "migrationFileStartup");
     IMLOG(kLogInf, kStartup, "Leave...");

@@ -12,11 +12,14 @@
 
 class ImAdapterCmd;
 
-// Command 4: starts a migration thread with a copy of request and answers
-// result 0 with a null "param" ("migrationFileStartup"), or −1 when no thread
-// can be started. The reply goes out before the thread does anything, so a
-// parameter error's second answer (result 1) always follows it. A thread that
-// finds a run in progress ends at once without telling the host.
+// Command 4: claims the run state, starts a migration thread with a copy of
+// request and answers result 0 with a null "param" ("migrationFileStartup"),
+// or −1 when no thread can be started. The claim comes before the reply, so a
+// command 5 that follows stops this run before its next file. A run already in
+// progress turns the request away (a log line; the host gets only its result
+// 0). The reply goes out before the thread does anything, so a parameter
+// error's second answer (result 1) always follows it. A new run starts only
+// after the run before it, even a stopped one still finishing its file, ended.
 void RunMigrationFileStartup(ImAdapterCmd& cmd, Json::Value& request);
 
 // Command 5: stops the running migration before its next file (it then reports

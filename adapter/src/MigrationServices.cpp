@@ -17,8 +17,9 @@ struct Installed {
 };
 
 Installed& Services() {
-  static Installed installed;
-  return installed;
+  // Never destroyed: a migration thread may still ask while the process ends.
+  static Installed* const installed = new Installed();
+  return *installed;
 }
 
 // A copy of one installed function, taken under the lock so that it can be

@@ -1,5 +1,6 @@
 #include "adapter/src/OfflineFileOps.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -58,8 +59,9 @@ std::string JoinHandles(const std::vector<int32_t>& handles) {
 }  // namespace
 
 OfflineFileOps& OfflineFileOps::Instance() {
-  static OfflineFileOps instance;
-  return instance;
+  // Never destroyed: threads may still use it while the process ends.
+  static OfflineFileOps* const instance = new OfflineFileOps();
+  return *instance;
 }
 
 std::string OfflineFileOps::ExtractLinkCode(const std::string& url) {
@@ -112,7 +114,7 @@ void OfflineFileOps::UploadFile(int32_t jsSno, const std::vector<FileListItem>& 
                                 std::vector<FileListItem>* results, bool publicShareLink,
                                 bool crossInstance) {
   OperationTrace trace(kUploadFile);
-  ResetBatch();
+  OpenBatch();
   std::vector<FileListItem> uploads;
   for (const FileListItem& entry : entries) {
     const int32_t handle = UploadFileProc(jsSno, entry, publicShareLink, crossInstance);
@@ -120,31 +122,66 @@ void OfflineFileOps::UploadFile(int32_t jsSno, const std::vector<FileListItem>& 
       IMLOG(kLogWar, kUploadFile, "handle is invalid");
       continue;
     }
-    TrackUpload(handle);
     uploads.push_back(entry);
     uploads.back().file_handle = handle;
   }
-  std::unique_lock<std::mutex> lock(uploadMutex_);
-  WaitForUploads(lock);
-  const std::vector<int32_t> missing = CollectResults(uploads, results);
-  if (!missing.empty()) {
-    IMLOG(kLogErr, kUploadFile,
-          "upload notification missing, left out handles: " + JoinHandles(missing));
+  {
+    std::unique_lock<std::mutex> lock(uploadMutex_);
+    WaitForUploads(lock);
+    const std::vector<int32_t> missing = CollectResults(uploads, results);
+    if (!missing.empty()) {
+      IMLOG(kLogErr, kUploadFile,
+            "upload notification missing, left out handles: " + JoinHandles(missing));
+    }
   }
-  pending_.clear();
-  outcomes_.clear();
+  CloseBatch();
 }
 
-void OfflineFileOps::ResetBatch() {
+void OfflineFileOps::StopWaits() {
+  std::lock_guard<std::mutex> lock(uploadMutex_);
+  stopping_ = true;
+  uploadReported_.notify_all();
+}
+
+void OfflineFileOps::ResumeWaits() {
+  std::lock_guard<std::mutex> lock(uploadMutex_);
+  stopping_ = false;
+}
+
+uint64_t OfflineFileOps::OpenBatch() {
   std::lock_guard<std::mutex> lock(uploadMutex_);
   pending_.clear();
   outcomes_.clear();
+  reports_ = 0;
+  batchId_ = ++lastBatchId_;
+  return batchId_;
 }
 
-void OfflineFileOps::TrackUpload(int32_t handle) {
-  std::lock_guard<std::mutex> lock(uploadMutex_);
-  // A notification may already have marked it reported: keep that.
-  pending_.emplace(handle, false);
+void OfflineFileOps::JoinBatch(int32_t jsSno, int32_t handle) {
+  uint64_t batchId = 0;
+  {
+    std::lock_guard<std::mutex> lock(uploadMutex_);
+    if (batchId_ == 0) return;  // an upload outside a batch waits for no notification
+    batchId = batchId_;
+    // A handle given out again replaces its earlier upload: not reported yet.
+    pending_[handle] = false;
+    outcomes_.erase(handle);
+  }
+  ImAdapterNotify::Instance().RegisterHandleCallback(
+      handle, SnoCallback{jsSno, [batchId](int32_t userValue, Json::Value& notification) {
+                            Instance().UploadFileNotifyResult(userValue, batchId, notification);
+                          }});
+}
+
+void OfflineFileOps::CloseBatch() {
+  std::map<int32_t, bool> handles;
+  {
+    std::lock_guard<std::mutex> lock(uploadMutex_);
+    handles.swap(pending_);
+    outcomes_.clear();
+    batchId_ = 0;
+  }
+  for (const auto& handle : handles) ImAdapterNotify::Instance().RemoveHandleCallback(handle.first);
 }
 
 bool OfflineFileOps::AllUploadsDone() const {
@@ -155,13 +192,24 @@ bool OfflineFileOps::AllUploadsDone() const {
 }
 
 void OfflineFileOps::WaitForUploads(std::unique_lock<std::mutex>& lock) {
-  const auto quiet = PluginRequester::Timeouts().uploadQuiet;
-  while (!AllUploadsDone()) {
-    const uint64_t seen = notifications_;
-    const bool progressed = uploadReported_.wait_for(
-        lock, quiet, [&] { return notifications_ != seen || AllUploadsDone(); });
-    if (!progressed) return;  // quiet for too long: give up on the rest
+  using Clock = std::chrono::steady_clock;
+  const RequestTimeouts timeouts = PluginRequester::Timeouts();
+  const Clock::time_point cap = Clock::now() + timeouts.uploadCap;
+  Clock::time_point quietEnd = Clock::now() + timeouts.uploadQuiet;
+  while (!AllUploadsDone() && !stopping_) {
+    const uint64_t seen = reports_;
+    const bool progressed = uploadReported_.wait_until(lock, std::min(quietEnd, cap), [&] {
+      return reports_ != seen || AllUploadsDone() || stopping_;
+    });
+    if (!progressed) {
+      IMLOG(kLogErr, kUploadFile,
+            Clock::now() >= cap ? "upload wait reached its cap" : "upload wait timed out");
+      return;
+    }
+    // Only an upload of this batch that completes restarts the quiet window.
+    if (reports_ != seen) quietEnd = Clock::now() + timeouts.uploadQuiet;
   }
+  if (stopping_) IMLOG(kLogErr, kUploadFile, "upload wait given up: the service is stopping");
 }
 
 std::vector<int32_t> OfflineFileOps::CollectResults(const std::vector<FileListItem>& uploads,
@@ -182,7 +230,8 @@ std::vector<int32_t> OfflineFileOps::CollectResults(const std::vector<FileListIt
   return missing;
 }
 
-void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, Json::Value& notification) {
+void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, uint64_t batchId,
+                                            Json::Value& notification) {
   OperationTrace trace(kUploadFileNotifyResult);
   IMLOG(kLogDbg, kUploadFileNotifyResult, "jsSno: " + std::to_string(jsSno));
   const Json::Value* param = FindMember(notification, "param");
@@ -205,9 +254,16 @@ void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, Json::Value& notifica
   const int32_t key = static_cast<int32_t>(handle->asUInt());
   {
     std::lock_guard<std::mutex> lock(uploadMutex_);
+    auto upload = pending_.find(key);
+    if (batchId != batchId_ || upload == pending_.end() || upload->second) {
+      IMLOG(kLogWar, kUploadFileNotifyResult,
+            "not a pending upload of the batch waited for, dropped, handle: " +
+                std::to_string(key));
+      return;
+    }
     outcomes_[key] = std::move(outcome);
-    pending_[key] = true;
-    ++notifications_;
+    upload->second = true;
+    ++reports_;
   }
   uploadReported_.notify_all();
 }
@@ -239,15 +295,13 @@ int32_t OfflineFileOps::UploadFileSend(const FileListItem& entry, bool publicSha
 
 void OfflineFileOps::UploadFileRsp(int32_t jsSno, Json::Value& answer) {
   OperationTrace trace(kUploadKind.handler);
-  if (!PluginRequester::Instance().Deliver(kUploadKind, jsSno, answer)) return;
+  // The handle joins the batch here, on the hub's thread and before the
+  // request returns, so that the upload's notification, which the hub handles
+  // after this answer, always finds it.
   const int32_t handle = HandleOf(answer);
-  if (handle == -1) return;
-  // Registered here, on the hub's thread, so that the upload's notification,
-  // which the hub handles after this answer, always finds its handle.
-  ImAdapterNotify::Instance().RegisterHandleCallback(
-      handle, SnoCallback{jsSno, [](int32_t userValue, Json::Value& notification) {
-                            Instance().UploadFileNotifyResult(userValue, notification);
-                          }});
+  PluginRequester::Instance().Deliver(kUploadKind, jsSno, answer, [jsSno, handle] {
+    if (handle != -1) Instance().JoinBatch(jsSno, handle);
+  });
 }
 
 // ---- link update and expiry ------------------------------------------------

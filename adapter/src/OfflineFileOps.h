@@ -4,10 +4,14 @@
 //
 // An upload is two-staged: the upload request is answered at once with a
 // file handle, and the upload's outcome arrives later as a notification
-// (code 1) that ImAdapterNotify routes by that handle. The handle is
-// registered by the answer handler on the hub's task thread, before the hub
-// looks at any later message, so a notification that follows its answer is
-// never lost, however the hub and the service thread interleave.
+// (code 1) that ImAdapterNotify routes by that handle. The handle joins the
+// batch and is registered by the answer handler on the hub's task thread,
+// before the hub looks at any later message, so a notification that follows
+// its answer is never lost, however the hub and the service thread interleave.
+// A notification counts only for a handle of the batch being waited for that
+// has not reported yet: a late notification of an earlier batch, even one
+// whose handle the plugin has given out again, never gives an upload of this
+// batch its link, and never extends the wait.
 //
 // Threads: the public operations block the calling thread (the service
 // thread); the answer handlers and UploadFileNotifyResult run on the hub's
@@ -31,6 +35,11 @@ class OfflineFileOps {
   // The process-wide instance (it keeps the state of the running upload batch).
   static OfflineFileOps& Instance();
 
+  // Ends the upload wait in progress, and every later one until ResumeWaits
+  // (service stop and start).
+  void StopWaits();
+  void ResumeWaits();
+
   // Uploads every entry and waits for their outcome notifications. *results
   // is replaced by copies of the entries whose uploads were accepted and
   // reported, each with its new file_handle, um_url, um_plain_access_code and
@@ -47,10 +56,11 @@ class OfflineFileOps {
   int32_t UploadFileProc(int32_t jsSno, const FileListItem& entry, bool publicShareLink,
                          bool crossInstance);
 
-  // Records one upload's outcome (hub task thread; registered per handle).
-  // A notification without "param" {"code", "file_handle", "filersp"} of the
-  // right kinds is dropped ("param invalid").
-  void UploadFileNotifyResult(int32_t jsSno, Json::Value& notification);
+  // Records one upload's outcome (hub task thread; registered per handle for
+  // batch batchId). A notification without "param" {"code", "file_handle",
+  // "filersp"} of the right kinds is dropped ("param invalid"), and so is one
+  // that is not for a pending upload of the batch being waited for.
+  void UploadFileNotifyResult(int32_t jsSno, uint64_t batchId, Json::Value& notification);
 
   // Tells the plugin that entry's link was forwarded (35 s). Nothing is
   // reported back; a time-out is only logged.
@@ -90,10 +100,15 @@ class OfflineFileOps {
                                             const SnoCallback& callback);
   static void KelmarCheckMediaExpireRsp(int32_t jsSno, Json::Value& answer);
 
-  void ResetBatch();
-  void TrackUpload(int32_t handle);
-  // Waits (upload lock held) until every tracked upload has reported or the
-  // quiet time passed without a notification.
+  // Opens a new batch; returns its id.
+  uint64_t OpenBatch();
+  // The answer handler's part (hub thread, before the request returns): the
+  // handle joins the open batch and is registered for its notification.
+  void JoinBatch(int32_t jsSno, int32_t handle);
+  // Ends the batch: its handles leave ImAdapterNotify and the tables empty.
+  void CloseBatch();
+  // Waits (upload lock held) until every tracked upload has reported, the
+  // quiet time passed without one, the cap is reached or the service stops.
   void WaitForUploads(std::unique_lock<std::mutex>& lock);
   bool AllUploadsDone() const;
   // Fills in the reported uploads; returns the handles still pending.
@@ -102,7 +117,10 @@ class OfflineFileOps {
 
   std::mutex uploadMutex_;
   std::condition_variable uploadReported_;
-  std::map<int32_t, bool> pending_;             // handle → reported
+  uint64_t batchId_ = 0;                        // the open batch, 0 between batches
+  uint64_t lastBatchId_ = 0;
+  std::map<int32_t, bool> pending_;             // handle → reported, of the open batch
   std::map<int32_t, UploadOutcome> outcomes_;   // handle → reported link
-  uint64_t notifications_ = 0;                  // counts reports, for the quiet-time bound
+  uint64_t reports_ = 0;                        // first reports of the batch's uploads
+  bool stopping_ = false;
 };

@@ -19,6 +19,7 @@ const RequestTimeouts kDefaultTimeouts;
 std::atomic<int64_t> g_storeTimeoutMs{kDefaultTimeouts.store.count()};
 std::atomic<int64_t> g_longTimeoutMs{kDefaultTimeouts.longWait.count()};
 std::atomic<int64_t> g_uploadQuietMs{kDefaultTimeouts.uploadQuiet.count()};
+std::atomic<int64_t> g_uploadCapMs{kDefaultTimeouts.uploadCap.count()};
 
 // The answer's serial number as a waiter key; false when it has none that a
 // request could have used.
@@ -47,8 +48,9 @@ void LogAnswerFields(const RequestKind& kind, const Json::Value& answer) {
 }  // namespace
 
 PluginRequester& PluginRequester::Instance() {
-  static PluginRequester instance;
-  return instance;
+  // Never destroyed: threads may still use it while the process ends.
+  static PluginRequester* const instance = new PluginRequester();
+  return *instance;
 }
 
 RequestResult PluginRequester::Call(const RequestKind& kind, const SnoCallback& callback,
@@ -67,11 +69,13 @@ RequestResult PluginRequester::Call(const RequestKind& kind, const SnoCallback& 
     return result;
   }
   std::shared_ptr<Waiter> waiter = it->second;
-  result.answered =
-      pair.answered.wait_until(lock, deadline, [&waiter] { return waiter->done; });
+  pair.answered.wait_until(lock, deadline, [&] { return waiter->done || stopping_.load(); });
+  result.answered = waiter->done;
   pair.waiters.erase(result.sno);
   if (result.answered) {
     result.answer = std::move(waiter->answer);
+  } else if (stopping_.load()) {
+    IMLOG(kLogErr, kind.operation, "zeb req timeout: the service is stopping");
   } else {
     IMLOG(kLogErr, kind.operation, "zeb req timeout");
   }
@@ -94,7 +98,8 @@ int32_t PluginRequester::Send(const RequestKind& kind, Json::Value request,
   return sno;
 }
 
-bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer) {
+bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer,
+                              const std::function<void()>& beforeWake) {
   Pair& pair = PairOf(kind.pair);
   std::lock_guard<std::mutex> lock(pair.mutex);
   IMLOG(kLogDbg, kind.handler, "jsSno: " + std::to_string(jsSno));
@@ -108,12 +113,24 @@ bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json
               (hasSno ? std::to_string(sno) : std::string("none")));
     return false;
   }
+  if (beforeWake) beforeWake();
   it->second->answer = answer;
   it->second->done = true;
   // Several requests of one pair may wait at once (each for its own number).
   pair.answered.notify_all();
   return true;
 }
+
+void PluginRequester::StopWaits() {
+  stopping_.store(true);
+  for (Pair& pair : pairs_) {
+    // Taking the lock orders the flag before any waiter's next check.
+    std::lock_guard<std::mutex> lock(pair.mutex);
+    pair.answered.notify_all();
+  }
+}
+
+void PluginRequester::ResumeWaits() { stopping_.store(false); }
 
 void PluginRequester::SendReqToPlugin(Json::Value& request, int32_t sno, uint32_t target) {
   request["sno"] = sno;
@@ -127,6 +144,7 @@ RequestTimeouts PluginRequester::Timeouts() {
   timeouts.store = milliseconds(g_storeTimeoutMs.load());
   timeouts.longWait = milliseconds(g_longTimeoutMs.load());
   timeouts.uploadQuiet = milliseconds(g_uploadQuietMs.load());
+  timeouts.uploadCap = milliseconds(g_uploadCapMs.load());
   return timeouts;
 }
 
@@ -139,6 +157,7 @@ void PluginRequester::SetTimeoutsForTesting(const RequestTimeouts& timeouts) {
   g_storeTimeoutMs.store(timeouts.store.count());
   g_longTimeoutMs.store(timeouts.longWait.count());
   g_uploadQuietMs.store(timeouts.uploadQuiet.count());
+  g_uploadCapMs.store(timeouts.uploadCap.count());
 }
 
 void PluginRequester::ResetTimeoutsForTesting() { SetTimeoutsForTesting(kDefaultTimeouts); }

@@ -11,10 +11,15 @@
 // Threads: Call and Send run on the thread that makes the request (the
 // service thread); Deliver runs on the hub's task thread. No lock is held
 // while the plugin's entry point runs or while a hub handler runs.
+//
+// Stopping: while the service stops (StopWaits until ResumeWaits) every wait
+// ends at once as a time-out, so that the running command finishes quickly
+// and shut-down never waits for a silent plugin.
 #pragma once
 
 #include <json/json.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -30,6 +35,7 @@ struct RequestTimeouts {
   std::chrono::milliseconds store{5000};          // store requests
   std::chrono::milliseconds longWait{35000};      // chat, offline file, received-file history
   std::chrono::milliseconds uploadQuiet{300000};  // upload notifications of one batch
+  std::chrono::milliseconds uploadCap{900000};    // the whole upload wait of one batch
 };
 
 // The two request lock pairs: most requests use the main pair, the history
@@ -80,7 +86,16 @@ class PluginRequester {
   // "sno" and "result" and hands the answer to the waiter of its serial
   // number. False (logged) when nobody waits for that number any more: a late
   // or repeated answer, which is dropped.
-  bool Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer);
+  // beforeWake, when set, runs under the pair's lock before the waiter
+  // wakes, so that what it records is in place when the request returns.
+  bool Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer,
+               const std::function<void()>& beforeWake = nullptr);
+
+  // Ends every wait in progress, and every later one until ResumeWaits, as a
+  // time-out. Called by service stop; never waits.
+  void StopWaits();
+  void ResumeWaits();
+  bool Stopping() const { return stopping_.load(); }
 
   // request["sno"] = sno, request["adapter"] = 1, then routes the text form
   // of the request to target.
@@ -111,4 +126,5 @@ class PluginRequester {
   Pair& PairOf(RequestPair pair) { return pairs_[static_cast<int>(pair)]; }
 
   Pair pairs_[2];
+  std::atomic<bool> stopping_{false};
 };

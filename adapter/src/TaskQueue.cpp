@@ -1,7 +1,6 @@
 #include "adapter/src/TaskQueue.h"
 
 #include <exception>
-#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -14,20 +13,32 @@ const char kFunction[] = "TaskQueue";
 
 }  // namespace
 
-TaskQueue::TaskQueue(std::string name) : name_(std::move(name)) {}
+TaskQueue::TaskQueue(std::string name, size_t capacity)
+    : name_(std::move(name)), capacity_(capacity == 0 ? 1 : capacity) {}
 
 TaskQueue::~TaskQueue() { Close(); }
 
 bool TaskQueue::Start() {
   std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
   if (worker_.joinable()) return true;
+  uint64_t droppedWhileStopped = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    closing_.store(false, std::memory_order_release);
+    closing_ = false;
+    accepting_ = true;
+    droppedWhileStopped = droppedWhileStopped_;
+    droppedWhileStopped_ = 0;
+  }
+  if (droppedWhileStopped != 0) {
+    IMLOG(kLogErr, kFunction,
+          name_ + ": " + std::to_string(droppedWhileStopped) +
+              " messages dropped while the queue was stopped");
   }
   try {
     worker_ = std::thread([this] { Run(); });
   } catch (const std::system_error& e) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    accepting_ = false;
     IMLOG(kLogErr, kFunction, name_ + ": create thread failed: " + e.what());
     return false;
   }
@@ -37,6 +48,20 @@ bool TaskQueue::Start() {
 void TaskQueue::Put(Task task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!accepting_) {
+      ++dropped_;
+      ++droppedWhileStopped_;
+      return;
+    }
+    if (tasks_.size() >= capacity_) {
+      tasks_.pop_front();
+      ++dropped_;
+      if (droppedOverflow_++ == 0) {
+        IMLOG(kLogErr, kFunction,
+              name_ + ": queue full (" + std::to_string(capacity_) +
+                  "), dropping the oldest messages");
+      }
+    }
     tasks_.push_back(std::move(task));
   }
   wake_.notify_one();
@@ -49,14 +74,23 @@ void TaskQueue::Close() {
   }
   std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
   if (!worker_.joinable()) return;
+  std::deque<Task> unrun;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    closing_.store(true, std::memory_order_release);
+    closing_ = true;
+    accepting_ = false;
   }
   wake_.notify_all();
   worker_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  workerId_ = std::thread::id();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    workerId_ = std::thread::id();
+    ReportOverflowLocked();
+    dropped_ += tasks_.size();
+    droppedWhileStopped_ += tasks_.size();
+    unrun.swap(tasks_);
+  }
+  // The dropped tasks are destroyed outside the lock.
 }
 
 bool TaskQueue::IsWorkerThread() const {
@@ -64,31 +98,44 @@ bool TaskQueue::IsWorkerThread() const {
   return workerId_ == std::this_thread::get_id();
 }
 
+bool TaskQueue::Closing() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closing_;
+}
+
+TaskQueue::Counts TaskQueue::GetCounts() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Counts{run_, dropped_, tasks_.size()};
+}
+
+void TaskQueue::ReportOverflowLocked() {
+  if (droppedOverflow_ == 0) return;
+  IMLOG(kLogErr, kFunction,
+        name_ + ": " + std::to_string(droppedOverflow_) + " messages dropped, the queue was full");
+  droppedOverflow_ = 0;
+}
+
 void TaskQueue::Run() {
   platform::SetCurrentThreadName(name_.c_str());
   std::unique_lock<std::mutex> lock(mutex_);
   workerId_ = std::this_thread::get_id();
-  std::deque<Task> batch;
   for (;;) {
     wake_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
     if (closing_) return;
-    // Taking every queued task at once keeps the lock out of the way of the
-    // posting threads while the batch runs.
-    batch.swap(tasks_);
+    // One task at a time, so that a full queue drops what waits, not what
+    // was already taken, and Close stops after the running task.
+    Task task = std::move(tasks_.front());
+    tasks_.pop_front();
+    if (tasks_.empty()) ReportOverflowLocked();
     lock.unlock();
-    while (!batch.empty() && !closing_.load(std::memory_order_acquire)) {
-      RunOne(batch.front());
-      batch.pop_front();
-    }
+    RunOne(task);
+    task = nullptr;  // destroyed outside the lock
     lock.lock();
-    // Closed in the middle of a batch: what was not run goes back in front.
-    tasks_.insert(tasks_.begin(), std::make_move_iterator(batch.begin()),
-                  std::make_move_iterator(batch.end()));
-    batch.clear();
+    ++run_;
   }
 }
 
-void TaskQueue::RunOne(Task& task) const {
+void TaskQueue::RunOne(Task& task) {
   try {
     if (task) task();
   } catch (const std::exception& e) {

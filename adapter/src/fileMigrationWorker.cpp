@@ -138,6 +138,7 @@ fileMigrationWorker::fileMigrationWorker(const Json::Value& request, ImAdapterCm
 
 void fileMigrationWorker::FailParams(const char* text) {
   IMLOG(kLogErr, kConstruct, text);
+  EndClaim();
   cmd_.SendResultToHost(1, request_, kParamErrorDescription);
   initOk_ = false;
 }
@@ -419,7 +420,15 @@ void fileMigrationWorker::progressNotify(const std::string& fileName, uint32_t c
   cmd_.SendMigrationProgressNotify(param);
 }
 
+void fileMigrationWorker::EndClaim() {
+  // Given back before the host hears the end, so that a command 4 sent on the
+  // "finish" finds no run in progress. A new run does not overlap this one
+  // all the same: the migration thread lets runs go one after the other.
+  setMigFileThreadFinish(runId_);
+}
+
 void fileMigrationWorker::SendFinish(bool withErrorCount) {
+  EndClaim();
   Json::Value param(Json::objectValue);
   param["notifyType"] = "statusNotify";
   param["status"] = "finish";
@@ -428,6 +437,7 @@ void fileMigrationWorker::SendFinish(bool withErrorCount) {
 }
 
 void fileMigrationWorker::SendFailed() {
+  EndClaim();
   Json::Value param(Json::objectValue);
   param["notifyType"] = "statusNotify";
   param["status"] = "failed";

@@ -91,6 +91,8 @@ class fileMigrationWorker {
   void RemoveStaleTemporaries(const std::string& folder);
   // Moves the files of one folder; false when the run was stopped on the way.
   bool MigrateFolder(const std::string& folderName);
+  // Ends this run's claim on the run state (before its last message to the host).
+  void EndClaim();
   void SendFinish(bool withErrorCount);
   void SendFailed();
 

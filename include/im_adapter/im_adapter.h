@@ -18,7 +18,30 @@
  *
  * Threads. Every function may be called from any host thread.
  * IMAdapterStartup and IMAdapterShutDown are called in order, not at the same
- * time from two threads.
+ * time from two threads. Plugin answers reach the adapter through its callback
+ * on the plugins' threads, which it never holds: while the adapter is shut
+ * down, what they send is dropped (one log line with the count at the next
+ * start); while it runs, at most 4096 plugin texts wait and a flood drops the
+ * oldest (logged) rather than hold a plugin thread, whose own locks may be
+ * what the adapter's service thread needs to go on. A command waits at most
+ * 5 s for a store answer and 35 s for the others; a file upload waits for its
+ * outcome until no upload of its batch has reported for 300 s, and never
+ * longer than 15 minutes in all.
+ *
+ * Exit and unload. The host may end its process at any moment: return from
+ * main or call exit while commands wait for plugins, a migration moves files,
+ * host threads wait in IMAdapterSendMsgExport and plugins call back. The
+ * adapter then neither waits nor frees what its threads use; it only closes
+ * its log. IMAdapterShutDown before exit is optional; it ends the waits of the
+ * running command at once (it reports them as time-outs) and returns when that
+ * command is done, so it may wait for an open dialog of command 6 or 7. A
+ * running migration is not stopped by it (send command 5). After the first
+ * IMAdapterStartup the library stays loaded until the process ends, because
+ * the plugins keep its callback: FreeLibrary or dlclose then return at once
+ * and unload nothing, with or without IMAdapterShutDown. A host may unload a
+ * library it never started once no call into it is in progress. A host must
+ * not use a text it has freed, nor call IMAdapterStartup and
+ * IMAdapterShutDown at the same time from two threads.
  *
  * Ownership. A text returned through `msg` belongs to the host. It was
  * allocated with malloc; release it with IMAdapterFreeMsg (always safe) or,
@@ -45,9 +68,11 @@ extern "C" {
  * not a second service thread. */
 IM_ADAPTER_EXPORT int IMAdapterStartup(void);
 
-/* Stops the service thread (the command that runs finishes first; queued
- * requests stay queued), closes the callback hub and stops the IM service
- * plugin. Returns what the IM service's shut-down returned. */
+/* Stops the service thread (the command that runs finishes first, its plugin
+ * waits ended as time-outs; queued requests stay queued), closes the callback
+ * hub and stops the IM service plugin. Returns what the IM service's
+ * shut-down returned. IMAdapterStartup afterwards starts a working adapter
+ * again. */
 IM_ADAPTER_EXPORT int IMAdapterShutDown(void);
 
 /* Opens the adapter's log "im_adapter.log" in the folder `path`; a folder

@@ -1,5 +1,6 @@
 // POSIX implementation of the platform interface.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -193,6 +194,14 @@ int64_t NowUnixMillis() {
 
 uint64_t ProcessId() { return static_cast<uint64_t>(::getpid()); }
 uint64_t ThreadId() { return static_cast<uint64_t>(::syscall(SYS_gettid)); }
+
+bool PinLibraryContaining(const void* address) {
+  Dl_info info;
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return false;
+  // RTLD_NOLOAD takes one more reference on the loaded object; RTLD_NODELETE
+  // keeps it mapped after its last dlclose. The handle is kept on purpose.
+  return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
 
 void SetCurrentThreadName(const char* name) {
   char shortName[16] = {0};  // the kernel keeps 15 characters

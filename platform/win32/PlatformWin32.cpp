@@ -313,6 +313,12 @@ int64_t NowUnixMillis() {
 uint64_t ProcessId() { return static_cast<uint64_t>(::GetCurrentProcessId()); }
 uint64_t ThreadId() { return static_cast<uint64_t>(::GetCurrentThreadId()); }
 
+bool PinLibraryContaining(const void* address) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            static_cast<LPCWSTR>(address), &module) != 0;
+}
+
 void SetCurrentThreadName(const char* name) {
   static const SetThreadDescriptionFn setDescription = LookUpSetThreadDescription();
   if (setDescription == nullptr || name == nullptr) return;

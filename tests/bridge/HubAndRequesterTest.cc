@@ -98,41 +98,21 @@ TEST_F(CallbackHubTest, HandlersThatFailOrRegisterLeaveTheHubRunning) {
   EXPECT_EQ(Take(), Calls{"new:12:"});
 }
 
-// Messages posted while the hub is stopped wait for the restart; the restart
-// registers the upload notification again.
-TEST_F(CallbackHubTest, RestartHandlesQueuedMessagesAndUploadNotifications) {
+// Messages posted while the hub is stopped are dropped and counted, not kept
+// for the restart; the restart registers the upload notification again.
+TEST_F(CallbackHubTest, MessagesWhileStoppedAreDroppedAndRestartRegistersUploads) {
   ImAdapterCallback& hub = ImAdapterCallback::Instance();
   hub.RegisterNotifyCallback(ImAdapterCallback::kOffLineRspNotify, nullptr);
   hub.Stop();
-  Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "queued"})"));
+  const TaskQueue::Counts before = hub.Counts();
+  for (int i = 0; i < 3; ++i) Answer(std::string(R"({"rsp": 1, "sno": 40000, "marker": "q"})"));
   hub.Stop();  // stopping twice is harmless
+  EXPECT_EQ(hub.Counts().dropped, before.dropped + 3);
+  EXPECT_EQ(hub.Counts().waiting, 0u);
   hub.Start();
   hub.Start();  // starting twice too
   Answer(std::string(R"({"notify": 1, "param": {"file_handle": 7}, "marker": "r"})"));
-  EXPECT_EQ(Take(), (Calls{"sno:11:queued", "handle:21:r"}));
-}
-
-TEST_F(BridgeTest, HubKeepsEveryPluginThreadsMessagesInOrder) {
-  constexpr int kThreads = 4;
-  constexpr int kPerThread = 500;
-  std::vector<std::vector<int>> order(kThreads);  // written on the hub thread only
-  ImAdapterCallback::Instance().RegisterNotifyCallback(
-      90, [&](Json::Value& reply) { order[reply["t"].asInt()].push_back(reply["i"].asInt()); });
-  std::vector<std::thread> plugins;
-  for (int t = 0; t < kThreads; ++t) {
-    plugins.emplace_back([t] {
-      for (int i = 0; i < kPerThread; ++i) {
-        Answer("{\"notify\": 90, \"t\": " + std::to_string(t) + ", \"i\": " + std::to_string(i) +
-               "}");
-      }
-    });
-  }
-  for (std::thread& plugin : plugins) plugin.join();
-  DrainHub();
-  for (int t = 0; t < kThreads; ++t) {
-    ASSERT_EQ(order[t].size(), static_cast<size_t>(kPerThread));
-    for (int i = 0; i < kPerThread; ++i) EXPECT_EQ(order[t][i], i);
-  }
+  EXPECT_EQ(Take(), (Calls{"handle:21:r"}));
 }
 
 const RequestKind kProbe = {"Probe::Ask", "Probe::AskSend",   "Probe::AskRsp",
@@ -227,47 +207,70 @@ TEST_F(BridgeTest, MalformedAnswersDoNotEndTheWait) {
 
 // Tasks run one at a time on the queue's worker and the test reads between
 // latches, so the record needs no lock of its own. Each queue is declared
-// last: its worker is joined first.
-TEST(TaskQueueTest, RunsInOrderSurvivesThrowingTasksAndKeepsTheBatchRestOnClose) {
+// last: its worker is joined first. Every task put is counted exactly once.
+TEST(TaskQueueTest, RunsInOrderDropsWhileStoppedAndOnOverflowAndCountsEveryTask) {
   Calls record;
   Latch running;
   Latch release;
   Latch done;
-  TaskQueue queue("test");
-  // Queued before Start, so the worker takes them all as one batch.
+  TaskQueue queue("test", 3);
+  queue.Put([&] { record.push_back("before start"); });  // stopped: dropped
+  ASSERT_TRUE(queue.Start());
   queue.Put([&] {
     running.Open();
     release.WaitOpen();
     record.push_back("first");
   });
-  queue.Put([] { throw std::runtime_error("x"); });
-  queue.Put(nullptr);
-  queue.Put([] { throw 1; });
-  queue.Put([&] { record.push_back("second"); });
-  queue.Put([&] { record.push_back("third"); });
-  ASSERT_TRUE(queue.Start());
   ASSERT_TRUE(running.WaitOpen());
+  // The worker is held in "first": three tasks fill the queue, the fourth
+  // and fifth push the two oldest out.
+  queue.Put([&] { record.push_back("pushed out 1"); });
+  queue.Put([&] { record.push_back("pushed out 2"); });
+  queue.Put([] { throw std::runtime_error("x"); });
+  queue.Put([] { throw 1; });
+  queue.Put([&] {
+    record.push_back("last");
+    done.Open();
+  });
+  EXPECT_EQ(queue.GetCounts().dropped, 3u);
+  release.Open();
+  ASSERT_TRUE(done.WaitOpen());
+  EXPECT_EQ(record, (Calls{"first", "last"}));
+
+  // Closed in the middle of a task: what waits is dropped, nothing is kept.
+  Latch running2;
+  Latch release2;
+  queue.Put([&] {
+    running2.Open();
+    release2.WaitOpen();
+  });
+  ASSERT_TRUE(running2.WaitOpen());
+  queue.Put([&] { record.push_back("dropped at close"); });
   std::thread closer([&] { queue.Close(); });
   // Close has to wait for the running task; let it go once Close is under way.
   while (!queue.Closing()) std::this_thread::yield();
-  release.Open();
+  release2.Open();
   closer.join();
-  EXPECT_EQ(record, Calls{"first"});
-
-  queue.Put([&] { done.Open(); });
   ASSERT_TRUE(queue.Start());
-  ASSERT_TRUE(done.WaitOpen());
-  EXPECT_EQ(record, (Calls{"first", "second", "third"}));
+  Latch after;
+  queue.Put([&] { after.Open(); });
+  ASSERT_TRUE(after.WaitOpen());
+  queue.Close();
+  EXPECT_EQ(record, (Calls{"first", "last"}));
+  const TaskQueue::Counts counts = queue.GetCounts();
+  EXPECT_EQ(counts.run, 6u);
+  EXPECT_EQ(counts.dropped, 4u);
+  EXPECT_EQ(counts.waiting, 0u);
 }
 
 TEST(TaskQueueTest, CloseFromATaskIsRefused) {
   Latch done;
-  TaskQueue queue("test");
+  TaskQueue queue("test", 8);
+  ASSERT_TRUE(queue.Start());
   queue.Put([&] {
     queue.Close();  // would join itself
     done.Open();
   });
-  ASSERT_TRUE(queue.Start());
   ASSERT_TRUE(done.WaitOpen());
   queue.Close();
 }

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "adapter/src/ChatSender.h"
+#include "adapter/src/ImAdapterNotify.h"
 #include "adapter/src/OfflineFileOps.h"
 #include "adapter/src/StoreQueries.h"
 #include "tests/bridge/FakePlugins.h"
@@ -285,10 +286,11 @@ Json::Value UploadAnswer(const Json::Value& request, int handle) {
   return AnswerTo(request, ParseJson("{\"pfile_handle\": " + std::to_string(handle) + "}"));
 }
 
-Json::Value UploadNotification(int handle) {
+// The notification of upload `handle`; its link is https://cloud/f/code<handle><tag>.
+Json::Value UploadNotification(int handle, const std::string& tag = "") {
   const std::string h = std::to_string(handle);
   return ParseJson(R"({"notify": 1, "param": {"code": 0, "file_handle": )" + h +
-                   R"(, "filersp": {"status_code": 200, "url": "https://cloud/f/code)" + h +
+                   R"(, "filersp": {"status_code": 200, "url": "https://cloud/f/code)" + h + tag +
                    R"(", "plain_access_code": "ac)" + h + R"("}}})");
 }
 
@@ -402,6 +404,83 @@ TEST_F(UploadTest, EveryRequestTimingOutGivesNothingAtOnce) {
   OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
   EXPECT_TRUE(results.empty());
   EXPECT_EQ(Received(kTargetOfflineFile).size(), 3u);
+}
+
+// A batch whose notification was lost ends; the plugin gives its handle to an
+// upload of the next batch and only then delivers the lost notification: the
+// new upload waits for its own and gets its own link. The batches' handles
+// leave the notification registry when they end.
+TEST_F(UploadTest, LateNotificationOfAnEarlierBatchNeverGivesAReusedHandleItsLink) {
+  ShortenTimeouts(kTestWait, milliseconds(80));
+  SetResponder(kTargetOfflineFile,
+               [](const Json::Value& request) { Answer(UploadAnswer(request, 500)); });
+  std::vector<FileListItem> results;
+  OfflineFileOps::Instance().UploadFile(9, Entries(1), &results, false, false);
+  EXPECT_TRUE(results.empty());
+  EXPECT_EQ(ImAdapterNotify::Instance().Size(), 0u);
+
+  ShortenTimeouts(kTestWait, kTestWait);
+  SetResponder(kTargetOfflineFile, [](const Json::Value& request) {
+    Answer(UploadNotification(500, "-old"));
+    Answer(UploadAnswer(request, 500));
+    Answer(UploadNotification(500, "-new"));
+  });
+  OfflineFileOps::Instance().UploadFile(9, Entries(1), &results, false, false);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].um_url, "https://cloud/f/code500-new");
+  EXPECT_EQ(ImAdapterNotify::Instance().Size(), 0u);
+}
+
+// Notifications that are not a first report of an upload of the batch (other
+// handles, repeats) keep coming while upload 102 stays silent: the quiet
+// window is not extended and the batch ends without 102. Progress restarts the
+// window, but the cap ends the wait all the same.
+TEST_F(UploadTest, OnlyThisBatchsUploadsRestartTheQuietWindowAndTheCapEndsTheWait) {
+  struct Row {
+    const char* name;
+    milliseconds quiet;
+    milliseconds cap;
+  };
+  const Row rows[] = {{"foreign notifications", milliseconds(200), std::chrono::hours(1)},
+                      {"cap", std::chrono::hours(1), milliseconds(200)}};
+  for (const Row& row : rows) {
+    RequestTimeouts timeouts;
+    timeouts.store = timeouts.longWait = kTestWait;
+    timeouts.uploadQuiet = row.quiet;
+    timeouts.uploadCap = row.cap;
+    PluginRequester::SetTimeoutsForTesting(timeouts);
+    auto handles = std::make_shared<std::atomic<int>>(101);
+    auto answered = std::make_shared<Latch>();
+    SetResponder(kTargetOfflineFile, [handles, answered](const Json::Value& request) {
+      const int handle = handles->fetch_add(1);
+      Answer(UploadAnswer(request, handle));
+      if (handle == 101) Answer(UploadNotification(101));
+      if (handle == 102) answered->Open();
+    });
+    std::atomic<bool> ended{false};
+    std::atomic<bool> noiseGaveUp{false};
+    std::thread noise([&] {
+      // Starts behind the last answer, so that the flood cannot push it out.
+      answered->WaitOpen();
+      // Repeats of 101 and uploads of no batch, until the batch ends (10 s at most).
+      const auto giveUp = std::chrono::steady_clock::now() + kTestWait;
+      for (int i = 0; !ended.load(); ++i) {
+        Answer(UploadNotification(i % 2 == 0 ? 101 : 900 + i % 7));
+        if (std::chrono::steady_clock::now() > giveUp) {
+          noiseGaveUp = true;
+          break;
+        }
+        std::this_thread::yield();
+      }
+    });
+    std::vector<FileListItem> results;
+    OfflineFileOps::Instance().UploadFile(9, Entries(2), &results, false, false);
+    ended = true;
+    noise.join();
+    DrainHub();
+    EXPECT_FALSE(noiseGaveUp.load()) << row.name;
+    EXPECT_EQ(Uploads(results), std::vector<std::string>{Uploaded(0, 101)}) << row.name;
+  }
 }
 
 TEST_F(UploadTest, NotificationsRaceTheirAnswersFromPluginThreads) {

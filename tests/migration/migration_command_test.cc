@@ -188,66 +188,67 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
 
 // ---- stop and overlapping runs ----------------------------------------------
 
-TEST_F(MigrationCommandTest, StopTakesEffectBeforeTheNextFile) {
-  const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), 100, kSmall);
-  auto gate = Gate({30});
-  Start("/old", "/new");
-  ASSERT_TRUE(gate->WaitReached(30));
-  Stop();
-  gate->Open(30);
+// The run is claimed before command 4 replies: a command 5 right behind it
+// stops the run before its first file, and a second command 4 is turned away
+// (result 0, no thread). A run started while a stopped one still finishes its
+// file waits for it; a command 4 sent on a "finish" starts a new run.
+TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
+  std::map<std::string, std::vector<std::string>> names;
+  for (const char* run : {"/a", "/b", "/c"}) {
+    names[run] = MakeFiles(root_.path() + run + "/ReceiveFiles/Audio", 4, kSmall);
+  }
+  const auto audio = [this](const char* run) {
+    return FileNames(root_.path() + run + "/ReceiveFiles/Audio");
+  };
 
+  // Command 5 right behind command 4.
+  Start("/a", "/a2");
+  Stop();
   RunLog log = CollectRun();
   ExpectStartReply(log);
   ASSERT_EQ(log.replies.size(), 2u);
   EXPECT_EQ(Envelope(log.replies[1]), "5 0 51 migrationFileShutdown null");
   ExpectFinish(log, 0);
-  EXPECT_EQ(FileNames(NewPictures("Audio")),
-            std::vector<std::string>(names.begin(), names.begin() + 30));
-  EXPECT_EQ(FileNames(OldPictures("Audio")),
-            std::vector<std::string>(names.begin() + 30, names.end()));
+  EXPECT_EQ(audio("/a"), names["/a"]);
+
+  // Two commands 4 in a row, the second behind a stop of a run that still
+  // moves its file.
+  auto gate = Gate({1, 2});
+  Start("/a", "/a2");
+  Start("/c", "/c2");  // turned away: run a holds the claim
+  ASSERT_TRUE(gate->WaitReached(1));
+  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));
+  Stop();
+  Start("/b", "/b2");  // claimed, but waits for run a
+  EXPECT_EQ(audio("/b"), names["/b"]);
+  gate->Open(1);
+  ASSERT_TRUE(gate->WaitReached(2));  // run b, at its second file
+  EXPECT_EQ(audio("/a"), std::vector<std::string>(names["/a"].begin() + 1, names["/a"].end()));
+  gate->Open(2);
+  int replies = 0;
+  for (int statuses = 0; statuses < 2;) {
+    const Json::Value message = Next(kWait);
+    ASSERT_FALSE(message.isNull());
+    if (message.isMember("rsp")) {
+      EXPECT_EQ(message["result"].asInt(), 0);
+      ++replies;
+    }
+    statuses += message["param"]["notifyType"] == "statusNotify";
+  }
+  EXPECT_EQ(replies, 4);
+  EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), names["/b"]);
+  EXPECT_EQ(audio("/c"), names["/c"]);
+
+  // A command 4 sent on the "finish" of the run before.
+  Start("/c", "/c2");
+  log = CollectRun();
+  ExpectFinish(log, 0);
+  EXPECT_EQ(FileNames(root_.path() + "/c2/ReceiveFiles/Audio"), names["/c"]);
 
   // With no run in progress a stop is answered and changes nothing.
   Stop();
   EXPECT_EQ(Next(kWait)["result"].asInt(), 0);
   EXPECT_TRUE(Next(milliseconds(0)).isNull());
-}
-
-// A start while a run holds the claim ends at once; after a stop, a new run may
-// start while the stopped one finishes its file, and the stopped run's end must
-// not release the new run's claim.
-TEST_F(MigrationCommandTest, OnlyOneRunHoldsTheClaimAtATime) {
-  std::map<std::string, std::vector<std::string>> names;
-  for (const char* run : {"/a", "/b", "/c"}) {
-    names[run] = MakeFiles(root_.path() + run + "/ReceiveFiles/Audio", 4, kSmall);
-  }
-  auto gate = Gate({1, 2});
-  Start("/a", "/a2");
-  ASSERT_TRUE(gate->WaitReached(1));
-  Start("/c", "/c2");
-  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));  // run c found a running
-  Stop();
-  Start("/b", "/b2");  // may start at once
-  gate->Open(1);
-  ASSERT_TRUE(gate->WaitReached(2));                  // run b holds at its second file
-  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));  // run a has ended
-  Start("/c", "/c2");
-  ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));  // run c found b running
-  gate->Open(2);
-
-  RunLog log = CollectRun();
-  EXPECT_EQ(log.replies.size(), 5u);
-  for (const Json::Value& reply : log.replies) EXPECT_EQ(reply["result"].asInt(), 0);
-  while (log.status.size() < 2) {
-    Json::Value more = Next(kWait);
-    ASSERT_FALSE(more.isNull());
-    if (more["param"]["notifyType"] == "statusNotify") log.status.push_back(more["param"]);
-  }
-  for (const Json::Value& status : log.status) EXPECT_EQ(status["errorCount"].asInt(), 0);
-  EXPECT_EQ(FileNames(root_.path() + "/a2/ReceiveFiles/Audio"),
-            std::vector<std::string>(1, names["/a"][0]));
-  EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), names["/b"]);
-  EXPECT_EQ(FileNames(root_.path() + "/c/ReceiveFiles/Audio"), names["/c"]);
-  EXPECT_FALSE(Exists(root_.path() + "/c2"));
 }
 
 // ---- conflicts and failures ---------------------------------------------------

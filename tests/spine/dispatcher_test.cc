@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/JsonText.h"
+#include "log/AdapterLog.h"
 
 namespace {
 
@@ -74,26 +79,66 @@ TEST(Dispatcher, ReplyEnvelopeEchoesTheRequest) {
   }
 }
 
-TEST(Dispatcher, RequestsThatNameNoCommandGetNoReply) {
-  const char* requests[] = {"",
-                            "not json",
-                            "12",
-                            "\"text\"",
-                            "[3]",
-                            "{}",
-                            "{\"cmd\":0}",
-                            "{\"cmd\":8}",
-                            "{\"cmd\":65536}",
-                            "{\"cmd\":65544}",
-                            "{\"cmd\":\"3\"}",
-                            "{\"cmd\":[3]}",
-                            "{\"cmd\":{\"a\":3}}",
-                            "{\"cmd\":-3}",
-                            "{\"cmd\":null}",
-                            "{\"cmd\":1e30}"};
-  for (const char* request : requests) Process(request);
+// Each request that names no command gets no reply and one error line, whole
+// on its line, between the "Enter..." and "Leave..." of ProcessRecvMsg; the
+// input is logged at debug level.
+TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "json parse failed"},
+      {"not json", "json parse failed"},
+      {"12", "json parse failed"},
+      {"\"text\"", "json parse failed"},
+      {"[3]", "request is not a json object"},
+      {"{}", "invalid cmd: 0"},
+      {"{\"cmd\":0}", "invalid cmd: 0"},
+      {"{\"cmd\":8}", "invalid cmd: 8"},
+      {"{\"cmd\":65536}", "invalid cmd: 0"},
+      {"{\"cmd\":65544}", "invalid cmd: 8"},
+      {"{\"cmd\":\"3\"}", "invalid cmd: \"3\""},
+      {"{\"cmd\":[3]}", "invalid cmd: [3]"},
+      {"{\"cmd\":{\"a\":3}}", "invalid cmd: {\"a\":3}"},
+      {"{\"cmd\":-3}", "invalid cmd: -3"},
+      {"{\"cmd\":null}", "invalid cmd: 0"},
+      {"{\"cmd\":1e30}", "invalid cmd: 1e+30"},
+  };
+  const std::string folder = ::testing::TempDir() + "dispatcher_test";
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  std::filesystem::create_directories(folder + "/log");
+  ASSERT_EQ(AdapterLogOpen(4, 5, (folder + "/log").c_str(), "im_adapter.log"), 0);
+  for (const auto& c : cases) Process(c.first);
   ImAdapterCmd::Instance().ProcessRecvMsg(nullptr);
+  AdapterLogClose();
   EXPECT_EQ(Pull(milliseconds(50)), "");
+
+  std::string path;  // in the day folder below "log"
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.path().filename() == "im_adapter.log") path = entry.path().string();
+  }
+  std::vector<std::string> errors;
+  int enters = 0;
+  int leaves = 0;
+  int inputs = 0;
+  {
+    std::ifstream file(path, std::ios::binary);  // the "\r" of each line stays
+    for (std::string line; std::getline(file, line);) {
+      if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;  // the header
+      const std::string text = line.substr(line.find("ProcessRecvMsg]") + 15);
+      enters += text == "Enter...\r";
+      leaves += text == "Leave...\r";
+      inputs += text.rfind("input: ", 0) == 0;
+      if (line.find("[Err]") != std::string::npos) errors.push_back(text);
+    }
+  }  // closed before the folder goes
+  ASSERT_EQ(errors.size(), std::size(cases) + 1) << path;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(errors[i], std::string(cases[i].second) + "\r") << cases[i].first;
+  }
+  EXPECT_EQ(errors.back(), "json parse failed\r");  // the null text
+  EXPECT_EQ(enters, static_cast<int>(std::size(cases)) + 1);
+  EXPECT_EQ(leaves, enters);
+  EXPECT_EQ(inputs, static_cast<int>(std::size(cases)));
+  std::filesystem::remove_all(folder, ignored);
 }
 
 TEST(Notifications, CarryExactlyThreeMembers) {

@@ -126,29 +126,4 @@ TEST_F(ExportsTest, AFullOutboundQueueHoldsTheServiceBackAndNothingIsLost) {
   }
 }
 
-// Garbage before a good request does not stop the service thread; the good
-// request's reply comes back whole.
-TEST_F(ExportsTest, GarbageRequestsDoNotStopTheServiceThread) {
-  IMAdapterStartup();
-  const char* garbage[] = {"{",
-                           "[]",
-                           "{\"cmd\":\"x\"}",
-                           "{\"cmd\":-1}",
-                           "{\"cmd\":3,\"param\":[1]}",
-                           "{\"cmd\":3,\"param\":{\"msgList\":[null,1,\"x\",[2]]}}"};
-  for (const char* g : garbage) Dispatch(g, 5);
-  Dispatch(
-      "{\"cmd\":3,\"sno\":77,\"param\":{\"currentTimestamp\":\"1700000000000\","
-      "\"msgList\":[{\"groupId\":\"e2e-g\",\"flowLimitCount\":3}]}}",
-      5);
-  // Replies come for the two well-formed command-3 requests with a bad param, then ours.
-  Json::Value a = Parse(PullText()), b = Parse(PullText()), c = Parse(PullText());
-  EXPECT_EQ(a["result"].asInt(), -1);
-  EXPECT_EQ(b["result"].asInt(), 0);
-  EXPECT_EQ(c["sno"].asUInt(), 77u);
-  EXPECT_EQ(c["rsp"].asUInt(), 3u);
-  EXPECT_EQ(c["description"].asString(), "CheckIsExceedSendingLimit");
-  EXPECT_TRUE(c["param"]["msgList"][0]["isSendMsg"].asBool());
-}
-
 }  // namespace
