@@ -65,7 +65,8 @@ AdapterHarness& AdapterHarness::Instance() {
 
 AdapterHarness::AdapterHarness() {
   // In memory where the system has such a folder: every run lays the folder out anew.
-  std::string pattern = fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
+  std::string pattern =
+      fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   dir_ = pattern;
   std::atexit([] {
