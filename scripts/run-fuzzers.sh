@@ -45,6 +45,7 @@ done
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 status=0
 for t in $targets; do
   folder=${t%%/*}
