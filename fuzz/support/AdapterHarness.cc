@@ -19,6 +19,7 @@
 #include "adapter/src/StoreQueries.h"
 #include "adapter/src/fileMigrationWorker.h"
 #include "fuzz/support/ScriptedPlugins.h"
+#include "log/AdapterLog.h"
 
 namespace fuzz {
 
@@ -73,6 +74,7 @@ AdapterHarness::AdapterHarness() {
     std::error_code ignored;
     fs::remove_all(Instance().Dir(), ignored);
   });
+  ImAdapterCmd::Instance();
   ScriptedPlugins::Instance();
   const std::string dir = dir_;
   MigrationServices::SetDiskQueriesForTest(
@@ -86,9 +88,17 @@ AdapterHarness::AdapterHarness() {
         return true;
       });
   MigrationServices::SetReceivedFileQuery(QueryReceivedFiles);
+  // IM_FUZZ_LOG=<folder> writes the adapter's log there, to see what an input does.
+  if (const char* log = std::getenv("IM_FUZZ_LOG")) AdapterLogOpen(3, 5, log, "im_adapter.log");
   ImAdapterCallback::Instance().Start();
   puller_ = std::thread([this] { PullHostTexts(); });
-  puller_.detach();
+  // The puller stops before the command processor (a static built above) is
+  // destroyed at exit: exit handlers run in the reverse order of registration.
+  std::atexit([] {
+    AdapterHarness& harness = Instance();
+    harness.stopPulling_.store(true);
+    harness.puller_.join();
+  });
 }
 
 std::string AdapterHarness::InDir(const std::string& text) const {
@@ -96,7 +106,9 @@ std::string AdapterHarness::InDir(const std::string& text) const {
 }
 
 void AdapterHarness::PullHostTexts() {
-  for (;;) std::free(ImAdapterCmd::Instance().Queues().TakeOutbound());
+  while (!stopPulling_.load()) {
+    std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
+  }
 }
 
 void AdapterHarness::LayOutScratch() const {
