@@ -38,16 +38,18 @@ bool InsideScratch(const std::string& dir, const std::string& path) {
          path.find("..") == std::string::npos;
 }
 
-// The received-file query the shipped library wires: the store's records of
-// those file names.
+// The received-file query as the shipped library wires it (a copy of the one
+// in ImAdapterExports.cpp, which the static core does not hold): the store's
+// records of those file names.
 void QueryReceivedFiles(const std::vector<std::string>& names,
                         std::vector<ReceivedFileRecord>* out) {
   std::vector<RecordInfo> records;
   StoreQueries::QueryHistoryRecordByReceiveFileMsg(names, &records);
   for (const RecordInfo& record : records) {
     for (const FileListItem& file : record.fileList) {
-      out->push_back({file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name,
-                      record.mediatype});
+      const std::string& name =
+          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
+      if (!name.empty()) out->push_back({name, record.mediatype});
     }
   }
 }
