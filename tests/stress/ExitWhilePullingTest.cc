@@ -9,30 +9,48 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 
 #include "im_adapter/im_adapter.h"
 
 namespace {
 
-void* PullForever(void*) {
+// Opened by the puller just before it starts to wait.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+};
+
+void* PullForever(void* arg) {
+  Gate* gate = static_cast<Gate*>(arg);
+  {
+    std::lock_guard<std::mutex> lock(gate->mutex);
+    gate->open = true;
+    gate->opened.notify_all();
+  }
   char* msg = nullptr;
   IMAdapterSendMsgExport(&msg);  // waits without limit
   IMAdapterFreeMsg(msg);
   return nullptr;
 }
 
-// The child: a host whose puller still waits when main returns. The puller
-// has begun to wait once the adapter's own reply to it cannot come; the
-// child gives it a moment, then exits through the normal path.
+// The child: a host whose puller waits for a text that never comes when the
+// process exits through the normal path. (Should the puller not yet be inside
+// the wait, the exit must hold as well.)
 [[noreturn]] void RunChild(bool shutDownFirst) {
   IMAdapterStartup();
+  static Gate gate;
   pthread_t puller;
-  if (pthread_create(&puller, nullptr, PullForever, nullptr) != 0) std::_Exit(2);
+  if (pthread_create(&puller, nullptr, PullForever, &gate) != 0) std::_Exit(2);
   pthread_detach(puller);
-  const timespec moment = {0, 200 * 1000 * 1000};
-  nanosleep(&moment, nullptr);
+  {
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    gate.opened.wait(lock, [] { return gate.open; });
+  }
   if (shutDownFirst) IMAdapterShutDown();
   std::exit(0);
 }
