@@ -1,14 +1,16 @@
 #!/bin/sh
-# Builds the message content fuzz targets with clang++-14, AddressSanitizer and
+# Builds every fuzz target with clang++-14, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a number of seconds.
 #
 #   scripts/run-fuzzers.sh [build-folder] [seconds-per-target]
 #
 # Defaults: build-fuzz (under the repository root when relative) and 60 s.
-# New inputs go to <build-folder>/fuzz-corpus/<target>; the seed corpora in
-# fuzz/content/corpus stay untouched. Exits non-zero when a target finds a
-# crash, a leak or undefined behaviour (its input is kept in
-# <build-folder>/fuzz-artifacts/).
+# The targets are found by their sources: fuzz/<folder>/fuzz_<name>.cc builds
+# fuzz_<folder>_<name>, seeded from fuzz/<folder>/corpus/<name> and, when
+# there is one, with the dictionary fuzz/<folder>/<name>.dict.
+# New inputs go to <build-folder>/fuzz-corpus/<target>; the seed corpora stay
+# untouched. Exits non-zero when a target finds a crash, a leak, undefined
+# behaviour or a hang (its input is kept in <build-folder>/fuzz-artifacts/).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,23 +31,37 @@ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers" \
   -DIM_ADAPTER_BUILD_FUZZ=ON -DIM_ADAPTER_BUILD_TESTS=OFF -DIM_ADAPTER_BUILD_BENCH=OFF
 
-targets="body token card"
+targets=""
+for source in "$root"/fuzz/*/fuzz_*.cc; do
+  folder=$(basename "$(dirname "$source")")
+  name=$(basename "$source" .cc)
+  targets="$targets $folder/${name#fuzz_}"
+done
+[ -n "$targets" ] || { echo "no fuzz targets under $root/fuzz"; exit 1; }
+
 for t in $targets; do
-  cmake --build "$build" --target "fuzz_content_$t" -j2
+  cmake --build "$build" --target "fuzz_${t%%/*}_${t#*/}" -j2
 done
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 status=0
 for t in $targets; do
-  corpus="$build/fuzz-corpus/$t"
-  artifacts="$build/fuzz-artifacts/$t/"
+  folder=${t%%/*}
+  name=${t#*/}
+  target="fuzz_${folder}_$name"
+  corpus="$build/fuzz-corpus/$target"
+  artifacts="$build/fuzz-artifacts/$target/"
   mkdir -p "$corpus" "$artifacts"
-  echo "== fuzz_content_$t for ${seconds}s"
-  if ! "$build/fuzz/content/fuzz_content_$t" -max_total_time="$seconds" -max_len=65536 \
-      -rss_limit_mb=4096 -timeout=30 -print_final_stats=1 -artifact_prefix="$artifacts" \
-      "$corpus" "$root/fuzz/content/corpus/$t"; then
-    echo "fuzz_content_$t FAILED (inputs in $artifacts)"
+  set -- -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 -timeout=30 \
+    -print_final_stats=1 -artifact_prefix="$artifacts"
+  if [ -f "$root/fuzz/$folder/$name.dict" ]; then
+    set -- "$@" -dict="$root/fuzz/$folder/$name.dict"
+  fi
+  echo "== $target for ${seconds}s"
+  if ! "$build/fuzz/$folder/$target" "$@" "$corpus" "$root/fuzz/$folder/corpus/$name"; then
+    echo "$target FAILED (inputs in $artifacts)"
     status=1
   fi
 done

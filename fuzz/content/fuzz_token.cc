@@ -13,8 +13,9 @@ namespace {
 // Splits the input at "|" into the fields of a file entry.
 FileListItem ItemOf(const std::string& input) {
   FileListItem item;
-  std::string* fields[] = {&item.um_url, &item.file_type, &item.file_name, &item.width,
-                           &item.height, &item.um_plain_access_code, &item.emotionId};
+  std::string* fields[] = {&item.um_url,   &item.file_type, &item.file_name,
+                           &item.width,    &item.height,    &item.um_plain_access_code,
+                           &item.emotionId};
   size_t begin = 0;
   for (std::string* field : fields) {
     const size_t bar = input.find('\x01', begin);

@@ -1,0 +1,83 @@
+// Store answers into the answer parsers and the record, file-list, group and
+// user conversions. The input is the answer's text; the conversions also get
+// its root and, when the root is an array, each element. What a record or a
+// file list converts to must convert back to itself.
+#include <json/json.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "adapter/src/ImAdapterConvertJson.h"
+#include "adapter/src/JsonText.h"
+#include "adapter/src/StoreQueries.h"
+#include "util/Utils.h"
+
+namespace {
+
+// The file-list text is written as UTF-8: a byte that is not UTF-8 comes back
+// as U+FFFD, so the text round trip is checked only for UTF-8 input.
+bool utf8Input = true;
+
+void CheckFileListRoundTrip(const std::vector<FileListItem>& list) {
+  Json::Value first;
+  ConvertFileListToJson(list, first);
+  std::vector<FileListItem> again;
+  ConvertJsonToFileList(first, again);
+  Json::Value second;
+  ConvertFileListToJson(again, second);
+  if (first != second) std::abort();
+  if (!utf8Input) return;
+  std::vector<FileListItem> fromText;
+  if (!ConvertJsonTextToFileList(FileListText(list), fromText)) std::abort();
+  Json::Value third;
+  ConvertFileListToJson(fromText, third);
+  if (first != third) std::abort();
+}
+
+void CheckRecordRoundTrip(const RecordInfo& record) {
+  Json::Value first;
+  ConvertRecordInfoToJson(record, first);
+  RecordInfo again;
+  ConvertJsonToRecordInfo(first, again);
+  Json::Value second;
+  ConvertRecordInfoToJson(again, second);
+  if (first != second) std::abort();
+}
+
+void Convert(const Json::Value& item) {
+  RecordInfo record;
+  ConvertJsonToRecordInfo(item, record);
+  CheckRecordRoundTrip(record);
+  std::vector<FileListItem> list;
+  ConvertJsonToFileList(item, list);
+  CheckFileListRoundTrip(list);
+  GroupInfo group;
+  ConvertJsonToGroupInfo(item, group);
+  UserInfo user;
+  ConvertJsonToUserInfo(item, user);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  utf8Input = text.empty() || !util::Utf8ToUtf16(text).empty();
+  StringToInt64(text);
+  std::vector<FileListItem> list;
+  if (ConvertJsonTextToFileList(text, list)) CheckFileListRoundTrip(list);
+
+  Json::Value answer;
+  ParseJsonText(text, answer);
+  StoreQueries::QueryHistoryRecordByMsgIdRspParse(answer);
+  StoreQueries::QueryHistoryRecordByReceiveFileMsgRspParse(answer);
+  StoreQueries::QueryGroupInfoByGroupIdRspParse(answer);
+  StoreQueries::QueryUserInfoByAccountIdRspParse(answer);
+  Convert(answer);
+  if (answer.isArray()) {
+    for (const Json::Value& item : answer) Convert(item);
+  }
+  return 0;
+}

@@ -1,0 +1,169 @@
+#include "fuzz/support/AdapterHarness.h"
+
+#include <json/json.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "adapter/src/ImAdapterCallback.h"
+#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/ImAdapterService.h"
+#include "adapter/src/MigrationCommands.h"
+#include "adapter/src/MigrationServices.h"
+#include "adapter/src/StoreQueries.h"
+#include "adapter/src/fileMigrationWorker.h"
+#include "fuzz/support/ScriptedPlugins.h"
+#include "log/AdapterLog.h"
+
+namespace fuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kBarrierCode = 0x7eadbeef;
+constexpr uint64_t kPlentyOfSpace = uint64_t{1} << 40;
+
+// A migration may see a volume only inside the scratch folder; any other path
+// has none, so the run fails before it creates or moves anything.
+bool InsideScratch(const std::string& dir, const std::string& path) {
+  return path.compare(0, dir.size(), dir) == 0 &&
+         (path.size() == dir.size() || path[dir.size()] == '/') &&
+         path.find("..") == std::string::npos;
+}
+
+// The received-file query as the shipped library wires it (a copy of the one
+// in ImAdapterExports.cpp, which the static core does not hold): the store's
+// records of those file names.
+void QueryReceivedFiles(const std::vector<std::string>& names,
+                        std::vector<ReceivedFileRecord>* out) {
+  std::vector<RecordInfo> records;
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg(names, &records);
+  for (const RecordInfo& record : records) {
+    for (const FileListItem& file : record.fileList) {
+      const std::string& name =
+          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
+      if (!name.empty()) out->push_back({name, record.mediatype});
+    }
+  }
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+}  // namespace
+
+AdapterHarness& AdapterHarness::Instance() {
+  static AdapterHarness* instance = new AdapterHarness();  // lives as long as the process
+  return *instance;
+}
+
+AdapterHarness::AdapterHarness() {
+  // In memory where the system has such a folder: every run lays the folder out anew.
+  std::string pattern =
+      fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  dir_ = pattern;
+  std::atexit([] {
+    std::error_code ignored;
+    fs::remove_all(Instance().Dir(), ignored);
+  });
+  ImAdapterCmd::Instance();
+  ScriptedPlugins::Instance();
+  const std::string dir = dir_;
+  MigrationServices::SetDiskQueriesForTest(
+      [dir](const std::string& path, std::string* volume) {
+        if (!InsideScratch(dir, path)) return false;
+        *volume = "fuzz-volume";
+        return true;
+      },
+      [](const std::string&, uint64_t* freeBytes) {
+        *freeBytes = kPlentyOfSpace;
+        return true;
+      });
+  MigrationServices::SetReceivedFileQuery(QueryReceivedFiles);
+  // IM_FUZZ_LOG=<folder> writes the adapter's log there, to see what an input does.
+  if (const char* log = std::getenv("IM_FUZZ_LOG")) AdapterLogOpen(3, 5, log, "im_adapter.log");
+  ImAdapterCallback::Instance().Start();
+  puller_ = std::thread([this] { PullHostTexts(); });
+  // The puller stops before the command processor (a static built above) is
+  // destroyed at exit: exit handlers run in the reverse order of registration.
+  std::atexit([] {
+    AdapterHarness& harness = Instance();
+    harness.stopPulling_.store(true);
+    harness.puller_.join();
+  });
+}
+
+std::string AdapterHarness::InDir(const std::string& text) const {
+  return Substitute(text, "$DIR", dir_);
+}
+
+void AdapterHarness::PullHostTexts() {
+  while (!stopPulling_.load()) {
+    std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
+  }
+}
+
+void AdapterHarness::LayOutScratch() const {
+  const fs::path dir(dir_);
+  WriteFile(dir / "img/originalImgfiles/p.jpg", "\xff\xd8\xff\xe0 picture");
+  WriteFile(dir / "img/ScreenShot/s.png", "\x89PNG shot");
+  WriteFile(dir / "files/f.txt", "file");
+  WriteFile(dir / "files/v.amr", "#!AMR");
+  WriteFile(dir / "ReceiveFiles/Audio/a.amr", "#!AMR");
+  WriteFile(dir / "ReceiveFiles/headImage/h.png", "\x89PNG head");
+}
+
+void AdapterHarness::Begin(std::vector<std::string> answers) {
+  std::error_code error;
+  home_ = fs::current_path(error);
+  fs::current_path(dir_, error);
+  if (error) std::abort();
+  LayOutScratch();
+  ScriptedPlugins::Instance().Begin(std::move(answers));
+}
+
+void AdapterHarness::End() {
+  fileMigrationWorker::migrationFileShutdown();
+  WaitForMigrationThreadsFor(std::chrono::seconds(5));
+  ScriptedPlugins::Instance().End();
+  DrainHub();
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(dir_, ignored)) fs::remove_all(entry, ignored);
+  fs::current_path(home_, ignored);
+}
+
+void AdapterHarness::DrainHub() {
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool open = false;
+  };
+  auto gate = std::make_shared<Gate>();
+  const int generation = ++barrier_;
+  ImAdapterCallback::Instance().RegisterNotifyCallback(
+      kBarrierCode, [gate, generation](Json::Value& message) {
+        if (message["generation"] != generation) return;
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->open = true;
+        gate->cv.notify_all();
+      });
+  const std::string barrier = "{\"notify\":" + std::to_string(kBarrierCode) +
+                              ",\"generation\":" + std::to_string(generation) + "}";
+  IMAdapterServiceCallback(barrier.c_str());
+  std::unique_lock<std::mutex> lock(gate->mutex);
+  if (!gate->cv.wait_for(lock, std::chrono::seconds(30), [&] { return gate->open; })) {
+    std::abort();  // the hub is wedged
+  }
+}
+
+}  // namespace fuzz
