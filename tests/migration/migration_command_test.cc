@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "adapter/src/MigrationCommands.h"
 #include "adapter/src/MigrationServices.h"
 #include "adapter/src/fileMigrationWorker.h"
+#include "platform/Platform.h"
 #include "tests/migration/MigrationHarness.h"
 
 namespace {
@@ -201,15 +203,32 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
     return FileNames(root_.path() + run + "/ReceiveFiles/Audio");
   };
 
-  // Command 5 right behind command 4.
+  // Command 5 right behind command 4: the run is held in its plan (the volume
+  // query) until the stop has been answered, and then moves nothing.
+  std::promise<void> stopAnswered;
+  std::shared_future<void> release = stopAnswered.get_future().share();
+  MigrationServices::SetDiskQueriesForTest(
+      [release](const std::string& path, std::string* volume) {
+        release.wait_for(kWait);
+        return platform::VolumeOf(path, volume);
+      },
+      nullptr);
   Start("/a", "/a2");
   Stop();
+  std::vector<Json::Value> answered;
+  while (answered.size() < 2) {
+    const Json::Value message = Next(kWait);
+    ASSERT_FALSE(message.isNull());
+    if (message.isMember("rsp")) answered.push_back(message);
+  }
+  EXPECT_EQ(Envelope(answered[0]), "4 0 41 migrationFileStartup null");
+  EXPECT_EQ(Envelope(answered[1]), "5 0 51 migrationFileShutdown null");
+  stopAnswered.set_value();
   RunLog log = CollectRun();
-  ExpectStartReply(log);
-  ASSERT_EQ(log.replies.size(), 2u);
-  EXPECT_EQ(Envelope(log.replies[1]), "5 0 51 migrationFileShutdown null");
+  EXPECT_TRUE(log.replies.empty());
   ExpectFinish(log, 0);
   EXPECT_EQ(audio("/a"), names["/a"]);
+  ResetHooks();
 
   // Two commands 4 in a row, the second behind a stop of a run that still
   // moves its file.
