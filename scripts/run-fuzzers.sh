@@ -1,10 +1,10 @@
 #!/bin/sh
-# Builds every fuzz target with clang++-14, AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs each for a number of seconds.
+# Builds every fuzz target with the "fuzz" preset (clang++-14, AddressSanitizer
+# and UndefinedBehaviorSanitizer) and runs each for a number of seconds.
 #
 #   scripts/run-fuzzers.sh [build-folder] [seconds-per-target]
 #
-# Defaults: build-fuzz (under the repository root when relative) and 60 s.
+# Defaults: build/fuzz (the preset's folder; relative to the repository root) and 60 s.
 # The targets are found by their sources: fuzz/<folder>/fuzz_<name>.cc builds
 # fuzz_<folder>_<name>, seeded from fuzz/<folder>/corpus/<name> and, when
 # there is one, with the dictionary fuzz/<folder>/<name>.dict.
@@ -14,22 +14,16 @@
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build-fuzz}
+build=${1:-build/fuzz}
 seconds=${2:-60}
 case "$build" in
   /*) ;;
   *) build="$root/$build" ;;
 esac
 
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DCMAKE_C_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" \
-  -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link" \
-  -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
-  -DCMAKE_SHARED_LINKER_FLAGS="$sanitizers" \
-  -DIM_ADAPTER_BUILD_FUZZ=ON -DIM_ADAPTER_BUILD_TESTS=OFF -DIM_ADAPTER_BUILD_BENCH=OFF
+# The "fuzz" preset holds the compiler and sanitizer settings; -B puts the
+# build where the caller asked.
+(cd "$root" && cmake --preset fuzz -B "$build" >/dev/null)
 
 targets=""
 for source in "$root"/fuzz/*/fuzz_*.cc; do
