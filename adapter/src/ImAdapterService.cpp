@@ -78,6 +78,10 @@ void ImAdapterService::ServiceMain() {
 }
 
 int ImAdapterService::Startup() {
+  // The plugins keep our callback for the rest of the process, so a started
+  // library is never unmapped: a later FreeLibrary or dlclose returns without
+  // unloading, and the threads go on serving instead of being told to stop, as
+  // a plugin calling back into an unloaded library would take the host down.
   platform::PinLibraryContaining(reinterpret_cast<const void*>(&IMAdapterServiceCallback));
   ServiceStart();
   int result = api_.imServiceStartup ? api_.imServiceStartup() : -1;
