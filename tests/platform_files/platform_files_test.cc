@@ -223,18 +223,16 @@ TEST_F(PlatformFilesTest, FreeSpaceVolumesAndAccess) {
   EXPECT_FALSE(platform::VolumeOf("relative", &here));
   // Under Wine the test script maps three drives: the first two on one host
   // folder (one volume, whatever the letters' case), the third on another.
-  if (const char* drives = std::getenv("IM_TEST_WINE_DRIVES")) {
-    const std::string letters = drives;  // e.g. "PQR"
-    ASSERT_EQ(letters.size(), 3u);
-    std::string p;
-    std::string q;
-    std::string r;
-    ASSERT_TRUE(platform::VolumeOf(letters.substr(0, 1) + ":\\", &p));
+  if (const char* letters = std::getenv("IM_TEST_WINE_DRIVES")) {  // e.g. "PQR"
+    ASSERT_EQ(std::string(letters).size(), 3u);
+    const auto volume = [](const std::string& path) {
+      std::string name;
+      EXPECT_TRUE(platform::VolumeOf(path, &name)) << path;
+      return name;
+    };
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[1])));
-    ASSERT_TRUE(platform::VolumeOf(std::string(1, lower) + ":\\not\\yet", &q));
-    ASSERT_TRUE(platform::VolumeOf(letters.substr(2, 1) + ":\\", &r));
-    EXPECT_EQ(p, q);
-    EXPECT_NE(p, r);
+    EXPECT_EQ(volume(letters[0] + std::string(":\\")), volume(lower + std::string(":\\not\\yet")));
+    EXPECT_NE(volume(letters[0] + std::string(":\\")), volume(letters[2] + std::string(":\\")));
   }
   EXPECT_FALSE(platform::VolumeOf("", &here));
 
@@ -246,38 +244,28 @@ TEST_F(PlatformFilesTest, FreeSpaceVolumesAndAccess) {
 }
 
 TEST(PlatformPathsTest, OneRuleForNamesJoinedToFolders) {
-  struct Case {
-    std::string name;
-    bool onPosix;
-    bool onWindows;
-  };
-  const Case cases[] = {
-      {"", false, false},           {".", false, false},
-      {"..", false, false},         {"a/b", false, false},
-      {"a\\b", false, false},       {std::string("a\0b", 3), false, false},
-      {"report.txt", true, true},   {"a..b.png", true, true},
-      {" leading", true, true},     {"\xe6\x8a\xa5\xe5\x91\x8a.txt", true, true},
-      {"com0", true, true},         {"COM10.txt", true, true},
-      {"console.txt", true, true},  {"notes 10:30.txt", true, false},
-      {"file:stream", true, false}, {"aux.c", true, false},
-      {"AUX", true, false},         {"Nul.tar.gz", true, false},
-      {"con", true, false},         {"lpt9", true, false},
-      {"prn .txt", true, false},    {"COM\xc2\xb9", true, false},
-      {"trailing.", true, false},   {"trailing ", true, false},
-      {"a<b", true, false},         {"a>b", true, false},
-      {"a\"b", true, false},        {"a|b", true, false},
-      {"a?b", true, false},         {"a*b", true, false},
-      {"tab\there", true, false},
-  };
+  const std::vector<std::string> nowhere = {"", ".", "..", "a/b", "a\\b", std::string("a\0b", 3)};
+  const std::vector<std::string> everywhere = {
+      "report.txt", "a..b.png",  " leading",   "\xe6\x8a\xa5\xe5\x91\x8a.txt",
+      "com0",       "COM10.txt", "console.txt"};
+  // Reserved device names, stream colons, trailing dots and blanks, and the
+  // characters Windows refuses in a name.
+  const std::vector<std::string> posixOnly = {
+      "notes 10:30.txt", "file:stream", "aux.c",     "AUX", "Nul.tar.gz", "con", "lpt9", "prn .txt",
+      "COM\xc2\xb9",     "trailing.",   "trailing ", "a<b", "a>b",        "a|b", "a?b",  "a*b",
+      "tab\there",       "a\"b"};
   const bool windows = platform::PathSeparator() == '\\';
   const std::string folder = windows ? "C:\\recv" : "/recv";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.name));
-    const bool valid = windows ? c.onWindows : c.onPosix;
-    EXPECT_EQ(platform::IsValidFileName(c.name), valid);
-    std::string joined = "unchanged";
-    EXPECT_EQ(platform::JoinName(folder, c.name, &joined), valid);
-    EXPECT_EQ(joined, valid ? Join(folder, c.name) : "unchanged");
+  for (const auto& [names, valid] :
+       {std::make_pair(&nowhere, false), std::make_pair(&everywhere, true),
+        std::make_pair(&posixOnly, !windows)}) {
+    for (const std::string& name : *names) {
+      SCOPED_TRACE(::testing::PrintToString(name));
+      EXPECT_EQ(platform::IsValidFileName(name), valid);
+      std::string joined = "unchanged";
+      EXPECT_EQ(platform::JoinName(folder, name, &joined), valid);
+      EXPECT_EQ(joined, valid ? Join(folder, name) : "unchanged");
+    }
   }
   std::string joined;
   EXPECT_TRUE(platform::JoinName(Join(folder, ""), "a", &joined));
