@@ -1,12 +1,7 @@
 #!/bin/sh
 # Stands in for zenity in the backend tests. The value of --filename says what
 # to do; any other value is printed back as the chosen path.
-name=""
-for arg in "$@"; do
-  case "$arg" in
-    --filename=*) name="${arg#--filename=}" ;;
-  esac
-done
+name=$(printf '%s\n' "$@" | sed -n 's/^--filename=//p')
 case "$name" in
   cancel) exit 1 ;;
   empty) exit 0 ;;

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Dialogs.h"
@@ -101,11 +102,8 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcomeEvenWhenChildrenAreIgnored) {
 }
 
 TEST(ZenityEnvironment, CharacterTypeIsAlwaysUtf8) {
-  struct Case {
-    Args parent;
-    Args child;
-  };
-  const Case cases[] = {
+  const std::pair<Args, Args> cases[] = {
+      // the parent's environment, the child's
       {{}, {"LC_CTYPE=C.UTF-8"}},
       {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
       {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
@@ -114,9 +112,9 @@ TEST(ZenityEnvironment, CharacterTypeIsAlwaysUtf8) {
       {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
       {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.parent));
-    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(c.parent), c.child);
+  for (const auto& [parent, child] : cases) {
+    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(parent), child)
+        << ::testing::PrintToString(parent);
   }
 }
 
