@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/JsonText.h"
@@ -32,16 +30,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 }
 
 std::string ReadFile(const std::string& path, bool* exists) {
-  std::ifstream in(path, std::ios::binary);
-  if (exists) *exists = in.good();
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool Exists(const std::string& path) {
   std::error_code ignored;
-  return fs::exists(path, ignored);
+  if (exists) *exists = fs::exists(path, ignored);
+  return testfiles::Read(path);
 }
 
 std::vector<std::string> FileNames(const std::string& folder) {

@@ -24,7 +24,6 @@ std::string ContentFor(const std::string& name, size_t size);
 void WriteFile(const std::string& path, const std::string& content);
 // The file's content; "" (and *exists false) when it cannot be read.
 std::string ReadFile(const std::string& path, bool* exists = nullptr);
-bool Exists(const std::string& path);
 // The names of the regular files directly inside folder, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
 // Writes count files "f00000" … of size bytes each into folder; returns their names.

@@ -2,7 +2,9 @@
 // scratch folders: progress, stop, conflicts, plan and parameter checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -22,7 +24,6 @@ namespace {
 
 using migtest::CollectRun;
 using migtest::ContentFor;
-using migtest::Exists;
 using migtest::FileNames;
 using migtest::MakeFiles;
 using migtest::Next;
@@ -35,36 +36,37 @@ using std::chrono::milliseconds;
 constexpr milliseconds kWait(20000);
 constexpr size_t kSmall = 64;
 
-// Holds every run that reaches a given number of handled files until the test
-// opens that point.
+// Holds every run that reaches one of the given numbers of handled files until
+// the test has opened that point. Points are reached and opened in order.
 class FileGates {
  public:
   explicit FileGates(std::set<uint32_t> points) : points_(std::move(points)) {}
   bool WaitReached(uint32_t at) {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, kWait, [&] { return reached_.count(at) > 0; });
+    return Await([&] { return reached_ >= at; });
   }
-  void Open(uint32_t at) {
-    std::lock_guard<std::mutex> guard(lock_);
-    open_.insert(at);
-    changed_.notify_all();
-  }
-  void OpenAll() {
-    for (uint32_t at : points_) Open(at);
-  }
+  void Open(uint32_t at) { Raise(&open_, at); }
+  void OpenAll() { Raise(&open_, UINT32_MAX); }
   void Pass(uint32_t done) {
     if (points_.count(done) == 0) return;
-    std::unique_lock<std::mutex> guard(lock_);
-    reached_.insert(done);
-    changed_.notify_all();
-    changed_.wait(guard, [&] { return open_.count(done) > 0; });
+    Raise(&reached_, done);
+    Await([&] { return open_ >= done; });
   }
 
  private:
+  void Raise(uint32_t* value, uint32_t at) {
+    std::lock_guard<std::mutex> guard(lock_);
+    *value = std::max(*value, at);
+    changed_.notify_all();
+  }
+  template <typename Ready>
+  bool Await(Ready ready) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, kWait, ready);
+  }
   const std::set<uint32_t> points_;
   std::mutex lock_;
   std::condition_variable changed_;
-  std::set<uint32_t> reached_, open_;
+  uint32_t reached_ = 0, open_ = 0;
 };
 
 class MigrationCommandTest : public ::testing::Test {
@@ -130,11 +132,6 @@ std::string Envelope(const Json::Value& reply) {
   return text;
 }
 
-void ExpectStartReply(const RunLog& log) {
-  ASSERT_FALSE(log.replies.empty());
-  EXPECT_EQ(Envelope(log.replies.front()), "4 0 41 migrationFileStartup null");
-}
-
 void ExpectFinish(const RunLog& log, int errorCount) {
   ASSERT_EQ(log.status.size(), 1u);
   EXPECT_EQ(log.status[0]["status"].asString(), "finish");
@@ -162,7 +159,8 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
     std::filesystem::remove_all(root_.path() + "/new");
     const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), c.files, kSmall);
     RunLog log = RunPictures();
-    ExpectStartReply(log);
+    ASSERT_FALSE(log.replies.empty());
+    EXPECT_EQ(Envelope(log.replies.front()), "4 0 41 migrationFileStartup null");
     ExpectFinish(log, 0);
     EXPECT_EQ(log.progress.size(), c.notifications);
     std::map<int, std::string> sent;
@@ -181,10 +179,7 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
       EXPECT_EQ(sent[point.first], point.second) << "curCount " << point.first;
     }
     EXPECT_TRUE(FileNames(OldPictures("Audio")).empty());
-    ASSERT_EQ(FileNames(NewPictures("Audio")), names);
-    for (const std::string& name : names) {
-      EXPECT_EQ(ReadFile(NewPictures("Audio") + "/" + name), ContentFor(name, kSmall));
-    }
+    EXPECT_EQ(FileNames(NewPictures("Audio")), names);
   }
 }
 
@@ -380,9 +375,7 @@ TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
   migtest::WriteFile(root_.path() + "/old/ReceiveFiles/loose", "loose");
   // Backslashes and a trailing separator, with the "ReceiveFiles" part given.
   std::string origin = root_.path() + "/old/ReceiveFiles/";
-  for (char& ch : origin) {
-    if (ch == '/') ch = '\\';
-  }
+  std::replace(origin.begin(), origin.end(), '/', '\\');
   Send(StartRequest(origin, root_.path() + "/new", 0));
   RunLog log = CollectRun();
   ExpectFinish(log, 0);
@@ -392,9 +385,9 @@ TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
     EXPECT_TRUE(FileNames(OldPictures(folder)).empty());
   }
   EXPECT_EQ(ReadFile(OldPictures("Audio") + "/sub/inner"), "deep");
-  EXPECT_FALSE(Exists(NewPictures("Audio") + "/sub"));
+  EXPECT_FALSE(std::filesystem::exists(NewPictures("Audio") + "/sub"));
   EXPECT_EQ(ReadFile(OldPictures("Other") + "/kept"), "other folder");
-  EXPECT_FALSE(Exists(NewPictures("Other")));
+  EXPECT_FALSE(std::filesystem::exists(NewPictures("Other")));
   EXPECT_EQ(ReadFile(root_.path() + "/old/ReceiveFiles/loose"), "loose");
 }
 
@@ -442,7 +435,7 @@ TEST_F(MigrationCommandTest, FilesFolderMovesOnlyTheStoresReceivedFiles) {
   const std::vector<std::string> moved = {"f00001", "f00001.png", "f00002", "f00004", "f05000"};
   EXPECT_EQ(FileNames(root_.path() + "/newfiles"), moved);
   EXPECT_EQ(FileNames(origin).size(), 5001u + 2 - 5);
-  EXPECT_TRUE(Exists(origin + "/f00002.png"));
+  EXPECT_TRUE(std::filesystem::exists(origin + "/f00002.png"));
   EXPECT_EQ(ReadFile(origin + "/sub/deep"), "in a sub-folder");
   ASSERT_FALSE(log.progress.empty());
   EXPECT_EQ(log.progress.back()["totalCount"].asInt(), 5);

@@ -113,7 +113,8 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
       EXPECT_EQ(ReadFile(destination), content);
       // Within a second: not every file system (nor every C++ runtime setting
       // the time) keeps finer times.
-      EXPECT_LE(std::chrono::abs(fs::last_write_time(destination) - mtime), std::chrono::seconds(1));
+      EXPECT_LE(std::chrono::abs(fs::last_write_time(destination) - mtime),
+                std::chrono::seconds(1));
     } else if (!c.Has('s')) {
       // Whole at the origin; a writer's bytes are all there (on Windows the
       // writer's open handle keeps the copy from starting at all).
