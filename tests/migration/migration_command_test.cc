@@ -289,34 +289,6 @@ TEST_F(MigrationCommandTest, ConflictsAreKeptAndFailuresCounted) {
 
 // ---- plan ---------------------------------------------------------------------
 
-struct SamePathCase {
-  std::string origin;  // relative to the scratch root
-  std::string destination;
-  int type;
-};
-
-TEST_F(MigrationCommandTest, SamePathFinishesAtOnceWithoutErrorCount) {
-  const SamePathCase cases[] = {
-      {"/files", "/files", 1},
-      {"/files", "/files/", 1},
-      {"\\files", "/files", 1},
-      {"/old/ReceiveFiles", "/old", 0},
-  };
-  MakeFiles(root_.path() + "/files", 2, kSmall);
-  for (const SamePathCase& c : cases) {
-    SCOPED_TRACE(c.origin + " -> " + c.destination);
-    const std::string origin =
-        c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
-    Send(StartRequest(origin, root_.path() + c.destination, c.type));
-    RunLog log = CollectRun();
-    ASSERT_EQ(log.status.size(), 1u);
-    EXPECT_EQ(log.status[0]["status"].asString(), "finish");
-    EXPECT_FALSE(log.status[0].isMember("errorCount"));
-    EXPECT_TRUE(log.progress.empty());
-  }
-  EXPECT_EQ(FileNames(root_.path() + "/files").size(), 2u);
-}
-
 struct SpaceCase {
   const char* name;
   bool volumeKnown;
@@ -441,43 +413,61 @@ TEST_F(MigrationCommandTest, FilesFolderMovesOnlyTheStoresReceivedFiles) {
   EXPECT_EQ(log.progress.back()["totalCount"].asInt(), 5);
 }
 
-// ---- parameter checks -----------------------------------------------------------------
+// ---- requests that move nothing ------------------------------------------------
 
-struct ParamCase {
-  const char* name;
-  const char* member;  // member to change ("" = replace the whole "param")
-  Json::Value value;   // null: remove the member
-};
-
-TEST_F(MigrationCommandTest, ParameterErrorsAreAnsweredWithResultOneAndNothingElse) {
-  const ParamCase cases[] = {
-      {"param not an object", "", Json::Value("text")},
-      {"origin missing", "originReceiveFilesPath", Json::Value()},
-      {"origin a number", "originReceiveFilesPath", Json::Value(3)},
-      {"destination not a string", "destinationReceiveFilesPath", Json::Value(true)},
-      {"account missing", "account", Json::Value()},
-      {"type a text", "migrationType", Json::Value("0")},
-      {"type fractional", "migrationType", Json::Value(1.5)},
-      {"type missing", "migrationType", Json::Value()},
+// A parameter error is answered with result 1 after the start reply; a run whose
+// origin is its destination finishes at once, without an error count.
+TEST_F(MigrationCommandTest, ParameterErrorsAndSamePathsMoveNothing) {
+  const struct {
+    const char* name;
+    std::string origin;  // below the scratch root; a leading "\\" stands for "/"
+    std::string destination;
+    int type;
+    const char* member;  // member to change ("" = none, "param" = the whole "param")
+    Json::Value value;   // null: remove the member
+  } cases[] = {
+      {"param not an object", "/old", "/new", 0, "param", Json::Value("text")},
+      {"origin missing", "/old", "/new", 0, "originReceiveFilesPath", Json::Value()},
+      {"origin a number", "/old", "/new", 0, "originReceiveFilesPath", Json::Value(3)},
+      {"destination not a string", "/old", "/new", 0, "destinationReceiveFilesPath", true},
+      {"account missing", "/old", "/new", 0, "account", Json::Value()},
+      {"type a text", "/old", "/new", 0, "migrationType", Json::Value("0")},
+      {"type fractional", "/old", "/new", 0, "migrationType", Json::Value(1.5)},
+      {"type missing", "/old", "/new", 0, "migrationType", Json::Value()},
+      {"same path", "/files", "/files", 1, "", Json::Value()},
+      {"same path, trailing separator", "/files", "/files/", 1, "", Json::Value()},
+      {"same path, backslash", "\\files", "/files", 1, "", Json::Value()},
+      {"same path, ReceiveFiles given", "/old/ReceiveFiles", "/old", 0, "", Json::Value()},
   };
   MakeFiles(OldPictures("Audio"), 2, kSmall);
-  for (const ParamCase& c : cases) {
+  MakeFiles(root_.path() + "/files", 2, kSmall);
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
-    if (std::string(c.member).empty()) {
+    const std::string origin =
+        c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
+    Json::Value request = StartRequest(origin, root_.path() + c.destination, c.type);
+    if (std::string(c.member) == "param") {
       request["param"] = c.value;
-    } else if (c.value.isNull()) {
+    } else if (*c.member != '\0' && c.value.isNull()) {
       request["param"].removeMember(c.member);
-    } else {
+    } else if (*c.member != '\0') {
       request["param"][c.member] = c.value;
     }
     Send(request);
+    std::string seen;
+    for (int i = 0; i < 2; ++i) {
+      const Json::Value message = Next(kWait);
+      const Json::Value& status = message["param"]["status"];
+      seen += message.isMember("rsp") ? Envelope(message) + "|" : status.asString() + "|";
+      seen += message["param"].isMember("errorCount") ? "counted|" : "";
+    }
+    EXPECT_EQ(seen, std::string("4 0 41 migrationFileStartup null|") +
+                        (*c.member != '\0' ? "4 1 41 im_http_migration_files -|" : "finish|"));
     ASSERT_TRUE(WaitForMigrationThreadsFor(kWait));
-    EXPECT_EQ(Envelope(Next(kWait)), "4 0 41 migrationFileStartup null");
-    EXPECT_EQ(Envelope(Next(kWait)), "4 1 41 im_http_migration_files -");
     EXPECT_TRUE(Next(milliseconds(0)).isNull());
   }
   EXPECT_EQ(FileNames(OldPictures("Audio")).size(), 2u);
+  EXPECT_EQ(FileNames(root_.path() + "/files").size(), 2u);
   // displayAccount is optional and unchecked.
   Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
   request["param"]["displayAccount"] = 12;
