@@ -77,7 +77,7 @@ class MigrationCommandTest : public ::testing::Test {
     migtest::DrainOutbound();
   }
   void TearDown() override {
-    if (gates_) gates_->OpenAll();
+    gates_.OpenAll();
     fileMigrationWorker::migrationFileShutdown();
     EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     ResetHooks();
@@ -100,11 +100,10 @@ class MigrationCommandTest : public ::testing::Test {
     return CollectRun();
   }
 
-  std::shared_ptr<FileGates> Gate(std::set<uint32_t> points) {
-    gates_ = std::make_shared<FileGates>(std::move(points));
-    auto gates = gates_;
-    MigrationServices::SetFileObserverForTest([gates](uint32_t done) { gates->Pass(done); });
-    return gates_;
+  // Holds the runs at their first and second file (see FileGates).
+  FileGates* Gate() {
+    MigrationServices::SetFileObserverForTest([this](uint32_t done) { gates_.Pass(done); });
+    return &gates_;
   }
   void Start(const std::string& from, const std::string& to, int type = 0) {
     Send(StartRequest(root_.path() + from, root_.path() + to, type));
@@ -117,7 +116,7 @@ class MigrationCommandTest : public ::testing::Test {
   }
 
   migtest::ScratchDir root_;
-  std::shared_ptr<FileGates> gates_;
+  FileGates gates_{{1, 2}};
 };
 
 // A reply's envelope in one line: "rsp result sno description param", where a
@@ -227,7 +226,7 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
 
   // Two commands 4 in a row, the second behind a stop of a run that still
   // moves its file.
-  auto gate = Gate({1, 2});
+  FileGates* gate = Gate();
   Start("/a", "/a2");
   Start("/c", "/c2");  // turned away: run a holds the claim
   ASSERT_TRUE(gate->WaitReached(1));
