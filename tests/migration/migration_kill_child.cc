@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "adapter/src/MigrationCommands.h"
 #include "tests/migration/MigrationHarness.h"
 
 int main(int argc, char** argv) {
@@ -22,15 +21,10 @@ int main(int argc, char** argv) {
     }).detach();
   }
   migtest::Send(migtest::StartRequest(argv[1], argv[2], 0));
-  for (;;) {
-    Json::Value message = migtest::Next(std::chrono::milliseconds(60000));
-    if (message.isNull()) return 3;
-    const Json::Value& param = message["param"];
-    if (param.isObject() && param["notifyType"].asString() == "statusNotify") {
-      const bool clean = param["status"].asString() == "finish" && param["errorCount"].asInt() == 0;
-      // The thread is still giving up its run state: let it end before exit.
-      if (!WaitForMigrationThreadsFor(std::chrono::milliseconds(60000))) return 4;
-      return clean ? 0 : 1;
-    }
-  }
+  // Waits for the status and for the run's thread to end (it is still giving
+  // up its run state when the status comes).
+  const migtest::RunLog log = migtest::CollectRun();
+  const bool clean = log.status.size() == 1 && log.status[0]["status"] == "finish" &&
+                     log.status[0]["errorCount"] == 0;
+  return clean ? 0 : 1;
 }
