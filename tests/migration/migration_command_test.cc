@@ -139,21 +139,19 @@ void ExpectFinish(const RunLog& log, int errorCount) {
 
 // ---- progress ---------------------------------------------------------------
 
-struct PercentCase {
-  int files;
-  size_t notifications;
-  // curCount → the "percent" sent with it ("" = nothing sent for that file).
-  // The percentage is the truncated double product, so 29 of 100 is 28.
-  std::map<int, std::string> points;
-};
-
 TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
-  const PercentCase cases[] = {
+  const struct {
+    int files;
+    size_t notifications;
+    // curCount → the "percent" sent with it ("" = nothing sent for that file).
+    // The percentage is the truncated double product, so 29 of 100 is 28.
+    std::map<int, std::string> points;
+  } cases[] = {
       {200, 99, {{0, ""}, {1, ""}, {2, "1"}, {58, ""}, {59, "29"}, {198, "99"}, {199, ""}}},
       {50, 49, {{0, ""}, {1, "2"}, {2, "4"}, {29, "57"}, {30, "60"}, {49, "98"}}},
       {100, 97, {{0, ""}, {1, "1"}, {28, "28"}, {29, ""}, {30, "30"}, {57, ""}, {99, "99"}}},
   };
-  for (const PercentCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.files);
     std::filesystem::remove_all(root_.path() + "/new");
     const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), c.files, kSmall);
@@ -238,17 +236,10 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
   ASSERT_TRUE(gate->WaitReached(2));  // run b, at its second file
   EXPECT_EQ(audio("/a"), std::vector<std::string>(names["/a"].begin() + 1, names["/a"].end()));
   gate->Open(2);
-  int replies = 0;
-  for (int statuses = 0; statuses < 2;) {
-    const Json::Value message = Next(kWait);
-    ASSERT_FALSE(message.isNull());
-    if (message.isMember("rsp")) {
-      EXPECT_EQ(message["result"].asInt(), 0);
-      ++replies;
-    }
-    statuses += message["param"]["notifyType"] == "statusNotify";
-  }
-  EXPECT_EQ(replies, 4);
+  log = CollectRun();  // both runs' statuses: it waits for every run's thread
+  EXPECT_EQ(log.replies.size(), 4u);
+  for (const Json::Value& reply : log.replies) EXPECT_EQ(reply["result"].asInt(), 0);
+  EXPECT_EQ(log.status.size(), 2u);
   EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), names["/b"]);
   EXPECT_EQ(audio("/c"), names["/c"]);
 
@@ -288,23 +279,21 @@ TEST_F(MigrationCommandTest, ConflictsAreKeptAndFailuresCounted) {
 
 // ---- plan ---------------------------------------------------------------------
 
-struct SpaceCase {
-  const char* name;
-  bool volumeKnown;
-  bool freeKnown;
-  int64_t freeOffset;  // free bytes = total + margin + offset
-  bool runs;
-  const char* freeText;  // expected "freeSize" when the run fails ("" = not checked)
-};
-
 TEST_F(MigrationCommandTest, DestinationMustHoldTheFilesPlusTheMargin) {
-  const SpaceCase cases[] = {
+  const struct {
+    const char* name;
+    bool volumeKnown;
+    bool freeKnown;
+    int64_t freeOffset;  // free bytes = total + margin + offset
+    bool runs;
+    const char* freeText;  // expected "freeSize" when the run fails ("" = not checked)
+  } cases[] = {
       {"exactly enough", true, true, 0, true, ""},
       {"one byte short", true, true, -1, false, "0.20"},
       {"free space unreadable", true, false, 0, false, "0.00"},
       {"no volume", false, true, 0, false, "0.00"},
   };
-  for (const SpaceCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(root_.path() + "/new");
     MakeFiles(OldPictures("ScreenShot"), 3, 1000);

@@ -199,22 +199,19 @@ TEST_F(PlatformFilesTest, FreeSpaceVolumesAndAccess) {
       EXPECT_TRUE(platform::DiskFreeBytes(drive, &freeBytes)) << drive;
     }
   }
+  const auto volume = [](const std::string& path) {
+    std::string name;
+    EXPECT_TRUE(platform::VolumeOf(path, &name)) << path;
+    return name;
+  };
+  EXPECT_FALSE(volume(root_).empty());
+  EXPECT_EQ(volume(root_), volume(planned));
   std::string here;
-  std::string there;
-  ASSERT_TRUE(platform::VolumeOf(root_, &here));
-  ASSERT_TRUE(platform::VolumeOf(planned, &there));
-  EXPECT_FALSE(here.empty());
-  EXPECT_EQ(here, there);
   EXPECT_FALSE(platform::VolumeOf("relative", &here));
   // Under Wine the test script maps three drives: the first two on one host
   // folder (one volume, whatever the letters' case), the third on another.
   if (const char* letters = std::getenv("IM_TEST_WINE_DRIVES")) {  // e.g. "PQR"
     ASSERT_EQ(std::string(letters).size(), 3u);
-    const auto volume = [](const std::string& path) {
-      std::string name;
-      EXPECT_TRUE(platform::VolumeOf(path, &name)) << path;
-      return name;
-    };
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[1])));
     EXPECT_EQ(volume(letters[0] + std::string(":\\")), volume(lower + std::string(":\\not\\yet")));
     EXPECT_NE(volume(letters[0] + std::string(":\\")), volume(letters[2] + std::string(":\\")));
@@ -222,10 +219,9 @@ TEST_F(PlatformFilesTest, FreeSpaceVolumesAndAccess) {
   EXPECT_FALSE(platform::VolumeOf("", &here));
 
   Write(Path("rw.txt"), "x");
-  EXPECT_TRUE(platform::IsReadWritable(root_));  // a folder counts
-  EXPECT_TRUE(platform::IsReadWritable(Path("rw.txt")));
-  EXPECT_FALSE(platform::IsReadWritable(Path("missing.txt")));
-  EXPECT_FALSE(platform::IsReadWritable(""));
+  for (const std::string& path : {root_, Path("rw.txt"), Path("missing.txt"), std::string()}) {
+    EXPECT_EQ(platform::IsReadWritable(path), path == root_ || path == Path("rw.txt")) << path;
+  }
 }
 
 TEST(PlatformPathsTest, OneRuleForNamesJoinedToFolders) {
