@@ -53,15 +53,14 @@ TEST(ZenityArguments, SaveAndFolderDialogs) {
 }
 
 TEST(ZenityRun, ExitStatusOutputOrAMissingProgramGiveTheOutcomeEvenWhenChildrenAreIgnored) {
-  struct Case {
+  const std::string tricky = "/tmp/it's \"$(touch /tmp/x)\"; `id` | *.txt\\n 报告";
+  const struct {
     std::string fileName;
     DialogStatus status;
     std::string path;
     const char* detailPart;
     bool toldByStatusOnly;  // a failure only the exit status tells
-  };
-  const std::string tricky = "/tmp/it's \"$(touch /tmp/x)\"; `id` | *.txt\\n 报告";
-  const Case cases[] = {
+  } cases[] = {
       // No shell ever sees the text: it comes back byte for byte, UTF-8 too.
       {tricky, DialogStatus::kChosen, tricky, "", false},
       {"cancel", DialogStatus::kCancelled, "", "", false},
@@ -79,7 +78,7 @@ TEST(ZenityRun, ExitStatusOutputOrAMissingProgramGiveTheOutcomeEvenWhenChildrenA
   // exit status is gone, but the chosen path must still come back.
   for (auto disposition : {SIG_DFL, SIG_IGN}) {
     const auto previous = std::signal(SIGCHLD, disposition);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       if (disposition == SIG_IGN && c.toldByStatusOnly) continue;
       SCOPED_TRACE(c.fileName + (disposition == SIG_IGN ? " (SIGCHLD ignored)" : ""));
       DialogOutcome outcome = backend.SaveFile(SaveOptions(c.fileName));

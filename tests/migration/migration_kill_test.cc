@@ -26,12 +26,6 @@ constexpr int kFilesPerFolder = 40;
 constexpr size_t kFileSize = 96 * 1024;
 constexpr int kRounds = 12;
 
-std::vector<std::string> Names() {
-  std::vector<std::string> names;
-  for (int i = 0; i < kFilesPerFolder; ++i) names.push_back("k" + std::to_string(i));
-  return names;
-}
-
 const char kStaleTemporary[] = ".im_adapter_move_1_1_1.tmp";
 
 // The files to move, plus what must never move: a FIFO (a run that opened it
@@ -40,8 +34,9 @@ const char kStaleTemporary[] = ".im_adapter_move_1_1_1.tmp";
 void Populate(const std::string& origin, const std::string& destination) {
   for (const char* folder : kFolders) {
     const std::string from = origin + "/ReceiveFiles/" + folder + "/";
-    for (const std::string& name : Names()) {
-      migtest::WriteFile(from + name, ContentFor(name, kFileSize));
+    for (int i = 0; i < kFilesPerFolder; ++i) {
+      migtest::WriteFile(from + "k" + std::to_string(i),
+                         ContentFor("k" + std::to_string(i), kFileSize));
     }
     migtest::WriteFile(from + kStaleTemporary, "not a user file");
     ASSERT_EQ(std::system(("mkfifo '" + from + "fifo'").c_str()), 0);
@@ -72,7 +67,8 @@ Census CheckWhole(const std::string& origin, const std::string& destination) {
   for (const char* folder : kFolders) {
     const std::string from = origin + "/ReceiveFiles/" + folder + "/";
     const std::string to = destination + "/ReceiveFiles/" + folder + "/";
-    for (const std::string& name : Names()) {
+    for (int i = 0; i < kFilesPerFolder; ++i) {
+      const std::string name = "k" + std::to_string(i);
       SCOPED_TRACE(std::string(folder) + "/" + name);
       const std::string whole = ContentFor(name, kFileSize);
       bool inOrigin = false;

@@ -256,17 +256,16 @@ TEST(PlatformPathsTest, OneRuleForNamesJoinedToFolders) {
 
 TEST(PlatformPathsTest, AbsolutePathsSeparatorsAndThreadIds) {
   const bool windows = platform::PathSeparator() == '\\';
-  struct Case {
+  const struct {
     const char* path;
     bool onWindows;
     bool onPosix;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"C:\\x", true, false}, {"c:/x", true, false},      {"\\\\server\\share", true, false},
       {"/x", false, true},    {"x\\y", false, false},     {"C:x", false, false},
       {"", false, false},     {"relative", false, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(platform::IsAbsolutePath(c.path), windows ? c.onWindows : c.onPosix) << c.path;
   }
   EXPECT_EQ(platform::IsPathSeparator('\\'), windows);
