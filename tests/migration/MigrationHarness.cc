@@ -102,9 +102,10 @@ Json::Value StartRequest(const std::string& origin, const std::string& destinati
   return request;
 }
 
-void Send(const Json::Value& request) {
-  const std::string text = Json::FastWriter().write(request);
-  ImAdapterCmd::Instance().ProcessRecvMsg(text.c_str());
+void Send(const Json::Value& request) { SendText(Json::FastWriter().write(request)); }
+
+void SendText(const std::string& request) {
+  ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
 }
 
 Json::Value Next(std::chrono::milliseconds wait) {

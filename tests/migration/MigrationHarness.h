@@ -51,6 +51,7 @@ class SecondVolume {
 Json::Value StartRequest(const std::string& origin, const std::string& destination, int type);
 // Hands a request to the adapter's command processor (as the service thread does).
 void Send(const Json::Value& request);
+void SendText(const std::string& request);
 // The next text the host would collect, parsed; null when none comes in time.
 Json::Value Next(std::chrono::milliseconds wait = std::chrono::milliseconds(20000));
 // Drops whatever waits in the outbound queue.

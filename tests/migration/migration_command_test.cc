@@ -108,12 +108,7 @@ class MigrationCommandTest : public ::testing::Test {
   void Start(const std::string& from, const std::string& to, int type = 0) {
     Send(StartRequest(root_.path() + from, root_.path() + to, type));
   }
-  static void Stop() {
-    Json::Value stop(Json::objectValue);
-    stop["cmd"] = 5;
-    stop["sno"] = 51;
-    Send(stop);
-  }
+  static void Stop() { migtest::SendText(R"({"cmd":5,"sno":51})"); }
 
   migtest::ScratchDir root_;
   FileGates gates_{{1, 2}};
@@ -434,12 +429,11 @@ TEST_F(MigrationCommandTest, ParameterErrorsAndSamePathsMoveNothing) {
     const std::string origin =
         c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
     Json::Value request = StartRequest(origin, root_.path() + c.destination, c.type);
-    if (std::string(c.member) == "param") {
-      request["param"] = c.value;
-    } else if (*c.member != '\0' && c.value.isNull()) {
-      request["param"].removeMember(c.member);
-    } else if (*c.member != '\0') {
-      request["param"][c.member] = c.value;
+    Json::Value& target = std::string(c.member) == "param" ? request : request["param"];
+    if (c.value.isNull()) {
+      target.removeMember(c.member);  // "" removes nothing
+    } else {
+      target[c.member] = c.value;
     }
     Send(request);
     std::string seen;
