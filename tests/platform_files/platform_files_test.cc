@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,26 +29,9 @@ bool IsExistingCode(int rc) {
 // A scratch folder per test under the system's temporary folder, removed at the end.
 class PlatformFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string base = ::testing::TempDir();
-    while (!base.empty() && platform::IsPathSeparator(base.back())) base.pop_back();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = Join(base, "im_platform_" + std::to_string(platform::ProcessId()) + "_" + info->name());
-    RemoveTree(root_);
-    ASSERT_TRUE(platform::MakeDirectories(root_)) << root_;
-  }
-  void TearDown() override {
-    platform::SetFileFaultsForTest({});
-    RemoveTree(root_);
-  }
+  void TearDown() override { platform::SetFileFaultsForTest({}); }
 
   std::string Path(const std::string& name) const { return Join(root_, name); }
-
-  // UTF-8 names are removed through the wide-character path on Windows.
-  static void RemoveTree(const std::string& folder) {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
-  }
 
   std::vector<std::string> Listed(const std::string& folder) {
     std::vector<platform::DirEntry> entries;
@@ -60,7 +42,8 @@ class PlatformFilesTest : public ::testing::Test {
     return names;
   }
 
-  std::string root_;
+  const testfiles::ScratchDir scratch_;
+  const std::string root_ = scratch_.path();
 };
 
 TEST_F(PlatformFilesTest, LinkCopyMoveRenameAndRemoveKeepUtf8NamesAndReportTheAdaptersCodes) {
