@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,11 +61,9 @@ class DialogCommandTest : public ::testing::Test {
   // Runs one request and returns the reply's text ("" when none came).
   std::string RunForText(const std::string& request) {
     ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
-    char* text = Queues().TakeOutboundFor(std::chrono::seconds(5));
-    if (text == nullptr) return std::string();
-    std::string copy(text);
-    std::free(text);
-    return copy;
+    const std::unique_ptr<char, decltype(&std::free)> text(
+        Queues().TakeOutboundFor(std::chrono::seconds(5)), &std::free);
+    return text != nullptr ? std::string(text.get()) : std::string();
   }
 
   Json::Value Run(const std::string& request) {

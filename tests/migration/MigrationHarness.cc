@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/JsonText.h"
@@ -109,12 +110,10 @@ void SendText(const std::string& request) {
 }
 
 Json::Value Next(std::chrono::milliseconds wait) {
-  char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait);
-  if (text == nullptr) return Json::Value();
+  const std::unique_ptr<char, decltype(&std::free)> text(
+      ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait), &std::free);
   Json::Value value;
-  const int parsed = ParseJsonText(text, value);
-  std::free(text);
-  EXPECT_EQ(parsed, 0);
+  EXPECT_TRUE(text == nullptr || ParseJsonText(text.get(), value) == 0);
   return value;
 }
 
