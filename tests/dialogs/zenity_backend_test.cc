@@ -24,7 +24,7 @@ platform::SaveFileDialogOptions SaveOptions(const std::string& fileName) {
   return options;
 }
 
-TEST(ZenityArguments, SaveAndFolderDialogs) {
+TEST(ZenityArguments, SaveAndFolderDialogsAndAUtf8Environment) {
   platform::SaveFileDialogOptions save = SaveOptions("报告.txt");
   EXPECT_EQ(ZenityDialogBackend::SaveFileArguments(save),
             (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
@@ -50,6 +50,21 @@ TEST(ZenityArguments, SaveAndFolderDialogs) {
   }
   EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments({0xFFFFFFFF, "", ""}).back(),
             "--attach=4294967295");
+  // The character type of the child is always UTF-8.
+  const std::pair<Args, Args> cases[] = {
+      // the parent's environment, the child's
+      {{}, {"LC_CTYPE=C.UTF-8"}},
+      {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
+      {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
+      {{"LC_CTYPE=POSIX", "LANG=C.UTF-8"}, {"LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}},
+      // LC_ALL beats the others, so it is the one to fix.
+      {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
+      {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
+  };
+  for (const auto& [parent, child] : cases) {
+    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(parent), child)
+        << ::testing::PrintToString(parent);
+  }
 }
 
 TEST(ZenityRun, ExitStatusOutputOrAMissingProgramGiveTheOutcomeEvenWhenChildrenAreIgnored) {
@@ -101,23 +116,6 @@ TEST(ZenityRun, ExitStatusOutputOrAMissingProgramGiveTheOutcomeEvenWhenChildrenA
     EXPECT_EQ(outcome.status, DialogStatus::kFailed) << program;
     EXPECT_EQ(outcome.errorCode, platform::kDialogErrUnavailable) << program;
     EXPECT_NE(outcome.detail.find("not found"), std::string::npos) << outcome.detail;
-  }
-}
-
-TEST(ZenityEnvironment, CharacterTypeIsAlwaysUtf8) {
-  const std::pair<Args, Args> cases[] = {
-      // the parent's environment, the child's
-      {{}, {"LC_CTYPE=C.UTF-8"}},
-      {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
-      {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
-      {{"LC_CTYPE=POSIX", "LANG=C.UTF-8"}, {"LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}},
-      // LC_ALL beats the others, so it is the one to fix.
-      {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
-      {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
-  };
-  for (const auto& [parent, child] : cases) {
-    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(parent), child)
-        << ::testing::PrintToString(parent);
   }
 }
 
