@@ -33,12 +33,11 @@ std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t 
 // volumes: the one IM_TEST_SECOND_VOLUME names (the Windows test script maps a
 // Wine drive to another device), else /dev/shm, else a tmpfs mounted for the
 // test (unmounted when the object goes). base() is empty when there is none.
+// Not copyable (it owns the mount).
 class SecondVolume {
  public:
   SecondVolume();
   ~SecondVolume();
-  SecondVolume(const SecondVolume&) = delete;
-  SecondVolume& operator=(const SecondVolume&) = delete;
   const std::string& base() const { return base_; }
 
  private:

@@ -295,9 +295,8 @@ TEST_F(MigrationCommandTest, DestinationMustHoldTheFilesPlusTheMargin) {
     const uint64_t total = 3000;
     MigrationServices::SetDiskQueriesForTest(
         [&c](const std::string& path, std::string* volume) {
-          if (!c.volumeKnown) return false;
           *volume = path.find("/new") != std::string::npos ? "B" : "A";
-          return true;
+          return c.volumeKnown;
         },
         [&c, total](const std::string&, uint64_t* freeBytes) {
           *freeBytes = total + fileMigrationWorker::kDiskMargin + c.freeOffset;

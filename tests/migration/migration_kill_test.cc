@@ -18,8 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using migtest::ContentFor;
-using migtest::ScratchDir;
 
 const char* const kFolders[] = {"Audio", "ScreenShot"};
 constexpr int kFilesPerFolder = 40;
@@ -36,7 +34,7 @@ void Populate(const std::string& origin, const std::string& destination) {
     const std::string from = origin + "/ReceiveFiles/" + folder + "/";
     for (int i = 0; i < kFilesPerFolder; ++i) {
       migtest::WriteFile(from + "k" + std::to_string(i),
-                         ContentFor("k" + std::to_string(i), kFileSize));
+                         migtest::ContentFor("k" + std::to_string(i), kFileSize));
     }
     migtest::WriteFile(from + kStaleTemporary, "not a user file");
     ASSERT_EQ(std::system(("mkfifo '" + from + "fifo'").c_str()), 0);
@@ -70,9 +68,8 @@ Census CheckWhole(const std::string& origin, const std::string& destination) {
     for (int i = 0; i < kFilesPerFolder; ++i) {
       const std::string name = "k" + std::to_string(i);
       SCOPED_TRACE(std::string(folder) + "/" + name);
-      const std::string whole = ContentFor(name, kFileSize);
-      bool inOrigin = false;
-      bool inDestination = false;
+      const std::string whole = migtest::ContentFor(name, kFileSize);
+      bool inOrigin = false, inDestination = false;
       const std::string a = migtest::ReadFile(from + name, &inOrigin);
       const std::string b = migtest::ReadFile(to + name, &inDestination);
       EXPECT_TRUE(!inOrigin || a == whole) << "partial or damaged at origin: " << a.size();
@@ -96,16 +93,15 @@ Census CheckWhole(const std::string& origin, const std::string& destination) {
 TEST(MigrationKill, EveryFileStaysWholeAtOneEndWhenTheRunIsKilled) {
   migtest::SecondVolume second;
   if (second.base().empty()) {
-    GTEST_SKIP() << "no second filesystem: /dev/shm is on the same volume and a tmpfs "
-                    "cannot be mounted here";
+    GTEST_SKIP() << "no second filesystem: /dev/shm is not one, no tmpfs can be mounted";
   }
   std::mt19937 random(std::random_device{}());
   int interrupted = 0;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     // Odd rounds move from the second volume back to the temporary folder's.
-    ScratchDir disk;
-    ScratchDir memory(second.base());
+    migtest::ScratchDir disk;
+    migtest::ScratchDir memory(second.base());
     const std::string origin = (round % 2 ? memory.path() : disk.path()) + "/old";
     const std::string destination = (round % 2 ? disk.path() : memory.path()) + "/new";
     Populate(origin, destination);

@@ -13,10 +13,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using migtest::ContentFor;
 using migtest::ReadFile;
-using migtest::ScratchDir;
-using migtest::WriteFile;
 
 // How a case sets up its move, one letter each: x a real second volume,
 // c every rename reports another volume (so the data is copied), r the volume
@@ -33,10 +30,8 @@ struct MoveCase {
 };
 
 TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
-  const int ok = platform::kOk;
-  const int exists = platform::kErrAlreadyExists;
-  const int notFound = platform::kErrFileNotFound;
-  const int diskFull = platform::kErrDiskFull;
+  const int ok = platform::kOk, exists = platform::kErrAlreadyExists,
+            notFound = platform::kErrFileNotFound, diskFull = platform::kErrDiskFull;
   const MoveCase cases[] = {
       {"same volume", "", ok},
       {"same volume, destination exists", "o", exists},
@@ -57,22 +52,22 @@ TEST(PlatformMove, NeverReplacesAndKeepsTheFileWholeAtOneEnd) {
   };
   const migtest::SecondVolume secondVolume;
   const std::string& second = secondVolume.base();
-  const std::string content = ContentFor("payload", 200000);
+  const std::string content = migtest::ContentFor("payload", 200000);
   const auto mtime = fs::file_time_type::clock::now() - std::chrono::hours(240);
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.Has('x') && second.empty()) continue;  // no second volume here
-    ScratchDir from;
-    ScratchDir to(c.Has('x') ? second : "");
+    migtest::ScratchDir from;
+    migtest::ScratchDir to(c.Has('x') ? second : "");
     const std::string source = from.path() + "/file";
     const std::string folder = c.Has('d') ? to.path() + "/missing" : to.path();
     const std::string destination = folder + "/file";
-    WriteFile(source, content);
+    migtest::WriteFile(source, content);
     fs::last_write_time(source, mtime);
     const bool existed = c.Has('o') || c.Has('W') || c.Has('T');
     const std::string existing = c.Has('o') ? "existing" : content;
     if (existed) {
-      WriteFile(destination, existing);
+      migtest::WriteFile(destination, existing);
       fs::last_write_time(destination, c.Has('T') ? mtime - std::chrono::hours(1) : mtime);
     }
     std::FILE* writer = c.Has('w') ? platform::OpenFile(source, "ab") : nullptr;
