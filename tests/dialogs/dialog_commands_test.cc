@@ -5,9 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "adapter/src/ImAdapterCmd.h"
@@ -45,15 +44,6 @@ std::string Repeat(const std::string& text, int times) {
   return out;
 }
 
-// True when the JSON text holds a \uXXXX escape; "\\u" (an escaped backslash
-// before a "u", as in a Windows path) is no such escape.
-bool HasUnicodeEscape(const std::string& text) {
-  for (size_t i = 0; i + 1 < text.size(); ++i) {
-    if (text[i] == '\\' && text[++i] == 'u') return true;
-  }
-  return false;
-}
-
 std::string Request(int cmd, const std::string& param) {
   return "{\"cmd\":" + std::to_string(cmd) + ",\"sno\":41,\"param\":" + param + "}";
 }
@@ -71,11 +61,9 @@ class DialogCommandTest : public ::testing::Test {
   // Runs one request and returns the reply's text ("" when none came).
   std::string RunForText(const std::string& request) {
     ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
-    char* text = Queues().TakeOutboundFor(std::chrono::seconds(5));
-    if (text == nullptr) return std::string();
-    std::string copy(text);
-    std::free(text);
-    return copy;
+    const std::unique_ptr<char, decltype(&std::free)> text(
+        Queues().TakeOutboundFor(std::chrono::seconds(5)), &std::free);
+    return text != nullptr ? std::string(text.get()) : std::string();
   }
 
   Json::Value Run(const std::string& request) {
@@ -145,8 +133,9 @@ TEST_F(DialogCommandTest, ReplyFollowsTheChoiceAndTheSuffixRule) {
         c.cmd == 6
             ? Request(6, std::string("{\"fileName\":\"报告\",\"suffix\":\"") + c.suffix + "\"}")
             : Request(7, R"({"defaultPath":"/tmp","title":"t"})"));
-    // Chinese characters reach the host as UTF-8, not as \u escapes.
-    EXPECT_FALSE(HasUnicodeEscape(text)) << text;
+    // Chinese characters reach the host as UTF-8, not as \u escapes (no path
+    // in this table has a folder starting with "u" after a backslash).
+    EXPECT_EQ(text.find("\\u"), std::string::npos) << text;
     Json::Value reply;
     ASSERT_EQ(ParseJsonText(text, reply), 0);
     EXPECT_EQ(reply["description"].asString(),
@@ -158,48 +147,50 @@ TEST_F(DialogCommandTest, ReplyFollowsTheChoiceAndTheSuffixRule) {
   }
 }
 
+// What each dialog is given: "save:fileName|fileType|suffix|owner" or
+// "folder:defaultPath|title|owner". Fields of the wrong type are ignored. The
+// owner handle keeps the 64 bits of every integer form, signed or unsigned;
+// non-integers give no owner. Both commands read the handle alike, so the
+// handle forms alternate between them.
 TEST_F(DialogCommandTest, DialogsReceiveTheRequestFieldsOfTheRightType) {
-  fake_.answer = Ended(DialogStatus::kCancelled, 0);
-  Run(Request(6, R"({"fileName":"报告.txt","fileType":"images","suffix":"png"})"));
-  // Fields of the wrong type are ignored.
-  Run(Request(6, R"({"fileName":"a","fileType":7,"suffix":["x"]})"));
-  Run(Request(7, R"({"defaultPath":"/home/u/报告","title":"选择文件夹"})"));
-  Run(Request(7, R"({"defaultPath":5,"title":null})"));
-  ASSERT_EQ(fake_.saveCalls.size(), 2u);
-  const auto& save = fake_.saveCalls;
-  EXPECT_EQ(save[0].fileName + "|" + save[0].fileType + "|" + save[0].suffix,
-            "报告.txt|images|png");
-  EXPECT_EQ(save[1].fileName + "|" + save[1].fileType + "|" + save[1].suffix, "a||");
-  ASSERT_EQ(fake_.folderCalls.size(), 2u);
-  const auto& folder = fake_.folderCalls;
-  EXPECT_EQ(folder[0].defaultPath + "|" + folder[0].title, "/home/u/报告|选择文件夹");
-  EXPECT_EQ(folder[1].defaultPath + "|" + folder[1].title, "|");
-}
-
-TEST_F(DialogCommandTest, OwnerHandleKeepsTheBitsOfEveryIntegerForm) {
-  // Signed or unsigned, the dialog layer receives the 64 bits; non-integers give
-  // no owner. Both commands read the handle alike, so the forms alternate.
-  const std::pair<const char*, int64_t> cases[] = {
-      {"120", 120},
-      {"4294967295", 4294967295LL},  // a 32-bit handle with the top bit set, unsigned
-      {"-2147483648", INT64_C(-2147483648)},
-      {"18446744071562067968", INT64_C(-2147483648)},  // the same handle sign-extended, unsigned
-      {"18446744073709551615", -1},
-      {"18446744073709551616", 0},  // beyond 64 bits
-      {"2.5", 0},
-      {"\"120\"", 0},
+  const struct {
+    int cmd;
+    const char* param;
+    const char* given;
+  } cases[] = {
+      {6, R"({"fileName":"报告.txt","fileType":"images","suffix":"png"})",
+       "save:报告.txt|images|png|0"},
+      {6, R"({"fileName":"a","fileType":7,"suffix":["x"]})", "save:a|||0"},
+      {7, R"({"defaultPath":"/home/u/报告","title":"选择文件夹"})",
+       "folder:/home/u/报告|选择文件夹|0"},
+      {7, R"({"defaultPath":5,"title":null})", "folder:||0"},
+      {6, R"({"fileName":"a","handle":120})", "save:a|||120"},
+      // A 32-bit handle with the top bit set, unsigned; then the same handle
+      // signed, and sign-extended as an unsigned 64-bit number.
+      {7, R"({"handle":4294967295})", "folder:||4294967295"},
+      {6, R"({"fileName":"a","handle":-2147483648})", "save:a|||-2147483648"},
+      {7, R"({"handle":18446744071562067968})", "folder:||-2147483648"},
+      {6, R"({"fileName":"a","handle":18446744073709551615})", "save:a|||-1"},
+      {7, R"({"handle":18446744073709551616})", "folder:||0"},  // beyond 64 bits
+      {6, R"({"fileName":"a","handle":2.5})", "save:a|||0"},
+      {7, R"({"handle":"120"})", "folder:||0"},
   };
   fake_.answer = Ended(DialogStatus::kCancelled, 0);
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(cases[i].first);
-    const std::string handle = std::string(R"("handle":)") + cases[i].first + "}";
-    const bool save = i % 2 == 0;
-    Run(save ? Request(6, R"({"fileName":"a",)" + handle) : Request(7, "{" + handle));
-    ASSERT_FALSE(save ? fake_.saveCalls.empty() : fake_.folderCalls.empty());
-    EXPECT_EQ(save ? fake_.saveCalls.back().owner : fake_.folderCalls.back().owner,
-              cases[i].second);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.param);
+    fake_.saveCalls.clear();
+    fake_.folderCalls.clear();
+    Run(Request(c.cmd, c.param));
+    std::string given;
+    for (const auto& o : fake_.saveCalls) {
+      given +=
+          "save:" + o.fileName + "|" + o.fileType + "|" + o.suffix + "|" + std::to_string(o.owner);
+    }
+    for (const auto& o : fake_.folderCalls) {
+      given += "folder:" + o.defaultPath + "|" + o.title + "|" + std::to_string(o.owner);
+    }
+    EXPECT_EQ(given, c.given);
   }
-  EXPECT_EQ(fake_.saveCalls.size() + fake_.folderCalls.size(), std::size(cases));
 }
 
 TEST_F(DialogCommandTest, BadRequestsFailWithoutOpeningADialog) {

@@ -9,14 +9,13 @@
 namespace {
 
 TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
-  struct Case {
+  const std::vector<std::string> pictures = {"*.jpg", "*.png", "*.gif"};
+  const struct {
     const char* fileType;
     const char* suffix;
     const char* description;
     std::vector<std::string> patterns;
-  };
-  const std::vector<std::string> pictures = {"*.jpg", "*.png", "*.gif"};
-  const Case cases[] = {
+  } cases[] = {
       // "images" wins whatever the suffix.
       {"images", "txt", "images (*.jpg;*.png;*.gif)", pictures},
       {"images", ".pdf", "images (*.jpg;*.png;*.gif)", pictures},
@@ -29,7 +28,7 @@ TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
       {"", "", "Files (*.)", {"*."}},
       {"", "报告", "Files (*.报告)", {"*.报告"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string("fileType=\"") + c.fileType + "\" suffix=\"" + c.suffix + "\"");
     platform::FileFilter filter = platform::SaveFileFilter(c.fileType, c.suffix);
     EXPECT_EQ(filter.description, c.description);
@@ -38,14 +37,13 @@ TEST(SaveFileFilter, FollowsFileTypeAndSuffix) {
 }
 
 TEST(Utf16Units, CountsUnitsAndCutsWithoutSplittingACharacter) {
-  struct Case {
+  const std::string smile = "\xF0\x9F\x98\x80";  // U+1F600 needs a surrogate pair
+  const struct {
     std::string text;
     size_t units;
     size_t cutAt;     // a limit in units
     std::string cut;  // the text cut to that limit
-  };
-  const std::string smile = "\xF0\x9F\x98\x80";  // U+1F600 needs a surrogate pair
-  const Case cases[] = {
+  } cases[] = {
       {"", 0, 0, ""},
       {"报告.txt", 6, 1, "报"},  // two three-byte characters, one unit each
       {"é", 1, 0, ""},           // two bytes, one unit
@@ -54,7 +52,7 @@ TEST(Utf16Units, CountsUnitsAndCutsWithoutSplittingACharacter) {
       {"a" + smile + "b", 4, 3, "a" + smile},
       {std::string("a\x80") + "b", 2, 1, "a\x80"},  // a stray continuation byte adds nothing
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(platform::Utf16Units(c.text), c.units);
     EXPECT_EQ(platform::CutToUtf16Units(c.text, c.cutAt), c.cut);

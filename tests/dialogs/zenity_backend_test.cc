@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Dialogs.h"
@@ -23,7 +24,7 @@ platform::SaveFileDialogOptions SaveOptions(const std::string& fileName) {
   return options;
 }
 
-TEST(ZenityArguments, SaveAndFolderDialogs) {
+TEST(ZenityArguments, SaveAndFolderDialogsAndAUtf8Environment) {
   platform::SaveFileDialogOptions save = SaveOptions("报告.txt");
   EXPECT_EQ(ZenityDialogBackend::SaveFileArguments(save),
             (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
@@ -35,10 +36,7 @@ TEST(ZenityArguments, SaveAndFolderDialogs) {
       (Args{"--file-selection", "--save", "--confirm-overwrite", "--filename=报告.txt",
             "--file-filter=images (*.jpg;*.png;*.gif) | *.jpg *.png *.gif", "--attach=44040199"}));
 
-  platform::ChooseFolderDialogOptions folder;
-  EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(folder),
-            (Args{"--file-selection", "--directory"}));
-  folder = {9, "/home/u/报告", "Choose"};
+  platform::ChooseFolderDialogOptions folder = {9, "/home/u/报告", "Choose"};
   EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(folder),
             (Args{"--file-selection", "--directory", "--title=Choose", "--filename=/home/u/报告/",
                   "--attach=9"}));
@@ -46,24 +44,39 @@ TEST(ZenityArguments, SaveAndFolderDialogs) {
   EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments(folder)[3], "--filename=/home/u/");
   // The owner is passed on only when it can be an X window id.
   for (int64_t owner : {int64_t{0}, int64_t{-5}, int64_t{0x100000000}}) {
-    EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments({owner, "", ""}).size(), 2u) << owner;
+    EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments({owner, "", ""}),
+              (Args{"--file-selection", "--directory"}))
+        << owner;
   }
   EXPECT_EQ(ZenityDialogBackend::ChooseFolderArguments({0xFFFFFFFF, "", ""}).back(),
             "--attach=4294967295");
+  // The character type of the child is always UTF-8.
+  const std::pair<Args, Args> cases[] = {
+      // the parent's environment, the child's
+      {{}, {"LC_CTYPE=C.UTF-8"}},
+      {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
+      {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
+      {{"LC_CTYPE=POSIX", "LANG=C.UTF-8"}, {"LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}},
+      // LC_ALL beats the others, so it is the one to fix.
+      {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
+      {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
+  };
+  for (const auto& [parent, child] : cases) {
+    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(parent), child)
+        << ::testing::PrintToString(parent);
+  }
 }
 
-TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcomeEvenWhenChildrenAreIgnored) {
-  struct Case {
+TEST(ZenityRun, ExitStatusOutputOrAMissingProgramGiveTheOutcomeEvenWhenChildrenAreIgnored) {
+  const std::string tricky = "/tmp/it's \"$(touch /tmp/x)\"; `id` | *.txt\\n 报告";
+  const struct {
     std::string fileName;
     DialogStatus status;
     std::string path;
     const char* detailPart;
     bool toldByStatusOnly;  // a failure only the exit status tells
-  };
-  const std::string tricky = "/tmp/it's \"$(touch /tmp/x)\"; `id` | *.txt\\n 报告";
-  const Case cases[] = {
-      {"/home/u/报告.txt", DialogStatus::kChosen, "/home/u/报告.txt", "", false},
-      // No shell ever sees the text: it comes back byte for byte.
+  } cases[] = {
+      // No shell ever sees the text: it comes back byte for byte, UTF-8 too.
       {tricky, DialogStatus::kChosen, tricky, "", false},
       {"cancel", DialogStatus::kCancelled, "", "", false},
       {"empty", DialogStatus::kCancelled, "", "", false},
@@ -80,7 +93,7 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcomeEvenWhenChildrenAreIgnored) {
   // exit status is gone, but the chosen path must still come back.
   for (auto disposition : {SIG_DFL, SIG_IGN}) {
     const auto previous = std::signal(SIGCHLD, disposition);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       if (disposition == SIG_IGN && c.toldByStatusOnly) continue;
       SCOPED_TRACE(c.fileName + (disposition == SIG_IGN ? " (SIGCHLD ignored)" : ""));
       DialogOutcome outcome = backend.SaveFile(SaveOptions(c.fileName));
@@ -98,35 +111,10 @@ TEST(ZenityRun, ExitStatusAndOutputGiveTheOutcomeEvenWhenChildrenAreIgnored) {
         << locale;
     std::signal(SIGCHLD, previous);
   }
-}
-
-TEST(ZenityEnvironment, CharacterTypeIsAlwaysUtf8) {
-  struct Case {
-    Args parent;
-    Args child;
-  };
-  const Case cases[] = {
-      {{}, {"LC_CTYPE=C.UTF-8"}},
-      {{"LANG=C.UTF-8"}, {"LANG=C.UTF-8"}},
-      {{"LANG=zh_CN.GB18030"}, {"LANG=zh_CN.GB18030", "LC_CTYPE=C.UTF-8"}},
-      {{"LC_CTYPE=POSIX", "LANG=C.UTF-8"}, {"LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}},
-      // LC_ALL beats the others, so it is the one to fix.
-      {{"LC_ALL=C", "LANG=C.UTF-8"}, {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
-      {{"LC_ALLX=C", "LANG=C"}, {"LC_ALLX=C", "LANG=C", "LC_CTYPE=C.UTF-8"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.parent));
-    EXPECT_EQ(ZenityDialogBackend::ChildEnvironment(c.parent), c.child);
-  }
-}
-
-TEST(ZenityRun, MissingProgramFailsWithAReason) {
   for (const char* program : {"/nonexistent/zenity", "no-such-dialog-program-xyz"}) {
-    SCOPED_TRACE(program);
-    ZenityDialogBackend backend(program, /*checkDisplay=*/false);
-    DialogOutcome outcome = backend.SaveFile(SaveOptions("a"));
-    EXPECT_EQ(outcome.status, DialogStatus::kFailed);
-    EXPECT_EQ(outcome.errorCode, platform::kDialogErrUnavailable);
+    DialogOutcome outcome = ZenityDialogBackend(program, false).SaveFile(SaveOptions("a"));
+    EXPECT_EQ(outcome.status, DialogStatus::kFailed) << program;
+    EXPECT_EQ(outcome.errorCode, platform::kDialogErrUnavailable) << program;
     EXPECT_NE(outcome.detail.find("not found"), std::string::npos) << outcome.detail;
   }
 }

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/JsonText.h"
@@ -32,16 +31,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 }
 
 std::string ReadFile(const std::string& path, bool* exists) {
-  std::ifstream in(path, std::ios::binary);
-  if (exists) *exists = in.good();
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool Exists(const std::string& path) {
   std::error_code ignored;
-  return fs::exists(path, ignored);
+  if (exists) *exists = fs::exists(path, ignored);
+  return testfiles::Read(path);
 }
 
 std::vector<std::string> FileNames(const std::string& folder) {
@@ -111,18 +103,17 @@ Json::Value StartRequest(const std::string& origin, const std::string& destinati
   return request;
 }
 
-void Send(const Json::Value& request) {
-  const std::string text = Json::FastWriter().write(request);
-  ImAdapterCmd::Instance().ProcessRecvMsg(text.c_str());
+void Send(const Json::Value& request) { SendText(Json::FastWriter().write(request)); }
+
+void SendText(const std::string& request) {
+  ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
 }
 
 Json::Value Next(std::chrono::milliseconds wait) {
-  char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait);
-  if (text == nullptr) return Json::Value();
+  const std::unique_ptr<char, decltype(&std::free)> text(
+      ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait), &std::free);
   Json::Value value;
-  const int parsed = ParseJsonText(text, value);
-  std::free(text);
-  EXPECT_EQ(parsed, 0);
+  EXPECT_TRUE(text == nullptr || ParseJsonText(text.get(), value) == 0);
   return value;
 }
 

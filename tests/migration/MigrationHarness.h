@@ -24,7 +24,6 @@ std::string ContentFor(const std::string& name, size_t size);
 void WriteFile(const std::string& path, const std::string& content);
 // The file's content; "" (and *exists false) when it cannot be read.
 std::string ReadFile(const std::string& path, bool* exists = nullptr);
-bool Exists(const std::string& path);
 // The names of the regular files directly inside folder, sorted.
 std::vector<std::string> FileNames(const std::string& folder);
 // Writes count files "f00000" … of size bytes each into folder; returns their names.
@@ -34,12 +33,11 @@ std::vector<std::string> MakeFiles(const std::string& folder, int count, size_t 
 // volumes: the one IM_TEST_SECOND_VOLUME names (the Windows test script maps a
 // Wine drive to another device), else /dev/shm, else a tmpfs mounted for the
 // test (unmounted when the object goes). base() is empty when there is none.
+// Not copyable (it owns the mount).
 class SecondVolume {
  public:
   SecondVolume();
   ~SecondVolume();
-  SecondVolume(const SecondVolume&) = delete;
-  SecondVolume& operator=(const SecondVolume&) = delete;
   const std::string& base() const { return base_; }
 
  private:
@@ -52,6 +50,7 @@ class SecondVolume {
 Json::Value StartRequest(const std::string& origin, const std::string& destination, int type);
 // Hands a request to the adapter's command processor (as the service thread does).
 void Send(const Json::Value& request);
+void SendText(const std::string& request);
 // The next text the host would collect, parsed; null when none comes in time.
 Json::Value Next(std::chrono::milliseconds wait = std::chrono::milliseconds(20000));
 // Drops whatever waits in the outbound queue.

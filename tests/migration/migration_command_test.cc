@@ -2,7 +2,9 @@
 // scratch folders: progress, stop, conflicts, plan and parameter checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -22,7 +24,6 @@ namespace {
 
 using migtest::CollectRun;
 using migtest::ContentFor;
-using migtest::Exists;
 using migtest::FileNames;
 using migtest::MakeFiles;
 using migtest::Next;
@@ -35,36 +36,37 @@ using std::chrono::milliseconds;
 constexpr milliseconds kWait(20000);
 constexpr size_t kSmall = 64;
 
-// Holds every run that reaches a given number of handled files until the test
-// opens that point.
+// Holds every run that reaches one of the given numbers of handled files until
+// the test has opened that point. Points are reached and opened in order.
 class FileGates {
  public:
   explicit FileGates(std::set<uint32_t> points) : points_(std::move(points)) {}
   bool WaitReached(uint32_t at) {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, kWait, [&] { return reached_.count(at) > 0; });
+    return Await([&] { return reached_ >= at; });
   }
-  void Open(uint32_t at) {
-    std::lock_guard<std::mutex> guard(lock_);
-    open_.insert(at);
-    changed_.notify_all();
-  }
-  void OpenAll() {
-    for (uint32_t at : points_) Open(at);
-  }
+  void Open(uint32_t at) { Raise(&open_, at); }
+  void OpenAll() { Raise(&open_, UINT32_MAX); }
   void Pass(uint32_t done) {
     if (points_.count(done) == 0) return;
-    std::unique_lock<std::mutex> guard(lock_);
-    reached_.insert(done);
-    changed_.notify_all();
-    changed_.wait(guard, [&] { return open_.count(done) > 0; });
+    Raise(&reached_, done);
+    Await([&] { return open_ >= done; });
   }
 
  private:
+  void Raise(uint32_t* value, uint32_t at) {
+    std::lock_guard<std::mutex> guard(lock_);
+    *value = std::max(*value, at);
+    changed_.notify_all();
+  }
+  template <typename Ready>
+  bool Await(Ready ready) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, kWait, ready);
+  }
   const std::set<uint32_t> points_;
   std::mutex lock_;
   std::condition_variable changed_;
-  std::set<uint32_t> reached_, open_;
+  uint32_t reached_ = 0, open_ = 0;
 };
 
 class MigrationCommandTest : public ::testing::Test {
@@ -75,7 +77,7 @@ class MigrationCommandTest : public ::testing::Test {
     migtest::DrainOutbound();
   }
   void TearDown() override {
-    if (gates_) gates_->OpenAll();
+    gates_.OpenAll();
     fileMigrationWorker::migrationFileShutdown();
     EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     ResetHooks();
@@ -98,24 +100,18 @@ class MigrationCommandTest : public ::testing::Test {
     return CollectRun();
   }
 
-  std::shared_ptr<FileGates> Gate(std::set<uint32_t> points) {
-    gates_ = std::make_shared<FileGates>(std::move(points));
-    auto gates = gates_;
-    MigrationServices::SetFileObserverForTest([gates](uint32_t done) { gates->Pass(done); });
-    return gates_;
+  // Holds the runs at their first and second file (see FileGates).
+  FileGates* Gate() {
+    MigrationServices::SetFileObserverForTest([this](uint32_t done) { gates_.Pass(done); });
+    return &gates_;
   }
   void Start(const std::string& from, const std::string& to, int type = 0) {
     Send(StartRequest(root_.path() + from, root_.path() + to, type));
   }
-  static void Stop() {
-    Json::Value stop(Json::objectValue);
-    stop["cmd"] = 5;
-    stop["sno"] = 51;
-    Send(stop);
-  }
+  static void Stop() { migtest::SendText(R"({"cmd":5,"sno":51})"); }
 
   migtest::ScratchDir root_;
-  std::shared_ptr<FileGates> gates_;
+  FileGates gates_{{1, 2}};
 };
 
 // A reply's envelope in one line: "rsp result sno description param", where a
@@ -130,11 +126,6 @@ std::string Envelope(const Json::Value& reply) {
   return text;
 }
 
-void ExpectStartReply(const RunLog& log) {
-  ASSERT_FALSE(log.replies.empty());
-  EXPECT_EQ(Envelope(log.replies.front()), "4 0 41 migrationFileStartup null");
-}
-
 void ExpectFinish(const RunLog& log, int errorCount) {
   ASSERT_EQ(log.status.size(), 1u);
   EXPECT_EQ(log.status[0]["status"].asString(), "finish");
@@ -143,26 +134,25 @@ void ExpectFinish(const RunLog& log, int errorCount) {
 
 // ---- progress ---------------------------------------------------------------
 
-struct PercentCase {
-  int files;
-  size_t notifications;
-  // curCount → the "percent" sent with it ("" = nothing sent for that file).
-  // The percentage is the truncated double product, so 29 of 100 is 28.
-  std::map<int, std::string> points;
-};
-
 TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
-  const PercentCase cases[] = {
+  const struct {
+    int files;
+    size_t notifications;
+    // curCount → the "percent" sent with it ("" = nothing sent for that file).
+    // The percentage is the truncated double product, so 29 of 100 is 28.
+    std::map<int, std::string> points;
+  } cases[] = {
       {200, 99, {{0, ""}, {1, ""}, {2, "1"}, {58, ""}, {59, "29"}, {198, "99"}, {199, ""}}},
       {50, 49, {{0, ""}, {1, "2"}, {2, "4"}, {29, "57"}, {30, "60"}, {49, "98"}}},
       {100, 97, {{0, ""}, {1, "1"}, {28, "28"}, {29, ""}, {30, "30"}, {57, ""}, {99, "99"}}},
   };
-  for (const PercentCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.files);
     std::filesystem::remove_all(root_.path() + "/new");
     const std::vector<std::string> names = MakeFiles(OldPictures("Audio"), c.files, kSmall);
     RunLog log = RunPictures();
-    ExpectStartReply(log);
+    ASSERT_FALSE(log.replies.empty());
+    EXPECT_EQ(Envelope(log.replies.front()), "4 0 41 migrationFileStartup null");
     ExpectFinish(log, 0);
     EXPECT_EQ(log.progress.size(), c.notifications);
     std::map<int, std::string> sent;
@@ -181,10 +171,7 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
       EXPECT_EQ(sent[point.first], point.second) << "curCount " << point.first;
     }
     EXPECT_TRUE(FileNames(OldPictures("Audio")).empty());
-    ASSERT_EQ(FileNames(NewPictures("Audio")), names);
-    for (const std::string& name : names) {
-      EXPECT_EQ(ReadFile(NewPictures("Audio") + "/" + name), ContentFor(name, kSmall));
-    }
+    EXPECT_EQ(FileNames(NewPictures("Audio")), names);
   }
 }
 
@@ -232,7 +219,7 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
 
   // Two commands 4 in a row, the second behind a stop of a run that still
   // moves its file.
-  auto gate = Gate({1, 2});
+  FileGates* gate = Gate();
   Start("/a", "/a2");
   Start("/c", "/c2");  // turned away: run a holds the claim
   ASSERT_TRUE(gate->WaitReached(1));
@@ -244,17 +231,10 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
   ASSERT_TRUE(gate->WaitReached(2));  // run b, at its second file
   EXPECT_EQ(audio("/a"), std::vector<std::string>(names["/a"].begin() + 1, names["/a"].end()));
   gate->Open(2);
-  int replies = 0;
-  for (int statuses = 0; statuses < 2;) {
-    const Json::Value message = Next(kWait);
-    ASSERT_FALSE(message.isNull());
-    if (message.isMember("rsp")) {
-      EXPECT_EQ(message["result"].asInt(), 0);
-      ++replies;
-    }
-    statuses += message["param"]["notifyType"] == "statusNotify";
-  }
-  EXPECT_EQ(replies, 4);
+  log = CollectRun();  // both runs' statuses: it waits for every run's thread
+  EXPECT_EQ(log.replies.size(), 4u);
+  for (const Json::Value& reply : log.replies) EXPECT_EQ(reply["result"].asInt(), 0);
+  EXPECT_EQ(log.status.size(), 2u);
   EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), names["/b"]);
   EXPECT_EQ(audio("/c"), names["/c"]);
 
@@ -294,60 +274,29 @@ TEST_F(MigrationCommandTest, ConflictsAreKeptAndFailuresCounted) {
 
 // ---- plan ---------------------------------------------------------------------
 
-struct SamePathCase {
-  std::string origin;  // relative to the scratch root
-  std::string destination;
-  int type;
-};
-
-TEST_F(MigrationCommandTest, SamePathFinishesAtOnceWithoutErrorCount) {
-  const SamePathCase cases[] = {
-      {"/files", "/files", 1},
-      {"/files", "/files/", 1},
-      {"\\files", "/files", 1},
-      {"/old/ReceiveFiles", "/old", 0},
-  };
-  MakeFiles(root_.path() + "/files", 2, kSmall);
-  for (const SamePathCase& c : cases) {
-    SCOPED_TRACE(c.origin + " -> " + c.destination);
-    const std::string origin =
-        c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
-    Send(StartRequest(origin, root_.path() + c.destination, c.type));
-    RunLog log = CollectRun();
-    ASSERT_EQ(log.status.size(), 1u);
-    EXPECT_EQ(log.status[0]["status"].asString(), "finish");
-    EXPECT_FALSE(log.status[0].isMember("errorCount"));
-    EXPECT_TRUE(log.progress.empty());
-  }
-  EXPECT_EQ(FileNames(root_.path() + "/files").size(), 2u);
-}
-
-struct SpaceCase {
-  const char* name;
-  bool volumeKnown;
-  bool freeKnown;
-  int64_t freeOffset;  // free bytes = total + margin + offset
-  bool runs;
-  const char* freeText;  // expected "freeSize" when the run fails ("" = not checked)
-};
-
 TEST_F(MigrationCommandTest, DestinationMustHoldTheFilesPlusTheMargin) {
-  const SpaceCase cases[] = {
+  const struct {
+    const char* name;
+    bool volumeKnown;
+    bool freeKnown;
+    int64_t freeOffset;  // free bytes = total + margin + offset
+    bool runs;
+    const char* freeText;  // expected "freeSize" when the run fails ("" = not checked)
+  } cases[] = {
       {"exactly enough", true, true, 0, true, ""},
       {"one byte short", true, true, -1, false, "0.20"},
       {"free space unreadable", true, false, 0, false, "0.00"},
       {"no volume", false, true, 0, false, "0.00"},
   };
-  for (const SpaceCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(root_.path() + "/new");
     MakeFiles(OldPictures("ScreenShot"), 3, 1000);
     const uint64_t total = 3000;
     MigrationServices::SetDiskQueriesForTest(
         [&c](const std::string& path, std::string* volume) {
-          if (!c.volumeKnown) return false;
           *volume = path.find("/new") != std::string::npos ? "B" : "A";
-          return true;
+          return c.volumeKnown;
         },
         [&c, total](const std::string&, uint64_t* freeBytes) {
           *freeBytes = total + fileMigrationWorker::kDiskMargin + c.freeOffset;
@@ -380,9 +329,7 @@ TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
   migtest::WriteFile(root_.path() + "/old/ReceiveFiles/loose", "loose");
   // Backslashes and a trailing separator, with the "ReceiveFiles" part given.
   std::string origin = root_.path() + "/old/ReceiveFiles/";
-  for (char& ch : origin) {
-    if (ch == '/') ch = '\\';
-  }
+  std::replace(origin.begin(), origin.end(), '/', '\\');
   Send(StartRequest(origin, root_.path() + "/new", 0));
   RunLog log = CollectRun();
   ExpectFinish(log, 0);
@@ -392,9 +339,9 @@ TEST_F(MigrationCommandTest, PictureFoldersMoveAndEverythingElseStays) {
     EXPECT_TRUE(FileNames(OldPictures(folder)).empty());
   }
   EXPECT_EQ(ReadFile(OldPictures("Audio") + "/sub/inner"), "deep");
-  EXPECT_FALSE(Exists(NewPictures("Audio") + "/sub"));
+  EXPECT_FALSE(std::filesystem::exists(NewPictures("Audio") + "/sub"));
   EXPECT_EQ(ReadFile(OldPictures("Other") + "/kept"), "other folder");
-  EXPECT_FALSE(Exists(NewPictures("Other")));
+  EXPECT_FALSE(std::filesystem::exists(NewPictures("Other")));
   EXPECT_EQ(ReadFile(root_.path() + "/old/ReceiveFiles/loose"), "loose");
 }
 
@@ -442,49 +389,66 @@ TEST_F(MigrationCommandTest, FilesFolderMovesOnlyTheStoresReceivedFiles) {
   const std::vector<std::string> moved = {"f00001", "f00001.png", "f00002", "f00004", "f05000"};
   EXPECT_EQ(FileNames(root_.path() + "/newfiles"), moved);
   EXPECT_EQ(FileNames(origin).size(), 5001u + 2 - 5);
-  EXPECT_TRUE(Exists(origin + "/f00002.png"));
+  EXPECT_TRUE(std::filesystem::exists(origin + "/f00002.png"));
   EXPECT_EQ(ReadFile(origin + "/sub/deep"), "in a sub-folder");
   ASSERT_FALSE(log.progress.empty());
   EXPECT_EQ(log.progress.back()["totalCount"].asInt(), 5);
 }
 
-// ---- parameter checks -----------------------------------------------------------------
+// ---- requests that move nothing ------------------------------------------------
 
-struct ParamCase {
-  const char* name;
-  const char* member;  // member to change ("" = replace the whole "param")
-  Json::Value value;   // null: remove the member
-};
-
-TEST_F(MigrationCommandTest, ParameterErrorsAreAnsweredWithResultOneAndNothingElse) {
-  const ParamCase cases[] = {
-      {"param not an object", "", Json::Value("text")},
-      {"origin missing", "originReceiveFilesPath", Json::Value()},
-      {"origin a number", "originReceiveFilesPath", Json::Value(3)},
-      {"destination not a string", "destinationReceiveFilesPath", Json::Value(true)},
-      {"account missing", "account", Json::Value()},
-      {"type a text", "migrationType", Json::Value("0")},
-      {"type fractional", "migrationType", Json::Value(1.5)},
-      {"type missing", "migrationType", Json::Value()},
+// A parameter error is answered with result 1 after the start reply; a run whose
+// origin is its destination finishes at once, without an error count.
+TEST_F(MigrationCommandTest, ParameterErrorsAndSamePathsMoveNothing) {
+  const struct {
+    const char* name;
+    std::string origin;  // below the scratch root; a leading "\\" stands for "/"
+    std::string destination;
+    int type;
+    const char* member;  // member to change ("" = none, "param" = the whole "param")
+    Json::Value value;   // null: remove the member
+  } cases[] = {
+      {"param not an object", "/old", "/new", 0, "param", Json::Value("text")},
+      {"origin missing", "/old", "/new", 0, "originReceiveFilesPath", Json::Value()},
+      {"origin a number", "/old", "/new", 0, "originReceiveFilesPath", Json::Value(3)},
+      {"destination not a string", "/old", "/new", 0, "destinationReceiveFilesPath", true},
+      {"account missing", "/old", "/new", 0, "account", Json::Value()},
+      {"type a text", "/old", "/new", 0, "migrationType", Json::Value("0")},
+      {"type fractional", "/old", "/new", 0, "migrationType", Json::Value(1.5)},
+      {"type missing", "/old", "/new", 0, "migrationType", Json::Value()},
+      {"same path", "/files", "/files", 1, "", Json::Value()},
+      {"same path, trailing separator", "/files", "/files/", 1, "", Json::Value()},
+      {"same path, backslash", "\\files", "/files", 1, "", Json::Value()},
+      {"same path, ReceiveFiles given", "/old/ReceiveFiles", "/old", 0, "", Json::Value()},
   };
   MakeFiles(OldPictures("Audio"), 2, kSmall);
-  for (const ParamCase& c : cases) {
+  MakeFiles(root_.path() + "/files", 2, kSmall);
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
-    if (std::string(c.member).empty()) {
-      request["param"] = c.value;
-    } else if (c.value.isNull()) {
-      request["param"].removeMember(c.member);
+    const std::string origin =
+        c.origin[0] == '\\' ? root_.path() + "/" + c.origin.substr(1) : root_.path() + c.origin;
+    Json::Value request = StartRequest(origin, root_.path() + c.destination, c.type);
+    Json::Value& target = std::string(c.member) == "param" ? request : request["param"];
+    if (c.value.isNull()) {
+      target.removeMember(c.member);  // "" removes nothing
     } else {
-      request["param"][c.member] = c.value;
+      target[c.member] = c.value;
     }
     Send(request);
+    std::string seen;
+    for (int i = 0; i < 2; ++i) {
+      const Json::Value message = Next(kWait);
+      const Json::Value& status = message["param"]["status"];
+      seen += message.isMember("rsp") ? Envelope(message) + "|" : status.asString() + "|";
+      seen += message["param"].isMember("errorCount") ? "counted|" : "";
+    }
+    EXPECT_EQ(seen, std::string("4 0 41 migrationFileStartup null|") +
+                        (*c.member != '\0' ? "4 1 41 im_http_migration_files -|" : "finish|"));
     ASSERT_TRUE(WaitForMigrationThreadsFor(kWait));
-    EXPECT_EQ(Envelope(Next(kWait)), "4 0 41 migrationFileStartup null");
-    EXPECT_EQ(Envelope(Next(kWait)), "4 1 41 im_http_migration_files -");
     EXPECT_TRUE(Next(milliseconds(0)).isNull());
   }
   EXPECT_EQ(FileNames(OldPictures("Audio")).size(), 2u);
+  EXPECT_EQ(FileNames(root_.path() + "/files").size(), 2u);
   // displayAccount is optional and unchecked.
   Json::Value request = StartRequest(root_.path() + "/old", root_.path() + "/new", 0);
   request["param"]["displayAccount"] = 12;

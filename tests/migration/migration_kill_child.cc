@@ -5,19 +5,14 @@
 //   migration_kill_child <origin> <destination> [killAfterMicros]
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
-#include "adapter/src/MigrationCommands.h"
 #include "tests/migration/MigrationHarness.h"
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s origin destination [killAfterMicros]\n", argv[0]);
-    return 2;
-  }
+  if (argc < 3) return 2;  // see the usage above
   if (argc > 3) {
     const auto after = std::chrono::microseconds(std::strtoll(argv[3], nullptr, 10));
     std::thread([after] {
@@ -26,15 +21,10 @@ int main(int argc, char** argv) {
     }).detach();
   }
   migtest::Send(migtest::StartRequest(argv[1], argv[2], 0));
-  for (;;) {
-    Json::Value message = migtest::Next(std::chrono::milliseconds(60000));
-    if (message.isNull()) return 3;
-    const Json::Value& param = message["param"];
-    if (param.isObject() && param["notifyType"].asString() == "statusNotify") {
-      const bool clean = param["status"].asString() == "finish" && param["errorCount"].asInt() == 0;
-      // The thread is still giving up its run state: let it end before exit.
-      if (!WaitForMigrationThreadsFor(std::chrono::milliseconds(60000))) return 4;
-      return clean ? 0 : 1;
-    }
-  }
+  // Waits for the status and for the run's thread to end (it is still giving
+  // up its run state when the status comes).
+  const migtest::RunLog log = migtest::CollectRun();
+  const bool clean = log.status.size() == 1 && log.status[0]["status"] == "finish" &&
+                     log.status[0]["errorCount"] == 0;
+  return clean ? 0 : 1;
 }

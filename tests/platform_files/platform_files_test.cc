@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,26 +29,9 @@ bool IsExistingCode(int rc) {
 // A scratch folder per test under the system's temporary folder, removed at the end.
 class PlatformFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string base = ::testing::TempDir();
-    while (!base.empty() && platform::IsPathSeparator(base.back())) base.pop_back();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = Join(base, "im_platform_" + std::to_string(platform::ProcessId()) + "_" + info->name());
-    RemoveTree(root_);
-    ASSERT_TRUE(platform::MakeDirectories(root_)) << root_;
-  }
-  void TearDown() override {
-    platform::SetFileFaultsForTest({});
-    RemoveTree(root_);
-  }
+  void TearDown() override { platform::SetFileFaultsForTest({}); }
 
   std::string Path(const std::string& name) const { return Join(root_, name); }
-
-  // UTF-8 names are removed through the wide-character path on Windows.
-  static void RemoveTree(const std::string& folder) {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
-  }
 
   std::vector<std::string> Listed(const std::string& folder) {
     std::vector<platform::DirEntry> entries;
@@ -60,31 +42,13 @@ class PlatformFilesTest : public ::testing::Test {
     return names;
   }
 
-  std::string root_;
+  const testfiles::ScratchDir scratch_;
+  const std::string root_ = scratch_.path();
 };
 
-TEST_F(PlatformFilesTest, LinkCopyRenameAndRemoveReportTheAdaptersResultCodes) {
-  Write(Path("src.txt"), "source");
-  Write(Path("taken.txt"), "taken");
-  // Links never replace; copies and renames do. (The move that never replaces
-  // has its own table in the migration tests, within and across volumes.)
-  EXPECT_TRUE(IsExistingCode(platform::CreateHardLink(Path("src.txt"), Path("taken.txt"))));
-  EXPECT_EQ(Read(Path("taken.txt")), "taken");
-  ASSERT_EQ(platform::CreateHardLink(Path("src.txt"), Path("link.txt")), platform::kOk);
-  EXPECT_EQ(Read(Path("link.txt")), "source");
-  EXPECT_EQ(platform::CopyFileOverwrite(Path("src.txt"), Path("taken.txt")), platform::kOk);
-  EXPECT_EQ(Read(Path("taken.txt")), "source");
-  Write(Path("other.txt"), "other");
-  EXPECT_EQ(platform::RenameReplace(Path("other.txt"), Path("taken.txt")), platform::kOk);
-  EXPECT_EQ(Read(Path("taken.txt")), "other");
-  EXPECT_EQ(platform::RemoveFile(Path("taken.txt")), platform::kOk);
-  EXPECT_EQ(Listed(root_), (std::vector<std::string>{"link.txt", "src.txt"}));
-
-  EXPECT_EQ(platform::RemoveFile(Path("absent.txt")), platform::kErrFileNotFound);
-}
-
-TEST_F(PlatformFilesTest, Utf8NamesSurviveEveryOperation) {
+TEST_F(PlatformFilesTest, LinkCopyMoveRenameAndRemoveKeepUtf8NamesAndReportTheAdaptersCodes) {
   const std::vector<std::string> names = {
+      "plain.txt",
       "\xe6\x8a\xa5\xe5\x91\x8a \xc3\xbc.txt",                 // CJK, a blank and a Latin-1 letter
       "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82.png",  // Cyrillic
       "\xf0\x9f\x98\x80 smile.jpg",  // outside the basic plane (a surrogate pair)
@@ -92,34 +56,67 @@ TEST_F(PlatformFilesTest, Utf8NamesSurviveEveryOperation) {
   std::vector<std::string> expected;
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
+    const std::string taken = Path("taken " + name);
+    const std::string moved = Path("moved " + name);
     Write(Path(name), name);
-    EXPECT_EQ(platform::CreateHardLink(Path(name), Path("link " + name)), platform::kOk);
-    EXPECT_EQ(platform::CopyFileOverwrite(Path(name), Path("copy " + name)), platform::kOk);
-    EXPECT_EQ(platform::MoveFileNoReplace(Path("copy " + name), Path("moved " + name)),
-              platform::kOk);
-    EXPECT_EQ(Read(Path("moved " + name)), name);
-    for (const char* prefix : {"", "link ", "moved "}) expected.push_back(prefix + name);
+    Write(taken, "taken");
+    // Links never replace; copies and renames do. (The move that never replaces
+    // has its own table in the migration tests, within and across volumes.)
+    EXPECT_TRUE(IsExistingCode(platform::CreateHardLink(Path(name), taken)));
+    EXPECT_EQ(Read(taken), "taken");
+    ASSERT_EQ(platform::CreateHardLink(Path(name), Path("link " + name)), platform::kOk);
+    EXPECT_EQ(Read(Path("link " + name)), name);
+    EXPECT_EQ(platform::CopyFileOverwrite(Path(name), taken), platform::kOk);
+    EXPECT_EQ(platform::MoveFileNoReplace(taken, moved), platform::kOk);
+    EXPECT_EQ(Read(moved), name);
+    Write(Path("other " + name), "other");
+    EXPECT_EQ(platform::RenameReplace(Path("other " + name), moved), platform::kOk);
+    EXPECT_EQ(Read(moved), "other");
+    EXPECT_EQ(platform::RemoveFile(moved), platform::kOk);
+    for (const char* prefix : {"", "link "}) expected.push_back(prefix + name);
   }
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Listed(root_), expected);
+  EXPECT_EQ(platform::RemoveFile(Path("absent.txt")), platform::kErrFileNotFound);
 }
 
-TEST_F(PlatformFilesTest, ListingAndFoldersAtEveryDepth) {
+TEST_F(PlatformFilesTest, ListingFoldersAndOnlyRegularFilesOpenedLinkedCopiedOrMoved) {
   Write(Path("empty.bin"), "");
   Write(Path("ten.bin"), std::string(10, 'x'));
   ASSERT_TRUE(platform::MakeDirectories(Path("sub")));
   Write(Join(Path("sub"), "inner.bin"), "not listed");
-  // Replaced, not appended to.
+  std::vector<std::pair<std::string, int>> sources = {
+      {Path("absent"), platform::kErrFileNotFound},
+      {Path("sub"), platform::kErrNotRegularFile},
+  };
+  std::vector<std::string> expected = {"empty.bin=0", "sub/", "ten.bin=10"};
+  if (platform::PathSeparator() == '/') {
+    // Opening a FIFO for reading would block until a writer comes: never done.
+    ASSERT_EQ(std::system(("mkfifo '" + Path("fifo") + "'").c_str()), 0);
+    sources.emplace_back(Path("fifo"), platform::kErrNotRegularFile);
+    sources.emplace_back("/dev/null", platform::kErrNotRegularFile);
+    expected.insert(expected.begin() + 1, "fifo");
+  }
+  EXPECT_TRUE(platform::IsRegularFile(Path("ten.bin")));
+  for (const auto& [path, code] : sources) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(platform::IsRegularFile(path));
+    EXPECT_EQ(platform::OpenFile(path, "rb"), nullptr);
+    EXPECT_EQ(platform::CreateHardLink(path, Path("link")), code);
+    EXPECT_EQ(platform::CopyFileOverwrite(path, Path("copy")), code);
+    EXPECT_EQ(platform::MoveFileNoReplace(path, Path("moved")), code);
+    EXPECT_EQ(platform::PathExists(path), code != platform::kErrFileNotFound);
+  }
+  // Replaced, not appended to; nothing made by the refused calls, no temporary left.
   std::vector<platform::DirEntry> entries = {{"stale", false, false, 1}};
   ASSERT_TRUE(platform::ListDirectory(root_, &entries));
-  std::sort(
-      entries.begin(), entries.end(),
-      [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].name + std::to_string(entries[0].size), "empty.bin0");
-  EXPECT_TRUE(entries[1].isDirectory);
-  EXPECT_EQ(entries[2].name + std::to_string(entries[2].size), "ten.bin10");
-  EXPECT_FALSE(entries[2].isDirectory);
+  std::vector<std::string> listed;  // "/" a folder, "=size" a file
+  for (const platform::DirEntry& e : entries) {
+    listed.push_back(e.name + (e.isDirectory ? "/" : "") +
+                     (e.isRegular ? "=" + std::to_string(e.size) : ""));
+  }
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, expected);
   EXPECT_FALSE(platform::ListDirectory(Path("missing"), &entries));
   EXPECT_TRUE(entries.empty());
 
@@ -140,43 +137,11 @@ TEST_F(PlatformFilesTest, ListingAndFoldersAtEveryDepth) {
   EXPECT_EQ(Listed(folder).size(), 2u);
 }
 
-TEST_F(PlatformFilesTest, OnlyRegularFilesAreOpenedLinkedCopiedOrMoved) {
-  Write(Path("regular"), "file");
-  ASSERT_TRUE(platform::MakeDirectories(Path("folder")));
-  std::vector<std::pair<std::string, int>> sources = {
-      {Path("absent"), platform::kErrFileNotFound},
-      {Path("folder"), platform::kErrNotRegularFile},
-  };
-  if (platform::PathSeparator() == '/') {
-    // Opening a FIFO for reading would block until a writer comes: never done.
-    ASSERT_EQ(std::system(("mkfifo '" + Path("fifo") + "'").c_str()), 0);
-    sources.emplace_back(Path("fifo"), platform::kErrNotRegularFile);
-    sources.emplace_back("/dev/null", platform::kErrNotRegularFile);
-  }
-  EXPECT_TRUE(platform::IsRegularFile(Path("regular")));
-  for (const auto& [path, code] : sources) {
-    SCOPED_TRACE(path);
-    EXPECT_FALSE(platform::IsRegularFile(path));
-    EXPECT_EQ(platform::OpenFile(path, "rb"), nullptr);
-    EXPECT_EQ(platform::CreateHardLink(path, Path("link")), code);
-    EXPECT_EQ(platform::CopyFileOverwrite(path, Path("copy")), code);
-    EXPECT_EQ(platform::MoveFileNoReplace(path, Path("moved")), code);
-    EXPECT_EQ(platform::PathExists(path), code != platform::kErrFileNotFound);
-  }
-  std::vector<platform::DirEntry> entries;
-  ASSERT_TRUE(platform::ListDirectory(root_, &entries));
-  for (const platform::DirEntry& entry : entries) {
-    EXPECT_EQ(entry.isRegular, entry.name == "regular") << entry.name;
-  }
-  EXPECT_EQ(entries.size(), sources.size() == 2 ? 2u : 3u);  // nothing made, no temporary left
-}
-
 TEST_F(PlatformFilesTest, StaleTemporariesGoAndThoseOfARunningCopyStay) {
-  for (const auto& c : {std::make_pair(".im_adapter_move_7_8_9.tmp", true),
-                        std::make_pair(".im_adapter_move_.tmp", false),
-                        std::make_pair("im_adapter_move_7.tmp", false),
-                        std::make_pair(".im_adapter_move_7.tmp.txt", false)}) {
-    EXPECT_EQ(platform::IsTemporaryName(c.first), c.second) << c.first;
+  EXPECT_TRUE(platform::IsTemporaryName(".im_adapter_move_7_8_9.tmp"));
+  for (const char* name :
+       {".im_adapter_move_.tmp", "im_adapter_move_7.tmp", ".im_adapter_move_7.tmp.txt"}) {
+    EXPECT_FALSE(platform::IsTemporaryName(name)) << name;
   }
   Write(Path(".im_adapter_move_1_2_3.tmp"), "left by a killed run");
   Write(Path("user.txt"), "user data");
@@ -214,70 +179,54 @@ TEST_F(PlatformFilesTest, FreeSpaceVolumesAndAccess) {
       EXPECT_TRUE(platform::DiskFreeBytes(drive, &freeBytes)) << drive;
     }
   }
+  const auto volume = [](const std::string& path) {
+    std::string name;
+    EXPECT_TRUE(platform::VolumeOf(path, &name)) << path;
+    return name;
+  };
+  EXPECT_FALSE(volume(root_).empty());
+  EXPECT_EQ(volume(root_), volume(planned));
   std::string here;
-  std::string there;
-  ASSERT_TRUE(platform::VolumeOf(root_, &here));
-  ASSERT_TRUE(platform::VolumeOf(planned, &there));
-  EXPECT_FALSE(here.empty());
-  EXPECT_EQ(here, there);
   EXPECT_FALSE(platform::VolumeOf("relative", &here));
   // Under Wine the test script maps three drives: the first two on one host
   // folder (one volume, whatever the letters' case), the third on another.
-  if (const char* drives = std::getenv("IM_TEST_WINE_DRIVES")) {
-    const std::string letters = drives;  // e.g. "PQR"
-    ASSERT_EQ(letters.size(), 3u);
-    std::string p;
-    std::string q;
-    std::string r;
-    ASSERT_TRUE(platform::VolumeOf(letters.substr(0, 1) + ":\\", &p));
+  if (const char* letters = std::getenv("IM_TEST_WINE_DRIVES")) {  // e.g. "PQR"
+    ASSERT_EQ(std::string(letters).size(), 3u);
     const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[1])));
-    ASSERT_TRUE(platform::VolumeOf(std::string(1, lower) + ":\\not\\yet", &q));
-    ASSERT_TRUE(platform::VolumeOf(letters.substr(2, 1) + ":\\", &r));
-    EXPECT_EQ(p, q);
-    EXPECT_NE(p, r);
+    EXPECT_EQ(volume(letters[0] + std::string(":\\")), volume(lower + std::string(":\\not\\yet")));
+    EXPECT_NE(volume(letters[0] + std::string(":\\")), volume(letters[2] + std::string(":\\")));
   }
   EXPECT_FALSE(platform::VolumeOf("", &here));
 
   Write(Path("rw.txt"), "x");
-  EXPECT_TRUE(platform::IsReadWritable(root_));  // a folder counts
-  EXPECT_TRUE(platform::IsReadWritable(Path("rw.txt")));
-  EXPECT_FALSE(platform::IsReadWritable(Path("missing.txt")));
-  EXPECT_FALSE(platform::IsReadWritable(""));
+  for (const std::string& path : {root_, Path("rw.txt"), Path("missing.txt"), std::string()}) {
+    EXPECT_EQ(platform::IsReadWritable(path), path == root_ || path == Path("rw.txt")) << path;
+  }
 }
 
 TEST(PlatformPathsTest, OneRuleForNamesJoinedToFolders) {
-  struct Case {
-    std::string name;
-    bool onPosix;
-    bool onWindows;
-  };
-  const Case cases[] = {
-      {"", false, false},           {".", false, false},
-      {"..", false, false},         {"a/b", false, false},
-      {"a\\b", false, false},       {std::string("a\0b", 3), false, false},
-      {"report.txt", true, true},   {"a..b.png", true, true},
-      {" leading", true, true},     {"\xe6\x8a\xa5\xe5\x91\x8a.txt", true, true},
-      {"com0", true, true},         {"COM10.txt", true, true},
-      {"console.txt", true, true},  {"notes 10:30.txt", true, false},
-      {"file:stream", true, false}, {"aux.c", true, false},
-      {"AUX", true, false},         {"Nul.tar.gz", true, false},
-      {"con", true, false},         {"lpt9", true, false},
-      {"prn .txt", true, false},    {"COM\xc2\xb9", true, false},
-      {"trailing.", true, false},   {"trailing ", true, false},
-      {"a<b", true, false},         {"a>b", true, false},
-      {"a\"b", true, false},        {"a|b", true, false},
-      {"a?b", true, false},         {"a*b", true, false},
-      {"tab\there", true, false},
-  };
+  const std::vector<std::string> nowhere = {"", ".", "..", "a/b", "a\\b", std::string("a\0b", 3)};
+  const std::vector<std::string> everywhere = {
+      "report.txt", "a..b.png",  " leading",   "\xe6\x8a\xa5\xe5\x91\x8a.txt",
+      "com0",       "COM10.txt", "console.txt"};
+  // Reserved device names, stream colons, trailing dots and blanks, and the
+  // characters Windows refuses in a name.
+  const std::vector<std::string> posixOnly = {
+      "notes 10:30.txt", "file:stream", "aux.c",     "AUX", "Nul.tar.gz", "con", "lpt9", "prn .txt",
+      "COM\xc2\xb9",     "trailing.",   "trailing ", "a<b", "a>b",        "a|b", "a?b",  "a*b",
+      "tab\there",       "a\"b"};
   const bool windows = platform::PathSeparator() == '\\';
   const std::string folder = windows ? "C:\\recv" : "/recv";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.name));
-    const bool valid = windows ? c.onWindows : c.onPosix;
-    EXPECT_EQ(platform::IsValidFileName(c.name), valid);
-    std::string joined = "unchanged";
-    EXPECT_EQ(platform::JoinName(folder, c.name, &joined), valid);
-    EXPECT_EQ(joined, valid ? Join(folder, c.name) : "unchanged");
+  for (const auto& [names, valid] :
+       {std::make_pair(&nowhere, false), std::make_pair(&everywhere, true),
+        std::make_pair(&posixOnly, !windows)}) {
+    for (const std::string& name : *names) {
+      SCOPED_TRACE(::testing::PrintToString(name));
+      EXPECT_EQ(platform::IsValidFileName(name), valid);
+      std::string joined = "unchanged";
+      EXPECT_EQ(platform::JoinName(folder, name, &joined), valid);
+      EXPECT_EQ(joined, valid ? Join(folder, name) : "unchanged");
+    }
   }
   std::string joined;
   EXPECT_TRUE(platform::JoinName(Join(folder, ""), "a", &joined));
@@ -287,17 +236,16 @@ TEST(PlatformPathsTest, OneRuleForNamesJoinedToFolders) {
 
 TEST(PlatformPathsTest, AbsolutePathsSeparatorsAndThreadIds) {
   const bool windows = platform::PathSeparator() == '\\';
-  struct Case {
+  const struct {
     const char* path;
     bool onWindows;
     bool onPosix;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"C:\\x", true, false}, {"c:/x", true, false},      {"\\\\server\\share", true, false},
       {"/x", false, true},    {"x\\y", false, false},     {"C:x", false, false},
       {"", false, false},     {"relative", false, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(platform::IsAbsolutePath(c.path), windows ? c.onWindows : c.onPosix) << c.path;
   }
   EXPECT_EQ(platform::IsPathSeparator('\\'), windows);
