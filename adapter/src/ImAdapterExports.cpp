@@ -3,13 +3,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "adapter/src/ImAdapterCmd.h"
 #include "adapter/src/ImAdapterService.h"
 #include "adapter/src/MigrationServices.h"
-#include "adapter/src/RecordInfo.h"
-#include "adapter/src/StoreQueries.h"
 #include "im_adapter/im_adapter.h"
 #include "im_adapter/im_plugin.h"
 #include "log/AdapterLog.h"
@@ -27,22 +24,6 @@ PluginApi ImportedPlugins() {
   api.offLineFileRecvMsgImport = OffLineFileRecvMsgImport;
   api.offLineSetAdapterCallback = OffLineSetAdapterCallback;
   return api;
-}
-
-// The received-files migration asks the store which files of a folder are
-// received-file messages: each record gives the name its file has in the
-// folder and the record's type.
-void QueryReceivedFilesFromStore(const std::vector<std::string>& names,
-                                 std::vector<ReceivedFileRecord>* out) {
-  std::vector<RecordInfo> records;
-  StoreQueries::QueryHistoryRecordByReceiveFileMsg(names, &records);
-  for (const RecordInfo& record : records) {
-    for (const FileListItem& file : record.fileList) {
-      const std::string& name =
-          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
-      if (!name.empty()) out->push_back({name, record.mediatype});
-    }
-  }
 }
 
 // Builds the command processor and installs the plugin table when the library
@@ -66,7 +47,7 @@ struct LoadTimeSetup {
   LoadTimeSetup() {
     ImAdapterCmd::Instance();
     ImAdapterService::Instance().SetPluginApi(ImportedPlugins());
-    MigrationServices::SetReceivedFileQuery(QueryReceivedFilesFromStore);
+    MigrationServices::SetReceivedFileQuery(MigrationServices::QueryReceivedFilesFromStore);
   }
 };
 const LoadTimeSetup kLoadTimeSetup;

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "adapter/src/RecordInfo.h"
+#include "adapter/src/StoreQueries.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
 
@@ -37,6 +39,19 @@ void MigrationServices::SetReceivedFileQuery(ReceivedFileQuery query) {
   Installed& services = Services();
   std::lock_guard<std::mutex> guard(services.lock);
   services.receivedFiles = std::move(query);
+}
+
+void MigrationServices::QueryReceivedFilesFromStore(const std::vector<std::string>& fileNames,
+                                                    std::vector<ReceivedFileRecord>* records) {
+  std::vector<RecordInfo> found;
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg(fileNames, &found);
+  for (const RecordInfo& record : found) {
+    for (const FileListItem& file : record.fileList) {
+      const std::string& name =
+          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
+      if (!name.empty()) records->push_back({name, record.mediatype});
+    }
+  }
 }
 
 bool MigrationServices::QueryReceivedFiles(const std::vector<std::string>& fileNames,

@@ -37,6 +37,11 @@ class MigrationServices {
   // Installs the store query (an empty function removes it). Without one, the
   // files folder has no known received files and nothing of it is moved.
   static void SetReceivedFileQuery(ReceivedFileQuery query);
+  // The query the shipped library installs: the store's received-file
+  // records of fileNames, each giving the name its file has in the folder
+  // (file_real_save_name, else file_name) and the record's type.
+  static void QueryReceivedFilesFromStore(const std::vector<std::string>& fileNames,
+                                          std::vector<ReceivedFileRecord>* records);
   // Runs the installed store query; false (and nothing appended) without one.
   static bool QueryReceivedFiles(const std::vector<std::string>& fileNames,
                                  std::vector<ReceivedFileRecord>* records);

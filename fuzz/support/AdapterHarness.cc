@@ -16,7 +16,6 @@
 #include "adapter/src/ImAdapterService.h"
 #include "adapter/src/MigrationCommands.h"
 #include "adapter/src/MigrationServices.h"
-#include "adapter/src/StoreQueries.h"
 #include "adapter/src/fileMigrationWorker.h"
 #include "fuzz/support/ScriptedPlugins.h"
 #include "log/AdapterLog.h"
@@ -36,22 +35,6 @@ bool InsideScratch(const std::string& dir, const std::string& path) {
   return path.compare(0, dir.size(), dir) == 0 &&
          (path.size() == dir.size() || path[dir.size()] == '/') &&
          path.find("..") == std::string::npos;
-}
-
-// The received-file query as the shipped library wires it (a copy of the one
-// in ImAdapterExports.cpp, which the static core does not hold): the store's
-// records of those file names.
-void QueryReceivedFiles(const std::vector<std::string>& names,
-                        std::vector<ReceivedFileRecord>* out) {
-  std::vector<RecordInfo> records;
-  StoreQueries::QueryHistoryRecordByReceiveFileMsg(names, &records);
-  for (const RecordInfo& record : records) {
-    for (const FileListItem& file : record.fileList) {
-      const std::string& name =
-          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
-      if (!name.empty()) out->push_back({name, record.mediatype});
-    }
-  }
 }
 
 void WriteFile(const fs::path& path, const std::string& content) {
@@ -89,7 +72,7 @@ AdapterHarness::AdapterHarness() {
         *freeBytes = kPlentyOfSpace;
         return true;
       });
-  MigrationServices::SetReceivedFileQuery(QueryReceivedFiles);
+  MigrationServices::SetReceivedFileQuery(MigrationServices::QueryReceivedFilesFromStore);
   // IM_FUZZ_LOG=<folder> writes the adapter's log there, to see what an input does.
   if (const char* log = std::getenv("IM_FUZZ_LOG")) AdapterLogOpen(3, 5, log, "im_adapter.log");
   ImAdapterCallback::Instance().Start();
