@@ -5,6 +5,7 @@
 // without a sanitizer report (a report makes the status non-zero).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -50,8 +51,9 @@ TEST(ExitTest, EveryExitPointEndsAtOnceWithStatusZero) {
                                 "host-in-export", "plugin-callbacks", "everything"};
   for (const char* point : points) {
     for (const char* mode : {"exit", "shutdown"}) {
-      const fs::path scratch =
-          fs::temp_directory_path() / ("im_exit_" + std::string(point) + "_" + mode);
+      // The process id keeps two runs of this test (two build trees) apart.
+      const fs::path scratch = fs::temp_directory_path() / ("im_exit_" + std::to_string(getpid()) +
+                                                            "_" + point + "_" + mode);
       fs::remove_all(scratch);
       fs::create_directories(scratch);
       const ExitRun run = RunDriver(point, mode, scratch);
