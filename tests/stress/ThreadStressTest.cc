@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,9 +33,10 @@ constexpr int kCycles = 20;
 constexpr uint32_t kTargets[] = {0, 1, 2, 3, 5};
 constexpr uint32_t kStressNotify = 0x5a000;
 constexpr int64_t kIdsPerThread = 100000000;
-// Plugin messages posted but not yet handled, at most (the hub queue has no
-// bound of its own; a real plugin waits for its answers).
-constexpr uint64_t kPluginBacklog = 2000;
+// Plugin notifications posted but not yet handled, at most. Each is followed
+// by one answer text, so the hub never holds more than about twice this many
+// texts, well inside its queue bound (which would drop the oldest).
+constexpr uint64_t kPluginBacklog = 1500;
 
 std::chrono::milliseconds RunTime() {
   const char* seconds = std::getenv("IM_STRESS_SECONDS");
@@ -70,6 +70,40 @@ std::string LimitRequest(int64_t sno) {
          ",\"param\":{\"currentTimestamp\":\"1700000000000\","
          "\"msgList\":[{\"groupId\":\"stress\",\"flowLimitCount\":11}]}}";
 }
+
+// Plugin threads post only while the gate is open; Close waits until no
+// poster is inside. (A plain mutex and condition variable rather than
+// std::shared_mutex: the MinGW build's reader-writer lock let readers in while
+// a writer held it.)
+class PostingGate {
+ public:
+  void Enter() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return open_; });
+    ++inside_;
+  }
+  void Leave() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --inside_;
+    changed_.notify_all();
+  }
+  void Close() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    open_ = false;
+    changed_.wait(lock, [&] { return inside_ == 0; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = true;
+  int inside_ = 0;
+};
 
 // Ids seen, with how often each was seen.
 class Tally {
@@ -114,7 +148,7 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
 
   std::atomic<bool> stop{false};
   std::atomic<uint64_t> posted{0};
-  std::shared_mutex hubServing;  // held shared to post, exclusively while the hub stops
+  PostingGate hubServing;  // closed while the hub stops
   std::atomic<bool> pullersStop{false};
   std::array<std::atomic<uint64_t>, 6> dispatched{};
   std::vector<std::vector<int64_t>> requestIds(kHostThreads);
@@ -146,13 +180,12 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
         const std::string text =
             "{\"notify\":" + std::to_string(kStressNotify) + ",\"id\":" + std::to_string(id) + "}";
         uint64_t count = 0;
-        {
-          std::shared_lock<std::shared_mutex> serving(hubServing);
-          count = ++posted;
-          IMAdapterServiceCallback(text.c_str());
-          // An answer nobody waits for is dropped and must not disturb the rest.
-          IMAdapterServiceCallback("{\"rsp\":57,\"sno\":12345,\"result\":0}");
-        }
+        hubServing.Enter();
+        count = ++posted;
+        IMAdapterServiceCallback(text.c_str());
+        // An answer nobody waits for is dropped and must not disturb the rest.
+        IMAdapterServiceCallback("{\"rsp\":57,\"sno\":12345,\"result\":0}");
+        hubServing.Leave();
         if (count > kPluginBacklog) {
           notifications.WaitForTotal(count - kPluginBacklog, std::chrono::seconds(60));
         }
@@ -182,11 +215,12 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   const auto cycle = RunTime() / kCycles;
   for (int c = 0; c < kCycles; ++c) {
     std::this_thread::sleep_for(cycle * 3 / 4);
-    std::unique_lock<std::shared_mutex> stopped(hubServing);
+    hubServing.Close();
     EXPECT_TRUE(notifications.WaitForTotal(posted.load(), std::chrono::seconds(60)));
     EXPECT_EQ(service.ShutDown(), 0);
     std::this_thread::sleep_for(cycle / 4);
     EXPECT_EQ(service.Startup(), 0);
+    hubServing.Open();
   }
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
@@ -214,6 +248,7 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   RecordProperty("pluginMessages", static_cast<int>(expectedNotifications.size()));
   EXPECT_GT(expectedReplies.size(), 0u);
   EXPECT_GT(expectedNotifications.size(), 0u);
+  EXPECT_EQ(ImAdapterCallback::Instance().Counts().waiting, 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().OutboundSize(), 0u);
 }
