@@ -20,10 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/src/ImAdapterCallback.h"
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/PluginApi.h"
-#include "adapter/src/StoreQueries.h"
+#include "adapter/src/bridge/ImAdapterCallback.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/boundary/PluginApi.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "log/AdapterLog.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <pugixml.hpp>
 #include <string>
 
-#include "adapter/src/ForwardMediaFiles.h"
-#include "adapter/src/ImAdapterMediaToken.h"
+#include "adapter/src/forward/ForwardMediaFiles.h"
+#include "adapter/src/content/ImAdapterMediaToken.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlParse.h"
 #include "common/xml/XmlText.h"

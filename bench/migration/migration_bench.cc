@@ -13,9 +13,9 @@
 #include <fstream>
 #include <string>
 
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/MigrationCommands.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/migration/MigrationCommands.h"
 
 namespace {
 

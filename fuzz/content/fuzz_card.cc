@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "adapter/src/ImAdapterCardJson.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/content/ImAdapterCardJson.h"
+#include "adapter/src/boundary/JsonText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "adapter/src/ImAdapterMediaToken.h"
+#include "adapter/src/content/ImAdapterMediaToken.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "fuzz/support/AdapterHarness.h"
 #include "fuzz/support/ScriptedPlugins.h"
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/src/ChatSender.h"
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/OfflineFileOps.h"
-#include "adapter/src/StoreQueries.h"
+#include "adapter/src/bridge/ChatSender.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "fuzz/support/AdapterHarness.h"
 #include "fuzz/support/ScriptedPlugins.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterConvertJson.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/StoreQueries.h"
+#include "adapter/src/content/ImAdapterConvertJson.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "util/Utils.h"
 
 namespace {

@@ -11,12 +11,12 @@
 #include <mutex>
 #include <utility>
 
-#include "adapter/src/ImAdapterCallback.h"
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/MigrationCommands.h"
-#include "adapter/src/MigrationServices.h"
-#include "adapter/src/fileMigrationWorker.h"
+#include "adapter/src/bridge/ImAdapterCallback.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/migration/MigrationCommands.h"
+#include "adapter/src/migration/MigrationServices.h"
+#include "adapter/src/migration/fileMigrationWorker.h"
 #include "fuzz/support/ScriptedPlugins.h"
 #include "log/AdapterLog.h"
 

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <utility>
 
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/PluginApi.h"
-#include "adapter/src/PluginRequester.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/boundary/PluginApi.h"
+#include "adapter/src/bridge/PluginRequester.h"
 
 namespace fuzz {
 

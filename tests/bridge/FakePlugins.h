@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/src/ImAdapterCallback.h"
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/PluginApi.h"
-#include "adapter/src/PluginRequester.h"
+#include "adapter/src/bridge/ImAdapterCallback.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/boundary/PluginApi.h"
+#include "adapter/src/bridge/PluginRequester.h"
 
 namespace bridge_test {
 

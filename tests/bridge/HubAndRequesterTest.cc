@@ -3,8 +3,8 @@
 // time-outs, late answers) and the hub's task queue.
 #include <stdexcept>
 
-#include "adapter/src/ImAdapterNotify.h"
-#include "adapter/src/TaskQueue.h"
+#include "adapter/src/bridge/ImAdapterNotify.h"
+#include "adapter/src/bridge/TaskQueue.h"
 #include "tests/bridge/FakePlugins.h"
 
 namespace bridge_test {

@@ -4,10 +4,10 @@
 #include <atomic>
 #include <tuple>
 
-#include "adapter/src/ChatSender.h"
-#include "adapter/src/ImAdapterNotify.h"
-#include "adapter/src/OfflineFileOps.h"
-#include "adapter/src/StoreQueries.h"
+#include "adapter/src/bridge/ChatSender.h"
+#include "adapter/src/bridge/ImAdapterNotify.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "tests/bridge/FakePlugins.h"
 #include "util/Utils.h"
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "adapter/src/ImAdapterCardJson.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/content/ImAdapterCardJson.h"
+#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterMediaToken.h"
+#include "adapter/src/content/ImAdapterMediaToken.h"
 #include "tests/util/ScratchFile.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "adapter/src/ImAdapterMediaToken.h"
+#include "adapter/src/content/ImAdapterMediaToken.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlDocument.h"
 #include "common/xml/XmlParse.h"

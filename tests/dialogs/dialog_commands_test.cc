@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/JsonText.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "adapter/src/ImAdapterCmd.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "log/AdapterLog.h"
 
 int main(int argc, char** argv) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ForwardMediaFiles.h"
-#include "adapter/src/ForwardPictureTag.h"
+#include "adapter/src/forward/ForwardMediaFiles.h"
+#include "adapter/src/forward/ForwardPictureTag.h"
 #include "platform/Platform.h"
 #include "tests/forward/ForwardTestFiles.h"
 

@@ -4,10 +4,10 @@
 #include <functional>
 #include <memory>
 
-#include "adapter/src/ChatSender.h"
-#include "adapter/src/ForwardSupport.h"
-#include "adapter/src/OfflineFileOps.h"
-#include "adapter/src/StoreQueries.h"
+#include "adapter/src/bridge/ChatSender.h"
+#include "adapter/src/forward/ForwardSupport.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "tests/bridge/FakePlugins.h"
 
 namespace bridge_test {

@@ -5,11 +5,11 @@
 #include <set>
 #include <string>
 
-#include "adapter/src/ForwardSupport.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/MergedCardBuilder.h"
-#include "adapter/src/PluginRequester.h"
-#include "adapter/src/TransmitItemBuilder.h"
+#include "adapter/src/forward/ForwardSupport.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/forward/MergedCardBuilder.h"
+#include "adapter/src/bridge/PluginRequester.h"
+#include "adapter/src/forward/TransmitItemBuilder.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlParse.h"
 #include "common/xml/XmlText.h"

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/JsonText.h"
-#include "adapter/src/MigrationCommands.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/migration/MigrationCommands.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;

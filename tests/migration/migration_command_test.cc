@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/MigrationCommands.h"
-#include "adapter/src/MigrationServices.h"
-#include "adapter/src/fileMigrationWorker.h"
+#include "adapter/src/migration/MigrationCommands.h"
+#include "adapter/src/migration/MigrationServices.h"
+#include "adapter/src/migration/fileMigrationWorker.h"
 #include "platform/Platform.h"
 #include "tests/migration/MigrationHarness.h"
 

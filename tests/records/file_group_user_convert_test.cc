@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterConvertJson.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/content/ImAdapterConvertJson.h"
+#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/JsonText.h"
 #include "log/AdapterLog.h"
 
 namespace {

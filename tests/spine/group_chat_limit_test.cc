@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/ImAdapterGroupChatLimit.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/limit/ImAdapterGroupChatLimit.h"
+#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "adapter/src/JsonText.h"
+#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/src/ImAdapterCallback.h"
-#include "adapter/src/ImAdapterCmd.h"
-#include "adapter/src/ImAdapterService.h"
-#include "adapter/src/JsonText.h"
+#include "adapter/src/bridge/ImAdapterCallback.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/service/ImAdapterService.h"
+#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 

@@ -1,0 +1,97 @@
+// What the two forwarding commands share: the request table entry, the
+// reading of the forwarding options from "param", new message ids and time
+// stamps, the upload of expired media with the rebuild of the message text,
+// and the chat request built from a new record.
+//
+// Everything runs on the service thread, except that the request table is
+// guarded by ImAdapterCmd::ForwardMutex().
+#pragma once
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <string>
+
+#include "adapter/src/bridge/ChatSendInfo.h"
+#include "adapter/src/forward/ForwardMediaFiles.h"
+#include "adapter/src/forward/ForwardOptions.h"
+#include "adapter/src/content/RecordInfo.h"
+
+class ImAdapterCmd;
+
+class ForwardSupport {
+ public:
+  // One host request in progress, as the request table keeps it.
+  struct RequestEntry {
+    int32_t cmd = 0;
+    std::string description;
+  };
+
+  // Keeps the request's "sno", "cmd" and "description" in the table of
+  // requests in progress while it lives (under cmd.ForwardMutex()); the
+  // table holds only the commands that run.
+  class RequestInProgress {
+   public:
+    RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request);
+    ~RequestInProgress();
+    RequestInProgress(const RequestInProgress&) = delete;
+    RequestInProgress& operator=(const RequestInProgress&) = delete;
+
+   private:
+    ImAdapterCmd& cmd_;
+    int32_t sno_;
+  };
+  // The number of requests in the table.
+  static size_t RequestsInProgress(ImAdapterCmd& cmd);
+
+  // The request's "sno" as the serial number passed to the plugin requests
+  // (0 when it has none that fits 32 bits).
+  static int32_t RequestSno(const Json::Value& request);
+
+  // The options of "param" (an object); members of the wrong type count as
+  // absent. "groupId" wins over "receiverAccount" and sets the chat kind.
+  static ForwardOptions ReadForwardOptions(const Json::Value& param);
+
+  // The string elements of an array, in order; other elements are skipped.
+  static std::vector<std::string> StringElements(const Json::Value& array);
+
+  // The current time in ms since 1970 and, directly after it, a three-digit
+  // counter (101 … 999, then 100 again), shared by the whole process.
+  static std::string newClientMsgId();
+  // The current time in ms since 1970, in decimal.
+  static std::string currentTimeMillis();
+
+  // Outcome of ReuploadExpiredMedia.
+  enum class Reupload {
+    kUploaded,     // the item has fresh links
+    kRefused,      // not re-uploadable, or a file not found or not usable
+    kNothingBack,  // the upload gave no entry back
+  };
+
+  // Uploads the entries of an item whose media expired, after its first
+  // entry's local file was found (that path replaces its file_path). When
+  // uploaded, the item's entries are the uploaded ones, its filelist text and
+  // content are rebuilt (RebuildContent) and content is the new message text.
+  // Every other outcome is logged under `function` and leaves content as it was.
+  static Reupload ReuploadExpiredMedia(int32_t jsSno, RecordInfo& item, std::string& content,
+                                       const std::string& html, const ForwardOptions& options,
+                                       const ForwardMediaFiles& media, const char* function);
+
+  // The message text after an upload, by media type: the list token of all
+  // entries (2, more than one entry), the first entry's token (3, 4), the
+  // image-and-text content with the new picture token (8), each wrapped as a
+  // message body; other types keep content.
+  static std::string RebuildContent(const RecordInfo& item, const std::string& content,
+                                    const std::string& html);
+
+  // The chat request of a new record for the chat kind.
+  static ChatSendInfo BuildChatItem(const RecordInfo& record, ForwardChatKind kind);
+
+  // Sends the record with ImGroupChat or ImUserChat and returns the ack with
+  // its "message" set to recordJson, the record's JSON form (taken over).
+  static Json::Value SendRecord(int32_t jsSno, const RecordInfo& record, Json::Value recordJson,
+                                ForwardChatKind kind);
+
+  // The record's JSON form.
+  static Json::Value RecordJson(const RecordInfo& record);
+};

@@ -1,0 +1,137 @@
+#include "adapter/src/migration/MigrationCommands.h"
+
+#include <condition_variable>
+#include <exception>
+#include <future>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/migration/fileMigrationWorker.h"
+#include "log/AdapterLog.h"
+#include "platform/Platform.h"
+
+namespace {
+
+const char kStartup[] = "ImAdapterCmd::migrationFileStartup";
+const char kShutdown[] = "ImAdapterCmd::migrationFileShutdown";
+const char kThread[] = "migrationFileThread";
+
+// Counts the migration threads alive, so that shutdown and tests can wait for
+// them to end.
+class LiveThreads {
+ public:
+  void Add() {
+    std::lock_guard<std::mutex> guard(lock_);
+    ++count_;
+  }
+  void Remove() {
+    std::lock_guard<std::mutex> guard(lock_);
+    --count_;
+    changed_.notify_all();
+  }
+  bool WaitFor(std::chrono::milliseconds timeout, int maxAlive) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, timeout, [&] { return count_ <= maxAlive; });
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  int count_ = 0;
+};
+
+LiveThreads& Live() {
+  // Never destroyed: a migration thread may still end while the process exits.
+  static LiveThreads* const live = new LiveThreads();
+  return *live;
+}
+
+// Held by a migration thread while it runs: a run that was stopped (or has
+// reported its end) and is still finishing never overlaps the next one.
+std::mutex& RunGate() {
+  static std::mutex* const gate = new std::mutex();
+  return *gate;
+}
+
+// Gives the run state back when the run ends, however it ends.
+class RunClaim {
+ public:
+  explicit RunClaim(uint64_t runId) : runId_(runId) {}
+  ~RunClaim() { fileMigrationWorker::setMigFileThreadFinish(runId_); }
+  RunClaim(const RunClaim&) = delete;
+  RunClaim& operator=(const RunClaim&) = delete;
+
+ private:
+  uint64_t runId_;
+};
+
+// The migration thread: waits until the command's reply is out and the run
+// before it has ended, runs the migration it was claimed for and never lets
+// anything escape. The arguments are moved out of the thread's own storage so
+// that nothing of the run outlives the count of live threads.
+void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd, uint64_t runId,
+                         std::shared_future<void>&& goArg) {
+  platform::SetCurrentThreadName("migration");
+  {
+    const Json::Value request = std::move(requestArg);
+    const std::shared_future<void> go = std::move(goArg);
+    RunClaim claim(runId);
+    try {
+      go.wait();
+      std::lock_guard<std::mutex> gate(RunGate());
+      fileMigrationWorker worker(request, *cmd, runId);
+      worker.run();
+    } catch (const std::exception& e) {
+      IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
+    } catch (...) {
+      IMLOG(kLogErr, kThread, "migration aborted, unknown exception");
+    }
+  }
+  Live().Remove();
+}
+
+}  // namespace
+
+void RunMigrationFileStartup(ImAdapterCmd& cmd, Json::Value& request) {
+  IMLOG(kLogInf, kStartup, "Enter...");
+  // The run is claimed here, before the reply, so that a command 5 right
+  // after this one finds it, and a second command 4 is turned away (it gets
+  // its result 0 all the same, as the host expects).
+  uint64_t runId = 0;
+  if (fileMigrationWorker::checkMigFileThreadIsRuning(&runId)) {
+    cmd.SendRspToHost(0, Json::Value(), request, "migrationFileStartup");
+    IMLOG(kLogInf, kStartup, "Leave...");
+    return;
+  }
+  std::promise<void> replied;
+  std::shared_future<void> go = replied.get_future().share();
+  Live().Add();
+  try {
+    std::thread(MigrationThreadBody, Json::Value(request), &cmd, runId, go).detach();
+  } catch (const std::system_error& e) {
+    Live().Remove();
+    fileMigrationWorker::setMigFileThreadFinish(runId);
+    IMLOG(kLogErr, kStartup, std::string("cannot start the migration thread: ") + e.what());
+    cmd.SendRspToHost(-1, Json::Value(), request, "migrationFileStartup");
+    IMLOG(kLogInf, kStartup, "Leave...");
+    return;
+  }
+  cmd.SendRspToHost(0, Json::Value(), request, "migrationFileStartup");
+  replied.set_value();
+  IMLOG(kLogInf, kStartup, "Leave...");
+}
+
+void RunMigrationFileShutdown(ImAdapterCmd& cmd, Json::Value& request) {
+  IMLOG(kLogInf, kShutdown, "Enter...");
+  fileMigrationWorker::migrationFileShutdown();
+  cmd.SendRspToHost(0, Json::Value(), request, "migrationFileShutdown");
+  IMLOG(kLogInf, kShutdown, "Leave...");
+}
+
+bool WaitForMigrationThreadsFor(std::chrono::milliseconds timeout, int maxAlive) {
+  return Live().WaitFor(timeout, maxAlive);
+}

@@ -1,0 +1,94 @@
+#include "adapter/src/migration/MigrationServices.h"
+
+#include <mutex>
+#include <utility>
+
+#include "adapter/src/content/RecordInfo.h"
+#include "adapter/src/bridge/StoreQueries.h"
+#include "log/AdapterLog.h"
+#include "platform/Platform.h"
+
+namespace {
+
+struct Installed {
+  std::mutex lock;
+  MigrationServices::ReceivedFileQuery receivedFiles;
+  MigrationServices::VolumeQuery volume;
+  MigrationServices::FreeSpaceQuery freeSpace;
+  MigrationServices::FileObserver afterFile;
+};
+
+Installed& Services() {
+  // Never destroyed: a migration thread may still ask while the process ends.
+  static Installed* const installed = new Installed();
+  return *installed;
+}
+
+// A copy of one installed function, taken under the lock so that it can be
+// called without it.
+template <typename Fn>
+Fn Snapshot(Fn Installed::*member) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  return services.*member;
+}
+
+}  // namespace
+
+void MigrationServices::SetReceivedFileQuery(ReceivedFileQuery query) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.receivedFiles = std::move(query);
+}
+
+void MigrationServices::QueryReceivedFilesFromStore(const std::vector<std::string>& fileNames,
+                                                    std::vector<ReceivedFileRecord>* records) {
+  std::vector<RecordInfo> found;
+  StoreQueries::QueryHistoryRecordByReceiveFileMsg(fileNames, &found);
+  for (const RecordInfo& record : found) {
+    for (const FileListItem& file : record.fileList) {
+      const std::string& name =
+          file.file_real_save_name.empty() ? file.file_name : file.file_real_save_name;
+      if (!name.empty()) records->push_back({name, record.mediatype});
+    }
+  }
+}
+
+bool MigrationServices::QueryReceivedFiles(const std::vector<std::string>& fileNames,
+                                           std::vector<ReceivedFileRecord>* records) {
+  ReceivedFileQuery query = Snapshot(&Installed::receivedFiles);
+  if (!query) {
+    IMLOG(kLogErr, "MigrationServices::QueryReceivedFiles", "no received-file store query");
+    return false;
+  }
+  query(fileNames, records);
+  return true;
+}
+
+bool MigrationServices::VolumeOf(const std::string& path, std::string* volume) {
+  VolumeQuery query = Snapshot(&Installed::volume);
+  return query ? query(path, volume) : platform::VolumeOf(path, volume);
+}
+
+bool MigrationServices::DiskFreeBytes(const std::string& path, uint64_t* freeBytes) {
+  FreeSpaceQuery query = Snapshot(&Installed::freeSpace);
+  return query ? query(path, freeBytes) : platform::DiskFreeBytes(path, freeBytes);
+}
+
+void MigrationServices::SetDiskQueriesForTest(VolumeQuery volume, FreeSpaceQuery freeSpace) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.volume = std::move(volume);
+  services.freeSpace = std::move(freeSpace);
+}
+
+void MigrationServices::AfterFile(uint32_t doneCount) {
+  FileObserver observer = Snapshot(&Installed::afterFile);
+  if (observer) observer(doneCount);
+}
+
+void MigrationServices::SetFileObserverForTest(FileObserver observer) {
+  Installed& services = Services();
+  std::lock_guard<std::mutex> guard(services.lock);
+  services.afterFile = std::move(observer);
+}

@@ -1,0 +1,252 @@
+#include "adapter/src/service/ImAdapterCmd.h"
+
+#include <exception>
+#include <string>
+
+#include "adapter/src/forward/ForwardCommands.h"
+#include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/migration/MigrationCommands.h"
+#include "adapter/src/boundary/OperationTrace.h"
+#include "adapter/src/dialogs/imAdapterSaveAs.h"
+#include "log/AdapterLog.h"
+
+namespace {
+
+const char kProcessRecvMsg[] = "ImAdapterCmd::ProcessRecvMsg";
+const char kCheckLimit[] = "ImAdapterCmd::CheckIsExceedSendingLimit";
+
+using Handler = void (ImAdapterCmd::*)(Json::Value&);
+
+struct CommandRow {
+  uint32_t cmd;
+  Handler handler;
+};
+
+// Scanned in order; rows 0 and 8 have no handler.
+const CommandRow kCommandTable[] = {
+    {0, nullptr},
+    {1, &ImAdapterCmd::MsgForwardOneByOne},
+    {2, &ImAdapterCmd::MsgCombineAndForward},
+    {3, &ImAdapterCmd::CheckIsExceedSendingLimit},
+    {4, &ImAdapterCmd::migrationFileStartup},
+    {5, &ImAdapterCmd::migrationFileShutdown},
+    {6, &ImAdapterCmd::OpenSaveFileDialog},
+    {7, &ImAdapterCmd::OpenChoosePathDialog},
+    {8, nullptr},
+};
+
+// The request's "cmd" as an unsigned number. False for a text, array, object
+// or negative number, which cannot be a command number.
+bool ReadCommandNumber(const Json::Value& cmd, uint32_t* out) {
+  if (cmd.isNull()) {
+    *out = 0;
+    return true;
+  }
+  if (cmd.isBool()) {
+    *out = cmd.asBool() ? 1u : 0u;
+    return true;
+  }
+  if (!cmd.isNumeric() || !cmd.isConvertibleTo(Json::uintValue)) return false;
+  *out = cmd.asUInt();
+  return true;
+}
+
+// The "rsp" of a reply: the request's "cmd" as unsigned, or 0 when it has none
+// that converts.
+uint32_t ReplyCommand(const Json::Value& request) {
+  uint32_t cmd = 0;
+  if (!request.isObject() || !ReadCommandNumber(request["cmd"], &cmd)) return 0;
+  return cmd;
+}
+
+// value as compact JSON on one line, cut to at most maxBytes.
+std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  std::string text = Json::writeString(builder, value);
+  // Texts are written with their control characters escaped; no line break
+  // is left but a trailing one.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text.substr(0, maxBytes);
+}
+
+Json::Value ReplyEnvelope(int result, const Json::Value& request,
+                          const std::string& defaultDescription) {
+  Json::Value reply(Json::objectValue);
+  const Json::Value* description = FindMember(request, "description");
+  reply["description"] =
+      (description && description->isString()) ? description->asString() : defaultDescription;
+  reply["rsp"] = ReplyCommand(request);
+  reply["result"] = result;
+  const Json::Value* sno = FindMember(request, "sno");
+  if (sno && IsUInt32(*sno)) reply["sno"] = sno->asUInt();
+  return reply;
+}
+
+}  // namespace
+
+ImAdapterCmd& ImAdapterCmd::Instance() {
+  // Never destroyed: threads may still use it while the process ends.
+  static ImAdapterCmd* const instance = new ImAdapterCmd();
+  return *instance;
+}
+
+ImAdapterCmd::ImAdapterCmd() = default;
+
+void ImAdapterCmd::ProcessRecvMsg(const char* text) {
+  OperationTrace trace(kProcessRecvMsg);
+  try {
+    if (text != nullptr) IMLOG(kLogDbg, kProcessRecvMsg, std::string("input: ") + text);
+    Json::Value request;
+    if (ParseJsonText(text, request) != 0) {
+      IMLOG(kLogErr, kProcessRecvMsg, "json parse failed");
+      return;
+    }
+    if (!request.isObject()) {
+      // It parsed (an array): a request is an object all the same.
+      IMLOG(kLogErr, kProcessRecvMsg, "request is not a json object");
+      return;
+    }
+    uint32_t full = 0;
+    if (!ReadCommandNumber(request["cmd"], &full)) {
+      IMLOG(kLogErr, kProcessRecvMsg, "invalid cmd: " + OneLineJson(request["cmd"], 64));
+      return;
+    }
+    const uint32_t cmd = full & 0xFFFFu;
+    IMLOG(kLogInf, kProcessRecvMsg, "cmd: " + std::to_string(cmd));
+    if (cmd < 1 || cmd > 7) {
+      IMLOG(kLogErr, kProcessRecvMsg, "invalid cmd: " + std::to_string(cmd));
+      return;
+    }
+    for (const CommandRow& row : kCommandTable) {
+      if (row.cmd == cmd && row.handler != nullptr) (this->*row.handler)(request);
+    }
+  } catch (const std::exception& e) {
+    IMLOG(kLogErr, kProcessRecvMsg, std::string("command failed, exception: ") + e.what());
+  } catch (...) {
+    IMLOG(kLogErr, kProcessRecvMsg, "command failed, unknown exception");
+  }
+}
+
+int32_t ImAdapterCmd::NextSno() {
+  int32_t current = sno_.load();
+  int32_t next = 0;
+  do {
+    next = current < 65535 ? current + 1 : 32767;
+  } while (!sno_.compare_exchange_weak(current, next));
+  return next;
+}
+
+void ImAdapterCmd::PostJson(const Json::Value& value) {
+  const std::string text = StyledJsonText(value);
+  queues_.PostToHost(text.data(), text.size());
+}
+
+void ImAdapterCmd::SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
+                                 const std::string& defaultDescription) {
+  Json::Value reply = ReplyEnvelope(result, request, defaultDescription);
+  reply["param"] = param;
+  PostJson(reply);
+}
+
+void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param,
+                                        const Json::Value& request,
+                                        const std::string& defaultDescription) {
+  Json::Value reply = ReplyEnvelope(result, request, defaultDescription);
+  Json::Value& slot = reply["param"];
+  slot.swap(*param);
+  PostJson(reply);
+  slot.swap(*param);
+}
+
+void ImAdapterCmd::SendResultToHost(int result, const Json::Value& request,
+                                    const std::string& defaultDescription) {
+  PostJson(ReplyEnvelope(result, request, defaultDescription));
+}
+
+void ImAdapterCmd::SendAppendMsgNotify(Json::Value param) {
+  Json::Value notify(Json::objectValue);
+  notify["description"] = "AppendMsgNotify";
+  notify["notify"] = kAppendMsgNotify;
+  notify["param"].swap(param);
+  PostJson(notify);
+}
+
+void ImAdapterCmd::SendMigrationProgressNotify(const Json::Value& param) {
+  Json::Value notify(Json::objectValue);
+  notify["description"] = "MIGRATIONFILE_E_EVT_PROG_RESULT";
+  notify["notify"] = kMigrationProgressNotify;
+  notify["param"] = param;
+  PostJson(notify);
+}
+
+void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {
+  RunMsgForwardOneByOne(*this, request);
+}
+
+void ImAdapterCmd::MsgCombineAndForward(Json::Value& request) {
+  RunMsgCombineAndForward(*this, request);
+}
+
+void ImAdapterCmd::CheckIsExceedSendingLimit(Json::Value& request) {
+  IMLOG(kLogInf, kCheckLimit, "Enter...");
+  const Json::Value& param = request["param"];
+  if (!param.isObject()) {
+    IMLOG(kLogErr, kCheckLimit, "param is not correct!");
+    Json::Value payload(Json::objectValue);
+    payload["reason"] = "param is not correct!";
+    SendRspToHost(-1, payload, request, "CheckIsExceedSendingLimit");
+    IMLOG(kLogInf, kCheckLimit, "Leave...");
+    return;
+  }
+  Json::Value payload(Json::objectValue);
+  std::string currentTimestamp;
+  const Json::Value& stamp = param["currentTimestamp"];
+  if (stamp.isString()) {
+    currentTimestamp = stamp.asString();
+    payload["currentTimestamp"] = currentTimestamp;
+  }
+  const Json::Value& list = param["msgList"];
+  if (list.isArray()) {
+    Json::Value results(Json::arrayValue);
+    std::string groupId;
+    int32_t flowLimitCount = 0;
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+      const Json::Value& entry = list[i];
+      Json::Value result(Json::objectValue);
+      if (entry.isObject()) {
+        const Json::Value& group = entry["groupId"];
+        if (group.isString()) {
+          groupId = group.asString();
+          result["groupId"] = groupId;
+        }
+        const Json::Value& limit = entry["flowLimitCount"];
+        if (IsInt32(limit)) {
+          flowLimitCount = limit.asInt();
+          result["flowLimitCount"] = flowLimitCount;
+        }
+      }
+      result["isSendMsg"] =
+          groupChatLimit_.CheckIsExceedLimit(groupId, currentTimestamp, flowLimitCount);
+      results.append(result);
+    }
+    // An empty array is written as null, as the host expects.
+    payload["msgList"] = results.empty() ? Json::Value() : results;
+  }
+  SendRspToHost(0, payload, request, "CheckIsExceedSendingLimit");
+  IMLOG(kLogInf, kCheckLimit, "Leave...");
+}
+
+void ImAdapterCmd::migrationFileStartup(Json::Value& request) {
+  RunMigrationFileStartup(*this, request);
+}
+
+void ImAdapterCmd::migrationFileShutdown(Json::Value& request) {
+  RunMigrationFileShutdown(*this, request);
+}
+
+void ImAdapterCmd::OpenSaveFileDialog(Json::Value& request) { RunOpenSaveFileDialog(*this, request); }
+
+void ImAdapterCmd::OpenChoosePathDialog(Json::Value& request) {
+  RunOpenChoosePathDialog(*this, request);
+}

@@ -1,0 +1,77 @@
+// The adapter's command processor: one process-wide instance, built when the
+// library loads, that owns the two message queues, the serial-number counter
+// of plugin requests and the command handlers, and builds every text that
+// goes to the host.
+//
+// ProcessRecvMsg and the handlers run on the service thread only. The reply
+// and notification builders may also run on the migration thread; they share
+// only the outbound queue, whose producer lock serialises them.
+#pragma once
+
+#include <json/json.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "adapter/src/limit/ImAdapterGroupChatLimit.h"
+#include "util/MessageQueuePair.h"
+
+class ImAdapterCmd {
+ public:
+  static constexpr uint32_t kAppendMsgNotify = 0x51000;
+  static constexpr uint32_t kMigrationProgressNotify = 0x51001;
+
+  // The process-wide instance.
+  static ImAdapterCmd& Instance();
+
+  ImAdapterCmd();
+  ImAdapterCmd(const ImAdapterCmd&) = delete;
+  ImAdapterCmd& operator=(const ImAdapterCmd&) = delete;
+
+  util::MessageQueuePair& Queues() { return queues_; }
+
+  // Parses one host request (NUL-terminated) and runs the handler its "cmd"
+  // names. Logs and drops a request that does not parse or names no command;
+  // never throws.
+  void ProcessRecvMsg(const char* text);
+
+  // Next plugin-request serial number: 32768, 32769, … 65535, then 32767 and
+  // on. Any thread (the service thread and the migration thread draw from it).
+  int32_t NextSno();
+
+  // Reply to a host request, with "param" (SendRspToHost) or without it.
+  void SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
+                     const std::string& defaultDescription);
+  // The same reply with a large "param" lent rather than copied: *param is
+  // moved into the reply while its text is written, then moved back.
+  void SendRspToHostLending(int result, Json::Value* param, const Json::Value& request,
+                            const std::string& defaultDescription);
+  void SendResultToHost(int result, const Json::Value& request,
+                        const std::string& defaultDescription);
+  // Notifications: "AppendMsgNotify" and "MIGRATIONFILE_E_EVT_PROG_RESULT".
+  // The notification takes param over (callers move a value they no longer need).
+  void SendAppendMsgNotify(Json::Value param);
+  void SendMigrationProgressNotify(const Json::Value& param);
+
+  // Command handlers (rows 1 to 7 of the command table).
+  void MsgForwardOneByOne(Json::Value& request);
+  void MsgCombineAndForward(Json::Value& request);
+  void CheckIsExceedSendingLimit(Json::Value& request);
+  void migrationFileStartup(Json::Value& request);
+  void migrationFileShutdown(Json::Value& request);
+  void OpenSaveFileDialog(Json::Value& request);
+  void OpenChoosePathDialog(Json::Value& request);
+
+  // Guards the forwarding commands' shared state.
+  std::mutex& ForwardMutex() { return forwardMutex_; }
+
+ private:
+  void PostJson(const Json::Value& value);
+
+  util::MessageQueuePair queues_;
+  std::atomic<int32_t> sno_{32767};
+  std::mutex forwardMutex_;
+  ImAdapterGroupChatLimit groupChatLimit_;
+};
