@@ -5,7 +5,7 @@
 #include <string>
 
 #include "adapter/src/bridge/ImAdapterCallback.h"
-#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "log/AdapterLog.h"
@@ -84,7 +84,7 @@ RequestResult PluginRequester::Call(const RequestKind& kind, const SnoCallback& 
 
 int32_t PluginRequester::Send(const RequestKind& kind, Json::Value request,
                               const SnoCallback& callback) {
-  const int32_t sno = ImAdapterCmd::Instance().NextSno();
+  const int32_t sno = HostChannel::Instance().NextSno();
   IMLOG(kLogInf, kind.sender, "sno: " + std::to_string(sno));
   {
     Pair& pair = PairOf(kind.pair);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/content/ImAdapterConvertJson.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/OperationTrace.h"
@@ -179,7 +179,7 @@ std::vector<RecordInfo> StoreQueries::QueryHistoryRecordByMsgIdRspParse(
 void StoreQueries::QueryHistoryRecordByReceiveFileMsg(const std::vector<std::string>& values,
                                                       std::vector<RecordInfo>* records) {
   OperationTrace trace(kQueryByReceiveFile.operation);
-  const int32_t jsSno = ImAdapterCmd::Instance().NextSno();
+  const int32_t jsSno = HostChannel::Instance().NextSno();
   RequestResult result = Request(kQueryByReceiveFile, jsSno, &QueryHistoryRecordByReceiveFileMsgRsp,
                                  [&values](const SnoCallback& cb) {
                                    return QueryHistoryRecordByReceiveFileMsgSend(values, cb);

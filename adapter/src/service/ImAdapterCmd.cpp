@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "adapter/src/forward/ForwardCommands.h"
 #include "adapter/src/boundary/JsonText.h"
@@ -51,14 +52,6 @@ bool ReadCommandNumber(const Json::Value& cmd, uint32_t* out) {
   return true;
 }
 
-// The "rsp" of a reply: the request's "cmd" as unsigned, or 0 when it has none
-// that converts.
-uint32_t ReplyCommand(const Json::Value& request) {
-  uint32_t cmd = 0;
-  if (!request.isObject() || !ReadCommandNumber(request["cmd"], &cmd)) return 0;
-  return cmd;
-}
-
 // value as compact JSON on one line, cut to at most maxBytes.
 std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
   Json::StreamWriterBuilder builder;
@@ -68,19 +61,6 @@ std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
   // is left but a trailing one.
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text.substr(0, maxBytes);
-}
-
-Json::Value ReplyEnvelope(int result, const Json::Value& request,
-                          const std::string& defaultDescription) {
-  Json::Value reply(Json::objectValue);
-  const Json::Value* description = FindMember(request, "description");
-  reply["description"] =
-      (description && description->isString()) ? description->asString() : defaultDescription;
-  reply["rsp"] = ReplyCommand(request);
-  reply["result"] = result;
-  const Json::Value* sno = FindMember(request, "sno");
-  if (sno && IsUInt32(*sno)) reply["sno"] = sno->asUInt();
-  return reply;
 }
 
 }  // namespace
@@ -128,56 +108,28 @@ void ImAdapterCmd::ProcessRecvMsg(const char* text) {
   }
 }
 
-int32_t ImAdapterCmd::NextSno() {
-  int32_t current = sno_.load();
-  int32_t next = 0;
-  do {
-    next = current < 65535 ? current + 1 : 32767;
-  } while (!sno_.compare_exchange_weak(current, next));
-  return next;
-}
-
-void ImAdapterCmd::PostJson(const Json::Value& value) {
-  const std::string text = StyledJsonText(value);
-  queues_.PostToHost(text.data(), text.size());
-}
-
 void ImAdapterCmd::SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
                                  const std::string& defaultDescription) {
-  Json::Value reply = ReplyEnvelope(result, request, defaultDescription);
-  reply["param"] = param;
-  PostJson(reply);
+  channel_.SendRspToHost(result, param, RequestEnvelope::Read(request), defaultDescription);
 }
 
 void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param,
                                         const Json::Value& request,
                                         const std::string& defaultDescription) {
-  Json::Value reply = ReplyEnvelope(result, request, defaultDescription);
-  Json::Value& slot = reply["param"];
-  slot.swap(*param);
-  PostJson(reply);
-  slot.swap(*param);
+  channel_.SendRspToHostLending(result, param, RequestEnvelope::Read(request), defaultDescription);
 }
 
 void ImAdapterCmd::SendResultToHost(int result, const Json::Value& request,
                                     const std::string& defaultDescription) {
-  PostJson(ReplyEnvelope(result, request, defaultDescription));
+  channel_.SendResultToHost(result, RequestEnvelope::Read(request), defaultDescription);
 }
 
 void ImAdapterCmd::SendAppendMsgNotify(Json::Value param) {
-  Json::Value notify(Json::objectValue);
-  notify["description"] = "AppendMsgNotify";
-  notify["notify"] = kAppendMsgNotify;
-  notify["param"].swap(param);
-  PostJson(notify);
+  channel_.SendAppendMsgNotify(std::move(param));
 }
 
 void ImAdapterCmd::SendMigrationProgressNotify(const Json::Value& param) {
-  Json::Value notify(Json::objectValue);
-  notify["description"] = "MIGRATIONFILE_E_EVT_PROG_RESULT";
-  notify["notify"] = kMigrationProgressNotify;
-  notify["param"] = param;
-  PostJson(notify);
+  channel_.SendMigrationProgressNotify(param);
 }
 
 void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {

@@ -1,7 +1,7 @@
 // The adapter's command processor: one process-wide instance, built when the
-// library loads, that owns the two message queues, the serial-number counter
-// of plugin requests and the command handlers, and builds every text that
-// goes to the host.
+// library loads, that runs the command handlers. The two message queues, the
+// serial-number counter and the reply builders live in the host channel below
+// it (HostChannel), which the commands are handed.
 //
 // ProcessRecvMsg and the handlers run on the service thread only. The reply
 // and notification builders may also run on the migration thread; they share
@@ -15,13 +15,14 @@
 #include <mutex>
 #include <string>
 
+#include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/limit/ImAdapterGroupChatLimit.h"
 #include "util/MessageQueuePair.h"
 
 class ImAdapterCmd {
  public:
-  static constexpr uint32_t kAppendMsgNotify = 0x51000;
-  static constexpr uint32_t kMigrationProgressNotify = 0x51001;
+  static constexpr uint32_t kAppendMsgNotify = HostChannel::kAppendMsgNotify;
+  static constexpr uint32_t kMigrationProgressNotify = HostChannel::kMigrationProgressNotify;
 
   // The process-wide instance.
   static ImAdapterCmd& Instance();
@@ -30,16 +31,16 @@ class ImAdapterCmd {
   ImAdapterCmd(const ImAdapterCmd&) = delete;
   ImAdapterCmd& operator=(const ImAdapterCmd&) = delete;
 
-  util::MessageQueuePair& Queues() { return queues_; }
+  util::MessageQueuePair& Queues() { return channel_.Queues(); }
+  HostChannel& Channel() { return channel_; }
 
   // Parses one host request (NUL-terminated) and runs the handler its "cmd"
   // names. Logs and drops a request that does not parse or names no command;
   // never throws.
   void ProcessRecvMsg(const char* text);
 
-  // Next plugin-request serial number: 32768, 32769, … 65535, then 32767 and
-  // on. Any thread (the service thread and the migration thread draw from it).
-  int32_t NextSno();
+  // Next plugin-request serial number (HostChannel::NextSno).
+  int32_t NextSno() { return channel_.NextSno(); }
 
   // Reply to a host request, with "param" (SendRspToHost) or without it.
   void SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
@@ -68,10 +69,7 @@ class ImAdapterCmd {
   std::mutex& ForwardMutex() { return forwardMutex_; }
 
  private:
-  void PostJson(const Json::Value& value);
-
-  util::MessageQueuePair queues_;
-  std::atomic<int32_t> sno_{32767};
+  HostChannel& channel_ = HostChannel::Instance();
   std::mutex forwardMutex_;
   ImAdapterGroupChatLimit groupChatLimit_;
 };
