@@ -8,7 +8,7 @@
 // layout, so new operations go at the end. LogOneImpl implements all of them.
 //
 // Threads: every operation may be called from any thread; the implementation
-// serialises them behind the process-wide logging lock (LoggerRegistry::Lock()).
+// serialises them behind the process-wide logging lock (LoggingState::Lock()).
 // No operation throws or reports a logging failure to its caller.
 #pragma once
 

@@ -10,7 +10,7 @@
 
 #include "log/LogClock.h"
 #include "log/LogPath.h"
-#include "log/LoggerRegistry.h"
+#include "log/LoggingState.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -207,7 +207,7 @@ void LogOneImpl::FileCloser::operator()(std::FILE* file) const {
 LogOneImpl::LogOneImpl() : lineBuffer_(new char[kLineBufferSize]) { ResetRotationCheck(); }
 
 LogOneImpl::~LogOneImpl() {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   file_.reset();
 }
 
@@ -229,11 +229,11 @@ void LogOneImpl::WriteLine(const char* tag, int level, const char* function,
 
 void LogOneImpl::WriteLineV(const char* tag, int level, const char* function,
                             const char* sourceFile, int line, const char* format, va_list args) {
-  if (!LoggerRegistry::Alive() || format == nullptr || tag == nullptr || function == nullptr ||
+  if (!LoggingState::Alive() || format == nullptr || tag == nullptr || function == nullptr ||
       sourceFile == nullptr) {
     return;
   }
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (stopped_ || level < 0 || level > kDebugLevel || level > threshold_) return;
   if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
   LineWriter writer(lineBuffer_.get(), kLineBufferSize);
@@ -246,11 +246,11 @@ void LogOneImpl::WriteLineV(const char* tag, int level, const char* function,
 void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
                              const char* sourceFile, int line, const wchar_t* format,
                              va_list args) {
-  if (!LoggerRegistry::Alive() || format == nullptr || tag == nullptr || function == nullptr ||
+  if (!LoggingState::Alive() || format == nullptr || tag == nullptr || function == nullptr ||
       sourceFile == nullptr) {
     return;
   }
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (stopped_ || level < 0 || level > kDebugLevel || level > threshold_) return;
   if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
   if (!wideBuffer_) wideBuffer_.reset(new (std::nothrow) wchar_t[kLineBufferSize]);
@@ -266,11 +266,11 @@ void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
 
 void LogOneImpl::WriteTrace(const char* tag, const char* function, const char* sourceFile,
                             int line, bool enter) {
-  if (!LoggerRegistry::Alive() || function == nullptr || *function == '\0' ||
+  if (!LoggingState::Alive() || function == nullptr || *function == '\0' ||
       sourceFile == nullptr || *sourceFile == '\0' || tag == nullptr) {
     return;
   }
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (stopped_ || threshold_ < kDebugLevel) return;
   if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
   char buffer[kTraceBufferSize];
@@ -281,7 +281,7 @@ void LogOneImpl::WriteTrace(const char* tag, const char* function, const char* s
 }
 
 bool LogOneImpl::CloseFile() {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (file_) {
     if (std::fclose(file_.get()) != 0) {
       // The stream is gone even when fclose reports an error; what failed was
@@ -297,7 +297,7 @@ bool LogOneImpl::CloseFile() {
 }
 
 void LogOneImpl::SetFilePath(const std::string& path) {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   directory_.clear();
   fileName_.clear();
   const char sep = platform::PathSeparator();
@@ -317,7 +317,7 @@ void LogOneImpl::SetFilePath(const std::string& path) {
 }
 
 bool LogOneImpl::OpenFile() {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (file_) return true;
   if (!needsOpen_) return false;
   needsOpen_ = false;
@@ -336,24 +336,24 @@ bool LogOneImpl::DatePath(std::string* path) {
 }
 
 void LogOneImpl::Stop() {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   stopped_ = true;
 }
 
 void LogOneImpl::Resume() {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   stopped_ = false;
 }
 
 void LogOneImpl::SetMaxSizeKb(int32_t kilobytes) {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (kilobytes <= 0) return;
   maxSize_ = static_cast<int64_t>(kilobytes) * 1024;
   ResetRotationCheck();
 }
 
 void LogOneImpl::SetBackupCount(int32_t count) {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   if (count > 0) backupCount_ = count;
 }
 
@@ -362,19 +362,19 @@ void LogOneImpl::SetThreshold(int32_t level) {
 }
 
 void LogOneImpl::SetLabel(const std::string& label) {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   label_ = label.substr(0, kMaxLabelLength);
 }
 
 void LogOneImpl::SetOutputMode(uint32_t bits) {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   outputMode_ = bits;
 }
 
 int32_t LogOneImpl::Threshold() const { return threshold_.load(std::memory_order_relaxed); }
 
 std::string LogOneImpl::CurrentFilePath() const {
-  Guard guard(LoggerRegistry::Lock());
+  Guard guard(LoggingState::Lock());
   return PathOf(fileName_);
 }
 

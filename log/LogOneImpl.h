@@ -8,7 +8,7 @@
 // with the backup count is deleted.
 //
 // Ownership: the logger owns its file and its preallocated 16 KB line buffer.
-// Threads: any; every operation runs under LoggerRegistry::Lock().
+// Threads: any; every operation runs under LoggingState::Lock().
 #pragma once
 
 #include <atomic>

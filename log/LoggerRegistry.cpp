@@ -1,20 +1,16 @@
 #include "log/LoggerRegistry.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "log/LogClock.h"
 #include "log/LogOneImpl.h"
+#include "log/LoggingState.h"
 #include "log/LogPath.h"
 #include "platform/Platform.h"
 
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
-
-// Set from load until logging ends; constant-initialised, so it is valid
-// before any other static object of the process runs.
-std::atomic<bool> g_loggingAlive{true};
 
 // Ends logging when the library is unloaded (static destruction).
 struct LoggingLifetime {
@@ -30,15 +26,12 @@ LoggerRegistry& LoggerRegistry::Instance() {
   return *instance;
 }
 
-std::recursive_mutex& LoggerRegistry::Lock() {
-  static std::recursive_mutex* const lock = new std::recursive_mutex();
-  return *lock;
-}
+std::recursive_mutex& LoggerRegistry::Lock() { return LoggingState::Lock(); }
 
-bool LoggerRegistry::Alive() { return g_loggingAlive.load(std::memory_order_acquire); }
+bool LoggerRegistry::Alive() { return LoggingState::Alive(); }
 
 void LoggerRegistry::EndLogging() {
-  g_loggingAlive.store(false, std::memory_order_release);
+  LoggingState::MarkEnded();
   // This runs while the library unloads or the process ends (on Windows under
   // the loader lock, after the other threads were ended, perhaps inside a
   // write). It must not wait for the lock: when another thread holds it, the

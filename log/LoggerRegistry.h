@@ -34,9 +34,9 @@ class LoggerRegistry {
  public:
   // The single registry. Any thread.
   static LoggerRegistry& Instance();
-  // The recursive lock that serialises the registry and every logger.
+  // The recursive lock that serialises the registry and every logger, and
+  // the flag that is false once logging has ended (LoggingState).
   static std::recursive_mutex& Lock();
-  // False once logging has ended for the process; read without the lock.
   static bool Alive();
   // Ends logging for the process: clears the flag and destroys every logger.
   // Runs at unload; irreversible.

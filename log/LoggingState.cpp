@@ -1,0 +1,20 @@
+#include "log/LoggingState.h"
+
+#include <atomic>
+
+namespace {
+
+// Set from load until logging ends; constant-initialised, so it is valid
+// before any other static object of the process runs.
+std::atomic<bool> g_loggingAlive{true};
+
+}  // namespace
+
+std::recursive_mutex& LoggingState::Lock() {
+  static std::recursive_mutex* const lock = new std::recursive_mutex();
+  return *lock;
+}
+
+bool LoggingState::Alive() { return g_loggingAlive.load(std::memory_order_acquire); }
+
+void LoggingState::MarkEnded() { g_loggingAlive.store(false, std::memory_order_release); }
