@@ -4,10 +4,10 @@
 #include <limits>
 #include <string>
 
-#include "adapter/src/bridge/ImAdapterCallback.h"
 #include "adapter/src/boundary/HostChannel.h"
-#include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/boundary/PluginRoutes.h"
+#include "adapter/src/bridge/ImAdapterCallback.h"
 #include "log/AdapterLog.h"
 
 namespace {

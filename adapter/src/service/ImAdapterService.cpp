@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "adapter/src/boundary/PluginRoutes.h"
 #include "adapter/src/bridge/ImAdapterCallback.h"
 #include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/bridge/OfflineFileOps.h"
@@ -84,43 +85,26 @@ int ImAdapterService::Startup() {
   // a plugin calling back into an unloaded library would take the host down.
   platform::PinLibraryContaining(reinterpret_cast<const void*>(&IMAdapterServiceCallback));
   ServiceStart();
-  int result = api_.imServiceStartup ? api_.imServiceStartup() : -1;
-  if (api_.imSetAdapterCallback) api_.imSetAdapterCallback(IMAdapterServiceCallback);
-  if (api_.sqliteSetAdapterCallback) api_.sqliteSetAdapterCallback(IMAdapterServiceCallback);
-  if (api_.offLineSetAdapterCallback) api_.offLineSetAdapterCallback(IMAdapterServiceCallback);
+  const PluginApi& api = Api();
+  int result = api.imServiceStartup ? api.imServiceStartup() : -1;
+  if (api.imSetAdapterCallback) api.imSetAdapterCallback(IMAdapterServiceCallback);
+  if (api.sqliteSetAdapterCallback) api.sqliteSetAdapterCallback(IMAdapterServiceCallback);
+  if (api.offLineSetAdapterCallback) api.offLineSetAdapterCallback(IMAdapterServiceCallback);
   return result;
 }
 
 int ImAdapterService::ShutDown() {
   ServiceStop();
-  return api_.imServiceShutDown ? api_.imServiceShutDown() : -1;
+  const PluginApi& api = Api();
+  return api.imServiceShutDown ? api.imServiceShutDown() : -1;
 }
+
+void ImAdapterService::SetPluginApi(const PluginApi& api) { PluginRoutes::Instance().SetApi(api); }
+
+const PluginApi& ImAdapterService::Api() const { return PluginRoutes::Instance().Api(); }
 
 void ImAdapterService::DispatchMsg(const char* text, uint32_t length, uint32_t target) {
-  switch (target) {
-    case kTargetIm0:
-    case kTargetIm:
-      if (api_.imRecvMsgImport) api_.imRecvMsgImport(text, length);
-      break;
-    case kTargetStore:
-      if (api_.sqliteRecvMsgImport) api_.sqliteRecvMsgImport(text, length);
-      break;
-    case kTargetOfflineFile:
-      if (api_.offLineFileRecvMsgImport) api_.offLineFileRecvMsgImport(text, length);
-      break;
-    case kTargetAdapter:
-      ImAdapterCmd::Instance().Queues().PushInbound(text, length);
-      break;
-    default:
-      break;
-  }
-}
-
-void IMAdapterServiceDispatchMsg(const char* text, uint32_t length, uint32_t target) {
-  if (AdapterLogEnabled(kLogDbg) && text != nullptr) {
-    IMLOG(kLogDbg, "IMAdapterServiceDispatchMsg", "req msg <<< " + std::string(text, length));
-  }
-  ImAdapterService::Instance().DispatchMsg(text, length, target);
+  PluginRoutes::Instance().Route(text, length, target);
 }
 
 extern "C" int IMAdapterServiceCallback(const char* text) {

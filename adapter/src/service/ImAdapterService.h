@@ -14,11 +14,11 @@ class ImAdapterService {
  public:
   static ImAdapterService& Instance();
 
-  // The plugin entry points to use. The shipped library installs the imported
-  // plugin functions when it loads; tests install fakes. Not thread-safe
-  // against concurrent routing: set it before use.
-  void SetPluginApi(const PluginApi& api) { api_ = api; }
-  const PluginApi& Api() const { return api_; }
+  // The plugin entry points to use (PluginRoutes). The shipped library
+  // installs the imported plugin functions when it loads; tests install fakes.
+  // Not thread-safe against concurrent routing: set it before use.
+  void SetPluginApi(const PluginApi& api);
+  const PluginApi& Api() const;
 
   // Starts the service (hub and service thread, once), starts the IM service
   // and registers the callback with the three plugins. Returns the IM
@@ -32,8 +32,8 @@ class ImAdapterService {
   // plugin (an open dialog of command 6 or 7 is still waited for).
   int ShutDown();
 
-  // Routes one host text by target (0/1 IM, 2 store, 3 offline file, 5 the
-  // adapter's inbound queue; anything else is dropped silently).
+  // Routes one host text by target (PluginRoutes::Route: 0/1 IM, 2 store,
+  // 3 offline file, 5 the adapter's inbound queue; anything else is dropped).
   void DispatchMsg(const char* text, uint32_t length, uint32_t target);
 
   bool IsRunning() const;
@@ -47,15 +47,10 @@ class ImAdapterService {
   void ServiceStop();
   void ServiceMain();
 
-  PluginApi api_;
   mutable std::mutex threadMutex_;  // guards thread_ (start and stop are called in order)
   std::thread thread_;
   std::atomic<bool> stop_{false};
 };
-
-// The adapter's own plugin requests: logs "req msg <<< " + text at debug
-// level, then routes exactly as the host's IMAdapterDispatchMsg does.
-void IMAdapterServiceDispatchMsg(const char* text, uint32_t length, uint32_t target);
 
 // The callback handed to the three plugins: logs "rsp msg <<< " + text at
 // debug level and posts a copy to the callback hub. Always returns 0.
