@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "log/AdapterLog.h"
@@ -145,7 +146,7 @@ TEST(Notifications, CarryExactlyThreeMembers) {
   Json::Value param(Json::objectValue);
   param["k"] = "v";
   ImAdapterCmd::Instance().SendAppendMsgNotify(param);
-  ImAdapterCmd::Instance().SendMigrationProgressNotify(param);
+  HostChannel::Instance().SendMigrationProgressNotify(param);
   for (const char* expected : {"description=AppendMsgNotify notify=331776 param",
                                "description=MIGRATIONFILE_E_EVT_PROG_RESULT notify=331777 param"}) {
     const Json::Value notification = PullJson();
@@ -157,7 +158,8 @@ TEST(Notifications, CarryExactlyThreeMembers) {
 TEST(Replies, ResultReplyHasNoParam) {
   Json::Value request;
   ParseJsonText("{\"cmd\":4,\"sno\":9}", request);
-  ImAdapterCmd::Instance().SendResultToHost(1, request, "im_http_migration_files");
+  HostChannel::Instance().SendResultToHost(1, RequestEnvelope::Read(request),
+                                           "im_http_migration_files");
   EXPECT_EQ(Members(PullJson()), "description=im_http_migration_files result=1 rsp=4 sno=9");
 }
 

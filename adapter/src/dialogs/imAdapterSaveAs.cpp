@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/OperationTrace.h"
 #include "log/AdapterLog.h"
@@ -20,7 +19,6 @@ const char kParamNotCorrect[] = "param is not correct!";
 const char kFileNameEmpty[] = "fileName is empty!";
 const char kPathExceedsMaxPath[] = "Selected path exceed MAX_PATH";
 
-// The text member `key`, or "" when it is missing or not a text.
 // The owner window: "handle" when it is an integer, else 0 (no owner). The
 // value is kept as the handle's 64 bits, so an integer above the signed range
 // (a sign-extended handle written unsigned) is the same handle as its signed
@@ -34,12 +32,12 @@ int64_t HandleMember(const Json::Value& object) {
 }
 
 // Logs reason and replies result −1 with {"reason": reason}.
-void ReplyFailure(ImAdapterCmd& cmd, const Json::Value& request, const char* function,
+void ReplyFailure(HostChannel& channel, const RequestEnvelope& request, const char* function,
                   const char* reason, const char* description) {
   IMLOG(kLogErr, function, reason);
   Json::Value payload(Json::objectValue);
   payload["reason"] = reason;
-  cmd.SendRspToHost(-1, payload, request, description);
+  channel.SendRspToHost(-1, payload, request, description);
 }
 
 // The chosen path with "." + suffix appended when the path holds no "."
@@ -112,58 +110,88 @@ std::string ChoosePathDialog(int64_t owner, const std::string& defaultPath,
   return std::string();
 }
 
-void RunOpenSaveFileDialog(ImAdapterCmd& cmd, Json::Value& request) {
-  OperationTrace trace(kOpenSaveFileDialog);
+SaveFileDialogRequest SaveFileDialogRequest::Read(const Json::Value& request) {
+  SaveFileDialogRequest read;
+  read.envelope = RequestEnvelope::Read(request);
   const Json::Value* param = FindMember(request, "param");
-  if (param == nullptr || !param->isObject()) {
-    ReplyFailure(cmd, request, kOpenSaveFileDialog, kParamNotCorrect, "OpenSaveFileDialog");
+  if (param == nullptr || !param->isObject()) return read;
+  read.paramIsObject = true;
+  read.fileName = TextMember(*param, "fileName");
+  read.fileType = TextMember(*param, "fileType");
+  read.suffix = TextMember(*param, "suffix");
+  read.handle = HandleMember(*param);
+  return read;
+}
+
+ChoosePathDialogRequest ChoosePathDialogRequest::Read(const Json::Value& request) {
+  ChoosePathDialogRequest read;
+  read.envelope = RequestEnvelope::Read(request);
+  const Json::Value* param = FindMember(request, "param");
+  if (param == nullptr || !param->isObject()) return read;
+  read.paramIsObject = true;
+  read.defaultPath = TextMember(*param, "defaultPath");
+  read.title = TextMember(*param, "title");
+  read.handle = HandleMember(*param);
+  return read;
+}
+
+void RunOpenSaveFileDialog(HostChannel& channel, const Json::Value& request) {
+  OperationTrace trace(kOpenSaveFileDialog);
+  OpenSaveFileDialog(channel, SaveFileDialogRequest::Read(request));
+}
+
+void OpenSaveFileDialog(HostChannel& channel, const SaveFileDialogRequest& request) {
+  if (!request.paramIsObject) {
+    ReplyFailure(channel, request.envelope, kOpenSaveFileDialog, kParamNotCorrect,
+                 "OpenSaveFileDialog");
     return;
   }
-  const std::string fileName = TextMember(*param, "fileName");
-  if (fileName.empty()) {
-    ReplyFailure(cmd, request, kOpenSaveFileDialog, kFileNameEmpty, "OpenSaveFileDialog");
+  if (request.fileName.empty()) {
+    ReplyFailure(channel, request.envelope, kOpenSaveFileDialog, kFileNameEmpty,
+                 "OpenSaveFileDialog");
     return;
   }
-  const int64_t handle = HandleMember(*param);
-  const std::string fileType = TextMember(*param, "fileType");
-  const std::string suffix = TextMember(*param, "suffix");
   IMLOG(kLogDbg, kOpenSaveFileDialog,
-        "fileName: " + util::MaskForLog(fileName) + " fileType: " + fileType +
-            " suffix: " + suffix + " handle: " + std::to_string(handle));
+        "fileName: " + util::MaskForLog(request.fileName) + " fileType: " + request.fileType +
+            " suffix: " + request.suffix + " handle: " + std::to_string(request.handle));
 
   bool isExceed = false;
-  const std::string filePath =
-      ApplySuffixRule(SaveFileDialog(handle, fileName, fileType, suffix, &isExceed), suffix);
+  const std::string filePath = ApplySuffixRule(
+      SaveFileDialog(request.handle, request.fileName, request.fileType, request.suffix,
+                     &isExceed),
+      request.suffix);
   IMLOG(kLogInf, kOpenSaveFileDialog,
         "After SaveFileDialog filePath: " + util::MaskForLog(filePath));
 
   Json::Value payload(Json::objectValue);
   payload["filePath"] = filePath;
   payload["isExceed"] = isExceed;
-  cmd.SendRspToHost(0, payload, request, "OpenSaveFileDialog");
+  channel.SendRspToHost(0, payload, request.envelope, "OpenSaveFileDialog");
 }
 
-void RunOpenChoosePathDialog(ImAdapterCmd& cmd, Json::Value& request) {
+void RunOpenChoosePathDialog(HostChannel& channel, const Json::Value& request) {
   OperationTrace trace(kOpenChoosePathDialog);
-  const Json::Value* param = FindMember(request, "param");
-  if (param == nullptr || !param->isObject()) {
-    ReplyFailure(cmd, request, kOpenChoosePathDialog, kParamNotCorrect, "OpenChoosePathDialog");
+  OpenChoosePathDialog(channel, ChoosePathDialogRequest::Read(request));
+}
+
+void OpenChoosePathDialog(HostChannel& channel, const ChoosePathDialogRequest& request) {
+  if (!request.paramIsObject) {
+    ReplyFailure(channel, request.envelope, kOpenChoosePathDialog, kParamNotCorrect,
+                 "OpenChoosePathDialog");
     return;
   }
-  const std::string defaultPath = TextMember(*param, "defaultPath");
-  const std::string title = TextMember(*param, "title");
-  const int64_t handle = HandleMember(*param);
-
   int errorCode = -1;
-  const std::string savePath = ChoosePathDialog(handle, defaultPath, title, &errorCode);
+  const std::string savePath =
+      ChoosePathDialog(request.handle, request.defaultPath, request.title, &errorCode);
   const bool isWritable = platform::IsDialogPathWritable(savePath);
   IMLOG(kLogInf, kOpenChoosePathDialog,
-        "defaultPath:" + util::MaskForLog(defaultPath) + " After ChoosePathDialog savePath: " +
-            util::MaskForLog(savePath) + " errorcode:" + std::to_string(errorCode));
+        "defaultPath:" + util::MaskForLog(request.defaultPath) +
+            " After ChoosePathDialog savePath: " + util::MaskForLog(savePath) +
+            " errorcode:" + std::to_string(errorCode));
 
   Json::Value payload(Json::objectValue);
   payload["savePath"] = savePath;
   payload["isWritable"] = isWritable;
   payload["errorCode"] = errorCode;
-  cmd.SendRspToHost(0, payload, request, "OpenChoosePathDialog");
+  channel.SendRspToHost(0, payload, request.envelope, "OpenChoosePathDialog");
 }

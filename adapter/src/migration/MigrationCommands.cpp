@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/migration/MigrationRequest.h"
 #include "adapter/src/migration/fileMigrationWorker.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
@@ -19,6 +19,7 @@ namespace {
 const char kStartup[] = "ImAdapterCmd::migrationFileStartup";
 const char kShutdown[] = "ImAdapterCmd::migrationFileShutdown";
 const char kThread[] = "migrationFileThread";
+const char kStartupDescription[] = "migrationFileStartup";
 
 // Counts the migration threads alive, so that shutdown and tests can wait for
 // them to end.
@@ -73,17 +74,17 @@ class RunClaim {
 // before it has ended, runs the migration it was claimed for and never lets
 // anything escape. The arguments are moved out of the thread's own storage so
 // that nothing of the run outlives the count of live threads.
-void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd, uint64_t runId,
+void MigrationThreadBody(MigrationRequest&& requestArg, HostChannel* channel, uint64_t runId,
                          std::shared_future<void>&& goArg) {
   platform::SetCurrentThreadName("migration");
   {
-    const Json::Value request = std::move(requestArg);
+    const MigrationRequest request = std::move(requestArg);
     const std::shared_future<void> go = std::move(goArg);
     RunClaim claim(runId);
     try {
       go.wait();
       std::lock_guard<std::mutex> gate(RunGate());
-      fileMigrationWorker worker(request, *cmd, runId);
+      fileMigrationWorker worker(request, *channel, runId);
       worker.run();
     } catch (const std::exception& e) {
       IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
@@ -96,40 +97,48 @@ void MigrationThreadBody(Json::Value&& requestArg, ImAdapterCmd* cmd, uint64_t r
 
 }  // namespace
 
-void RunMigrationFileStartup(ImAdapterCmd& cmd, Json::Value& request) {
+void RunMigrationFileStartup(HostChannel& channel, const Json::Value& request) {
   IMLOG(kLogInf, kStartup, "Enter...");
+  StartMigration(channel, MigrationRequest::Read(request));
+  IMLOG(kLogInf, kStartup, "Leave...");
+}
+
+void StartMigration(HostChannel& channel, MigrationRequest request) {
   // The run is claimed here, before the reply, so that a command 5 right
   // after this one finds it, and a second command 4 is turned away (it gets
   // its result 0 all the same, as the host expects).
   uint64_t runId = 0;
   if (fileMigrationWorker::checkMigFileThreadIsRuning(&runId)) {
-    cmd.SendRspToHost(0, Json::Value(), request, "migrationFileStartup");
-    IMLOG(kLogInf, kStartup, "Leave...");
+    channel.SendRspToHost(0, Json::Value(), request.envelope, kStartupDescription);
     return;
   }
+  // The reply goes out after the request has been moved to the thread.
+  const RequestEnvelope envelope = request.envelope;
   std::promise<void> replied;
   std::shared_future<void> go = replied.get_future().share();
   Live().Add();
   try {
-    std::thread(MigrationThreadBody, Json::Value(request), &cmd, runId, go).detach();
+    std::thread(MigrationThreadBody, std::move(request), &channel, runId, go).detach();
   } catch (const std::system_error& e) {
     Live().Remove();
     fileMigrationWorker::setMigFileThreadFinish(runId);
     IMLOG(kLogErr, kStartup, std::string("cannot start the migration thread: ") + e.what());
-    cmd.SendRspToHost(-1, Json::Value(), request, "migrationFileStartup");
-    IMLOG(kLogInf, kStartup, "Leave...");
+    channel.SendRspToHost(-1, Json::Value(), envelope, kStartupDescription);
     return;
   }
-  cmd.SendRspToHost(0, Json::Value(), request, "migrationFileStartup");
+  channel.SendRspToHost(0, Json::Value(), envelope, kStartupDescription);
   replied.set_value();
-  IMLOG(kLogInf, kStartup, "Leave...");
 }
 
-void RunMigrationFileShutdown(ImAdapterCmd& cmd, Json::Value& request) {
+void RunMigrationFileShutdown(HostChannel& channel, const Json::Value& request) {
   IMLOG(kLogInf, kShutdown, "Enter...");
-  fileMigrationWorker::migrationFileShutdown();
-  cmd.SendRspToHost(0, Json::Value(), request, "migrationFileShutdown");
+  StopMigration(channel, RequestEnvelope::Read(request));
   IMLOG(kLogInf, kShutdown, "Leave...");
+}
+
+void StopMigration(HostChannel& channel, const RequestEnvelope& request) {
+  fileMigrationWorker::migrationFileShutdown();
+  channel.SendRspToHost(0, Json::Value(), request, "migrationFileShutdown");
 }
 
 bool WaitForMigrationThreadsFor(std::chrono::milliseconds timeout, int maxAlive) {

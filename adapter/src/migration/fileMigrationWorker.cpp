@@ -5,8 +5,6 @@
 #include <mutex>
 #include <set>
 
-#include "adapter/src/service/ImAdapterCmd.h"
-#include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/migration/MigrationServices.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
@@ -122,57 +120,55 @@ bool fileMigrationWorker::IsRunActive(uint64_t runId) { return g_runningId.load(
 
 // ---- request and plan --------------------------------------------------------
 
-fileMigrationWorker::fileMigrationWorker(const Json::Value& request, ImAdapterCmd& cmd,
+fileMigrationWorker::fileMigrationWorker(const MigrationRequest& request, HostChannel& channel,
                                          uint64_t runId)
     : filesFolderList_{kFilesFolder},
       pictureFolderList_{"Audio",       "botAvatar", "FormImage", "headImage", "originalImgfiles",
                          "qrCodeImage", "ScreenShot"},
-      cmd_(cmd),
-      request_(request),
+      channel_(channel),
+      envelope_(request.envelope),
       runId_(runId) {
-  const Json::Value null;
-  const Json::Value& param = request_.isObject() ? request_["param"] : null;
-  if (!CheckParams(param)) return;
-  PlanFolders(param);
+  if (!CheckParams(request)) return;
+  PlanFolders(request);
 }
 
 void fileMigrationWorker::FailParams(const char* text) {
   IMLOG(kLogErr, kConstruct, text);
   EndClaim();
-  cmd_.SendResultToHost(1, request_, kParamErrorDescription);
+  channel_.SendResultToHost(1, envelope_, kParamErrorDescription);
   initOk_ = false;
 }
 
-bool fileMigrationWorker::CheckParams(const Json::Value& param) {
-  if (!param.isObject()) {
+bool fileMigrationWorker::CheckParams(const MigrationRequest& request) {
+  if (!request.paramIsObject) {
     FailParams("params is not boject!");
     return false;
   }
-  if (!param["originReceiveFilesPath"].isString()) {
+  if (!request.originReceiveFilesPath) {
     FailParams("originReceiveFilesPath is not string!");
     return false;
   }
-  if (!param["destinationReceiveFilesPath"].isString()) {
+  if (!request.destinationReceiveFilesPath) {
     FailParams("destinationReceiveFilesPath is not string!");
     return false;
   }
-  if (param["displayAccount"].isString()) displayAccount_ = param["displayAccount"].asString();
-  if (!param["account"].isString()) {
+  if (request.displayAccount) displayAccount_ = *request.displayAccount;
+  if (!request.account) {
     FailParams("account is not string!");
     return false;
   }
-  if (!IsInt32(param["migrationType"])) {
+  if (!request.migrationType) {
     FailParams("migrationType is not int!");
     return false;
   }
   return true;
 }
 
-void fileMigrationWorker::PlanFolders(const Json::Value& param) {
-  migrationType_ = param["migrationType"].asInt() == 0 ? 0 : 1;
-  account_ = param["account"].asString();
-  originPath_ = NormalisePath(param["originReceiveFilesPath"].asString());
-  destinationPath_ = NormalisePath(param["destinationReceiveFilesPath"].asString());
+void fileMigrationWorker::PlanFolders(const MigrationRequest& request) {
+  migrationType_ = *request.migrationType == 0 ? 0 : 1;
+  account_ = *request.account;
+  originPath_ = NormalisePath(*request.originReceiveFilesPath);
+  destinationPath_ = NormalisePath(*request.destinationReceiveFilesPath);
   IMLOG(kLogInf, kConstruct,
         std::string("migrationType = ") + (migrationType_ == 0 ? "picture" : "files"));
   if (migrationType_ == 0) {
@@ -417,7 +413,7 @@ void fileMigrationWorker::progressNotify(const std::string& fileName, uint32_t c
   param["percent"] = std::to_string(percent);
   param["result"] = result;
   param["errorType"] = errorType;
-  cmd_.SendMigrationProgressNotify(param);
+  channel_.SendMigrationProgressNotify(param);
 }
 
 void fileMigrationWorker::EndClaim() {
@@ -433,7 +429,7 @@ void fileMigrationWorker::SendFinish(bool withErrorCount) {
   param["notifyType"] = "statusNotify";
   param["status"] = "finish";
   if (withErrorCount) param["errorCount"] = errorCount_;
-  cmd_.SendMigrationProgressNotify(param);
+  channel_.SendMigrationProgressNotify(param);
 }
 
 void fileMigrationWorker::SendFailed() {
@@ -443,5 +439,5 @@ void fileMigrationWorker::SendFailed() {
   param["status"] = "failed";
   param["originTotalSize"] = GigabytesText(originTotalSize_);
   param["freeSize"] = GigabytesText(freeSize_);
-  cmd_.SendMigrationProgressNotify(param);
+  channel_.SendMigrationProgressNotify(param);
 }

@@ -16,15 +16,14 @@
 // left in a destination folder are removed when the next run reaches it.
 #pragma once
 
-#include <json/json.h>
-
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-class ImAdapterCmd;
+#include "adapter/src/boundary/HostChannel.h"
+#include "adapter/src/migration/MigrationRequest.h"
 
 class fileMigrationWorker {
  public:
@@ -43,10 +42,11 @@ class fileMigrationWorker {
   // True while run runId holds the claim (neither stopped nor finished).
   static bool IsRunActive(uint64_t runId);
 
-  // Checks the request (a copy of the host's command-4 request) and plans the
+  // Checks the request (command 4's, as read where it entered) and plans the
   // folders. A failed check answers the host with result 1 and leaves the
-  // worker unable to run. cmd must outlive the worker.
-  fileMigrationWorker(const Json::Value& request, ImAdapterCmd& cmd, uint64_t runId);
+  // worker unable to run. channel must outlive the worker; progress and the
+  // outcome reach the host through it.
+  fileMigrationWorker(const MigrationRequest& request, HostChannel& channel, uint64_t runId);
   fileMigrationWorker(const fileMigrationWorker&) = delete;
   fileMigrationWorker& operator=(const fileMigrationWorker&) = delete;
 
@@ -82,9 +82,9 @@ class fileMigrationWorker {
  private:
   using Clock = std::chrono::steady_clock;
 
-  bool CheckParams(const Json::Value& param);
+  bool CheckParams(const MigrationRequest& request);
   void FailParams(const char* text);
-  void PlanFolders(const Json::Value& param);
+  void PlanFolders(const MigrationRequest& request);
   uint64_t ListFolderFiles(const std::string& folderName, const std::string& folder);
   bool CheckDiskSize(const std::string& destinationVolume, const std::string& originVolume);
   // Removes the temporary copies an interrupted run left in folder (logged).
@@ -106,8 +106,8 @@ class fileMigrationWorker {
   const std::vector<std::string> filesFolderList_;
   const std::vector<std::string> pictureFolderList_;
   std::vector<std::string> migrationList_;
-  ImAdapterCmd& cmd_;
-  const Json::Value request_;
+  HostChannel& channel_;
+  const RequestEnvelope envelope_;
   std::string originPath_;
   std::string destinationPath_;
   std::string displayAccount_;

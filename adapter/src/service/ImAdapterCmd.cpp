@@ -4,17 +4,16 @@
 #include <string>
 #include <utility>
 
-#include "adapter/src/forward/ForwardCommands.h"
 #include "adapter/src/boundary/JsonText.h"
-#include "adapter/src/migration/MigrationCommands.h"
 #include "adapter/src/boundary/OperationTrace.h"
 #include "adapter/src/dialogs/imAdapterSaveAs.h"
+#include "adapter/src/forward/ForwardCommands.h"
+#include "adapter/src/migration/MigrationCommands.h"
 #include "log/AdapterLog.h"
 
 namespace {
 
 const char kProcessRecvMsg[] = "ImAdapterCmd::ProcessRecvMsg";
-const char kCheckLimit[] = "ImAdapterCmd::CheckIsExceedSendingLimit";
 
 using Handler = void (ImAdapterCmd::*)(Json::Value&);
 
@@ -23,6 +22,7 @@ struct CommandRow {
   Handler handler;
 };
 
+// The command table: each command number and the member that runs it.
 // Scanned in order; rows 0 and 8 have no handler.
 const CommandRow kCommandTable[] = {
     {0, nullptr},
@@ -119,17 +119,8 @@ void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param,
   channel_.SendRspToHostLending(result, param, RequestEnvelope::Read(request), defaultDescription);
 }
 
-void ImAdapterCmd::SendResultToHost(int result, const Json::Value& request,
-                                    const std::string& defaultDescription) {
-  channel_.SendResultToHost(result, RequestEnvelope::Read(request), defaultDescription);
-}
-
 void ImAdapterCmd::SendAppendMsgNotify(Json::Value param) {
   channel_.SendAppendMsgNotify(std::move(param));
-}
-
-void ImAdapterCmd::SendMigrationProgressNotify(const Json::Value& param) {
-  channel_.SendMigrationProgressNotify(param);
 }
 
 void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {
@@ -141,64 +132,21 @@ void ImAdapterCmd::MsgCombineAndForward(Json::Value& request) {
 }
 
 void ImAdapterCmd::CheckIsExceedSendingLimit(Json::Value& request) {
-  IMLOG(kLogInf, kCheckLimit, "Enter...");
-  const Json::Value& param = request["param"];
-  if (!param.isObject()) {
-    IMLOG(kLogErr, kCheckLimit, "param is not correct!");
-    Json::Value payload(Json::objectValue);
-    payload["reason"] = "param is not correct!";
-    SendRspToHost(-1, payload, request, "CheckIsExceedSendingLimit");
-    IMLOG(kLogInf, kCheckLimit, "Leave...");
-    return;
-  }
-  Json::Value payload(Json::objectValue);
-  std::string currentTimestamp;
-  const Json::Value& stamp = param["currentTimestamp"];
-  if (stamp.isString()) {
-    currentTimestamp = stamp.asString();
-    payload["currentTimestamp"] = currentTimestamp;
-  }
-  const Json::Value& list = param["msgList"];
-  if (list.isArray()) {
-    Json::Value results(Json::arrayValue);
-    std::string groupId;
-    int32_t flowLimitCount = 0;
-    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-      const Json::Value& entry = list[i];
-      Json::Value result(Json::objectValue);
-      if (entry.isObject()) {
-        const Json::Value& group = entry["groupId"];
-        if (group.isString()) {
-          groupId = group.asString();
-          result["groupId"] = groupId;
-        }
-        const Json::Value& limit = entry["flowLimitCount"];
-        if (IsInt32(limit)) {
-          flowLimitCount = limit.asInt();
-          result["flowLimitCount"] = flowLimitCount;
-        }
-      }
-      result["isSendMsg"] =
-          groupChatLimit_.CheckIsExceedLimit(groupId, currentTimestamp, flowLimitCount);
-      results.append(result);
-    }
-    // An empty array is written as null, as the host expects.
-    payload["msgList"] = results.empty() ? Json::Value() : results;
-  }
-  SendRspToHost(0, payload, request, "CheckIsExceedSendingLimit");
-  IMLOG(kLogInf, kCheckLimit, "Leave...");
+  sendingLimit_.Run(channel_, request);
 }
 
 void ImAdapterCmd::migrationFileStartup(Json::Value& request) {
-  RunMigrationFileStartup(*this, request);
+  RunMigrationFileStartup(channel_, request);
 }
 
 void ImAdapterCmd::migrationFileShutdown(Json::Value& request) {
-  RunMigrationFileShutdown(*this, request);
+  RunMigrationFileShutdown(channel_, request);
 }
 
-void ImAdapterCmd::OpenSaveFileDialog(Json::Value& request) { RunOpenSaveFileDialog(*this, request); }
+void ImAdapterCmd::OpenSaveFileDialog(Json::Value& request) {
+  RunOpenSaveFileDialog(channel_, request);
+}
 
 void ImAdapterCmd::OpenChoosePathDialog(Json::Value& request) {
-  RunOpenChoosePathDialog(*this, request);
+  RunOpenChoosePathDialog(channel_, request);
 }

@@ -1,29 +1,28 @@
 // The adapter's command processor: one process-wide instance, built when the
-// library loads, that runs the command handlers. The two message queues, the
-// serial-number counter and the reply builders live in the host channel below
-// it (HostChannel), which the commands are handed.
+// library loads, that parses each host request and runs the command its "cmd"
+// names. The commands are listed in one table {cmd, handler} in
+// ImAdapterCmd.cpp; each handler is a one-line member under the command's own
+// operation name that hands the request to the command's module (forward/,
+// limit/, migration/, dialogs/). The two message queues, the serial-number
+// counter and the reply builders live in the host channel below it
+// (HostChannel), which the commands are handed.
 //
-// ProcessRecvMsg and the handlers run on the service thread only. The reply
-// and notification builders may also run on the migration thread; they share
-// only the outbound queue, whose producer lock serialises them.
+// ProcessRecvMsg, the handlers and the reply delegates run on the service
+// thread only.
 #pragma once
 
 #include <json/json.h>
 
-#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
 #include "adapter/src/boundary/HostChannel.h"
-#include "adapter/src/limit/ImAdapterGroupChatLimit.h"
+#include "adapter/src/limit/SendingLimitCommand.h"
 #include "util/MessageQueuePair.h"
 
 class ImAdapterCmd {
  public:
-  static constexpr uint32_t kAppendMsgNotify = HostChannel::kAppendMsgNotify;
-  static constexpr uint32_t kMigrationProgressNotify = HostChannel::kMigrationProgressNotify;
-
   // The process-wide instance.
   static ImAdapterCmd& Instance();
 
@@ -32,7 +31,6 @@ class ImAdapterCmd {
   ImAdapterCmd& operator=(const ImAdapterCmd&) = delete;
 
   util::MessageQueuePair& Queues() { return channel_.Queues(); }
-  HostChannel& Channel() { return channel_; }
 
   // Parses one host request (NUL-terminated) and runs the handler its "cmd"
   // names. Logs and drops a request that does not parse or names no command;
@@ -42,19 +40,16 @@ class ImAdapterCmd {
   // Next plugin-request serial number (HostChannel::NextSno).
   int32_t NextSno() { return channel_.NextSno(); }
 
-  // Reply to a host request, with "param" (SendRspToHost) or without it.
+  // Replies and notifications for the forwarding commands, which still take
+  // the dispatcher: they read the envelope from request and go to HostChannel.
   void SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
                      const std::string& defaultDescription);
   // The same reply with a large "param" lent rather than copied: *param is
   // moved into the reply while its text is written, then moved back.
   void SendRspToHostLending(int result, Json::Value* param, const Json::Value& request,
                             const std::string& defaultDescription);
-  void SendResultToHost(int result, const Json::Value& request,
-                        const std::string& defaultDescription);
-  // Notifications: "AppendMsgNotify" and "MIGRATIONFILE_E_EVT_PROG_RESULT".
-  // The notification takes param over (callers move a value they no longer need).
+  // "AppendMsgNotify"; takes param over (callers move a value they no longer need).
   void SendAppendMsgNotify(Json::Value param);
-  void SendMigrationProgressNotify(const Json::Value& param);
 
   // Command handlers (rows 1 to 7 of the command table).
   void MsgForwardOneByOne(Json::Value& request);
@@ -71,5 +66,5 @@ class ImAdapterCmd {
  private:
   HostChannel& channel_ = HostChannel::Instance();
   std::mutex forwardMutex_;
-  ImAdapterGroupChatLimit groupChatLimit_;
+  SendingLimitCommand sendingLimit_;  // command 3 and its per-group state
 };
