@@ -4,8 +4,8 @@
 
 #include "log/LogClock.h"
 #include "log/LogOneImpl.h"
-#include "log/LoggingState.h"
 #include "log/LogPath.h"
+#include "log/LoggingState.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "adapter/src/boundary/HostChannel.h"
-#include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "log/AdapterLog.h"
 
 namespace {

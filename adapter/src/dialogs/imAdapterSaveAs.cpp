@@ -157,8 +157,7 @@ void OpenSaveFileDialog(HostChannel& channel, const SaveFileDialogRequest& reque
 
   bool isExceed = false;
   const std::string filePath = ApplySuffixRule(
-      SaveFileDialog(request.handle, request.fileName, request.fileType, request.suffix,
-                     &isExceed),
+      SaveFileDialog(request.handle, request.fileName, request.fileType, request.suffix, &isExceed),
       request.suffix);
   IMLOG(kLogInf, kOpenSaveFileDialog,
         "After SaveFileDialog filePath: " + util::MaskForLog(filePath));

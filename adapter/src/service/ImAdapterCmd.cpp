@@ -113,8 +113,7 @@ void ImAdapterCmd::SendRspToHost(int result, const Json::Value& param, const Jso
   channel_.SendRspToHost(result, param, RequestEnvelope::Read(request), defaultDescription);
 }
 
-void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param,
-                                        const Json::Value& request,
+void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param, const Json::Value& request,
                                         const std::string& defaultDescription) {
   channel_.SendRspToHostLending(result, param, RequestEnvelope::Read(request), defaultDescription);
 }

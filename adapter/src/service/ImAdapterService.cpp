@@ -8,9 +8,9 @@
 
 #include "adapter/src/boundary/PluginRoutes.h"
 #include "adapter/src/bridge/ImAdapterCallback.h"
-#include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/bridge/PluginRequester.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
 
