@@ -133,11 +133,11 @@ void ImAdapterCmd::SendMigrationProgressNotify(const Json::Value& param) {
 }
 
 void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {
-  RunMsgForwardOneByOne(*this, request);
+  RunMsgForwardOneByOne(Channel(), request);
 }
 
 void ImAdapterCmd::MsgCombineAndForward(Json::Value& request) {
-  RunMsgCombineAndForward(*this, request);
+  RunMsgCombineAndForward(Channel(), request);
 }
 
 void ImAdapterCmd::CheckIsExceedSendingLimit(Json::Value& request) {

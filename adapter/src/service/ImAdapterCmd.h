@@ -65,11 +65,7 @@ class ImAdapterCmd {
   void OpenSaveFileDialog(Json::Value& request);
   void OpenChoosePathDialog(Json::Value& request);
 
-  // Guards the forwarding commands' shared state.
-  std::mutex& ForwardMutex() { return forwardMutex_; }
-
  private:
   HostChannel& channel_ = HostChannel::Instance();
-  std::mutex forwardMutex_;
   ImAdapterGroupChatLimit groupChatLimit_;
 };
