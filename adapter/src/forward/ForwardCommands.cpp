@@ -46,8 +46,7 @@ void LogOptions(const char* function, const ForwardOptions& options) {
 }
 
 // Reads the records of ids in batches of kForwardBatchSize.
-std::vector<RecordInfo> QueryInBatches(HostChannel& channel,
-                                      const std::vector<std::string>& ids) {
+std::vector<RecordInfo> QueryInBatches(HostChannel& channel, const std::vector<std::string>& ids) {
   std::vector<RecordInfo> messagesList;
   for (size_t start = 0; start < ids.size(); start += kForwardBatchSize) {
     const size_t end = std::min(ids.size(), start + kForwardBatchSize);
@@ -201,9 +200,8 @@ void RunMsgForwardOneByOne(HostChannel& channel, const Json::Value& json) {
   for (Json::ArrayIndex i = 0; i < newRecords.size(); ++i) {
     Json::Value recordJson;
     recordJson.swap(replyParam["newMsgList"][i]);
-    channel.SendAppendMsgNotify(ForwardSupport::SendRecord(jsSno, newRecords[i],
-                                                           std::move(recordJson),
-                                                           options.chatKind));
+    channel.SendAppendMsgNotify(
+        ForwardSupport::SendRecord(jsSno, newRecords[i], std::move(recordJson), options.chatKind));
   }
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne end");
 }

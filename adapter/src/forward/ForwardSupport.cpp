@@ -3,11 +3,11 @@
 #include <atomic>
 #include <vector>
 
+#include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/bridge/ChatSender.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/content/ImAdapterConvertJson.h"
 #include "adapter/src/content/ImAdapterMediaToken.h"
-#include "adapter/src/boundary/JsonText.h"
-#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/forward/TransmitItemBuilder.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlText.h"

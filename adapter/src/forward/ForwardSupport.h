@@ -11,9 +11,9 @@
 #include <string>
 
 #include "adapter/src/bridge/ChatSendInfo.h"
+#include "adapter/src/content/RecordInfo.h"
 #include "adapter/src/forward/ForwardMediaFiles.h"
 #include "adapter/src/forward/ForwardOptions.h"
-#include "adapter/src/content/RecordInfo.h"
 
 class ForwardSupport {
  public:
