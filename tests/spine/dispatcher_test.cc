@@ -145,7 +145,7 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
 TEST(Notifications, CarryExactlyThreeMembers) {
   Json::Value param(Json::objectValue);
   param["k"] = "v";
-  ImAdapterCmd::Instance().SendAppendMsgNotify(param);
+  HostChannel::Instance().SendAppendMsgNotify(param);
   HostChannel::Instance().SendMigrationProgressNotify(param);
   for (const char* expected : {"description=AppendMsgNotify notify=331776 param",
                                "description=MIGRATIONFILE_E_EVT_PROG_RESULT notify=331777 param"}) {
@@ -164,13 +164,13 @@ TEST(Replies, ResultReplyHasNoParam) {
 }
 
 TEST(SerialNumbers, CycleFrom32768To65535ThenRestartAt32767) {
-  ImAdapterCmd cmd;
-  EXPECT_EQ(cmd.NextSno(), 32768);
-  EXPECT_EQ(cmd.NextSno(), 32769);
-  for (int i = 32770; i < 65535; ++i) cmd.NextSno();
-  EXPECT_EQ(cmd.NextSno(), 65535);
-  EXPECT_EQ(cmd.NextSno(), 32767);
-  EXPECT_EQ(cmd.NextSno(), 32768);
+  HostChannel channel;
+  EXPECT_EQ(channel.NextSno(), 32768);
+  EXPECT_EQ(channel.NextSno(), 32769);
+  for (int i = 32770; i < 65535; ++i) channel.NextSno();
+  EXPECT_EQ(channel.NextSno(), 65535);
+  EXPECT_EQ(channel.NextSno(), 32767);
+  EXPECT_EQ(channel.NextSno(), 32768);
 }
 
 }  // namespace

@@ -6,14 +6,16 @@
 #include <utility>
 #include <vector>
 
-#include "adapter/src/forward/ForwardMediaFiles.h"
-#include "adapter/src/forward/ForwardSupport.h"
-#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/boundary/JsonText.h"
-#include "adapter/src/forward/MergedCardBuilder.h"
-#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/boundary/OperationTrace.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/bridge/StoreQueries.h"
+#include "adapter/src/forward/ForwardMediaFiles.h"
+#include "adapter/src/forward/ForwardRequest.h"
+#include "adapter/src/forward/ForwardRequestTable.h"
+#include "adapter/src/forward/ForwardSupport.h"
+#include "adapter/src/forward/MergedCardBuilder.h"
 #include "adapter/src/forward/TransmitItemBuilder.h"
 #include "log/AdapterLog.h"
 #include "util/Utils.h"
@@ -26,25 +28,11 @@ const char kCombine[] = "ImAdapterCmd::MsgCombineAndForward";
 // Messages read from the store per query.
 constexpr size_t kForwardBatchSize = 50;
 
-void ReplyError(ImAdapterCmd& cmd, const Json::Value& request, Json::Value param,
+void ReplyError(HostChannel& channel, const ForwardRequest& request, Json::Value param,
                 const char* function, const char* fallback, const char* reason) {
   IMLOG(kLogErr, function, reason);
   param["reason"] = reason;
-  cmd.SendRspToHost(-1, param, request, fallback);
-}
-
-// The first failing check of the members both commands require, or nullptr.
-const char* FirstMissingMember(const Json::Value& param, const char* msgIdReason) {
-  const Json::Value* ids = FindMember(param, "msgIdList");
-  if (!ids || !ids->isArray() || ids->empty()) return msgIdReason;
-  if (TextMember(param, "userAccount").empty()) {
-    return "userAccount is empty";
-  }
-  if (TextMember(param, "groupId").empty() &&
-      TextMember(param, "receiverAccount").empty()) {
-    return "groupId and receiverAccount are empty";
-  }
-  return nullptr;
+  channel.SendRspToHost(-1, param, request.envelope, fallback);
 }
 
 void LogOptions(const char* function, const ForwardOptions& options) {
@@ -58,13 +46,13 @@ void LogOptions(const char* function, const ForwardOptions& options) {
 }
 
 // Reads the records of ids in batches of kForwardBatchSize.
-std::vector<RecordInfo> QueryInBatches(ImAdapterCmd& cmd, const std::vector<std::string>& ids) {
+std::vector<RecordInfo> QueryInBatches(HostChannel& channel, const std::vector<std::string>& ids) {
   std::vector<RecordInfo> messagesList;
   for (size_t start = 0; start < ids.size(); start += kForwardBatchSize) {
     const size_t end = std::min(ids.size(), start + kForwardBatchSize);
     const std::vector<std::string> batch(ids.begin() + start, ids.begin() + end);
     std::vector<RecordInfo> messagesListTemp;
-    StoreQueries::QueryHistoryRecordByMsgId(cmd.NextSno(), batch, &messagesListTemp);
+    StoreQueries::QueryHistoryRecordByMsgId(channel.NextSno(), batch, &messagesListTemp);
     IMLOG(kLogInf, kOneByOne,
           "QueryHistoryRecordByMsgId: messagesListTemp.size() = " +
               std::to_string(messagesListTemp.size()));
@@ -125,8 +113,6 @@ void ResetQuoteStatus(RecordInfo& item) {
   }
 }
 
-// Builds, readdresses, prepares and stores one new record. False when the
-// record is skipped.
 // The forwarding user's contact, looked up once per run: every record of a
 // run asks for the same account, so the store gives the same answer, and
 // asking once spares half the store round trips of a run.
@@ -135,6 +121,8 @@ struct Forwarder {
   bool known = false;
 };
 
+// Builds, readdresses, prepares and stores one new record. False when the
+// record is skipped.
 bool ForwardOneRecord(int32_t jsSno, RecordInfo&& source, const ForwardOptions& options,
                       const ForwardMediaFiles& media, Forwarder* forwarder, RecordInfo* out) {
   RecordInfo item = std::move(source);
@@ -160,35 +148,34 @@ bool ForwardOneRecord(int32_t jsSno, RecordInfo&& source, const ForwardOptions& 
 
 }  // namespace
 
-void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
+void RunMsgForwardOneByOne(HostChannel& channel, const Json::Value& json) {
   OperationTrace trace(kOneByOne);
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne begin");
-  const ForwardSupport::RequestInProgress inProgress(cmd, request);
-  const Json::Value* param = FindMember(request, "param");
-  if (!param || param->isNull()) {
-    ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
+  const ForwardRequest request = ForwardRequest::Read(json);
+  const ForwardRequestTable::Registration inProgress(request);
+  if (!request.hasParam) {
+    ReplyError(channel, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
                "param is empty");
     return;
   }
-  if (const char* reason = FirstMissingMember(*param, "msgId is empty")) {
-    ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
+  if (const char* reason = request.MissingMember("msgId is empty")) {
+    ReplyError(channel, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
                reason);
     return;
   }
-  const std::vector<std::string> ids = ForwardSupport::StringElements((*param)["msgIdList"]);
-  const size_t batches = (ids.size() + kForwardBatchSize - 1) / kForwardBatchSize;
+  const size_t batches = (request.msgIds.size() + kForwardBatchSize - 1) / kForwardBatchSize;
   IMLOG(kLogInf, kOneByOne,
-        "msgIdList size = " + std::to_string((*param)["msgIdList"].size()) +
+        "msgIdList size = " + std::to_string(request.msgIdListSize) +
             ", batch count = " + std::to_string(batches));
-  const ForwardOptions options = ForwardSupport::ReadForwardOptions(*param);
+  const ForwardOptions& options = request.options;
   LogOptions(kOneByOne, options);
-  const int32_t jsSno = ForwardSupport::RequestSno(request);
+  const int32_t jsSno = request.jsSno;
 
-  std::vector<RecordInfo> messagesList = QueryInBatches(cmd, ids);
+  std::vector<RecordInfo> messagesList = QueryInBatches(channel, request.msgIds);
   IMLOG(kLogInf, kOneByOne,
         "QueryHistoryRecordByMsgId: messagesList.size() = " + std::to_string(messagesList.size()));
   if (messagesList.empty()) {
-    ReplyError(cmd, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
+    ReplyError(channel, request, Json::Value(Json::objectValue), kOneByOne, "MsgForwardOneByOne",
                "QueryHistoryRecordByMsgId is empty");
     return;
   }
@@ -203,8 +190,8 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
     replyParam["newMsgList"].append(ForwardSupport::RecordJson(item));
     newRecords.push_back(std::move(item));
   }
-  cmd.SendRspToHostLending(0, &replyParam, request,
-                           "MsgForwardOneByOne AddHistoryRecord succeess");
+  channel.SendRspToHostLending(0, &replyParam, request.envelope,
+                               "MsgForwardOneByOne AddHistoryRecord succeess");
   if (options.isOnlySaveLocal == 1) {
     IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne isOnlySaveLocal");
     return;
@@ -213,48 +200,46 @@ void RunMsgForwardOneByOne(ImAdapterCmd& cmd, Json::Value& request) {
   for (Json::ArrayIndex i = 0; i < newRecords.size(); ++i) {
     Json::Value recordJson;
     recordJson.swap(replyParam["newMsgList"][i]);
-    cmd.SendAppendMsgNotify(ForwardSupport::SendRecord(jsSno, newRecords[i], std::move(recordJson),
-                                                       options.chatKind));
+    channel.SendAppendMsgNotify(
+        ForwardSupport::SendRecord(jsSno, newRecords[i], std::move(recordJson), options.chatKind));
   }
   IMLOG(kLogInf, kOneByOne, "MsgForwardOneByOne end");
 }
 
-void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
+void RunMsgCombineAndForward(HostChannel& channel, const Json::Value& json) {
   OperationTrace trace(kCombine);
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward begin");
-  const ForwardSupport::RequestInProgress inProgress(cmd, request);
+  const ForwardRequest request = ForwardRequest::Read(json);
+  const ForwardRequestTable::Registration inProgress(request);
   Json::Value replyParam(Json::objectValue);
-  const Json::Value* found = FindMember(request, "param");
-  if (!found || found->isNull()) {
-    ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward", "param is empty");
+  if (!request.hasParam) {
+    ReplyError(channel, request, replyParam, kCombine, "MsgCombineAndForward", "param is empty");
     return;
   }
-  const Json::Value& param = *found;
-  const bool hasWindowId = param.isObject() && param["imWindowId"].isString();
-  const std::string windowId = hasWindowId ? param["imWindowId"].asString() : "";
-  if (hasWindowId) replyParam["imWindowId"] = windowId;
-  if (const char* reason = FirstMissingMember(param, "msgIdList is empty")) {
-    ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward", reason);
+  if (request.hasWindowId) replyParam["imWindowId"] = request.windowId;
+  if (const char* reason = request.MissingMember("msgIdList is empty")) {
+    ReplyError(channel, request, replyParam, kCombine, "MsgCombineAndForward", reason);
     return;
   }
-  const std::vector<std::string> ids = ForwardSupport::StringElements(param["msgIdList"]);
   std::vector<RecordInfo> records;
-  if (!ids.empty()) StoreQueries::QueryHistoryRecordByMsgId(cmd.NextSno(), ids, &records);
+  if (!request.msgIds.empty()) {
+    StoreQueries::QueryHistoryRecordByMsgId(channel.NextSno(), request.msgIds, &records);
+  }
   if (records.empty()) {
-    ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward",
+    ReplyError(channel, request, replyParam, kCombine, "MsgCombineAndForward",
                "QueryHistoryRecordByMsgId is empty");
     return;
   }
   for (const RecordInfo& record : records) {
     if (record.convid != records.front().convid) {
-      ReplyError(cmd, request, replyParam, kCombine, "MsgCombineAndForward",
+      ReplyError(channel, request, replyParam, kCombine, "MsgCombineAndForward",
                  "msg from different sessions");
       return;
     }
   }
-  const ForwardOptions options = ForwardSupport::ReadForwardOptions(param);
+  const ForwardOptions& options = request.options;
   LogOptions(kCombine, options);
-  const int32_t jsSno = ForwardSupport::RequestSno(request);
+  const int32_t jsSno = request.jsSno;
 
   RecordInfo merged;
   MergedCardBuilder builder(options, jsSno);
@@ -263,8 +248,8 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   replyParam["newMsg"] = ForwardSupport::RecordJson(merged);
   IMLOG(kLogDbg, kCombine,
         "MsgCombineAndForward newMsgJson" + StyledJsonText(replyParam["newMsg"]));
-  cmd.SendRspToHostLending(0, &replyParam, request,
-                           "MsgCombineAndForward AddHistoryRecord succeess");
+  channel.SendRspToHostLending(0, &replyParam, request.envelope,
+                               "MsgCombineAndForward AddHistoryRecord succeess");
   if (options.isOnlySaveLocal == 1) {
     IMLOG(kLogInf, kCombine, "MsgCombineAndForward isOnlySaveLocal");
     return;
@@ -272,7 +257,7 @@ void RunMsgCombineAndForward(ImAdapterCmd& cmd, Json::Value& request) {
   // The reply is out: the record's JSON moves on into the notification.
   Json::Value ack =
       ForwardSupport::SendRecord(jsSno, merged, std::move(replyParam["newMsg"]), options.chatKind);
-  if (hasWindowId) ack["imWindowId"] = windowId;
-  cmd.SendAppendMsgNotify(std::move(ack));
+  if (request.hasWindowId) ack["imWindowId"] = request.windowId;
+  channel.SendAppendMsgNotify(std::move(ack));
   IMLOG(kLogInf, kCombine, "MsgCombineAndForward end");
 }

@@ -1,16 +1,13 @@
 #include "adapter/src/forward/ForwardSupport.h"
 
 #include <atomic>
-#include <map>
-#include <mutex>
 #include <vector>
 
+#include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/bridge/ChatSender.h"
-#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/content/ImAdapterConvertJson.h"
 #include "adapter/src/content/ImAdapterMediaToken.h"
-#include "adapter/src/boundary/JsonText.h"
-#include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/forward/TransmitItemBuilder.h"
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlText.h"
@@ -20,78 +17,9 @@
 
 namespace {
 
-// Requests in progress by host serial number; guarded by ForwardMutex().
-// Never destroyed: a command may still run while the process ends.
-std::map<int32_t, ForwardSupport::RequestEntry>& RequestTable() {
-  static auto* const table = new std::map<int32_t, ForwardSupport::RequestEntry>();
-  return *table;
-}
-
 std::atomic<int> g_clientMsgIdCounter{100};
 
 }  // namespace
-
-ForwardSupport::RequestInProgress::RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request)
-    : cmd_(cmd), sno_(RequestSno(request)) {
-  RequestEntry entry;
-  const Json::Value* code = FindMember(request, "cmd");
-  if (code && IsInt32(*code)) entry.cmd = code->asInt();
-  entry.description = TextMember(request, "description");
-  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
-  RequestTable()[sno_] = entry;
-}
-
-ForwardSupport::RequestInProgress::~RequestInProgress() {
-  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
-  RequestTable().erase(sno_);
-}
-
-size_t ForwardSupport::RequestsInProgress(ImAdapterCmd& cmd) {
-  std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
-  return RequestTable().size();
-}
-
-int32_t ForwardSupport::RequestSno(const Json::Value& request) {
-  const Json::Value* sno = FindMember(request, "sno");
-  if (sno && IsInt32(*sno)) return sno->asInt();
-  if (sno && IsUInt32(*sno)) return static_cast<int32_t>(sno->asUInt());
-  return 0;
-}
-
-ForwardOptions ForwardSupport::ReadForwardOptions(const Json::Value& param) {
-  ForwardOptions options;
-  options.groupId = TextMember(param, "groupId");
-  if (!options.groupId.empty()) {
-    options.chatKind = ForwardChatKind::kGroup;
-  } else {
-    options.receiverAccount = TextMember(param, "receiverAccount");
-    options.chatKind = ForwardChatKind::kUser;
-  }
-  const Json::Value* english = FindMember(param, "isEnglish");
-  if (english && IsInt32(*english)) options.isEnglish = english->asInt();
-  options.defaultImagePath = TextMember(param, "defaultImagePath");
-  options.customizeImagePath = TextMember(param, "customizeImagePath");
-  options.defaultFilePath = TextMember(param, "defaultFilePath");
-  options.customizeFilePath = TextMember(param, "customizeFilePath");
-  const Json::Value* share = FindMember(param, "publicShareLink");
-  if (share && IsInt32(*share)) options.publicShareLink = share->asInt() != 0;
-  const Json::Value* cross = FindMember(param, "isCrossInstance");
-  if (cross && cross->isBool()) options.isCrossInstance = cross->asBool();
-  const Json::Value* local = FindMember(param, "isOnlySaveLocal");
-  if (local && IsInt32(*local)) options.isOnlySaveLocal = local->asInt();
-  options.userAccount = TextMember(param, "userAccount");
-  return options;
-}
-
-std::vector<std::string> ForwardSupport::StringElements(const Json::Value& array) {
-  std::vector<std::string> out;
-  if (!array.isArray()) return out;
-  out.reserve(array.size());
-  for (const Json::Value& element : array) {
-    if (element.isString()) out.push_back(element.asString());
-  }
-  return out;
-}
 
 std::string ForwardSupport::newClientMsgId() {
   int current = g_clientMsgIdCounter.load();

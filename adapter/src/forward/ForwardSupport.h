@@ -1,10 +1,8 @@
-// What the two forwarding commands share: the request table entry, the
-// reading of the forwarding options from "param", new message ids and time
-// stamps, the upload of expired media with the rebuild of the message text,
-// and the chat request built from a new record.
+// What the two forwarding commands share: new message ids and time stamps,
+// the upload of expired media with the rebuild of the message text, and the
+// chat request built from a new record.
 //
-// Everything runs on the service thread, except that the request table is
-// guarded by ImAdapterCmd::ForwardMutex().
+// Everything runs on the service thread; the message id counter is atomic.
 #pragma once
 
 #include <json/json.h>
@@ -13,48 +11,12 @@
 #include <string>
 
 #include "adapter/src/bridge/ChatSendInfo.h"
+#include "adapter/src/content/RecordInfo.h"
 #include "adapter/src/forward/ForwardMediaFiles.h"
 #include "adapter/src/forward/ForwardOptions.h"
-#include "adapter/src/content/RecordInfo.h"
-
-class ImAdapterCmd;
 
 class ForwardSupport {
  public:
-  // One host request in progress, as the request table keeps it.
-  struct RequestEntry {
-    int32_t cmd = 0;
-    std::string description;
-  };
-
-  // Keeps the request's "sno", "cmd" and "description" in the table of
-  // requests in progress while it lives (under cmd.ForwardMutex()); the
-  // table holds only the commands that run.
-  class RequestInProgress {
-   public:
-    RequestInProgress(ImAdapterCmd& cmd, const Json::Value& request);
-    ~RequestInProgress();
-    RequestInProgress(const RequestInProgress&) = delete;
-    RequestInProgress& operator=(const RequestInProgress&) = delete;
-
-   private:
-    ImAdapterCmd& cmd_;
-    int32_t sno_;
-  };
-  // The number of requests in the table.
-  static size_t RequestsInProgress(ImAdapterCmd& cmd);
-
-  // The request's "sno" as the serial number passed to the plugin requests
-  // (0 when it has none that fits 32 bits).
-  static int32_t RequestSno(const Json::Value& request);
-
-  // The options of "param" (an object); members of the wrong type count as
-  // absent. "groupId" wins over "receiverAccount" and sets the chat kind.
-  static ForwardOptions ReadForwardOptions(const Json::Value& param);
-
-  // The string elements of an array, in order; other elements are skipped.
-  static std::vector<std::string> StringElements(const Json::Value& array);
-
   // The current time in ms since 1970 and, directly after it, a three-digit
   // counter (101 … 999, then 100 again), shared by the whole process.
   static std::string newClientMsgId();

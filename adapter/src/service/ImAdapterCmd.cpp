@@ -108,26 +108,12 @@ void ImAdapterCmd::ProcessRecvMsg(const char* text) {
   }
 }
 
-void ImAdapterCmd::SendRspToHost(int result, const Json::Value& param, const Json::Value& request,
-                                 const std::string& defaultDescription) {
-  channel_.SendRspToHost(result, param, RequestEnvelope::Read(request), defaultDescription);
-}
-
-void ImAdapterCmd::SendRspToHostLending(int result, Json::Value* param, const Json::Value& request,
-                                        const std::string& defaultDescription) {
-  channel_.SendRspToHostLending(result, param, RequestEnvelope::Read(request), defaultDescription);
-}
-
-void ImAdapterCmd::SendAppendMsgNotify(Json::Value param) {
-  channel_.SendAppendMsgNotify(std::move(param));
-}
-
 void ImAdapterCmd::MsgForwardOneByOne(Json::Value& request) {
-  RunMsgForwardOneByOne(*this, request);
+  RunMsgForwardOneByOne(channel_, request);
 }
 
 void ImAdapterCmd::MsgCombineAndForward(Json::Value& request) {
-  RunMsgCombineAndForward(*this, request);
+  RunMsgCombineAndForward(channel_, request);
 }
 
 void ImAdapterCmd::CheckIsExceedSendingLimit(Json::Value& request) {
