@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,37 +28,35 @@ TEST(MediaToken, SingleItemTokens) {
     FileListItem item;
     std::string expected;
   };
-  const auto picture = [](const std::function<void(FileListItem&)>& edit) {
-    FileListItem item = Picture();
-    edit(item);
-    return item;
-  };
-  const std::string plain =
-      "/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end";
-  const Case cases[] = {
-      {"picture", Picture(), plain},
-      {"file has no geometry", picture([](FileListItem& i) {
-         i.file_type = "File";
-         i.um_plain_access_code = "K";
-       }),
-       "/:um_begin{U|File|10|a.png|0|;;K|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end"},
-      {"expired with ids", picture([](FileListItem& i) {
-         i.expire = 1700000000;
-         i.emotionId = "e";
-         i.objectId = "o";
-         i.cdnUrl = "c";
-         i.duration = 0xFFFFFFFFu;
-       }),
-       "/:um_begin{U|Img|10|a.png|-1|640;480;|isOriginalImg: 0;emotionId:e;"
-       "objectId:o;cdnUrl:c;expire:1}/:um_end"},
-      {"digest of the file", picture([&](FileListItem& i) { i.file_path = digestFile.path(); }),
-       std::string("/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;md5:") + kAbcDigest +
-           ";emotionId:;objectId:;cdnUrl:}/:um_end"},
-      {"unreadable file leaves the digest out",
-       picture([&](FileListItem& i) { i.file_path = digestFile.path() + ".missing"; }), plain},
-      {"empty item", FileListItem(),
-       "/:um_begin{||0||0|;;|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end"},
-  };
+  std::vector<Case> cases;
+  cases.push_back({"picture", Picture(),
+                   "/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;emotionId:;objectId:;"
+                   "cdnUrl:}/:um_end"});
+  FileListItem file = Picture();
+  file.file_type = "File";
+  file.um_plain_access_code = "K";
+  cases.push_back({"file has no geometry", file,
+                   "/:um_begin{U|File|10|a.png|0|;;K|isOriginalImg: 0;emotionId:;objectId:;"
+                   "cdnUrl:}/:um_end"});
+  FileListItem expired = Picture();
+  expired.expire = 1700000000;
+  expired.emotionId = "e";
+  expired.objectId = "o";
+  expired.cdnUrl = "c";
+  expired.duration = 0xFFFFFFFFu;
+  cases.push_back({"expired with ids", expired,
+                   "/:um_begin{U|Img|10|a.png|-1|640;480;|isOriginalImg: 0;emotionId:e;"
+                   "objectId:o;cdnUrl:c;expire:1}/:um_end"});
+  FileListItem digested = Picture();
+  digested.file_path = digestFile.path();
+  cases.push_back({"digest of the file", digested,
+                   std::string("/:um_begin{U|Img|10|a.png|0|640;480;|isOriginalImg: 0;md5:") +
+                       kAbcDigest + ";emotionId:;objectId:;cdnUrl:}/:um_end"});
+  FileListItem missing = Picture();
+  missing.file_path = digestFile.path() + ".missing";
+  cases.push_back({"unreadable file leaves the digest out", missing, cases[0].expected});
+  cases.push_back({"empty item", FileListItem(),
+                   "/:um_begin{||0||0|;;|isOriginalImg: 0;emotionId:;objectId:;cdnUrl:}/:um_end"});
   for (const Case& c : cases) {
     EXPECT_EQ(BuildMediaToken(c.item), c.expected) << c.name;
   }
