@@ -103,8 +103,8 @@ TEST(XmlBody, OnlyFlagOneMeansPacked) {
 }
 
 // Packed payloads as stores and other clients write them: wrapped Base64
-// decodes; a stream cut short gives what it inflated to; a corrupt stream
-// gives "" (never the still-encoded text).
+// decodes; a corrupt stream gives "" (never the still-encoded text). (A
+// stream cut short gives what it inflated to: the content packing tests.)
 TEST(XmlBody, DamagedAndWrappedPackedPayloads) {
   const std::string imbody = Imbody(Repeat("long text ", 4000), "");
   const std::string gz = util::GzipCompress(imbody, -1);
@@ -112,11 +112,6 @@ TEST(XmlBody, DamagedAndWrappedPackedPayloads) {
   for (size_t at = 76; at < wrapped.size(); at += 78) wrapped.insert(at, "\r\n");
   EXPECT_EQ(xml::GetMessageContentC(Envelope("1", wrapped + "\n")), imbody);
   EXPECT_EQ(ParseBody(Envelope("1", wrapped)).content, Repeat("long text ", 4000));
-
-  const std::string cut =
-      xml::GetMessageContentC(Envelope("1", util::Base64Encode(gz.substr(0, 60))));
-  EXPECT_FALSE(cut.empty());
-  EXPECT_EQ(imbody.compare(0, cut.size(), cut), 0);  // what was inflated, a prefix
 
   std::string corrupt = gz;
   for (size_t i = 12; i < 40; ++i) corrupt[i] = static_cast<char>(~corrupt[i]);
