@@ -14,6 +14,8 @@
 namespace {
 
 using logtest::At;
+using logtest::Header;
+using logtest::Ids;
 using logtest::ReadLines;
 using logtest::SetClock;
 using testfiles::Read;
@@ -21,9 +23,6 @@ using testfiles::Read;
 constexpr int kHostLevel = 3;
 constexpr int kHostSizeMb = 5;
 constexpr const char* kFileName = "im_adapter.log";
-
-using logtest::Header;
-using logtest::Ids;
 
 class AdapterLogTest : public logtest::LogFixture {
  protected:

@@ -16,10 +16,9 @@
 
 namespace {
 
+using logtest::Ids;
 using logtest::ReadLines;
 using testfiles::Read;
-
-using logtest::Ids;
 
 const std::string kHeader = logtest::Header("2026-03-14 12:00:00.000");
 

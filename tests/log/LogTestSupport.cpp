@@ -1,6 +1,7 @@
 #include "tests/log/LogTestSupport.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "log/AdapterLog.h"
 #include "log/LogClock.h"
@@ -9,17 +10,12 @@
 namespace logtest {
 namespace {
 
-platform::LocalTime g_now;
+std::vector<platform::LocalTime> g_times;
+std::size_t g_next = 0;
 
-platform::LocalTime FakeNow() { return g_now; }
-
-std::vector<platform::LocalTime> g_sequence;
-std::size_t g_sequenceNext = 0;
-
-platform::LocalTime SequenceNow() {
-  const platform::LocalTime time = g_sequence[std::min(g_sequenceNext, g_sequence.size() - 1)];
-  ++g_sequenceNext;
-  return time;
+// Writes nothing once at the last time: a set clock may be read from any thread.
+platform::LocalTime FakeNow() {
+  return g_next + 1 < g_times.size() ? g_times[g_next++] : g_times.back();
 }
 
 }  // namespace
@@ -29,15 +25,12 @@ platform::LocalTime At(int year, int month, int day, int hour, int minute, int s
   return platform::LocalTime{year, month, day, hour, minute, second, millisecond};
 }
 
-void SetClock(const platform::LocalTime& time) {
-  g_now = time;
-  log_internal::SetLogClockForTesting(&FakeNow);
-}
+void SetClock(const platform::LocalTime& time) { SetClockSequence({time}); }
 
 void SetClockSequence(const std::vector<platform::LocalTime>& times) {
-  g_sequence = times;
-  g_sequenceNext = 0;
-  log_internal::SetLogClockForTesting(&SequenceNow);
+  g_times = times;
+  g_next = 0;
+  log_internal::SetLogClockForTesting(&FakeNow);
 }
 
 void RestoreClock() { log_internal::SetLogClockForTesting(nullptr); }

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "platform/Platform.h"
@@ -61,15 +60,10 @@ class ScratchDir {
     static std::atomic<int> counter{0};
     const std::filesystem::path root =
         base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
-    std::random_device seed;
-    for (;;) {
-      const std::filesystem::path candidate =
-          root / ("im_test_" + std::to_string(seed()) + "_" + std::to_string(counter++));
-      if (std::filesystem::create_directories(candidate)) {
-        path_ = candidate.string();
-        return;
-      }
-    }
+    const std::string prefix = "im_test_" + std::to_string(platform::ProcessId()) + "_";
+    do {
+      path_ = (root / (prefix + std::to_string(counter++))).string();
+    } while (!std::filesystem::create_directories(path_));  // false: left by an earlier run
   }
   ~ScratchDir() {
     std::error_code ignored;

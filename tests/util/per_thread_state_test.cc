@@ -21,16 +21,35 @@ void RunThreads(const std::function<void(int thread)>& body) {
   for (std::thread& thread : threads) thread.join();
 }
 
-// Threads started together must still produce different identifiers, never the same sequence.
-TEST(GenerateUuid, ThreadsDrawDifferentIdentifiers) {
+// Threads started together draw different identifiers, never the same
+// sequence. Every identifier has the version-4 shape, and every free digit
+// position takes all 16 values over the draws (a digit stuck at one value or
+// drawn from too small a range shows here).
+TEST(GenerateUuid, ThreadsDrawDifferentVersion4Identifiers) {
   constexpr int kPerThread = 5000;
   std::vector<std::vector<std::string>> drawn(kThreads);
   RunThreads([&drawn](int t) {
     for (int i = 0; i < kPerThread; ++i) drawn[t].push_back(util::GenerateUuid());
   });
   std::set<std::string> all;
-  for (const auto& list : drawn) all.insert(list.begin(), list.end());
+  std::set<char> digits[36];
+  for (const auto& list : drawn) {
+    for (const std::string& uuid : list) {
+      ASSERT_EQ(uuid.size(), 36u) << uuid;
+      all.insert(uuid);
+      for (size_t p = 0; p < uuid.size(); ++p) digits[p].insert(uuid[p]);
+    }
+  }
   EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kPerThread));
+  const std::set<char> hex = {'0', '1', '2', '3', '4', '5', '6', '7',
+                              '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+  for (size_t p = 0; p < 36; ++p) {
+    std::set<char> expected = hex;
+    if (p == 8 || p == 13 || p == 18 || p == 23) expected = {'-'};
+    if (p == 14) expected = {'4'};
+    if (p == 19) expected = {'8', '9', 'a', 'b'};
+    EXPECT_EQ(digits[p], expected) << "position " << p;
+  }
 }
 
 // Each thread alternates between its own text and a neighbour's, so that every

@@ -39,4 +39,25 @@ TEST(TextConvert, InvalidTextGivesNothing) {
   for (const std::u16string& text : utf16) EXPECT_EQ(util::Utf16ToUtf8(text), "");
 }
 
+TEST(MaskForLog, HidesByByteLength) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"a", "***"},
+      {"abc", "***"},
+      {"abcd", "***d"},
+      {"abcde", "a***e"},
+      {"abcdef", "a***ef"},
+      {"abcdefg", "ab***fg"},
+      {"abcdefghijk", "abcd***hijk"},
+      {"abcdefghijkl", "abcde*****hijkl"},
+      {"0123456789abcdef", "01234*****bcdef"},
+      // Bytes, not characters: six bytes of UTF-8 lose their middle three.
+      {"\xE6\x8A\xA5\xE5\x91\x8A", "\xE6***\x91\x8A"},
+      {std::string("ab\0d", 4), "***d"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(util::MaskForLog(c.first), c.second) << "input \"" << c.first << "\"";
+  }
+}
+
 }  // namespace
