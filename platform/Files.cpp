@@ -224,6 +224,38 @@ int CompleteIfWholeCopy(const std::string& from, const std::string& to,
   return Fail(kErrAlreadyExists);
 }
 
+// kOk when from is a regular file, with its status in *source.
+int CheckedSource(const std::string& from, native::FileStatus* source) {
+  const int rc = native::StatusOf(from, source);
+  if (rc != kOk) return rc;
+  if (source->kind == native::FileKind::kMissing) return Fail(kErrFileNotFound);
+  if (source->kind != native::FileKind::kRegular) return Fail(kErrNotRegularFile);
+  return kOk;
+}
+
+// A listed source is checked only when the rename did not place it: the copy
+// and completion paths need its status. The listing's check and a check here
+// leave the same window (the entry may change before the rename), so the
+// rename path costs one call, as a shell move does.
+int MoveNoReplace(const std::string& from, const std::string& to, bool listedRegular) {
+  native::FileStatus source;
+  int rc = listedRegular ? kOk : CheckedSource(from, &source);
+  if (rc != kOk) return rc;
+  const FileFaultsForTest faults = Faults();
+  rc = faults.treatAsOtherVolume ? kErrNotSameDevice : PlaceNoReplace(faults, from, to);
+  const bool copyPath = rc == kErrNotSameDevice || rc == kErrNotSupported ||
+                        rc == kErrAlreadyExists || rc == kErrFileExists;
+  if (!copyPath) return rc;
+  if (listedRegular) {
+    const int checked = CheckedSource(from, &source);
+    if (checked != kOk) return checked;
+  }
+  if (rc == kErrNotSameDevice) rc = CopyAcross(faults, from, to, source);
+  if (rc == kErrNotSupported) rc = CopyInPlace(faults, from, to, source);
+  if (rc == kErrAlreadyExists || rc == kErrFileExists) rc = CompleteIfWholeCopy(from, to, source);
+  return rc;
+}
+
 }  // namespace
 
 bool IsRegularFile(const std::string& path) {
@@ -257,17 +289,11 @@ int CopyFileOverwrite(const std::string& from, const std::string& to) {
 }
 
 int MoveFileNoReplace(const std::string& from, const std::string& to) {
-  native::FileStatus source;
-  int rc = native::StatusOf(from, &source);
-  if (rc != kOk) return rc;
-  if (source.kind == native::FileKind::kMissing) return Fail(kErrFileNotFound);
-  if (source.kind != native::FileKind::kRegular) return Fail(kErrNotRegularFile);
-  const FileFaultsForTest faults = Faults();
-  rc = faults.treatAsOtherVolume ? kErrNotSameDevice : PlaceNoReplace(faults, from, to);
-  if (rc == kErrNotSameDevice) rc = CopyAcross(faults, from, to, source);
-  if (rc == kErrNotSupported) rc = CopyInPlace(faults, from, to, source);
-  if (rc == kErrAlreadyExists || rc == kErrFileExists) rc = CompleteIfWholeCopy(from, to, source);
-  return rc;
+  return MoveNoReplace(from, to, /*listedRegular=*/false);
+}
+
+int MoveListedFileNoReplace(const std::string& from, const std::string& to) {
+  return MoveNoReplace(from, to, /*listedRegular=*/true);
 }
 
 bool IsTemporaryName(const std::string& name) {

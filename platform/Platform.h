@@ -124,6 +124,11 @@ int CopyFileOverwrite(const std::string& from, const std::string& to);
 // and bytes: the move of a run that was killed before it removed the source)
 // completes the move: the source goes and the result is kOk.
 int MoveFileNoReplace(const std::string& from, const std::string& to);
+// The same move for a file that a folder listing has just found to be a
+// regular file: the listing's check stands for the up-front one, so a move
+// within a volume is a single rename. The copy paths still check the source
+// first (kErrNotRegularFile), and never open anything else for reading.
+int MoveListedFileNoReplace(const std::string& from, const std::string& to);
 
 // ---- temporary copies ------------------------------------------------------
 // True for the one name form of the temporary copies that moves and copies

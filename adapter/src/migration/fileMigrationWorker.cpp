@@ -379,7 +379,7 @@ void fileMigrationWorker::MigrationFile(const std::string& folderName,
   int result = platform::kErrInvalidName;
   if (platform::JoinName(originFolders_[folderName], fileName, &source) &&
       platform::JoinName(destinationFolders_[folderName], fileName, &destination)) {
-    result = platform::MoveFileNoReplace(source, destination);
+    result = platform::MoveListedFileNoReplace(source, destination);
   }
   if (result == platform::kErrFileExists || result == platform::kErrAlreadyExists) {
     IMLOG(kLogWar, kMigrationFile,
