@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <vector>
 
 #include "adapter/src/bridge/ChatSender.h"
@@ -16,13 +15,16 @@
 #include "common/xml/XmlText.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
+#include "util/Mutex.h"
 #include "util/Utils.h"
 
 namespace {
 
-// Requests in progress by host serial number; guarded by ForwardMutex().
-// Never destroyed: a command may still run while the process ends.
-std::map<int32_t, ForwardSupport::RequestEntry>& RequestTable() {
+// Requests in progress by host serial number; guarded by cmd.ForwardMutex()
+// (cmd only names that lock). Never destroyed: a command may still run while
+// the process ends.
+std::map<int32_t, ForwardSupport::RequestEntry>& RequestTableLocked(
+    [[maybe_unused]] ImAdapterCmd& cmd) REQUIRES(cmd.ForwardMutex()) {
   static auto* const table = new std::map<int32_t, ForwardSupport::RequestEntry>();
   return *table;
 }
@@ -37,18 +39,18 @@ ForwardSupport::RequestInProgress::RequestInProgress(ImAdapterCmd& cmd, const Js
   const Json::Value* code = FindMember(request, "cmd");
   if (code && IsInt32(*code)) entry.cmd = code->asInt();
   entry.description = TextMember(request, "description");
-  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
-  RequestTable()[sno_] = entry;
+  util::MutexLock lock(cmd_.ForwardMutex());
+  RequestTableLocked(cmd_)[sno_] = entry;
 }
 
 ForwardSupport::RequestInProgress::~RequestInProgress() {
-  std::lock_guard<std::mutex> lock(cmd_.ForwardMutex());
-  RequestTable().erase(sno_);
+  util::MutexLock lock(cmd_.ForwardMutex());
+  RequestTableLocked(cmd_).erase(sno_);
 }
 
 size_t ForwardSupport::RequestsInProgress(ImAdapterCmd& cmd) {
-  std::lock_guard<std::mutex> lock(cmd.ForwardMutex());
-  return RequestTable().size();
+  util::MutexLock lock(cmd.ForwardMutex());
+  return RequestTableLocked(cmd).size();
 }
 
 int32_t ForwardSupport::RequestSno(const Json::Value& request) {

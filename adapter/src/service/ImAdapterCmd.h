@@ -12,12 +12,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/limit/ImAdapterGroupChatLimit.h"
 #include "util/MessageQueuePair.h"
+#include "util/Mutex.h"
 
 class ImAdapterCmd {
  public:
@@ -66,10 +66,10 @@ class ImAdapterCmd {
   void OpenChoosePathDialog(Json::Value& request);
 
   // Guards the forwarding commands' shared state.
-  std::mutex& ForwardMutex() { return forwardMutex_; }
+  util::Mutex& ForwardMutex() RETURN_CAPABILITY(forwardMutex_) { return forwardMutex_; }
 
  private:
   HostChannel& channel_ = HostChannel::Instance();
-  std::mutex forwardMutex_;
+  util::Mutex forwardMutex_;
   ImAdapterGroupChatLimit groupChatLimit_;
 };
