@@ -4,12 +4,12 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "im_adapter/version.h"
 #include "log/LoggerRegistry.h"
 #include "platform/Platform.h"
+#include "util/Mutex.h"
 
 namespace {
 
@@ -18,14 +18,14 @@ constexpr int32_t kBackupCount = 2;
 constexpr int kMaxConfiguredSizeMb = 10;
 constexpr int kMaxOpenSizeMb = INT32_MAX / 1024;
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = util::RecursiveMutexLock;
 
 // Id of the adapter's logger in the registry (0: none) and its threshold
 // (kNoLogger: none), kept apart so that the level check is one atomic read.
 std::atomic<uint32_t> g_adapterLogId{0};
 std::atomic<int> g_adapterThreshold{kNoLogger};
 
-void CloseLocked() {
+void CloseLocked() REQUIRES(LoggerRegistry::Lock()) {
   const uint32_t id = g_adapterLogId.exchange(0);
   g_adapterThreshold.store(kNoLogger, std::memory_order_relaxed);
   if (id != 0) LoggerRegistry::Instance().Remove(id);

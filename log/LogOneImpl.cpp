@@ -25,7 +25,7 @@ constexpr const char* kHeaderBegin = "Begin Time:";
 // maximum size (another writer may have grown the file meanwhile).
 constexpr int64_t kSizeCheckBand = 64 * 1024;
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = util::RecursiveMutexLock;
 
 // Appends texts and numbers to a fixed buffer; once something does not fit
 // (with room for the terminator) the writer stays failed.
@@ -204,10 +204,12 @@ void LogOneImpl::FileCloser::operator()(std::FILE* file) const {
   if (file != nullptr) std::fclose(file);
 }
 
-LogOneImpl::LogOneImpl() : lineBuffer_(new char[kLineBufferSize]) { ResetRotationCheck(); }
+LogOneImpl::LogOneImpl() : lock_(LoggingState::Lock()), lineBuffer_(new char[kLineBufferSize]) {
+  ResetRotationCheckLocked();
+}
 
 LogOneImpl::~LogOneImpl() {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   file_.reset();
 }
 
@@ -233,14 +235,14 @@ void LogOneImpl::WriteLineV(const char* tag, int level, const char* function,
       sourceFile == nullptr) {
     return;
   }
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (stopped_ || level < 0 || level > kDebugLevel || level > threshold_) return;
-  if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
+  if (!PrepareFileLocked() && (outputMode_ & kOutputConsole) == 0) return;
   LineWriter writer(lineBuffer_.get(), kLineBufferSize);
   if (!PutPrefix(&writer, kLevelNames[level], tag, function, sourceFile, line)) return;
   writer.PutFormatted(format, args);
   writer.Put("\r\n", 2);
-  if (writer.Finish()) Emit(lineBuffer_.get(), writer.length());
+  if (writer.Finish()) EmitLocked(lineBuffer_.get(), writer.length());
 }
 
 void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
@@ -250,9 +252,9 @@ void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
       sourceFile == nullptr) {
     return;
   }
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (stopped_ || level < 0 || level > kDebugLevel || level > threshold_) return;
-  if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
+  if (!PrepareFileLocked() && (outputMode_ & kOutputConsole) == 0) return;
   if (!wideBuffer_) wideBuffer_.reset(new (std::nothrow) wchar_t[kLineBufferSize]);
   if (!wideBuffer_) return;
   if (std::vswprintf(wideBuffer_.get(), kLineBufferSize, format, args) < 0) return;
@@ -261,7 +263,7 @@ void LogOneImpl::WriteLineWV(const char* tag, int level, const char* function,
   writer.Put("Content:");
   PutUtf8(&writer, wideBuffer_.get());
   writer.Put("\r\n", 2);
-  if (writer.Finish()) Emit(lineBuffer_.get(), writer.length());
+  if (writer.Finish()) EmitLocked(lineBuffer_.get(), writer.length());
 }
 
 void LogOneImpl::WriteTrace(const char* tag, const char* function, const char* sourceFile,
@@ -270,18 +272,18 @@ void LogOneImpl::WriteTrace(const char* tag, const char* function, const char* s
       sourceFile == nullptr || *sourceFile == '\0' || tag == nullptr) {
     return;
   }
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (stopped_ || threshold_ < kDebugLevel) return;
-  if (!PrepareFile() && (outputMode_ & kOutputConsole) == 0) return;
+  if (!PrepareFileLocked() && (outputMode_ & kOutputConsole) == 0) return;
   char buffer[kTraceBufferSize];
   LineWriter writer(buffer, sizeof buffer);
   if (!PutPrefix(&writer, kLevelNames[kDebugLevel], tag, function, sourceFile, line)) return;
   writer.Put(enter ? "[Enter]\r\n" : "[Leave]\r\n");
-  if (writer.Finish()) Emit(buffer, writer.length());
+  if (writer.Finish()) EmitLocked(buffer, writer.length());
 }
 
 bool LogOneImpl::CloseFile() {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (file_) {
     if (std::fclose(file_.get()) != 0) {
       // The stream is gone even when fclose reports an error; what failed was
@@ -297,7 +299,7 @@ bool LogOneImpl::CloseFile() {
 }
 
 void LogOneImpl::SetFilePath(const std::string& path) {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   directory_.clear();
   fileName_.clear();
   const char sep = platform::PathSeparator();
@@ -317,15 +319,15 @@ void LogOneImpl::SetFilePath(const std::string& path) {
 }
 
 bool LogOneImpl::OpenFile() {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (file_) return true;
   if (!needsOpen_) return false;
   needsOpen_ = false;
-  if (!OpenAt(PathOf(fileName_))) {
+  if (!OpenAtLocked(PathOfLocked(fileName_))) {
     fileName_ = kFallbackName;
-    if (!OpenAt(PathOf(fileName_))) return false;
+    if (!OpenAtLocked(PathOfLocked(fileName_))) return false;
   }
-  WriteHeader();
+  WriteHeaderLocked();
   return true;
 }
 
@@ -336,24 +338,24 @@ bool LogOneImpl::DatePath(std::string* path) {
 }
 
 void LogOneImpl::Stop() {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   stopped_ = true;
 }
 
 void LogOneImpl::Resume() {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   stopped_ = false;
 }
 
 void LogOneImpl::SetMaxSizeKb(int32_t kilobytes) {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (kilobytes <= 0) return;
   maxSize_ = static_cast<int64_t>(kilobytes) * 1024;
-  ResetRotationCheck();
+  ResetRotationCheckLocked();
 }
 
 void LogOneImpl::SetBackupCount(int32_t count) {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   if (count > 0) backupCount_ = count;
 }
 
@@ -362,36 +364,36 @@ void LogOneImpl::SetThreshold(int32_t level) {
 }
 
 void LogOneImpl::SetLabel(const std::string& label) {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   label_ = label.substr(0, kMaxLabelLength);
 }
 
 void LogOneImpl::SetOutputMode(uint32_t bits) {
-  Guard guard(LoggingState::Lock());
+  Guard guard(lock_);
   outputMode_ = bits;
 }
 
 int32_t LogOneImpl::Threshold() const { return threshold_.load(std::memory_order_relaxed); }
 
 std::string LogOneImpl::CurrentFilePath() const {
-  Guard guard(LoggingState::Lock());
-  return PathOf(fileName_);
+  Guard guard(lock_);
+  return PathOfLocked(fileName_);
 }
 
-bool LogOneImpl::PrepareFile() {
+bool LogOneImpl::PrepareFileLocked() {
   if ((outputMode_ & kOutputFile) == 0) return false;
   if (file_) {
-    RotateIfFull();
+    RotateIfFullLocked();
     return file_ != nullptr;
   }
   return OpenFile();
 }
 
-void LogOneImpl::RotateIfFull() {
+void LogOneImpl::RotateIfFullLocked() {
   if (fileSize_ < nextSizeCheck_) return;
-  const int64_t size = MeasureFileSize();
+  const int64_t size = MeasureFileSizeLocked();
   if (size < maxSize_) return;
-  if (!Rotate()) {
+  if (!RotateLocked()) {
     // The full file could not be moved aside; it stays in use as it is, and
     // the next attempt waits for another sixteenth of the maximum size.
     nextSizeCheck_ = fileSize_ + maxSize_ / 16;
@@ -400,13 +402,13 @@ void LogOneImpl::RotateIfFull() {
 
 // name.ext → name_1.ext → … → name_<backup count>.ext (deleted); a name
 // without "." rotates as name_1, name_2 ….
-bool LogOneImpl::Rotate() {
+bool LogOneImpl::RotateLocked() {
   if (!CloseFile()) return false;
   const std::string::size_type dot = fileName_.rfind('.');
   const std::string base = fileName_.substr(0, dot);
   const std::string extension = dot == std::string::npos ? std::string() : fileName_.substr(dot);
-  RenameCopies(base, extension);
-  const std::string current = PathOf(fileName_);
+  RenameCopiesLocked(base, extension);
+  const std::string current = PathOfLocked(fileName_);
   const bool movedAside = !platform::PathExists(current);
   if (movedAside) {
     // An empty file under the current name, so that the name exists even
@@ -418,7 +420,7 @@ bool LogOneImpl::Rotate() {
   return movedAside;
 }
 
-void LogOneImpl::RenameCopies(const std::string& base, const std::string& extension) {
+void LogOneImpl::RenameCopiesLocked(const std::string& base, const std::string& extension) {
   std::vector<platform::DirEntry> entries;
   platform::ListDirectory(directory_.empty() ? std::string(".") : directory_, &entries);
   std::vector<int64_t> toRename = {0};  // the current file, even if the listing failed
@@ -427,7 +429,7 @@ void LogOneImpl::RenameCopies(const std::string& base, const std::string& extens
     const int64_t index = CopyIndex(entry.name, fileName_, base, extension);
     if (index <= 0 || index > backupCount_) continue;
     if (index == backupCount_) {
-      platform::RemoveFile(PathOf(entry.name));
+      platform::RemoveFile(PathOfLocked(entry.name));
     } else {
       toRename.push_back(index);
     }
@@ -435,11 +437,12 @@ void LogOneImpl::RenameCopies(const std::string& base, const std::string& extens
   std::sort(toRename.begin(), toRename.end(), std::greater<int64_t>());
   for (int64_t index : toRename) {
     const std::string from = index == 0 ? fileName_ : base + "_" + std::to_string(index) + extension;
-    platform::RenameReplace(PathOf(from), PathOf(base + "_" + std::to_string(index + 1) + extension));
+    platform::RenameReplace(PathOfLocked(from),
+                            PathOfLocked(base + "_" + std::to_string(index + 1) + extension));
   }
 }
 
-bool LogOneImpl::OpenAt(const std::string& path) {
+bool LogOneImpl::OpenAtLocked(const std::string& path) {
   FileHandle file(platform::OpenFile(path, "ab+"));
   if (!file) return false;
   // Unbuffered: every line is built whole in the line buffer and leaves in
@@ -447,12 +450,12 @@ bool LogOneImpl::OpenAt(const std::string& path) {
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   file_ = std::move(file);
   fileSize_ = 0;
-  MeasureFileSize();
-  ResetRotationCheck();
+  MeasureFileSizeLocked();
+  ResetRotationCheckLocked();
   return true;
 }
 
-void LogOneImpl::WriteHeader() {
+void LogOneImpl::WriteHeaderLocked() {
   char time[log_internal::kTimeTextLength];
   log_internal::FormatLocalTime(log_internal::LogClockNow(), time);
   char header[128];
@@ -461,10 +464,10 @@ void LogOneImpl::WriteHeader() {
   writer.Put(kHeaderBegin);
   writer.Put(time, sizeof time);
   writer.Put("\r\n", 2);
-  if (writer.Finish()) Emit(header, writer.length());
+  if (writer.Finish()) EmitLocked(header, writer.length());
 }
 
-void LogOneImpl::Emit(const char* text, std::size_t length) {
+void LogOneImpl::EmitLocked(const char* text, std::size_t length) {
   if ((outputMode_ & kOutputFile) != 0 && file_) {
     const std::size_t written = platform::WriteUnbuffered(file_.get(), text, length);
     fileSize_ += static_cast<int64_t>(written);
@@ -474,15 +477,15 @@ void LogOneImpl::Emit(const char* text, std::size_t length) {
   }
 }
 
-std::string LogOneImpl::PathOf(const std::string& name) const { return directory_ + name; }
+std::string LogOneImpl::PathOfLocked(const std::string& name) const { return directory_ + name; }
 
-int64_t LogOneImpl::MeasureFileSize() {
+int64_t LogOneImpl::MeasureFileSizeLocked() {
   if (!file_ || std::fseek(file_.get(), 0, SEEK_END) != 0) return fileSize_;
   const long size = std::ftell(file_.get());
   if (size >= 0) fileSize_ = size;
   return fileSize_;
 }
 
-void LogOneImpl::ResetRotationCheck() {
+void LogOneImpl::ResetRotationCheckLocked() {
   nextSizeCheck_ = maxSize_ - std::min<int64_t>(maxSize_ / 16, kSizeCheckBand);
 }

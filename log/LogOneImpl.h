@@ -8,7 +8,8 @@
 // with the backup count is deleted.
 //
 // Ownership: the logger owns its file and its preallocated 16 KB line buffer.
-// Threads: any; every operation runs under LoggingState::Lock().
+// Threads: any; every operation runs under the one logging lock (lock_,
+// LoggingState::Lock()).
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "log/LogOne.h"
+#include "util/Mutex.h"
 
 class LogOneImpl : public LogOne {
  public:
@@ -65,34 +67,35 @@ class LogOneImpl : public LogOne {
 
   // Opens the file when it is closed, else rotates it when it is full.
   // True when lines can go to the file.
-  bool PrepareFile();
-  void RotateIfFull();
+  bool PrepareFileLocked() REQUIRES(lock_);
+  void RotateIfFullLocked() REQUIRES(lock_);
   // Renames the numbered copies and starts a new file; false when the current
   // file could not be moved aside (it is then reopened as it is).
-  bool Rotate();
-  void RenameCopies(const std::string& base, const std::string& extension);
-  bool OpenAt(const std::string& path);
-  void WriteHeader();
+  bool RotateLocked() REQUIRES(lock_);
+  void RenameCopiesLocked(const std::string& base, const std::string& extension) REQUIRES(lock_);
+  bool OpenAtLocked(const std::string& path) REQUIRES(lock_);
+  void WriteHeaderLocked() REQUIRES(lock_);
   // Writes text to the enabled outputs and flushes the file.
-  void Emit(const char* text, std::size_t length);
-  std::string PathOf(const std::string& name) const;
-  int64_t MeasureFileSize();
-  void ResetRotationCheck();
+  void EmitLocked(const char* text, std::size_t length) REQUIRES(lock_);
+  std::string PathOfLocked(const std::string& name) const REQUIRES(lock_);
+  int64_t MeasureFileSizeLocked() REQUIRES(lock_);
+  void ResetRotationCheckLocked() REQUIRES(lock_);
 
-  bool stopped_ = false;
-  bool needsOpen_ = true;
-  std::string directory_;
-  std::string fileName_;
-  FileHandle file_;
+  util::RecursiveMutex& lock_;  // the process-wide logging lock
+  bool stopped_ GUARDED_BY(lock_) = false;
+  bool needsOpen_ GUARDED_BY(lock_) = true;
+  std::string directory_ GUARDED_BY(lock_);
+  std::string fileName_ GUARDED_BY(lock_);
+  FileHandle file_ GUARDED_BY(lock_);
   std::atomic<int32_t> threshold_{3};  // read without the lock by Threshold()
-  int64_t maxSize_ = kDefaultMaxSize;
-  int32_t backupCount_ = 1;
-  std::string label_;
-  uint32_t outputMode_ = kOutputFile;
-  std::unique_ptr<char[]> lineBuffer_;
-  std::unique_ptr<wchar_t[]> wideBuffer_;  // made on the first wide line
+  int64_t maxSize_ GUARDED_BY(lock_) = kDefaultMaxSize;
+  int32_t backupCount_ GUARDED_BY(lock_) = 1;
+  std::string label_ GUARDED_BY(lock_);
+  uint32_t outputMode_ GUARDED_BY(lock_) = kOutputFile;
+  std::unique_ptr<char[]> lineBuffer_ GUARDED_BY(lock_);
+  std::unique_ptr<wchar_t[]> wideBuffer_ GUARDED_BY(lock_);  // made on the first wide line
   // Bytes in the open file as counted by this logger; the real size is read
   // only once the count reaches nextSizeCheck_, near the maximum size.
-  int64_t fileSize_ = 0;
-  int64_t nextSizeCheck_ = 0;
+  int64_t fileSize_ GUARDED_BY(lock_) = 0;
+  int64_t nextSizeCheck_ GUARDED_BY(lock_) = 0;
 };

@@ -10,7 +10,7 @@
 
 namespace {
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+using Guard = util::RecursiveMutexLock;
 
 // Ends logging when the library is unloaded (static destruction).
 struct LoggingLifetime {
@@ -26,7 +26,7 @@ LoggerRegistry& LoggerRegistry::Instance() {
   return *instance;
 }
 
-std::recursive_mutex& LoggerRegistry::Lock() { return LoggingState::Lock(); }
+util::RecursiveMutex& LoggerRegistry::Lock() { return LoggingState::Lock(); }
 
 bool LoggerRegistry::Alive() { return LoggingState::Alive(); }
 
@@ -36,8 +36,9 @@ void LoggerRegistry::EndLogging() {
   // the loader lock, after the other threads were ended, perhaps inside a
   // write). It must not wait for the lock: when another thread holds it, the
   // loggers are left as they are (each line is already written through).
-  std::unique_lock<std::recursive_mutex> guard(Lock(), std::try_to_lock);
-  if (guard.owns_lock()) Instance().RemoveAll();
+  if (!Lock().TryLock()) return;
+  Guard guard(Lock(), util::AdoptLock());
+  Instance().RemoveAll();
 }
 
 uint32_t LoggerRegistry::Create(const LoggerSettings& settings) {
@@ -75,7 +76,7 @@ bool LoggerRegistry::Remove(uint32_t id) {
 
 LogOne* LoggerRegistry::Find(uint32_t id) {
   Guard guard(Lock());
-  Entry* entry = FindEntry(id);
+  Entry* entry = FindEntryLocked(id);
   return entry != nullptr ? entry->logger.get() : nullptr;
 }
 
@@ -89,12 +90,12 @@ void LoggerRegistry::WriteV(uint32_t id, const char* tag, int level, const char*
   if (!Alive()) return;
   try {
     Guard guard(Lock());
-    Entry* entry = FindEntry(id);
+    Entry* entry = FindEntryLocked(id);
     if (entry == nullptr) return;
     // A line that will not be written causes no folder work either.
     if (level > entry->logger->Threshold()) return;
     const log_internal::LineTimeScope lineTime(log_internal::LogClockNow());
-    RunDateStep(entry);
+    RunDateStepLocked(entry);
     entry->logger->WriteLineV(tag, level, function, sourceFile, line, format, args);
   } catch (...) {
     // Out of memory while moving to a new day's folder: this line is lost,
@@ -110,14 +111,14 @@ void LoggerRegistry::Write(uint32_t id, const char* tag, int level, const char* 
   va_end(args);
 }
 
-LoggerRegistry::Entry* LoggerRegistry::FindEntry(uint32_t id) {
+LoggerRegistry::Entry* LoggerRegistry::FindEntryLocked(uint32_t id) {
   for (const std::unique_ptr<Entry>& entry : entries_) {
     if (entry->id == id) return entry.get();
   }
   return nullptr;
 }
 
-void LoggerRegistry::RunDateStep(Entry* entry) {
+void LoggerRegistry::RunDateStepLocked(Entry* entry) {
   const platform::LocalTime now = log_internal::LogClockNow();
   const int day = log_internal::DayKey(now);
   if (day == entry->lastDayKey) return;

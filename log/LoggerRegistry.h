@@ -16,11 +16,11 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "log/LogOne.h"
+#include "util/Mutex.h"
 
 // What a logger is created with.
 struct LoggerSettings {
@@ -36,7 +36,7 @@ class LoggerRegistry {
   static LoggerRegistry& Instance();
   // The recursive lock that serialises the registry and every logger, and
   // the flag that is false once logging has ended (LoggingState).
-  static std::recursive_mutex& Lock();
+  static util::RecursiveMutex& Lock();
   static bool Alive();
   // Ends logging for the process: clears the flag and destroys every logger.
   // Runs at unload; irreversible.
@@ -70,12 +70,12 @@ class LoggerRegistry {
   };
 
   LoggerRegistry() = default;
-  Entry* FindEntry(uint32_t id);
+  Entry* FindEntryLocked(uint32_t id) REQUIRES(Lock());
   // Moves the logger into today's day folder; does work only when the day
   // differs from the one of the previous step.
-  void RunDateStep(Entry* entry);
+  void RunDateStepLocked(Entry* entry) REQUIRES(Lock());
   void RemoveAll();
 
-  std::vector<std::unique_ptr<Entry>> entries_;
-  uint32_t lastId_ = 0;
+  std::vector<std::unique_ptr<Entry>> entries_ GUARDED_BY(Lock());
+  uint32_t lastId_ GUARDED_BY(Lock()) = 0;
 };

@@ -10,8 +10,8 @@ std::atomic<bool> g_loggingAlive{true};
 
 }  // namespace
 
-std::recursive_mutex& LoggingState::Lock() {
-  static std::recursive_mutex* const lock = new std::recursive_mutex();
+util::RecursiveMutex& LoggingState::Lock() {
+  static util::RecursiveMutex* const lock = new util::RecursiveMutex();
   return *lock;
 }
 

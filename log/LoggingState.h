@@ -7,12 +7,12 @@
 // has been destroyed; a late write from another thread finds the flag clear.
 #pragma once
 
-#include <mutex>
+#include "util/Mutex.h"
 
 class LoggingState {
  public:
   // The recursive lock that serialises the registry and every logger.
-  static std::recursive_mutex& Lock();
+  static util::RecursiveMutex& Lock();
   // False once logging has ended for the process; read without the lock.
   static bool Alive();
   // Clears the flag for good (the registry's EndLogging).

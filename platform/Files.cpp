@@ -5,12 +5,12 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <utility>
 
 #include "platform/NativeFiles.h"
 #include "platform/Platform.h"
+#include "util/Mutex.h"
 
 namespace platform {
 namespace {
@@ -22,11 +22,11 @@ constexpr size_t kCompareChunk = 1 << 16;
 
 // ---- injected faults ----------------------------------------------------------
 
-std::mutex g_faultsLock;
-FileFaultsForTest g_faults;
+util::Mutex g_faultsLock;
+FileFaultsForTest g_faults GUARDED_BY(g_faultsLock);
 
 FileFaultsForTest Faults() {
-  std::lock_guard<std::mutex> guard(g_faultsLock);
+  util::MutexLock guard(g_faultsLock);
   return g_faults;
 }
 
@@ -72,8 +72,8 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 
 // The temporary copies this process is writing, so that a clean-up running at
 // the same time (a new migration beside a forwarding copy) leaves them alone.
-std::mutex g_liveLock;
-std::set<std::string> g_live;
+util::Mutex g_liveLock;
+std::set<std::string> g_live GUARDED_BY(g_liveLock);
 
 // A fresh temporary name in a folder, registered as live for its lifetime.
 class LiveTemporary {
@@ -83,11 +83,11 @@ class LiveTemporary {
     path_ = InFolder(folder, kTemporaryPrefix + std::to_string(ProcessId()) + "_" +
                                  std::to_string(ThreadId()) + "_" +
                                  std::to_string(counter.fetch_add(1)) + kTemporarySuffix);
-    std::lock_guard<std::mutex> guard(g_liveLock);
+    util::MutexLock guard(g_liveLock);
     g_live.insert(path_);
   }
   ~LiveTemporary() {
-    std::lock_guard<std::mutex> guard(g_liveLock);
+    util::MutexLock guard(g_liveLock);
     g_live.erase(path_);
   }
   LiveTemporary(const LiveTemporary&) = delete;
@@ -99,7 +99,7 @@ class LiveTemporary {
 };
 
 bool IsLive(const std::string& path) {
-  std::lock_guard<std::mutex> guard(g_liveLock);
+  util::MutexLock guard(g_liveLock);
   return g_live.count(path) != 0;
 }
 
@@ -328,7 +328,7 @@ bool JoinName(const std::string& folder, const std::string& name, std::string* o
 }
 
 void SetFileFaultsForTest(const FileFaultsForTest& faults) {
-  std::lock_guard<std::mutex> guard(g_faultsLock);
+  util::MutexLock guard(g_faultsLock);
   g_faults = faults;
 }
 

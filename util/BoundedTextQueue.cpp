@@ -12,16 +12,16 @@ BoundedTextQueue::~BoundedTextQueue() {
 
 void BoundedTextQueue::Put(char* text) {
   {
-    std::unique_lock<std::mutex> lock(mutex_);
-    notFull_.wait(lock, [this] {
+    MutexLock lock(mutex_);
+    notFull_.Wait(mutex_, [this]() REQUIRES(mutex_) {
       return capacity_ <= 0 || items_.size() < static_cast<size_t>(capacity_);
     });
     items_.push_back(text);
   }
-  notEmpty_.notify_all();
+  notEmpty_.NotifyAll();
 }
 
-char* BoundedTextQueue::PopFront_unlocked() {
+char* BoundedTextQueue::PopFrontLocked() {
   char* text = items_.front();
   items_.pop_front();
   return text;
@@ -30,38 +30,41 @@ char* BoundedTextQueue::PopFront_unlocked() {
 char* BoundedTextQueue::Take() {
   char* text = nullptr;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
-    notEmpty_.wait(lock, [this] { return !items_.empty(); });
-    text = PopFront_unlocked();
+    MutexLock lock(mutex_);
+    notEmpty_.Wait(mutex_, [this]() REQUIRES(mutex_) { return !items_.empty(); });
+    text = PopFrontLocked();
   }
-  notFull_.notify_all();
+  notFull_.NotifyAll();
   return text;
 }
 
 char* BoundedTextQueue::TryTake() {
   char* text = nullptr;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     if (items_.empty()) return nullptr;
-    text = PopFront_unlocked();
+    text = PopFrontLocked();
   }
-  notFull_.notify_all();
+  notFull_.NotifyAll();
   return text;
 }
 
 char* BoundedTextQueue::TakeFor(std::chrono::milliseconds timeout) {
   char* text = nullptr;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!notEmpty_.wait_for(lock, timeout, [this] { return !items_.empty(); })) return nullptr;
-    text = PopFront_unlocked();
+    MutexLock lock(mutex_);
+    if (!notEmpty_.WaitFor(mutex_, timeout,
+                           [this]() REQUIRES(mutex_) { return !items_.empty(); })) {
+      return nullptr;
+    }
+    text = PopFrontLocked();
   }
-  notFull_.notify_all();
+  notFull_.NotifyAll();
   return text;
 }
 
 size_t BoundedTextQueue::Size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   return items_.size();
 }
 

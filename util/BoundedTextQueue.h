@@ -3,10 +3,11 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
+
+#include "util/CondVar.h"
+#include "util/Mutex.h"
 
 namespace util {
 
@@ -29,13 +30,13 @@ class BoundedTextQueue {
   size_t Size() const;
 
  private:
-  char* PopFront_unlocked();
+  char* PopFrontLocked() REQUIRES(mutex_);
 
   const int32_t capacity_;
-  mutable std::mutex mutex_;
-  std::condition_variable notEmpty_;
-  std::condition_variable notFull_;
-  std::deque<char*> items_;  // guarded by mutex_
+  mutable Mutex mutex_;
+  CondVar notEmpty_;
+  CondVar notFull_;
+  std::deque<char*> items_ GUARDED_BY(mutex_);
 };
 
 }  // namespace util

@@ -35,7 +35,7 @@ char* MessageQueuePair::TakeInboundFor(std::chrono::milliseconds timeout) {
 }
 
 bool MessageQueuePair::PostToHost(const char* text, size_t length) {
-  std::lock_guard<std::recursive_mutex> producer(producerLock_);
+  MutexLock producer(producerLock_);
   if (text == nullptr || length == 0) return false;
   char* copy = CopyText(text, length);
   if (copy == nullptr) return false;

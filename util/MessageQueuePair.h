@@ -4,9 +4,9 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 
 #include "util/BoundedTextQueue.h"
+#include "util/Mutex.h"
 
 namespace util {
 
@@ -42,7 +42,7 @@ class MessageQueuePair {
  private:
   BoundedTextQueue inbound_;
   BoundedTextQueue outbound_;
-  std::recursive_mutex producerLock_;
+  Mutex producerLock_;
 };
 
 }  // namespace util

@@ -15,9 +15,10 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
+
+#include "util/Mutex.h"
 
 template <typename T>
 class ObjectPool {
@@ -48,7 +49,7 @@ class ObjectPool {
   // factory's exceptions pass through (nothing is taken then).
   Lease Take() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      util::MutexLock lock(mutex_);
       if (!idle_.empty()) {
         std::unique_ptr<T> object = std::move(idle_.back());
         idle_.pop_back();
@@ -61,11 +62,11 @@ class ObjectPool {
  private:
   void Return(std::unique_ptr<T> object) {
     if (!object) return;
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     if (idle_.size() < kMaxIdle) idle_.push_back(std::move(object));
   }
 
   const Factory make_;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<T>> idle_;
+  util::Mutex mutex_;
+  std::vector<std::unique_ptr<T>> idle_ GUARDED_BY(mutex_);
 };

@@ -57,12 +57,12 @@ void ImAdapterCallback::Post(const char* text) {
 }
 
 void ImAdapterCallback::RegisterSnoCallback(int32_t sno, SnoCallback callback) {
-  std::lock_guard<std::mutex> lock(snoMutex_);
+  util::MutexLock lock(snoMutex_);
   snoTable_[sno] = std::move(callback);
 }
 
 bool ImAdapterCallback::FindSnoCallback(int32_t sno, SnoCallback* out) const {
-  std::lock_guard<std::mutex> lock(snoMutex_);
+  util::MutexLock lock(snoMutex_);
   auto it = snoTable_.find(sno);
   if (it == snoTable_.end()) return false;
   *out = it->second;
@@ -70,12 +70,12 @@ bool ImAdapterCallback::FindSnoCallback(int32_t sno, SnoCallback* out) const {
 }
 
 void ImAdapterCallback::RegisterNotifyCallback(uint32_t code, NotifyHandler handler) {
-  std::lock_guard<std::mutex> lock(notifyMutex_);
+  util::MutexLock lock(notifyMutex_);
   notifyTable_[code] = std::move(handler);
 }
 
 bool ImAdapterCallback::FindNotifyCallback(uint32_t code, NotifyHandler* out) const {
-  std::lock_guard<std::mutex> lock(notifyMutex_);
+  util::MutexLock lock(notifyMutex_);
   auto it = notifyTable_.find(code);
   if (it == notifyTable_.end()) return false;
   *out = it->second;

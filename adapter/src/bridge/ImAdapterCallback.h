@@ -21,11 +21,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "adapter/src/bridge/SnoCallback.h"
 #include "adapter/src/bridge/TaskQueue.h"
+#include "util/Mutex.h"
 
 class ImAdapterCallback {
  public:
@@ -73,9 +73,9 @@ class ImAdapterCallback {
   void DispatchAnswer(Json::Value& reply);
   void DispatchNotification(Json::Value& reply);
 
-  mutable std::mutex snoMutex_;
-  std::map<int32_t, SnoCallback> snoTable_;
-  mutable std::mutex notifyMutex_;
-  std::map<uint32_t, NotifyHandler> notifyTable_;
+  mutable util::Mutex snoMutex_;
+  std::map<int32_t, SnoCallback> snoTable_ GUARDED_BY(snoMutex_);
+  mutable util::Mutex notifyMutex_;
+  std::map<uint32_t, NotifyHandler> notifyTable_ GUARDED_BY(notifyMutex_);
   TaskQueue taskQueue_;
 };

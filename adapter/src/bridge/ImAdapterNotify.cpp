@@ -29,22 +29,22 @@ ImAdapterNotify& ImAdapterNotify::Instance() {
 }
 
 void ImAdapterNotify::RegisterHandleCallback(int32_t handle, SnoCallback callback) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   table_[handle] = std::move(callback);
 }
 
 void ImAdapterNotify::RemoveHandleCallback(int32_t handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   table_.erase(handle);
 }
 
 size_t ImAdapterNotify::Size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   return table_.size();
 }
 
 bool ImAdapterNotify::FindHandleCallback(int32_t handle, SnoCallback* out) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   auto it = table_.find(handle);
   if (it == table_.end()) return false;
   *out = it->second;

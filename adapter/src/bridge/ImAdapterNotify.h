@@ -13,9 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <mutex>
 
 #include "adapter/src/bridge/SnoCallback.h"
+#include "util/Mutex.h"
 
 class ImAdapterNotify {
  public:
@@ -38,6 +38,6 @@ class ImAdapterNotify {
  private:
   ImAdapterNotify() = default;
 
-  mutable std::mutex mutex_;
-  std::map<int32_t, SnoCallback> table_;
+  mutable util::Mutex mutex_;
+  std::map<int32_t, SnoCallback> table_ GUARDED_BY(mutex_);
 };

@@ -126,9 +126,9 @@ void OfflineFileOps::UploadFile(int32_t jsSno, const std::vector<FileListItem>& 
     uploads.back().file_handle = handle;
   }
   {
-    std::unique_lock<std::mutex> lock(uploadMutex_);
-    WaitForUploads(lock);
-    const std::vector<int32_t> missing = CollectResults(uploads, results);
+    util::MutexLock lock(uploadMutex_);
+    WaitForUploadsLocked();
+    const std::vector<int32_t> missing = CollectResultsLocked(uploads, results);
     if (!missing.empty()) {
       IMLOG(kLogErr, kUploadFile,
             "upload notification missing, left out handles: " + JoinHandles(missing));
@@ -138,18 +138,18 @@ void OfflineFileOps::UploadFile(int32_t jsSno, const std::vector<FileListItem>& 
 }
 
 void OfflineFileOps::StopWaits() {
-  std::lock_guard<std::mutex> lock(uploadMutex_);
+  util::MutexLock lock(uploadMutex_);
   stopping_ = true;
-  uploadReported_.notify_all();
+  uploadReported_.NotifyAll();
 }
 
 void OfflineFileOps::ResumeWaits() {
-  std::lock_guard<std::mutex> lock(uploadMutex_);
+  util::MutexLock lock(uploadMutex_);
   stopping_ = false;
 }
 
 uint64_t OfflineFileOps::OpenBatch() {
-  std::lock_guard<std::mutex> lock(uploadMutex_);
+  util::MutexLock lock(uploadMutex_);
   pending_.clear();
   outcomes_.clear();
   reports_ = 0;
@@ -160,7 +160,7 @@ uint64_t OfflineFileOps::OpenBatch() {
 void OfflineFileOps::JoinBatch(int32_t jsSno, int32_t handle) {
   uint64_t batchId = 0;
   {
-    std::lock_guard<std::mutex> lock(uploadMutex_);
+    util::MutexLock lock(uploadMutex_);
     if (batchId_ == 0) return;  // an upload outside a batch waits for no notification
     batchId = batchId_;
     // A handle given out again replaces its earlier upload: not reported yet.
@@ -176,7 +176,7 @@ void OfflineFileOps::JoinBatch(int32_t jsSno, int32_t handle) {
 void OfflineFileOps::CloseBatch() {
   std::map<int32_t, bool> handles;
   {
-    std::lock_guard<std::mutex> lock(uploadMutex_);
+    util::MutexLock lock(uploadMutex_);
     handles.swap(pending_);
     outcomes_.clear();
     batchId_ = 0;
@@ -184,23 +184,24 @@ void OfflineFileOps::CloseBatch() {
   for (const auto& handle : handles) ImAdapterNotify::Instance().RemoveHandleCallback(handle.first);
 }
 
-bool OfflineFileOps::AllUploadsDone() const {
+bool OfflineFileOps::AllUploadsDoneLocked() const {
   for (const auto& upload : pending_) {
     if (!upload.second) return false;
   }
   return true;
 }
 
-void OfflineFileOps::WaitForUploads(std::unique_lock<std::mutex>& lock) {
+void OfflineFileOps::WaitForUploadsLocked() {
   using Clock = std::chrono::steady_clock;
   const RequestTimeouts timeouts = PluginRequester::Timeouts();
   const Clock::time_point cap = Clock::now() + timeouts.uploadCap;
   Clock::time_point quietEnd = Clock::now() + timeouts.uploadQuiet;
-  while (!AllUploadsDone() && !stopping_) {
+  while (!AllUploadsDoneLocked() && !stopping_) {
     const uint64_t seen = reports_;
-    const bool progressed = uploadReported_.wait_until(lock, std::min(quietEnd, cap), [&] {
-      return reports_ != seen || AllUploadsDone() || stopping_;
-    });
+    const bool progressed = uploadReported_.WaitUntil(
+        uploadMutex_, std::min(quietEnd, cap), [&]() REQUIRES(uploadMutex_) {
+          return reports_ != seen || AllUploadsDoneLocked() || stopping_;
+        });
     if (!progressed) {
       IMLOG(kLogErr, kUploadFile,
             Clock::now() >= cap ? "upload wait reached its cap" : "upload wait timed out");
@@ -212,8 +213,8 @@ void OfflineFileOps::WaitForUploads(std::unique_lock<std::mutex>& lock) {
   if (stopping_) IMLOG(kLogErr, kUploadFile, "upload wait given up: the service is stopping");
 }
 
-std::vector<int32_t> OfflineFileOps::CollectResults(const std::vector<FileListItem>& uploads,
-                                                    std::vector<FileListItem>* results) const {
+std::vector<int32_t> OfflineFileOps::CollectResultsLocked(
+    const std::vector<FileListItem>& uploads, std::vector<FileListItem>* results) const {
   std::vector<int32_t> missing;
   results->clear();
   for (const FileListItem& upload : uploads) {
@@ -253,7 +254,7 @@ void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, uint64_t batchId,
   UploadOutcome outcome{TextMember(*fileRsp, "url"), TextMember(*fileRsp, "plain_access_code")};
   const int32_t key = static_cast<int32_t>(handle->asUInt());
   {
-    std::lock_guard<std::mutex> lock(uploadMutex_);
+    util::MutexLock lock(uploadMutex_);
     auto upload = pending_.find(key);
     if (batchId != batchId_ || upload == pending_.end() || upload->second) {
       IMLOG(kLogWar, kUploadFileNotifyResult,
@@ -265,7 +266,7 @@ void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, uint64_t batchId,
     upload->second = true;
     ++reports_;
   }
-  uploadReported_.notify_all();
+  uploadReported_.NotifyAll();
 }
 
 // ---- single upload request -------------------------------------------------

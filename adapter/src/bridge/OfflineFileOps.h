@@ -20,15 +20,15 @@
 
 #include <json/json.h>
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "adapter/src/content/RecordInfo.h"
 #include "adapter/src/bridge/SnoCallback.h"
+#include "util/CondVar.h"
+#include "util/Mutex.h"
 
 class OfflineFileOps {
  public:
@@ -109,18 +109,21 @@ class OfflineFileOps {
   void CloseBatch();
   // Waits (upload lock held) until every tracked upload has reported, the
   // quiet time passed without one, the cap is reached or the service stops.
-  void WaitForUploads(std::unique_lock<std::mutex>& lock);
-  bool AllUploadsDone() const;
+  void WaitForUploadsLocked() REQUIRES(uploadMutex_);
+  bool AllUploadsDoneLocked() const REQUIRES(uploadMutex_);
   // Fills in the reported uploads; returns the handles still pending.
-  std::vector<int32_t> CollectResults(const std::vector<FileListItem>& uploads,
-                                      std::vector<FileListItem>* results) const;
+  std::vector<int32_t> CollectResultsLocked(const std::vector<FileListItem>& uploads,
+                                            std::vector<FileListItem>* results) const
+      REQUIRES(uploadMutex_);
 
-  std::mutex uploadMutex_;
-  std::condition_variable uploadReported_;
-  uint64_t batchId_ = 0;                        // the open batch, 0 between batches
-  uint64_t lastBatchId_ = 0;
-  std::map<int32_t, bool> pending_;             // handle → reported, of the open batch
-  std::map<int32_t, UploadOutcome> outcomes_;   // handle → reported link
-  uint64_t reports_ = 0;                        // first reports of the batch's uploads
-  bool stopping_ = false;
+  util::Mutex uploadMutex_;
+  util::CondVar uploadReported_;
+  uint64_t batchId_ GUARDED_BY(uploadMutex_) = 0;  // the open batch, 0 between batches
+  uint64_t lastBatchId_ GUARDED_BY(uploadMutex_) = 0;
+  // handle → reported, of the open batch
+  std::map<int32_t, bool> pending_ GUARDED_BY(uploadMutex_);
+  // handle → reported link
+  std::map<int32_t, UploadOutcome> outcomes_ GUARDED_BY(uploadMutex_);
+  uint64_t reports_ GUARDED_BY(uploadMutex_) = 0;  // first reports of the batch's uploads
+  bool stopping_ GUARDED_BY(uploadMutex_) = false;
 };

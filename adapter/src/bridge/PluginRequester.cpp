@@ -61,7 +61,7 @@ RequestResult PluginRequester::Call(const RequestKind& kind, const SnoCallback& 
 
   Pair& pair = PairOf(kind.pair);
   const auto deadline = std::chrono::steady_clock::now() + TimeoutOf(kind.wait);
-  std::unique_lock<std::mutex> lock(pair.mutex);
+  util::MutexLock lock(pair.mutex);
   auto it = pair.waiters.find(result.sno);
   if (it == pair.waiters.end()) {
     // The sender did not go through Send(): there is nothing to wait for.
@@ -69,7 +69,7 @@ RequestResult PluginRequester::Call(const RequestKind& kind, const SnoCallback& 
     return result;
   }
   std::shared_ptr<Waiter> waiter = it->second;
-  pair.answered.wait_until(lock, deadline, [&] { return waiter->done || stopping_.load(); });
+  pair.answered.WaitUntil(pair.mutex, deadline, [&] { return waiter->done || stopping_.load(); });
   result.answered = waiter->done;
   pair.waiters.erase(result.sno);
   if (result.answered) {
@@ -88,7 +88,7 @@ int32_t PluginRequester::Send(const RequestKind& kind, Json::Value request,
   IMLOG(kLogInf, kind.sender, "sno: " + std::to_string(sno));
   {
     Pair& pair = PairOf(kind.pair);
-    std::lock_guard<std::mutex> lock(pair.mutex);
+    util::MutexLock lock(pair.mutex);
     // A serial number is issued again only after the counter went round; an
     // entry still there belongs to a request that has long given up.
     pair.waiters[sno] = std::make_shared<Waiter>();
@@ -101,7 +101,7 @@ int32_t PluginRequester::Send(const RequestKind& kind, Json::Value request,
 bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer,
                               const std::function<void()>& beforeWake) {
   Pair& pair = PairOf(kind.pair);
-  std::lock_guard<std::mutex> lock(pair.mutex);
+  util::MutexLock lock(pair.mutex);
   IMLOG(kLogDbg, kind.handler, "jsSno: " + std::to_string(jsSno));
   LogAnswerFields(kind, answer);
   int32_t sno = 0;
@@ -117,7 +117,7 @@ bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json
   it->second->answer = answer;
   it->second->done = true;
   // Several requests of one pair may wait at once (each for its own number).
-  pair.answered.notify_all();
+  pair.answered.NotifyAll();
   return true;
 }
 
@@ -125,8 +125,8 @@ void PluginRequester::StopWaits() {
   stopping_.store(true);
   for (Pair& pair : pairs_) {
     // Taking the lock orders the flag before any waiter's next check.
-    std::lock_guard<std::mutex> lock(pair.mutex);
-    pair.answered.notify_all();
+    util::MutexLock lock(pair.mutex);
+    pair.answered.NotifyAll();
   }
 }
 

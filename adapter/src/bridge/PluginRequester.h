@@ -21,14 +21,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "adapter/src/bridge/SnoCallback.h"
+#include "util/CondVar.h"
+#include "util/Mutex.h"
 
 // How long the adapter waits for the plugins.
 struct RequestTimeouts {
@@ -111,15 +111,16 @@ class PluginRequester {
   static void ResetTimeoutsForTesting();
 
  private:
-  // What one blocking request waits for: its own answer.
+  // What one blocking request waits for: its own answer. Read and written
+  // under the mutex of its pair.
   struct Waiter {
     bool done = false;
     Json::Value answer;
   };
   struct Pair {
-    std::mutex mutex;
-    std::condition_variable answered;
-    std::map<int32_t, std::shared_ptr<Waiter>> waiters;  // by serial number
+    util::Mutex mutex;
+    util::CondVar answered;
+    std::map<int32_t, std::shared_ptr<Waiter>> waiters GUARDED_BY(mutex);  // by serial number
   };
 
   PluginRequester() = default;

@@ -19,11 +19,11 @@ TaskQueue::TaskQueue(std::string name, size_t capacity)
 TaskQueue::~TaskQueue() { Close(); }
 
 bool TaskQueue::Start() {
-  std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
+  util::MutexLock lifecycle(lifecycleMutex_);
   if (worker_.joinable()) return true;
   uint64_t droppedWhileStopped = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     closing_ = false;
     accepting_ = true;
     droppedWhileStopped = droppedWhileStopped_;
@@ -37,7 +37,7 @@ bool TaskQueue::Start() {
   try {
     worker_ = std::thread([this] { Run(); });
   } catch (const std::system_error& e) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     accepting_ = false;
     IMLOG(kLogErr, kFunction, name_ + ": create thread failed: " + e.what());
     return false;
@@ -47,7 +47,7 @@ bool TaskQueue::Start() {
 
 void TaskQueue::Put(Task task) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     if (!accepting_) {
       ++dropped_;
       ++droppedWhileStopped_;
@@ -64,7 +64,7 @@ void TaskQueue::Put(Task task) {
     }
     tasks_.push_back(std::move(task));
   }
-  wake_.notify_one();
+  wake_.NotifyOne();
 }
 
 void TaskQueue::Close() {
@@ -72,18 +72,18 @@ void TaskQueue::Close() {
     IMLOG(kLogErr, kFunction, name_ + ": close refused on the queue's own thread");
     return;
   }
-  std::lock_guard<std::mutex> lifecycle(lifecycleMutex_);
+  util::MutexLock lifecycle(lifecycleMutex_);
   if (!worker_.joinable()) return;
   std::deque<Task> unrun;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     closing_ = true;
     accepting_ = false;
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
   worker_.join();
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    util::MutexLock lock(mutex_);
     workerId_ = std::thread::id();
     ReportOverflowLocked();
     dropped_ += tasks_.size();
@@ -94,17 +94,17 @@ void TaskQueue::Close() {
 }
 
 bool TaskQueue::IsWorkerThread() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   return workerId_ == std::this_thread::get_id();
 }
 
 bool TaskQueue::Closing() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   return closing_;
 }
 
 TaskQueue::Counts TaskQueue::GetCounts() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   return Counts{run_, dropped_, tasks_.size()};
 }
 
@@ -117,20 +117,20 @@ void TaskQueue::ReportOverflowLocked() {
 
 void TaskQueue::Run() {
   platform::SetCurrentThreadName(name_.c_str());
-  std::unique_lock<std::mutex> lock(mutex_);
+  util::MutexLock lock(mutex_);
   workerId_ = std::this_thread::get_id();
   for (;;) {
-    wake_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
+    wake_.Wait(mutex_, [this]() REQUIRES(mutex_) { return closing_ || !tasks_.empty(); });
     if (closing_) return;
     // One task at a time, so that a full queue drops what waits, not what
     // was already taken, and Close stops after the running task.
     Task task = std::move(tasks_.front());
     tasks_.pop_front();
     if (tasks_.empty()) ReportOverflowLocked();
-    lock.unlock();
+    lock.Unlock();
     RunOne(task);
     task = nullptr;  // destroyed outside the lock
-    lock.lock();
+    lock.Lock();
     ++run_;
   }
 }

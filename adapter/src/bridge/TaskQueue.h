@@ -13,14 +13,15 @@
 // Close are serialised against each other and must not be called from a task.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
+
+#include "util/CondVar.h"
+#include "util/Mutex.h"
 
 class TaskQueue {
  public:
@@ -64,20 +65,20 @@ class TaskQueue {
  private:
   void Run();
   void RunOne(Task& task);
-  void ReportOverflowLocked();
+  void ReportOverflowLocked() REQUIRES(mutex_);
 
   const std::string name_;
   const size_t capacity_;
-  std::mutex lifecycleMutex_;  // serialises Start and Close
-  std::thread worker_;
-  mutable std::mutex mutex_;  // guards everything below
-  std::condition_variable wake_;
-  std::deque<Task> tasks_;
-  bool accepting_ = false;  // the worker runs and takes tasks
-  bool closing_ = false;
-  std::thread::id workerId_;
-  uint64_t run_ = 0;
-  uint64_t dropped_ = 0;
-  uint64_t droppedWhileStopped_ = 0;  // in the current stopped period
-  uint64_t droppedOverflow_ = 0;      // since the queue last overflowed
+  util::Mutex lifecycleMutex_;  // serialises Start and Close
+  std::thread worker_ GUARDED_BY(lifecycleMutex_);
+  mutable util::Mutex mutex_;  // guards everything below
+  util::CondVar wake_;
+  std::deque<Task> tasks_ GUARDED_BY(mutex_);
+  bool accepting_ GUARDED_BY(mutex_) = false;  // the worker runs and takes tasks
+  bool closing_ GUARDED_BY(mutex_) = false;
+  std::thread::id workerId_ GUARDED_BY(mutex_);
+  uint64_t run_ GUARDED_BY(mutex_) = 0;
+  uint64_t dropped_ GUARDED_BY(mutex_) = 0;
+  uint64_t droppedWhileStopped_ GUARDED_BY(mutex_) = 0;  // in the current stopped period
+  uint64_t droppedOverflow_ GUARDED_BY(mutex_) = 0;      // since the queue last overflowed
 };

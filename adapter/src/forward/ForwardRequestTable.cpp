@@ -1,16 +1,16 @@
 #include "adapter/src/forward/ForwardRequestTable.h"
 
 #include <map>
-#include <mutex>
 #include <utility>
 
 #include "adapter/src/forward/ForwardRequest.h"
+#include "util/Mutex.h"
 
 namespace {
 
 struct Table {
-  std::mutex mutex;
-  std::map<int32_t, ForwardRequestTable::Entry> entries;  // guarded by mutex
+  util::Mutex mutex;
+  std::map<int32_t, ForwardRequestTable::Entry> entries GUARDED_BY(mutex);
 };
 
 Table& TheTable() {
@@ -27,18 +27,18 @@ ForwardRequestTable::Registration::Registration(const ForwardRequest& request)
   entry.cmd = static_cast<int32_t>(request.envelope.cmd);
   entry.description = request.envelope.description;
   Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  util::MutexLock lock(table.mutex);
   table.entries[sno_] = std::move(entry);
 }
 
 ForwardRequestTable::Registration::~Registration() {
   Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  util::MutexLock lock(table.mutex);
   table.entries.erase(sno_);
 }
 
 size_t ForwardRequestTable::Size() {
   Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
+  util::MutexLock lock(table.mutex);
   return table.entries.size();
 }

@@ -1,9 +1,7 @@
 #include "adapter/src/migration/MigrationCommands.h"
 
-#include <condition_variable>
 #include <exception>
 #include <future>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -13,6 +11,8 @@
 #include "adapter/src/migration/fileMigrationWorker.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
+#include "util/CondVar.h"
+#include "util/Mutex.h"
 
 namespace {
 
@@ -26,23 +26,23 @@ const char kStartupDescription[] = "migrationFileStartup";
 class LiveThreads {
  public:
   void Add() {
-    std::lock_guard<std::mutex> guard(lock_);
+    util::MutexLock guard(lock_);
     ++count_;
   }
   void Remove() {
-    std::lock_guard<std::mutex> guard(lock_);
+    util::MutexLock guard(lock_);
     --count_;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
   bool WaitFor(std::chrono::milliseconds timeout, int maxAlive) {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, timeout, [&] { return count_ <= maxAlive; });
+    util::MutexLock guard(lock_);
+    return changed_.WaitFor(lock_, timeout, [&]() REQUIRES(lock_) { return count_ <= maxAlive; });
   }
 
  private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  int count_ = 0;
+  util::Mutex lock_;
+  util::CondVar changed_;
+  int count_ GUARDED_BY(lock_) = 0;
 };
 
 LiveThreads& Live() {
@@ -53,8 +53,8 @@ LiveThreads& Live() {
 
 // Held by a migration thread while it runs: a run that was stopped (or has
 // reported its end) and is still finishing never overlaps the next one.
-std::mutex& RunGate() {
-  static std::mutex* const gate = new std::mutex();
+util::Mutex& RunGate() {
+  static util::Mutex* const gate = new util::Mutex();
   return *gate;
 }
 
@@ -83,7 +83,7 @@ void MigrationThreadBody(MigrationRequest&& requestArg, HostChannel* channel, ui
     RunClaim claim(runId);
     try {
       go.wait();
-      std::lock_guard<std::mutex> gate(RunGate());
+      util::MutexLock gate(RunGate());
       fileMigrationWorker worker(request, *channel, runId);
       worker.run();
     } catch (const std::exception& e) {

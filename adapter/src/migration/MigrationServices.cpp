@@ -1,21 +1,21 @@
 #include "adapter/src/migration/MigrationServices.h"
 
-#include <mutex>
 #include <utility>
 
 #include "adapter/src/content/RecordInfo.h"
 #include "adapter/src/bridge/StoreQueries.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
+#include "util/Mutex.h"
 
 namespace {
 
 struct Installed {
-  std::mutex lock;
-  MigrationServices::ReceivedFileQuery receivedFiles;
-  MigrationServices::VolumeQuery volume;
-  MigrationServices::FreeSpaceQuery freeSpace;
-  MigrationServices::FileObserver afterFile;
+  util::Mutex lock;
+  MigrationServices::ReceivedFileQuery receivedFiles GUARDED_BY(lock);
+  MigrationServices::VolumeQuery volume GUARDED_BY(lock);
+  MigrationServices::FreeSpaceQuery freeSpace GUARDED_BY(lock);
+  MigrationServices::FileObserver afterFile GUARDED_BY(lock);
 };
 
 Installed& Services() {
@@ -29,7 +29,7 @@ Installed& Services() {
 template <typename Fn>
 Fn Snapshot(Fn Installed::*member) {
   Installed& services = Services();
-  std::lock_guard<std::mutex> guard(services.lock);
+  util::MutexLock guard(services.lock);
   return services.*member;
 }
 
@@ -37,7 +37,7 @@ Fn Snapshot(Fn Installed::*member) {
 
 void MigrationServices::SetReceivedFileQuery(ReceivedFileQuery query) {
   Installed& services = Services();
-  std::lock_guard<std::mutex> guard(services.lock);
+  util::MutexLock guard(services.lock);
   services.receivedFiles = std::move(query);
 }
 
@@ -77,7 +77,7 @@ bool MigrationServices::DiskFreeBytes(const std::string& path, uint64_t* freeByt
 
 void MigrationServices::SetDiskQueriesForTest(VolumeQuery volume, FreeSpaceQuery freeSpace) {
   Installed& services = Services();
-  std::lock_guard<std::mutex> guard(services.lock);
+  util::MutexLock guard(services.lock);
   services.volume = std::move(volume);
   services.freeSpace = std::move(freeSpace);
 }
@@ -89,6 +89,6 @@ void MigrationServices::AfterFile(uint32_t doneCount) {
 
 void MigrationServices::SetFileObserverForTest(FileObserver observer) {
   Installed& services = Services();
-  std::lock_guard<std::mutex> guard(services.lock);
+  util::MutexLock guard(services.lock);
   services.afterFile = std::move(observer);
 }

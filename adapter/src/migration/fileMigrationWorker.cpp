@@ -2,12 +2,12 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <set>
 
 #include "adapter/src/migration/MigrationServices.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
+#include "util/Mutex.h"
 #include "util/Utils.h"
 
 namespace {
@@ -28,9 +28,9 @@ constexpr double kBytesPerGb = 1073741824.0;
 
 // The run state: the id of the run that holds it, 0 when none does. Changed
 // only under the mutex; read without it by a run between two files.
-std::mutex g_runStateLock;
+util::Mutex g_runStateLock;
 std::atomic<uint64_t> g_runningId{0};
-uint64_t g_lastRunId = 0;  // guarded by g_runStateLock
+uint64_t g_lastRunId GUARDED_BY(g_runStateLock) = 0;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
@@ -90,7 +90,7 @@ std::map<std::string, uint64_t> FilesIn(const std::string& folder, const char* f
 // ---- run state ---------------------------------------------------------------
 
 bool fileMigrationWorker::checkMigFileThreadIsRuning(uint64_t* runId) {
-  std::lock_guard<std::mutex> guard(g_runStateLock);
+  util::MutexLock guard(g_runStateLock);
   if (g_runningId.load() == 0) {
     *runId = ++g_lastRunId;
     g_runningId.store(*runId);
@@ -101,13 +101,13 @@ bool fileMigrationWorker::checkMigFileThreadIsRuning(uint64_t* runId) {
 }
 
 void fileMigrationWorker::setMigFileThreadFinish(uint64_t runId) {
-  std::lock_guard<std::mutex> guard(g_runStateLock);
+  util::MutexLock guard(g_runStateLock);
   if (g_runningId.load() == runId) g_runningId.store(0);
   IMLOG(kLogInf, kSetFinish, "migrationFileThread finish");
 }
 
 void fileMigrationWorker::migrationFileShutdown() {
-  std::lock_guard<std::mutex> guard(g_runStateLock);
+  util::MutexLock guard(g_runStateLock);
   if (g_runningId.load() == 0) {
     IMLOG(kLogInf, kShutdown, "migrationFileThread is not runing");
     return;

@@ -18,6 +18,7 @@
 #include "adapter/src/boundary/HostChannel.h"
 #include "adapter/src/limit/SendingLimitCommand.h"
 #include "util/MessageQueuePair.h"
+#include "util/Mutex.h"
 
 class ImAdapterCmd {
  public:

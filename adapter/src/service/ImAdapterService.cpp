@@ -30,12 +30,12 @@ ImAdapterService& ImAdapterService::Instance() {
 }
 
 bool ImAdapterService::IsRunning() const {
-  std::lock_guard<std::mutex> lock(threadMutex_);
+  util::MutexLock lock(threadMutex_);
   return thread_.joinable();
 }
 
 int ImAdapterService::ServiceStart() {
-  std::lock_guard<std::mutex> lock(threadMutex_);
+  util::MutexLock lock(threadMutex_);
   if (thread_.joinable()) return 0;
   PluginRequester::Instance().ResumeWaits();
   OfflineFileOps::Instance().ResumeWaits();
@@ -52,7 +52,7 @@ int ImAdapterService::ServiceStart() {
 }
 
 void ImAdapterService::ServiceStop() {
-  std::lock_guard<std::mutex> lock(threadMutex_);
+  util::MutexLock lock(threadMutex_);
   if (!thread_.joinable()) return;
   stop_.store(true);
   PluginRequester::Instance().StopWaits();

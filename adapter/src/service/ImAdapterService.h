@@ -5,10 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
 #include "adapter/src/boundary/PluginApi.h"
+#include "util/Mutex.h"
 
 class ImAdapterService {
  public:
@@ -47,8 +47,8 @@ class ImAdapterService {
   void ServiceStop();
   void ServiceMain();
 
-  mutable std::mutex threadMutex_;  // guards thread_ (start and stop are called in order)
-  std::thread thread_;
+  mutable util::Mutex threadMutex_;  // start and stop are called in order
+  std::thread thread_ GUARDED_BY(threadMutex_);
   std::atomic<bool> stop_{false};
 };
 
