@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libjsoncpp-dev zlib1g-dev libssl-dev libpugixml-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
-  binutils ccache
+  binutils ccache python3-minimal
 )
 # Extra groups: "fuzz" (clang and its runtime), "dialogs" (a real window for the dialog tests),
 # "package" (building and checking the Debian packages and the Windows ZIP).
