@@ -6,7 +6,7 @@
 #include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/PluginApi.h"
-#include "adapter/src/bridge/PluginRequester.h"
+#include "tests/support/HubSync.h"
 
 namespace fuzz {
 
@@ -62,9 +62,7 @@ ScriptedPlugins::ScriptedPlugins() {
   api.offLineFileRecvMsgImport = Receive;
   ImAdapterService::Instance().SetPluginApi(api);
   platform::SetDialogBackendForTesting(this);
-  RequestTimeouts timeouts;
-  timeouts.store = timeouts.longWait = timeouts.uploadQuiet = kWait;
-  PluginRequester::SetTimeoutsForTesting(timeouts);
+  hub_sync::SetTimeouts(kWait, kWait, kWait);
 }
 
 void ScriptedPlugins::Begin(std::vector<std::string> answers) {
@@ -115,8 +113,7 @@ void ScriptedPlugins::GiveHeld() {
 }
 
 void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
-  Json::Value request;
-  ParseJsonText(std::string(text, length), request);
+  const Json::Value request = hub_sync::ParseJson(std::string(text, length));
   const int32_t sno = request.isObject() && IsInt32(request["sno"]) ? request["sno"].asInt() : 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);

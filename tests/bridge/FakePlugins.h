@@ -10,7 +10,6 @@
 #include <json/json.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -25,32 +24,15 @@
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/PluginApi.h"
 #include "adapter/src/bridge/PluginRequester.h"
+#include "tests/support/HubSync.h"
 
 namespace bridge_test {
 
+using hub_sync::DrainHub;
+using hub_sync::kTestWait;
+using hub_sync::Latch;
+using hub_sync::ParseJson;
 using Responder = std::function<void(const Json::Value& request)>;
-constexpr auto kTestWait = std::chrono::seconds(10);
-
-// A latch for the tests' own threads; WaitOpen is false after 10 s.
-class Latch {
- public:
-  // Notified under the lock: once WaitOpen returns, Open no longer touches
-  // the latch, so the waiter may destroy it.
-  void Open() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    cv_.notify_all();
-  }
-  bool WaitOpen() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, kTestWait, [this] { return open_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
 
 struct FakeState {
   std::mutex mutex;
@@ -61,13 +43,6 @@ struct FakeState {
 };
 
 inline FakeState fakes;
-
-// The parsed text (null when it does not parse).
-inline Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  ParseJsonText(text, value);
-  return value;
-}
 
 // A plugin entry point: records the request, then runs the target's responder.
 inline int Receive(uint32_t target, const char* text, uint32_t length) {
@@ -126,21 +101,7 @@ inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param
 // `uploadQuiet` for their notifications.
 inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet =
                                                                 std::chrono::milliseconds(150)) {
-  RequestTimeouts timeouts;
-  timeouts.store = wait;
-  timeouts.longWait = wait;
-  timeouts.uploadQuiet = uploadQuiet;
-  PluginRequester::SetTimeoutsForTesting(timeouts);
-}
-
-// Returns once the hub has handled every message posted before the call.
-inline void DrainHub() {
-  constexpr uint32_t kBarrierCode = 0x7eadbeef;
-  auto latch = std::make_shared<Latch>();
-  ImAdapterCallback::Instance().RegisterNotifyCallback(kBarrierCode,
-                                                       [latch](Json::Value&) { latch->Open(); });
-  Answer(ParseJson("{\"notify\": " + std::to_string(kBarrierCode) + "}"));
-  latch->WaitOpen();
+  hub_sync::SetTimeouts(wait, wait, uploadQuiet);
 }
 
 // Installs the fakes and starts the hub, forgetting earlier responders and

@@ -444,11 +444,7 @@ TEST_F(UploadTest, OnlyThisBatchsUploadsRestartTheQuietWindowAndTheCapEndsTheWai
   const Row rows[] = {{"foreign notifications", milliseconds(200), std::chrono::hours(1)},
                       {"cap", std::chrono::hours(1), milliseconds(200)}};
   for (const Row& row : rows) {
-    RequestTimeouts timeouts;
-    timeouts.store = timeouts.longWait = kTestWait;
-    timeouts.uploadQuiet = row.quiet;
-    timeouts.uploadCap = row.cap;
-    PluginRequester::SetTimeoutsForTesting(timeouts);
+    hub_sync::SetTimeouts(kTestWait, kTestWait, row.quiet, row.cap);
     auto handles = std::make_shared<std::atomic<int>>(101);
     auto answered = std::make_shared<Latch>();
     SetResponder(kTargetOfflineFile, [handles, answered](const Json::Value& request) {
