@@ -189,18 +189,4 @@ TEST_F(ServiceTest, RestartsWhilePluginsCallBackGiveAWorkingAdapterAndCountEvery
   EXPECT_TRUE(inOrder);
 }
 
-// A flood of late answers while the adapter is shut down is dropped on arrival
-// (the hub keeps none of them), so the next start answers at once.
-TEST_F(ServiceTest, AFloodWhileShutDownIsNotKeptForTheRestart) {
-  ImAdapterCallback& hub = ImAdapterCallback::Instance();
-  const TaskQueue::Counts before = hub.Counts();
-  for (int i = 0; i < 50000; ++i) {
-    IMAdapterServiceCallback("{\"rsp\": 57, \"sno\": 40000, \"result\": 0}");
-  }
-  EXPECT_EQ(hub.Counts().waiting, 0u);
-  EXPECT_EQ(hub.Counts().dropped - before.dropped, 50000u);
-  ImAdapterService::Instance().Startup();
-  EXPECT_EQ(CommandThreeReply(7)["sno"].asUInt(), 7u);
-}
-
 }  // namespace
