@@ -54,13 +54,7 @@ ScriptedPlugins& ScriptedPlugins::Instance() {
 }
 
 ScriptedPlugins::ScriptedPlugins() {
-  PluginApi api;
-  api.imServiceStartup = [] { return 0; };
-  api.imServiceShutDown = [] { return 0; };
-  api.imRecvMsgImport = Receive;
-  api.sqliteRecvMsgImport = Receive;
-  api.offLineFileRecvMsgImport = Receive;
-  ImAdapterService::Instance().SetPluginApi(api);
+  hub_sync::InstallPlugins<Receive>();
   platform::SetDialogBackendForTesting(this);
   hub_sync::SetTimeouts(kWait, kWait, kWait);
 }
@@ -91,7 +85,7 @@ bool ScriptedPlugins::WaitForRequest(std::chrono::milliseconds timeout) {
   return requested_.wait_for(lock, timeout, [this] { return requests_ > 0; });
 }
 
-int ScriptedPlugins::Receive(const char* text, uint32_t length) {
+int ScriptedPlugins::Receive(uint32_t, const char* text, uint32_t length) {
   Instance().OnRequest(text, length);
   return 0;
 }

@@ -110,13 +110,7 @@ inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::millise
 class BridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PluginApi api;
-    api.imRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetIm, t, n); };
-    api.sqliteRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetStore, t, n); };
-    api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
-      return Receive(kTargetOfflineFile, t, n);
-    };
-    ImAdapterService::Instance().SetPluginApi(api);
+    hub_sync::InstallPlugins<Receive>();
     {
       std::lock_guard<std::mutex> lock(fakes.mutex);
       fakes.responders.clear();

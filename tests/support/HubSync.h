@@ -1,7 +1,6 @@
-// Synchronisation with the adapter's callback hub for tests and fuzz targets
-// that install in-process plugins: a latch for their own threads, the JSON
-// parse they read plugin texts with, the request time-outs and a barrier
-// through the hub.
+// For tests and fuzz targets that put in-process plugins behind the adapter:
+// the plugin table, a latch for their own threads, the JSON parse they read
+// plugin texts with, the request time-outs and a barrier through the hub.
 #pragma once
 
 #include <json/json.h>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/boundary/PluginApi.h"
 #include "adapter/src/bridge/ImAdapterCallback.h"
 #include "adapter/src/bridge/PluginRequester.h"
 #include "adapter/src/service/ImAdapterService.h"
@@ -56,6 +56,21 @@ inline void SetTimeouts(std::chrono::milliseconds store, std::chrono::millisecon
                         std::chrono::milliseconds uploadQuiet = std::chrono::milliseconds(150),
                         std::chrono::milliseconds uploadCap = std::chrono::hours(1)) {
   PluginRequester::SetTimeoutsForTesting({store, longWait, uploadQuiet, uploadCap});
+}
+
+// Installs receive(target, text, length) as the entry point of the three
+// plugins (target kTargetIm, kTargetStore or kTargetOfflineFile); the IM
+// service starts and shuts down with 0.
+template <int (*receive)(uint32_t target, const char* text, uint32_t length)>
+void InstallPlugins() {
+  PluginApi api;
+  api.imServiceStartup = api.imServiceShutDown = [] { return 0; };
+  api.imRecvMsgImport = [](const char* t, uint32_t n) { return receive(kTargetIm, t, n); };
+  api.sqliteRecvMsgImport = [](const char* t, uint32_t n) { return receive(kTargetStore, t, n); };
+  api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
+    return receive(kTargetOfflineFile, t, n);
+  };
+  ImAdapterService::Instance().SetPluginApi(api);
 }
 
 // Returns once the hub has handled every message posted before the call; false
