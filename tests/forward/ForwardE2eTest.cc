@@ -350,13 +350,17 @@ TEST_F(ForwardE2e, ValidationReplies) {
   ExpectNothingMoreQueued();
 }
 
-TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
+// A valid picture gets a new hard-linked file and a link update; an expired
+// one found under the picture folder's ScreenShot is uploaded again.
+TEST_F(ForwardE2e, ValidPictureGetsANewFileAndExpiredOneIsUploadedAgain) {
   const std::string folder = files_.path() + "/img";
   Put(folder + "/Old.PNG", "pixels");
+  Put(folder + "/ScreenShot/s.png", "shot");
   service_->AddRecord(FileRecord("pic", 3, "Img", folder + "/Old.PNG", "LINK1", 0));
+  service_->AddRecord(FileRecord("shot", 3, "Img", folder + "/gone/s.png", "OLD", 1));
 
-  const Json::Value reply = Run(Request(1, 11, BaseParam(Ids({"pic"}))), 1);
-  ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
+  const Json::Value reply = Run(Request(1, 11, BaseParam(Ids({"pic", "shot"}))), 2);
+  ASSERT_EQ(reply["param"]["newMsgList"].size(), 2u);
   const Json::Value& m = reply["param"]["newMsgList"][0];
   const Json::Value files = Parse(m["filelist"].asString());
   ASSERT_EQ(files.size(), 1u);
@@ -373,28 +377,18 @@ TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0]["param"]["link_code"].asString(), "LINK1");
   EXPECT_EQ(updates[0]["param"]["access_code"].asString(), "AC");
-  EXPECT_TRUE(service_->Requests(Plugin::kOffline, kUpload).empty());
-}
 
-TEST_F(ForwardE2e, ExpiredMediaFoundUnderScreenShotIsUploadedAgain) {
-  const std::string shots = files_.path() + "/img/ScreenShot";
-  Put(shots + "/s.png", "shot");
-  service_->AddRecord(FileRecord("shot", 3, "Img", files_.path() + "/img/gone/s.png", "OLD", 1));
-
-  const Json::Value reply = Run(Request(1, 12, BaseParam(Ids({"shot"}))), 1);
   const std::vector<Json::Value> uploads = service_->Requests(Plugin::kOffline, kUpload);
   ASSERT_EQ(uploads.size(), 1u);
   // Found under the configured picture folder, joined with the platform's separator.
   const std::string sep(1, platform::PathSeparator());
   EXPECT_EQ(uploads[0]["param"]["up_file_info"]["file_path"].asString(),
-            files_.path() + "/img" + sep + "ScreenShot" + sep + "s.png");
-  ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
-  const Json::Value& m = reply["param"]["newMsgList"][0];
-  const Json::Value files = Parse(m["filelist"].asString());
-  EXPECT_EQ(files[0]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);
-  EXPECT_EQ(files[0]["expire"].asInt(), 0);
-  EXPECT_NE(TextOf(m).find("https://new.example/f/up"), std::string::npos);
-  EXPECT_TRUE(service_->Requests(Plugin::kOffline, kLinkUpdate).empty());
+            folder + sep + "ScreenShot" + sep + "s.png");
+  const Json::Value& shot = reply["param"]["newMsgList"][1];
+  const Json::Value shotFiles = Parse(shot["filelist"].asString());
+  EXPECT_EQ(shotFiles[0]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);
+  EXPECT_EQ(shotFiles[0]["expire"].asInt(), 0);
+  EXPECT_NE(TextOf(shot).find("https://new.example/f/up"), std::string::npos);
 }
 
 // The store's paths are the client's own: a host that names no received
