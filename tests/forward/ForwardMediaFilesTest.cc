@@ -125,23 +125,6 @@ TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
   EXPECT_EQ(out, "/recv/a..b.png");
 }
 
-TEST_F(MediaFilesTest, UsableStoredFiles) {
-  const std::string r = root_.path();
-  Write(r + "/outside/a.png", "a");
-  // Stored paths are trusted wherever they lie, but must name a regular
-  // file by an absolute path without "." or ".." parts.
-  const std::pair<std::string, bool> cases[] = {{r + "/outside/a.png", true},
-                                                {r + "/outside", false},
-                                                {r + "/img/../outside/a.png", false},
-                                                {r + "/outside/./a.png", false},
-                                                {r + "/outside/gone.png", false},
-                                                {"outside/a.png", false},
-                                                {"", false}};
-  for (const auto& [path, usable] : cases) {
-    EXPECT_EQ(ForwardMediaFiles::IsUsableStoredFile(path), usable) << path;
-  }
-}
-
 TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
   const std::string r = root_.path();
   // A found file is the configured folder joined with the platform's separator.
@@ -169,10 +152,14 @@ TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
       {"../../outside/secret.txt", "", 4, false, ""},
       {"..\\secret.txt", "", 4, false, ""},
       {"..", "", 3, false, ""},
-      // A stored file outside the received folders is used as it is; a
-      // folder or a relative path is not, and the name is looked up instead.
+      // A stored file outside the received folders is used as it is; a folder,
+      // a path with "." or ".." parts, a missing file or a relative path is
+      // not, and the name is looked up instead.
       {"missing.txt", r + "/outside/secret.txt", 4, true, r + "/outside/secret.txt"},
       {"secret.txt", r + "/outside", 4, false, ""},
+      {"missing.txt", r + "/img/../outside/secret.txt", 4, false, ""},
+      {"missing.txt", r + "/outside/./secret.txt", 4, false, ""},
+      {"missing.txt", r + "/outside/gone.txt", 4, false, ""},
       {"doc.txt", "files/doc.txt", 4, true, r + "/files2" + sep + "doc.txt"},
   };
   for (Case& c : cases) {
