@@ -10,6 +10,7 @@
 #include <json/json.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -95,13 +96,6 @@ inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param
   answer["result"] = result;
   answer["param"] = param;
   return answer;
-}
-
-// Plugin requests wait `wait` (store and long waits alike), upload batches
-// `uploadQuiet` for their notifications.
-inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet =
-                                                                std::chrono::milliseconds(150)) {
-  hub_sync::SetTimeouts(wait, wait, uploadQuiet);
 }
 
 // Installs the fakes and starts the hub, forgetting earlier responders and

@@ -168,7 +168,7 @@ TEST_F(BridgeTest, RequestCarriesSerialNumberAndGetsItsOwnAnswer) {
 }
 
 TEST_F(BridgeTest, LateAnswerIsNeverReadByALaterRequest) {
-  ShortenTimeouts(milliseconds(100));
+  hub_sync::SetTimeouts(milliseconds(100), milliseconds(100));
   RequestResult first = Ask("first");  // nobody answers in time
   ASSERT_FALSE(first.answered);
   EXPECT_TRUE(first.answer.isNull());
