@@ -15,8 +15,8 @@
 #include "common/xml/XmlText.h"
 #include "im_adapter/im_adapter.h"
 #include "platform/Platform.h"
-#include "tests/forward/ForwardTestFiles.h"
 #include "tests/forward/ScriptedService.h"
+#include "tests/util/ScratchFile.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ class Fixture {
                                 "<p>message</p>", 0, false);
       service_.AddRecord(r);
     }
-    IMAdapterSetLog(logs_.Path().c_str());
+    IMAdapterSetLog(logs_.path().c_str());
     IMAdapterStartup();
   }
   ~Fixture() { IMAdapterShutDown(); }
@@ -77,7 +77,7 @@ class Fixture {
   }
 
  private:
-  forward_test::TempFolder logs_;
+  testfiles::ScratchDir logs_;
   forward_test::ScriptedService service_;
 };
 

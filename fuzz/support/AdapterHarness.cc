@@ -1,14 +1,9 @@
 #include "fuzz/support/AdapterHarness.h"
 
-#include <json/json.h>
-
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <mutex>
 #include <utility>
 
 #include "adapter/src/bridge/ImAdapterCallback.h"
@@ -19,6 +14,7 @@
 #include "adapter/src/migration/fileMigrationWorker.h"
 #include "fuzz/support/ScriptedPlugins.h"
 #include "log/AdapterLog.h"
+#include "tests/support/HubSync.h"
 
 namespace fuzz {
 
@@ -26,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t kBarrierCode = 0x7eadbeef;
 constexpr uint64_t kPlentyOfSpace = uint64_t{1} << 40;
 
 // A migration may see a volume only inside the scratch folder; any other path
@@ -126,27 +121,7 @@ void AdapterHarness::End() {
 }
 
 void AdapterHarness::DrainHub() {
-  struct Gate {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool open = false;
-  };
-  auto gate = std::make_shared<Gate>();
-  const int generation = ++barrier_;
-  ImAdapterCallback::Instance().RegisterNotifyCallback(
-      kBarrierCode, [gate, generation](Json::Value& message) {
-        if (message["generation"] != generation) return;
-        std::lock_guard<std::mutex> lock(gate->mutex);
-        gate->open = true;
-        gate->cv.notify_all();
-      });
-  const std::string barrier = "{\"notify\":" + std::to_string(kBarrierCode) +
-                              ",\"generation\":" + std::to_string(generation) + "}";
-  IMAdapterServiceCallback(barrier.c_str());
-  std::unique_lock<std::mutex> lock(gate->mutex);
-  if (!gate->cv.wait_for(lock, std::chrono::seconds(30), [&] { return gate->open; })) {
-    std::abort();  // the hub is wedged
-  }
+  if (!hub_sync::DrainHub(std::chrono::seconds(30))) std::abort();  // the hub is wedged
 }
 
 }  // namespace fuzz

@@ -43,7 +43,6 @@ class AdapterHarness {
 
   std::string dir_;
   std::filesystem::path home_;
-  std::atomic<int> barrier_{0};
   std::atomic<bool> stopPulling_{false};
   std::thread puller_;
 };

@@ -6,7 +6,7 @@
 #include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/PluginApi.h"
-#include "adapter/src/bridge/PluginRequester.h"
+#include "tests/support/HubSync.h"
 
 namespace fuzz {
 
@@ -54,17 +54,9 @@ ScriptedPlugins& ScriptedPlugins::Instance() {
 }
 
 ScriptedPlugins::ScriptedPlugins() {
-  PluginApi api;
-  api.imServiceStartup = [] { return 0; };
-  api.imServiceShutDown = [] { return 0; };
-  api.imRecvMsgImport = Receive;
-  api.sqliteRecvMsgImport = Receive;
-  api.offLineFileRecvMsgImport = Receive;
-  ImAdapterService::Instance().SetPluginApi(api);
+  hub_sync::InstallPlugins<Receive>();
   platform::SetDialogBackendForTesting(this);
-  RequestTimeouts timeouts;
-  timeouts.store = timeouts.longWait = timeouts.uploadQuiet = kWait;
-  PluginRequester::SetTimeoutsForTesting(timeouts);
+  hub_sync::SetTimeouts(kWait, kWait, kWait);
 }
 
 void ScriptedPlugins::Begin(std::vector<std::string> answers) {
@@ -93,7 +85,7 @@ bool ScriptedPlugins::WaitForRequest(std::chrono::milliseconds timeout) {
   return requested_.wait_for(lock, timeout, [this] { return requests_ > 0; });
 }
 
-int ScriptedPlugins::Receive(const char* text, uint32_t length) {
+int ScriptedPlugins::Receive(uint32_t, const char* text, uint32_t length) {
   Instance().OnRequest(text, length);
   return 0;
 }
@@ -115,8 +107,7 @@ void ScriptedPlugins::GiveHeld() {
 }
 
 void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
-  Json::Value request;
-  ParseJsonText(std::string(text, length), request);
+  const Json::Value request = hub_sync::ParseJson(std::string(text, length));
   const int32_t sno = request.isObject() && IsInt32(request["sno"]) ? request["sno"].asInt() : 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);

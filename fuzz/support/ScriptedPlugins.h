@@ -63,7 +63,7 @@ class ScriptedPlugins : public platform::DialogBackend {
 
  private:
   ScriptedPlugins();
-  static int Receive(const char* text, uint32_t length);
+  static int Receive(uint32_t target, const char* text, uint32_t length);
   void OnRequest(const char* text, uint32_t length);
   // The next piece; false when the script is used up.
   bool NextPiece(std::string* piece);

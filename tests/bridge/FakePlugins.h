@@ -25,32 +25,15 @@
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/PluginApi.h"
 #include "adapter/src/bridge/PluginRequester.h"
+#include "tests/support/HubSync.h"
 
 namespace bridge_test {
 
+using hub_sync::DrainHub;
+using hub_sync::kTestWait;
+using hub_sync::Latch;
+using hub_sync::ParseJson;
 using Responder = std::function<void(const Json::Value& request)>;
-constexpr auto kTestWait = std::chrono::seconds(10);
-
-// A latch for the tests' own threads; WaitOpen is false after 10 s.
-class Latch {
- public:
-  // Notified under the lock: once WaitOpen returns, Open no longer touches
-  // the latch, so the waiter may destroy it.
-  void Open() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    cv_.notify_all();
-  }
-  bool WaitOpen() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, kTestWait, [this] { return open_; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
 
 struct FakeState {
   std::mutex mutex;
@@ -61,13 +44,6 @@ struct FakeState {
 };
 
 inline FakeState fakes;
-
-// The parsed text (null when it does not parse).
-inline Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  ParseJsonText(text, value);
-  return value;
-}
 
 // A plugin entry point: records the request, then runs the target's responder.
 inline int Receive(uint32_t target, const char* text, uint32_t length) {
@@ -122,40 +98,13 @@ inline Json::Value AnswerTo(const Json::Value& request, const Json::Value& param
   return answer;
 }
 
-// Plugin requests wait `wait` (store and long waits alike), upload batches
-// `uploadQuiet` for their notifications.
-inline void ShortenTimeouts(std::chrono::milliseconds wait, std::chrono::milliseconds uploadQuiet =
-                                                                std::chrono::milliseconds(150)) {
-  RequestTimeouts timeouts;
-  timeouts.store = wait;
-  timeouts.longWait = wait;
-  timeouts.uploadQuiet = uploadQuiet;
-  PluginRequester::SetTimeoutsForTesting(timeouts);
-}
-
-// Returns once the hub has handled every message posted before the call.
-inline void DrainHub() {
-  constexpr uint32_t kBarrierCode = 0x7eadbeef;
-  auto latch = std::make_shared<Latch>();
-  ImAdapterCallback::Instance().RegisterNotifyCallback(kBarrierCode,
-                                                       [latch](Json::Value&) { latch->Open(); });
-  Answer(ParseJson("{\"notify\": " + std::to_string(kBarrierCode) + "}"));
-  latch->WaitOpen();
-}
-
 // Installs the fakes and starts the hub, forgetting earlier responders and
 // requests; on tear-down joins the spawned threads, stops the hub and restores
 // the default time-outs.
 class BridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PluginApi api;
-    api.imRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetIm, t, n); };
-    api.sqliteRecvMsgImport = [](const char* t, uint32_t n) { return Receive(kTargetStore, t, n); };
-    api.offLineFileRecvMsgImport = [](const char* t, uint32_t n) {
-      return Receive(kTargetOfflineFile, t, n);
-    };
-    ImAdapterService::Instance().SetPluginApi(api);
+    hub_sync::InstallPlugins<Receive>();
     {
       std::lock_guard<std::mutex> lock(fakes.mutex);
       fakes.responders.clear();

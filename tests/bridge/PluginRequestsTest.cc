@@ -27,7 +27,7 @@ void ExpectLastRequest(uint32_t target, int cmd, const char* description, const 
 void Answers(uint32_t target, const char* param, int result = 0) {
   if (param == nullptr) {
     SetResponder(target, nullptr);
-    return ShortenTimeouts(milliseconds(60));
+    return hub_sync::SetTimeouts(milliseconds(60), milliseconds(60));
   }
   const Json::Value value = ParseJson(param);
   SetResponder(target, [value, result](const Json::Value& request) {
@@ -88,7 +88,7 @@ TEST_F(BridgeTest, ChatAckIsTheServiceAnswerWithTheMessageIdOrTheTimeoutAck) {
           "description": "UserChatAck", "rsp": 135680, "clientMsgId": ""})"}};
   for (const auto& [group, answers, ownId, msgId, expectedText] : cases) {
     SCOPED_TRACE(expectedText);
-    if (!answers) ShortenTimeouts(milliseconds(80));
+    if (!answers) hub_sync::SetTimeouts(milliseconds(80), milliseconds(80));
     SetResponder(kTargetIm, [answers = answers, own = ownId](const Json::Value& request) {
       Json::Value answer = AnswerTo(request, Json::Value(Json::objectValue));
       if (!own.empty()) answer["clientMsgId"] = own;
@@ -326,7 +326,7 @@ class UploadTest : public BridgeTest {
   void SetUp() override {
     BridgeTest::SetUp();
     // A lost notification fails a batch after 3 s instead of the shipped quiet time.
-    ShortenTimeouts(kTestWait, milliseconds(3000));
+    hub_sync::SetTimeouts(kTestWait, kTestWait, milliseconds(3000));
   }
   // Handles given out by the fake offline-file plugin, first 101.
   std::shared_ptr<std::atomic<int>> handles_ = std::make_shared<std::atomic<int>>(101);
@@ -374,7 +374,7 @@ TEST_F(UploadTest, NotificationsAfterTheLastAnswerInAnyOrder) {
 // after the quiet time); 105 reports a failure code without a link, which still
 // counts as done and clears the link.
 TEST_F(UploadTest, FailedUploadsAndLostNotificationsAreLeftOut) {
-  ShortenTimeouts(milliseconds(80));
+  hub_sync::SetTimeouts(milliseconds(80), milliseconds(80));
   auto calls = std::make_shared<std::atomic<int>>(0);
   SetResponder(kTargetOfflineFile, [calls, handles = handles_](const Json::Value& request) {
     const int call = ++*calls;
@@ -399,7 +399,7 @@ TEST_F(UploadTest, FailedUploadsAndLostNotificationsAreLeftOut) {
 
 TEST_F(UploadTest, EveryRequestTimingOutGivesNothingAtOnce) {
   // The notification wait must not add its quiet time when nothing was accepted.
-  ShortenTimeouts(milliseconds(80), std::chrono::hours(1));
+  hub_sync::SetTimeouts(milliseconds(80), milliseconds(80), std::chrono::hours(1));
   std::vector<FileListItem> results(2);
   OfflineFileOps::Instance().UploadFile(9, Entries(3), &results, false, false);
   EXPECT_TRUE(results.empty());
@@ -411,7 +411,7 @@ TEST_F(UploadTest, EveryRequestTimingOutGivesNothingAtOnce) {
 // new upload waits for its own and gets its own link. The batches' handles
 // leave the notification registry when they end.
 TEST_F(UploadTest, LateNotificationOfAnEarlierBatchNeverGivesAReusedHandleItsLink) {
-  ShortenTimeouts(kTestWait, milliseconds(80));
+  hub_sync::SetTimeouts(kTestWait, kTestWait, milliseconds(80));
   SetResponder(kTargetOfflineFile,
                [](const Json::Value& request) { Answer(UploadAnswer(request, 500)); });
   std::vector<FileListItem> results;
@@ -419,7 +419,7 @@ TEST_F(UploadTest, LateNotificationOfAnEarlierBatchNeverGivesAReusedHandleItsLin
   EXPECT_TRUE(results.empty());
   EXPECT_EQ(ImAdapterNotify::Instance().Size(), 0u);
 
-  ShortenTimeouts(kTestWait, kTestWait);
+  hub_sync::SetTimeouts(kTestWait, kTestWait, kTestWait);
   SetResponder(kTargetOfflineFile, [](const Json::Value& request) {
     Answer(UploadNotification(500, "-old"));
     Answer(UploadAnswer(request, 500));
@@ -444,11 +444,7 @@ TEST_F(UploadTest, OnlyThisBatchsUploadsRestartTheQuietWindowAndTheCapEndsTheWai
   const Row rows[] = {{"foreign notifications", milliseconds(200), std::chrono::hours(1)},
                       {"cap", std::chrono::hours(1), milliseconds(200)}};
   for (const Row& row : rows) {
-    RequestTimeouts timeouts;
-    timeouts.store = timeouts.longWait = kTestWait;
-    timeouts.uploadQuiet = row.quiet;
-    timeouts.uploadCap = row.cap;
-    PluginRequester::SetTimeoutsForTesting(timeouts);
+    hub_sync::SetTimeouts(kTestWait, kTestWait, row.quiet, row.cap);
     auto handles = std::make_shared<std::atomic<int>>(101);
     auto answered = std::make_shared<Latch>();
     SetResponder(kTargetOfflineFile, [handles, answered](const Json::Value& request) {

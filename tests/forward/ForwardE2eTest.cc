@@ -15,14 +15,13 @@
 #include "common/xml/XmlText.h"
 #include "im_adapter/im_adapter.h"
 #include "platform/Platform.h"
-#include "tests/forward/ForwardTestFiles.h"
 #include "tests/forward/ScriptedService.h"
+#include "tests/util/ScratchFile.h"
 #include "util/Utils.h"
 
 namespace {
 
 using forward_test::ScriptedService;
-using forward_test::TempFolder;
 using scripted::Plugin;
 
 constexpr int kStoreQuery = 57;
@@ -76,10 +75,18 @@ Json::Value Record(const std::string& id, int mediatype, const std::string& text
   return r;
 }
 
-// A record of one file, its list entry named `name` and stored at `path`.
-Json::Value FileRecord(const std::string& id, int mediatype, const std::string& text,
-                       const std::string& name, const std::string& path, const char* type,
-                       const std::string& url, int expire) {
+// The media token of a file named `name` linked at `url`.
+std::string Token(const std::string& url, const char* type, const std::string& name) {
+  return "/:um_begin{" + url + "|" + type + "|1|" + name + "|0|;;AC|}/:um_end";
+}
+
+// A record of one file stored at `path`, linked at https://old.example/f/<link>; its list entry
+// and its text (the token after `before`) name the file.
+Json::Value FileRecord(const std::string& id, int mediatype, const char* type,
+                       const std::string& path, const std::string& link, int expire,
+                       const std::string& before = "") {
+  const std::string name = path.substr(path.rfind('/') + 1);
+  const std::string url = "https://old.example/f/" + link;
   Json::Value entry(Json::objectValue);
   entry["file_name"] = entry["file_real_save_name"] = name;
   entry["file_path"] = entry["file_real_save_path"] = path;
@@ -89,9 +96,15 @@ Json::Value FileRecord(const std::string& id, int mediatype, const std::string& 
   entry["expire"] = expire;
   Json::Value entries(Json::arrayValue);
   entries.append(entry);
-  Json::Value record = Record(id, mediatype, text);
+  Json::Value record = Record(id, mediatype, before + Token(url, type, name));
   record["filelist"] = util::Base64Encode(Compact(entries));
   return record;
+}
+
+// Writes content to path, making its folders first.
+void Put(const std::string& path, const std::string& content) {
+  ASSERT_TRUE(platform::MakeDirectories(path.substr(0, path.rfind('/'))));
+  testfiles::Write(path, content);
 }
 
 std::string TextOf(const Json::Value& record) {
@@ -147,8 +160,8 @@ class ForwardE2e : public ::testing::Test {
     param["msgIdList"] = ids;
     param["userAccount"] = "me";
     param["groupId"] = "g1";
-    param["defaultImagePath"] = files_.Path() + "/img";
-    param["defaultFilePath"] = files_.Path() + "/files";
+    param["defaultImagePath"] = files_.path() + "/img";
+    param["defaultFilePath"] = files_.path() + "/files";
     return param;
   }
 
@@ -175,7 +188,7 @@ class ForwardE2e : public ::testing::Test {
     EXPECT_EQ(next["rsp"].asInt(), 3) << Compact(next);
   }
 
-  TempFolder files_;
+  testfiles::ScratchDir files_;
   std::unique_ptr<ScriptedService> service_;
 };
 
@@ -337,16 +350,17 @@ TEST_F(ForwardE2e, ValidationReplies) {
   ExpectNothingMoreQueued();
 }
 
-TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
-  const std::string folder = files_.Path() + "/img";
-  ASSERT_TRUE(platform::MakeDirectories(folder));
-  forward_test::WriteFile(folder + "/Old.PNG", "pixels");
-  service_->AddRecord(
-      FileRecord("pic", 3, "/:um_begin{https://old.example/f/LINK1|Img|6|Old.PNG|0|;;AC|}/:um_end",
-                 "Old.PNG", folder + "/Old.PNG", "Img", "https://old.example/f/LINK1", 0));
+// A valid picture gets a new hard-linked file and a link update; an expired
+// one found under the picture folder's ScreenShot is uploaded again.
+TEST_F(ForwardE2e, ValidPictureGetsANewFileAndExpiredOneIsUploadedAgain) {
+  const std::string folder = files_.path() + "/img";
+  Put(folder + "/Old.PNG", "pixels");
+  Put(folder + "/ScreenShot/s.png", "shot");
+  service_->AddRecord(FileRecord("pic", 3, "Img", folder + "/Old.PNG", "LINK1", 0));
+  service_->AddRecord(FileRecord("shot", 3, "Img", folder + "/gone/s.png", "OLD", 1));
 
-  const Json::Value reply = Run(Request(1, 11, BaseParam(Ids({"pic"}))), 1);
-  ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
+  const Json::Value reply = Run(Request(1, 11, BaseParam(Ids({"pic", "shot"}))), 2);
+  ASSERT_EQ(reply["param"]["newMsgList"].size(), 2u);
   const Json::Value& m = reply["param"]["newMsgList"][0];
   const Json::Value files = Parse(m["filelist"].asString());
   ASSERT_EQ(files.size(), 1u);
@@ -356,54 +370,36 @@ TEST_F(ForwardE2e, APictureGetsANewHardLinkedFileAndValidMediaALinkUpdate) {
   EXPECT_EQ(name.substr(36), ".png");
   EXPECT_EQ(files[0]["file_real_save_name"].asString(), name);
   EXPECT_EQ(files[0]["file_path"].asString(), folder + "/" + name);
-  EXPECT_EQ(forward_test::ReadFile(folder + "/" + name), "pixels");
+  EXPECT_EQ(testfiles::Read(folder + "/" + name), "pixels");
   EXPECT_EQ(files[0]["message_server_chat_id_str"], m["clientmessageid"]);
   EXPECT_NE(TextOf(m).find("|" + name + "|"), std::string::npos);
   const std::vector<Json::Value> updates = service_->Requests(Plugin::kOffline, kLinkUpdate);
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0]["param"]["link_code"].asString(), "LINK1");
   EXPECT_EQ(updates[0]["param"]["access_code"].asString(), "AC");
-  EXPECT_TRUE(service_->Requests(Plugin::kOffline, kUpload).empty());
-}
 
-TEST_F(ForwardE2e, ExpiredMediaFoundUnderScreenShotIsUploadedAgain) {
-  const std::string shots = files_.Path() + "/img/ScreenShot";
-  ASSERT_TRUE(platform::MakeDirectories(shots));
-  forward_test::WriteFile(shots + "/s.png", "shot");
-  service_->AddRecord(FileRecord(
-      "shot", 3, "/:um_begin{https://old.example/f/OLD|Img|4|s.png|0|;;|}/:um_end", "s.png",
-      files_.Path() + "/img/gone/s.png", "Img", "https://old.example/f/OLD", 1));
-
-  const Json::Value reply = Run(Request(1, 12, BaseParam(Ids({"shot"}))), 1);
   const std::vector<Json::Value> uploads = service_->Requests(Plugin::kOffline, kUpload);
   ASSERT_EQ(uploads.size(), 1u);
   // Found under the configured picture folder, joined with the platform's separator.
   const std::string sep(1, platform::PathSeparator());
   EXPECT_EQ(uploads[0]["param"]["up_file_info"]["file_path"].asString(),
-            files_.Path() + "/img" + sep + "ScreenShot" + sep + "s.png");
-  ASSERT_EQ(reply["param"]["newMsgList"].size(), 1u);
-  const Json::Value& m = reply["param"]["newMsgList"][0];
-  const Json::Value files = Parse(m["filelist"].asString());
-  EXPECT_EQ(files[0]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);
-  EXPECT_EQ(files[0]["expire"].asInt(), 0);
-  EXPECT_NE(TextOf(m).find("https://new.example/f/up"), std::string::npos);
-  EXPECT_TRUE(service_->Requests(Plugin::kOffline, kLinkUpdate).empty());
+            folder + sep + "ScreenShot" + sep + "s.png");
+  const Json::Value& shot = reply["param"]["newMsgList"][1];
+  const Json::Value shotFiles = Parse(shot["filelist"].asString());
+  EXPECT_EQ(shotFiles[0]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);
+  EXPECT_EQ(shotFiles[0]["expire"].asInt(), 0);
+  EXPECT_NE(TextOf(shot).find("https://new.example/f/up"), std::string::npos);
 }
 
 // The store's paths are the client's own: a host that names no received
 // folders still gets a new picture file beside the stored one, and an
 // expired file stored outside those folders is uploaded from where it is.
 TEST_F(ForwardE2e, StoredPathsAreUsedWithNoFolderPathsInTheRequest) {
-  const std::string own = files_.Path() + "/own";
-  ASSERT_TRUE(platform::MakeDirectories(own));
-  forward_test::WriteFile(own + "/me.jpg", "jpeg");
-  forward_test::WriteFile(own + "/notes.txt", "notes");
-  service_->AddRecord(FileRecord("pic", 3,
-                                 "/:um_begin{https://old.example/f/P|Img|4|me.jpg|0|;;AC|}/:um_end",
-                                 "me.jpg", own + "/me.jpg", "Img", "https://old.example/f/P", 0));
-  service_->AddRecord(
-      FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|5|notes.txt|0|;;AC|}/:um_end",
-                 "notes.txt", own + "/notes.txt", "File", "https://old.example/f/D", 1));
+  const std::string own = files_.path() + "/own";
+  Put(own + "/me.jpg", "jpeg");
+  Put(own + "/notes.txt", "notes");
+  service_->AddRecord(FileRecord("pic", 3, "Img", own + "/me.jpg", "P", 0));
+  service_->AddRecord(FileRecord("doc", 4, "File", own + "/notes.txt", "D", 1));
   Json::Value param = BaseParam(Ids({"pic", "doc"}));
   param.removeMember("defaultImagePath");
   param.removeMember("defaultFilePath");
@@ -414,7 +410,7 @@ TEST_F(ForwardE2e, StoredPathsAreUsedWithNoFolderPathsInTheRequest) {
   const std::string name = picture["file_name"].asString();
   EXPECT_EQ(name.size(), 36u + 4u);
   EXPECT_EQ(picture["file_path"].asString(), own + "/" + name);
-  EXPECT_EQ(forward_test::ReadFile(own + "/" + name), "jpeg");
+  EXPECT_EQ(testfiles::Read(own + "/" + name), "jpeg");
   EXPECT_NE(TextOf(list[0]).find("|" + name + "|"), std::string::npos);
   const std::vector<Json::Value> uploads = service_->Requests(Plugin::kOffline, kUpload);
   ASSERT_EQ(uploads.size(), 1u);
@@ -427,14 +423,11 @@ TEST_F(ForwardE2e, StoredPathsAreUsedWithNoFolderPathsInTheRequest) {
 // reset to 0 (and its text is not \u-escaped), a quote that is not JSON is
 // left as it is.
 TEST_F(ForwardE2e, ImageAndTextMessageAndQuoteStatus) {
-  const std::string folder = files_.Path() + "/img";
-  ASSERT_TRUE(platform::MakeDirectories(folder));
-  forward_test::WriteFile(folder + "/a.jpg", "jpeg");
-  const std::string token = "/:um_begin{https://old.example/f/L8|Img|4|a.jpg|0|;;AC|}/:um_end";
-  Json::Value mixed = FileRecord("mixed", 8, "look " + token, "a.jpg", folder + "/a.jpg", "Img",
-                                 "https://old.example/f/L8", 0);
+  const std::string folder = files_.path() + "/img";
+  Put(folder + "/a.jpg", "jpeg");
+  Json::Value mixed = FileRecord("mixed", 8, "Img", folder + "/a.jpg", "L8", 0, "look ");
   mixed["content"] =
-      xml::Build(xml::XmlEscapeText("look " + token),
+      xml::Build(xml::XmlEscapeText("look " + Token("https://old.example/f/L8", "Img", "a.jpg")),
                  "<p>look <img src=\"" + folder + "/a.jpg\" role=\"pic\"></p>", 0, false);
   mixed["quote"] = "{\"status\":2,\"text\":\"\xE4\xBD\xA0\"}";
   service_->AddRecord(mixed);
@@ -453,7 +446,7 @@ TEST_F(ForwardE2e, ImageAndTextMessageAndQuoteStatus) {
   EXPECT_EQ(text.rfind("look /:um_begin{https://old.example/f/L8|Img|", 0), 0u) << text;
   EXPECT_NE(text.find("|" + name + "|"), std::string::npos) << text;
   EXPECT_EQ(html, "<p>look <img src=\"" + folder + "/" + name + "\" role=\"pic\"></p>");
-  EXPECT_EQ(forward_test::ReadFile(folder + "/" + name), "jpeg");
+  EXPECT_EQ(testfiles::Read(folder + "/" + name), "jpeg");
   const std::string quote = list[0]["quote"].asString();
   EXPECT_EQ(Parse(quote)["status"].asInt(), 0);
   EXPECT_NE(quote.find("\xE4\xBD\xA0"), std::string::npos) << quote;
@@ -464,12 +457,9 @@ TEST_F(ForwardE2e, ImageAndTextMessageAndQuoteStatus) {
 // An upload that gives nothing back leaves the record out of command 1's
 // list and out of command 2's merged card; the other records go on.
 TEST_F(ForwardE2e, UploadGivingNothingLeavesTheRecordOut) {
-  const std::string files = files_.Path() + "/files";
-  ASSERT_TRUE(platform::MakeDirectories(files));
-  forward_test::WriteFile(files + "/x.txt", "x");
-  service_->AddRecord(FileRecord("gone", 4,
-                                 "/:um_begin{https://old.example/f/X|File|1|x.txt|0|;;|}/:um_end",
-                                 "x.txt", files + "/x.txt", "File", "https://old.example/f/X", 1));
+  const std::string files = files_.path() + "/files";
+  Put(files + "/x.txt", "x");
+  service_->AddRecord(FileRecord("gone", 4, "File", files + "/x.txt", "X", 1));
   service_->AddRecord(Record("t", 0, "text"));
   service_->FailUploads(true);
   const Json::Value one = Run(Request(1, 16, BaseParam(Ids({"gone", "t"}))), 1);
@@ -487,18 +477,12 @@ TEST_F(ForwardE2e, UploadGivingNothingLeavesTheRecordOut) {
 // uploaded again, and the merged file list holds both entries as they are
 // after that, each with the "onlyId" of its record.
 TEST_F(ForwardE2e, MergedMessageMedia) {
-  const std::string img = files_.Path() + "/img";
-  const std::string files = files_.Path() + "/files";
-  ASSERT_TRUE(platform::MakeDirectories(img));
-  ASSERT_TRUE(platform::MakeDirectories(files));
-  forward_test::WriteFile(img + "/p.png", "png");
-  forward_test::WriteFile(files + "/d.txt", "doc");
-  Json::Value pic =
-      FileRecord("pic", 3, "/:um_begin{https://old.example/f/P|Img|3|p.png|0|;;|}/:um_end", "p.png",
-                 img + "/p.png", "Img", "https://old.example/f/P", 0);
-  Json::Value doc =
-      FileRecord("doc", 4, "/:um_begin{https://old.example/f/D|File|3|d.txt|0|;;|}/:um_end",
-                 "d.txt", files + "/d.txt", "File", "https://old.example/f/D", 1);
+  const std::string img = files_.path() + "/img";
+  const std::string files = files_.path() + "/files";
+  Put(img + "/p.png", "png");
+  Put(files + "/d.txt", "doc");
+  Json::Value pic = FileRecord("pic", 3, "Img", img + "/p.png", "P", 0);
+  Json::Value doc = FileRecord("doc", 4, "File", files + "/d.txt", "D", 1);
   pic["utcstamp"] = "1000";
   doc["utcstamp"] = "2000";
   service_->AddRecord(pic);
@@ -509,7 +493,7 @@ TEST_F(ForwardE2e, MergedMessageMedia) {
   ASSERT_EQ(fileList.size(), 2u) << merged["combineMessageFileList"].asString();
   const std::string name = fileList[0]["file_name"].asString();
   ASSERT_EQ(name.size(), 36u + 4u);
-  EXPECT_EQ(forward_test::ReadFile(img + "/" + name), "png");
+  EXPECT_EQ(testfiles::Read(img + "/" + name), "png");
   EXPECT_EQ(fileList[0]["onlyId"].asString(), "alice1000");
   EXPECT_EQ(fileList[1]["onlyId"].asString(), "alice2000");
   EXPECT_EQ(fileList[1]["um_url"].asString().rfind("https://new.example/f/up", 0), 0u);

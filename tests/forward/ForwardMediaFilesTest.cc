@@ -11,28 +11,28 @@
 #include "adapter/src/forward/ForwardMediaFiles.h"
 #include "adapter/src/forward/ForwardPictureTag.h"
 #include "platform/Platform.h"
-#include "tests/forward/ForwardTestFiles.h"
+#include "tests/util/ScratchFile.h"
 
 namespace {
 
-using forward_test::ReadFile;
-using forward_test::TempFolder;
-using forward_test::WriteFile;
+using testfiles::Read;
+using testfiles::ScratchDir;
+using testfiles::Write;
 
 class MediaFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    options_.defaultImagePath = root_.Path() + "/img";
-    options_.customizeImagePath = root_.Path() + "/img2";
-    options_.defaultFilePath = root_.Path() + "/files";
-    options_.customizeFilePath = root_.Path() + "/files2";
+    options_.defaultImagePath = root_.path() + "/img";
+    options_.customizeImagePath = root_.path() + "/img2";
+    options_.defaultFilePath = root_.path() + "/files";
+    options_.customizeFilePath = root_.path() + "/files2";
     for (const char* sub : {"/img/originalImgfiles", "/img/ScreenShot", "/img2/ScreenShot",
                             "/files", "/files2", "/outside"}) {
-      ASSERT_TRUE(platform::MakeDirectories(root_.Path() + sub));
+      ASSERT_TRUE(platform::MakeDirectories(root_.path() + sub));
     }
   }
 
-  TempFolder root_;
+  ScratchDir root_;
   ForwardOptions options_;
 };
 
@@ -125,33 +125,16 @@ TEST(MediaRules, RetentionReuploadAndUnsafeNames) {
   EXPECT_EQ(out, "/recv/a..b.png");
 }
 
-TEST_F(MediaFilesTest, UsableStoredFiles) {
-  const std::string r = root_.Path();
-  WriteFile(r + "/outside/a.png", "a");
-  // Stored paths are trusted wherever they lie, but must name a regular
-  // file by an absolute path without "." or ".." parts.
-  const std::pair<std::string, bool> cases[] = {{r + "/outside/a.png", true},
-                                                {r + "/outside", false},
-                                                {r + "/img/../outside/a.png", false},
-                                                {r + "/outside/./a.png", false},
-                                                {r + "/outside/gone.png", false},
-                                                {"outside/a.png", false},
-                                                {"", false}};
-  for (const auto& [path, usable] : cases) {
-    EXPECT_EQ(ForwardMediaFiles::IsUsableStoredFile(path), usable) << path;
-  }
-}
-
 TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
-  const std::string r = root_.Path();
+  const std::string r = root_.path();
   // A found file is the configured folder joined with the platform's separator.
   const std::string sep(1, platform::PathSeparator());
-  WriteFile(r + "/img/ScreenShot/shot.png", "s");
-  WriteFile(r + "/img2/ScreenShot/both.png", "2");
-  WriteFile(r + "/img/originalImgfiles/both.png", "1");
-  WriteFile(r + "/files/doc.txt", "d");
-  WriteFile(r + "/files2/doc.txt", "c");
-  WriteFile(r + "/outside/secret.txt", "x");
+  Write(r + "/img/ScreenShot/shot.png", "s");
+  Write(r + "/img2/ScreenShot/both.png", "2");
+  Write(r + "/img/originalImgfiles/both.png", "1");
+  Write(r + "/files/doc.txt", "d");
+  Write(r + "/files2/doc.txt", "c");
+  Write(r + "/outside/secret.txt", "x");
   ForwardMediaFiles media(options_);
   struct Case {
     std::string name;
@@ -169,10 +152,14 @@ TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
       {"../../outside/secret.txt", "", 4, false, ""},
       {"..\\secret.txt", "", 4, false, ""},
       {"..", "", 3, false, ""},
-      // A stored file outside the received folders is used as it is; a
-      // folder or a relative path is not, and the name is looked up instead.
+      // A stored file outside the received folders is used as it is; a folder,
+      // a path with "." or ".." parts, a missing file or a relative path is
+      // not, and the name is looked up instead.
       {"missing.txt", r + "/outside/secret.txt", 4, true, r + "/outside/secret.txt"},
       {"secret.txt", r + "/outside", 4, false, ""},
+      {"missing.txt", r + "/img/../outside/secret.txt", 4, false, ""},
+      {"missing.txt", r + "/outside/./secret.txt", 4, false, ""},
+      {"missing.txt", r + "/outside/gone.txt", 4, false, ""},
       {"doc.txt", "files/doc.txt", 4, true, r + "/files2" + sep + "doc.txt"},
   };
   for (Case& c : cases) {
@@ -183,10 +170,10 @@ TEST_F(MediaFilesTest, IsExistPathSearchesTheFoldersInOrder) {
 }
 
 TEST_F(MediaFilesTest, HardLinkOrCopy) {
-  const std::string r = root_.Path();
-  WriteFile(r + "/img/src.png", "picture");
+  const std::string r = root_.path();
+  Write(r + "/img/src.png", "picture");
   EXPECT_TRUE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/src.png", r + "/img/dst.png"));
-  EXPECT_EQ(ReadFile(r + "/img/dst.png"), "picture");
+  EXPECT_EQ(Read(r + "/img/dst.png"), "picture");
   // An existing destination counts as done.
   EXPECT_TRUE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/src.png", r + "/img/dst.png"));
   EXPECT_FALSE(ForwardMediaFiles::hardLinkOrCopyFileCustom(r + "/img/none.png", r + "/img/x.png"));
@@ -205,8 +192,8 @@ FileListItem Entry(const std::string& name, const std::string& folder) {
 }
 
 TEST_F(MediaFilesTest, NewPictureFileForImageAndTextRenamesTheImgTag) {
-  const std::string folder = root_.Path() + "/img";
-  WriteFile(folder + "/a.jpg", "j");
+  const std::string folder = root_.path() + "/img";
+  Write(folder + "/a.jpg", "j");
   RecordInfo item;
   item.mediatype = 8;
   item.fileList.push_back(Entry("a.jpg", folder));
@@ -226,9 +213,9 @@ TEST_F(MediaFilesTest, NewPictureFileBesideAStoredPathWithNoFolderOptions) {
   // A picture sent from the user's own disk, forwarded by a host that names
   // no received folders; file_path differs from file_real_save_path, so
   // both get a new link.
-  const std::string r = root_.Path();
-  WriteFile(r + "/outside/mine.PNG", "real");
-  WriteFile(r + "/img/mine.PNG", "shown");
+  const std::string r = root_.path();
+  Write(r + "/outside/mine.PNG", "real");
+  Write(r + "/img/mine.PNG", "shown");
   RecordInfo item;
   item.mediatype = 3;
   item.fileList.push_back(Entry("mine.PNG", r + "/outside"));
@@ -243,15 +230,15 @@ TEST_F(MediaFilesTest, NewPictureFileBesideAStoredPathWithNoFolderOptions) {
   EXPECT_EQ(entry.file_name.substr(36), ".png");
   EXPECT_EQ(entry.file_real_save_path, r + "/outside/" + entry.file_name);
   EXPECT_EQ(entry.file_path, r + "/img/" + entry.file_name);
-  EXPECT_EQ(ReadFile(entry.file_real_save_path), "real");
-  EXPECT_EQ(ReadFile(entry.file_path), "shown");
+  EXPECT_EQ(Read(entry.file_real_save_path), "real");
+  EXPECT_EQ(Read(entry.file_path), "shown");
   EXPECT_NE(item.content.find(entry.file_name), std::string::npos);
 }
 
 TEST_F(MediaFilesTest, NewPictureFileIsRefused) {
-  const std::string r = root_.Path();
-  WriteFile(r + "/outside/p.png", "x");
-  WriteFile(r + "/img/p.txt", "x");
+  const std::string r = root_.path();
+  Write(r + "/outside/p.png", "x");
+  Write(r + "/img/p.txt", "x");
   struct Case {
     const char* label;
     int32_t mediatype;
@@ -287,13 +274,13 @@ TEST_F(MediaFilesTest, MediaExpire) {
     ++checks;
     return cloudSaysExpired;
   });
-  WriteFile(root_.Path() + "/files/kept.txt", "k");
+  Write(root_.path() + "/files/kept.txt", "k");
   auto make = [&](int32_t mediatype, uint32_t expire, const std::string& utcstamp) {
     RecordInfo item;
     item.mediatype = mediatype;
     item.status = 1;
     item.utcstamp = utcstamp;
-    FileListItem a = Entry("kept.txt", root_.Path() + "/files");
+    FileListItem a = Entry("kept.txt", root_.path() + "/files");
     a.file_type = "File";
     a.expire = expire;
     item.fileList = {a, a};
@@ -306,7 +293,7 @@ TEST_F(MediaFilesTest, MediaExpire) {
   EXPECT_TRUE(media.mediaExpire(1, flagged, false));
   EXPECT_FALSE(media.mediaExpire(1, flagged, true));  // local file found
   flagged.fileList[0].file_real_save_name = "gone.txt";
-  flagged.fileList[0].file_path = root_.Path() + "/files/gone.txt";
+  flagged.fileList[0].file_path = root_.path() + "/files/gone.txt";
   EXPECT_TRUE(media.mediaExpire(1, flagged, true));
 
   RecordInfo young = make(4, 0, fresh);

@@ -121,10 +121,7 @@ class RequestWaitTest : public BridgeTest {
  protected:
   void SetUp() override {
     BridgeTest::SetUp();
-    RequestTimeouts timeouts;
-    timeouts.store = milliseconds(1);
-    timeouts.longWait = std::chrono::seconds(20);
-    PluginRequester::SetTimeoutsForTesting(timeouts);
+    hub_sync::SetTimeouts(milliseconds(1), std::chrono::seconds(20));
   }
 };
 

@@ -13,6 +13,7 @@
 #include "common/xml/XmlBuild.h"
 #include "common/xml/XmlParse.h"
 #include "common/xml/XmlText.h"
+#include "tests/support/HubSync.h"
 #include "util/Utils.h"
 
 namespace {
@@ -20,10 +21,7 @@ namespace {
 class TransmitItemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RequestTimeouts fast;
-    fast.store = std::chrono::milliseconds(20);
-    fast.longWait = std::chrono::milliseconds(20);
-    PluginRequester::SetTimeoutsForTesting(fast);
+    hub_sync::SetTimeouts(std::chrono::milliseconds(20), std::chrono::milliseconds(20));
     options_.userAccount = "me";
   }
   void TearDown() override { PluginRequester::ResetTimeoutsForTesting(); }

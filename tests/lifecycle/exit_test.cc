@@ -26,8 +26,8 @@
 #include "common/xml/XmlText.h"
 #include "im_adapter/im_adapter.h"
 #include "platform/Platform.h"
-#include "tests/forward/ForwardTestFiles.h"
 #include "tests/forward/ScriptedService.h"
+#include "tests/util/ScratchFile.h"
 #include "util/Utils.h"
 
 namespace {
@@ -88,7 +88,7 @@ Json::Value Record(const std::string& id, const std::string& text) {
 // the picture folder: forwarding it uploads it again.
 Json::Value ExpiredPicture(const std::string& scratch) {
   platform::MakeDirectories(scratch + "/img/ScreenShot");
-  forward_test::WriteFile(scratch + "/img/ScreenShot/s.png", "shot");
+  testfiles::Write(scratch + "/img/ScreenShot/s.png", "shot");
   Json::Value entries = Parse(R"([{"file_name":"s.png","file_real_save_name":"s.png",)"
                               R"("file_type":"Img","um_url":"https://old.example/f/OLD",)"
                               R"("um_plain_access_code":"AC","expire":1}])");
@@ -148,7 +148,7 @@ bool MigrationCopies(ScriptedService&, const std::string& scratch) {
   const std::string audio = scratch + "/origin/ReceiveFiles/Audio";
   platform::MakeDirectories(audio);
   for (int i = 0; i < 3000; ++i) {
-    forward_test::WriteFile(audio + "/a" + std::to_string(i), std::string(4096, 'a'));
+    testfiles::Write(audio + "/a" + std::to_string(i), std::string(4096, 'a'));
   }
   Json::Value request = Parse(R"({"cmd":4,"sno":4,"param":{"account":"me","migrationType":0}})");
   request["param"]["originReceiveFilesPath"] = scratch + "/origin";
