@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,21 +20,19 @@ using std::chrono::milliseconds;
 
 // The next outbound text, or "" when none arrives in time.
 std::string Pull(milliseconds wait = milliseconds(2000)) {
-  char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait);
-  if (text == nullptr) return std::string();
-  std::string copy(text);
-  std::free(text);
-  return copy;
-}
-
-Json::Value PullJson() {
-  Json::Value v;
-  EXPECT_EQ(ParseJsonText(Pull(), v), 0);
-  return v;
+  const std::unique_ptr<char, decltype(&std::free)> text(
+      ImAdapterCmd::Instance().Queues().TakeOutboundFor(wait), &std::free);
+  return text != nullptr ? std::string(text.get()) : std::string();
 }
 
 void Process(const std::string& request) {
   ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());
+}
+
+Json::Value PullJson() {
+  Json::Value reply;
+  EXPECT_EQ(ParseJsonText(Pull(), reply), 0);
+  return reply;
 }
 
 const char kLimitParam[] =
@@ -155,14 +154,6 @@ TEST(Notifications, CarryExactlyThreeMembers) {
   }
 }
 
-TEST(Replies, ResultReplyHasNoParam) {
-  Json::Value request;
-  ParseJsonText("{\"cmd\":4,\"sno\":9}", request);
-  HostChannel::Instance().SendResultToHost(1, RequestEnvelope::Read(request),
-                                           "im_http_migration_files");
-  EXPECT_EQ(Members(PullJson()), "description=im_http_migration_files result=1 rsp=4 sno=9");
-}
-
 TEST(SerialNumbers, CycleFrom32768To65535ThenRestartAt32767) {
   HostChannel channel;
   EXPECT_EQ(channel.NextSno(), 32768);
@@ -171,6 +162,55 @@ TEST(SerialNumbers, CycleFrom32768To65535ThenRestartAt32767) {
   EXPECT_EQ(channel.NextSno(), 65535);
   EXPECT_EQ(channel.NextSno(), 32767);
   EXPECT_EQ(channel.NextSno(), 32768);
+}
+
+Json::Value RunCommand3(const std::string& param) {
+  Process("{\"cmd\":3,\"param\":" + param + "}");
+  return PullJson();
+}
+
+TEST(CheckIsExceedSendingLimit, ParamThatIsNoObjectGetsAReason) {
+  for (const char* param : {"[]", "1", "\"x\"", "null"}) {
+    Json::Value reply = RunCommand3(param);
+    EXPECT_EQ(reply["result"].asInt(), -1) << param;
+    EXPECT_EQ(reply["param"]["reason"].asString(), "param is not correct!");
+  }
+}
+
+TEST(CheckIsExceedSendingLimit, EntriesInheritThePreviousGroupAndLimit) {
+  Json::Value reply = RunCommand3(
+      "{\"currentTimestamp\":\"1000\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1},"
+      "{},{\"flowLimitCount\":2.0},{\"groupId\":5},7]}");
+  ASSERT_EQ(reply["result"].asInt(), 0);
+  const Json::Value& list = reply["param"]["msgList"];
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(reply["param"]["currentTimestamp"].asString(), "1000");
+  EXPECT_EQ(list[0]["groupId"].asString(), "cmd3-a");
+  EXPECT_EQ(list[0]["flowLimitCount"].asInt(), 1);
+  EXPECT_EQ(list[1].getMemberNames(), std::vector<std::string>{"isSendMsg"});
+  EXPECT_EQ(list[2]["flowLimitCount"].asInt(), 2);
+  EXPECT_FALSE(list[3].isMember("groupId"));
+  for (Json::ArrayIndex i = 0; i < 5; ++i) EXPECT_TRUE(list[i]["isSendMsg"].asBool()) << i;
+  // The group "cmd3-a" now holds five stamps: a sixth is refused.
+  reply = RunCommand3(
+      "{\"currentTimestamp\":\"1001\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1}]"
+      "}");
+  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
+}
+
+TEST(CheckIsExceedSendingLimit, OddTimestampsAndListsAreAnsweredInTheirOwnWay) {
+  // A numeric stamp refuses every entry and is not echoed.
+  Json::Value reply = RunCommand3(
+      "{\"currentTimestamp\":1000,\"msgList\":[{\"groupId\":\"cmd3-b\",\"flowLimitCount\":1}]}");
+  EXPECT_FALSE(reply["param"].isMember("currentTimestamp"));
+  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
+  // An empty list is written as null, a list that is no array is left out.
+  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":[]}");
+  ASSERT_TRUE(reply["param"].isMember("msgList"));
+  EXPECT_TRUE(reply["param"]["msgList"].isNull());
+  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":{}}");
+  EXPECT_FALSE(reply["param"].isMember("msgList"));
+  EXPECT_EQ(reply["result"].asInt(), 0);
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/limit/ImAdapterGroupChatLimit.h"
-#include "adapter/src/boundary/JsonText.h"
 
 namespace {
 
@@ -44,84 +41,27 @@ TEST(GroupChatLimit, LimitIsFiveUpToFlowCountFiveAndTenUpToTen) {
   }
 }
 
-TEST(GroupChatLimit, WindowKeepsAStampExactly60000msOldAndDropsOlder) {
-  ImAdapterGroupChatLimit limit;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(limit.CheckIsExceedLimit("g", "100000", 3));
-  EXPECT_FALSE(limit.CheckIsExceedLimit("g", "160000", 3));  // exactly 60000 ms: still counted
-  EXPECT_TRUE(limit.CheckIsExceedLimit("g", "160001", 3));   // 60001 ms: all five dropped
-  EXPECT_EQ(limit.QueuedCount("g"), 1u);
-}
-
-TEST(GroupChatLimit, UnparsableTimestampIsRefusedOnceTheGroupHasAQueue) {
-  ImAdapterGroupChatLimit limit;
-  ASSERT_TRUE(limit.CheckIsExceedLimit("g", "1000", 3));
-  for (const char* stamp : {"abc", "99999999999999999999999", " ", "-"}) {
-    EXPECT_FALSE(limit.CheckIsExceedLimit("g", stamp, 3)) << stamp;
+// Each row on a fresh limiter, flow count 3: stamps in order, "+" where the
+// message is allowed, "-" where it is refused; then the stamps kept.
+TEST(GroupChatLimit, WindowOfSixtySecondsAndOddStamps) {
+  const struct {
+    const char* name;
+    std::vector<std::string> steps;
+    size_t queued;
+  } cases[] = {
+      // Five stamps fill the window; 60000 ms later they still count, 60001 ms later none does.
+      {"window", {"+100000", "+100000", "+100000", "+100000", "+100000", "-160000", "+160001"}, 1},
+      // Once the group has a queue; blanks before and a tail after the number are accepted.
+      {"unparsable", {"+1000", "-abc", "-99999999999999999999999", "- ", "--", "+  2000xyz"}, 2},
+      {"extremes do not overflow", {"+-9223372036854775808", "+9223372036854775807"}, 1},
+  };
+  for (const auto& c : cases) {
+    ImAdapterGroupChatLimit limit;
+    for (const std::string& step : c.steps) {
+      EXPECT_EQ(limit.CheckIsExceedLimit("g", step.substr(1), 3), step[0] == '+') << c.name << step;
+    }
+    EXPECT_EQ(limit.QueuedCount("g"), c.queued) << c.name;
   }
-  EXPECT_EQ(limit.QueuedCount("g"), 1u);
-  EXPECT_TRUE(limit.CheckIsExceedLimit("g", "  2000xyz", 3));  // blanks and a tail are accepted
-}
-
-TEST(GroupChatLimit, ExtremeTimestampsDoNotOverflow) {
-  ImAdapterGroupChatLimit limit;
-  ASSERT_TRUE(limit.CheckIsExceedLimit("g", "-9223372036854775808", 3));
-  EXPECT_TRUE(limit.CheckIsExceedLimit("g", "9223372036854775807", 3));
-  EXPECT_EQ(limit.QueuedCount("g"), 1u);
-}
-
-Json::Value RunCommand3(const std::string& param) {
-  ImAdapterCmd::Instance().ProcessRecvMsg(("{\"cmd\":3,\"param\":" + param + "}").c_str());
-  char* text = ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::seconds(2));
-  Json::Value reply;
-  if (text != nullptr) {
-    ParseJsonText(text, reply);
-    std::free(text);
-  }
-  return reply;
-}
-
-TEST(CheckIsExceedSendingLimit, ParamThatIsNoObjectGetsAReason) {
-  for (const char* param : {"[]", "1", "\"x\"", "null"}) {
-    Json::Value reply = RunCommand3(param);
-    EXPECT_EQ(reply["result"].asInt(), -1) << param;
-    EXPECT_EQ(reply["param"]["reason"].asString(), "param is not correct!");
-  }
-}
-
-TEST(CheckIsExceedSendingLimit, EntriesInheritThePreviousGroupAndLimit) {
-  Json::Value reply = RunCommand3(
-      "{\"currentTimestamp\":\"1000\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1},"
-      "{},{\"flowLimitCount\":2.0},{\"groupId\":5},7]}");
-  ASSERT_EQ(reply["result"].asInt(), 0);
-  const Json::Value& list = reply["param"]["msgList"];
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(reply["param"]["currentTimestamp"].asString(), "1000");
-  EXPECT_EQ(list[0]["groupId"].asString(), "cmd3-a");
-  EXPECT_EQ(list[0]["flowLimitCount"].asInt(), 1);
-  EXPECT_EQ(list[1].getMemberNames(), std::vector<std::string>{"isSendMsg"});
-  EXPECT_EQ(list[2]["flowLimitCount"].asInt(), 2);
-  EXPECT_FALSE(list[3].isMember("groupId"));
-  for (Json::ArrayIndex i = 0; i < 5; ++i) EXPECT_TRUE(list[i]["isSendMsg"].asBool()) << i;
-  // The group "cmd3-a" now holds five stamps: a sixth is refused.
-  reply = RunCommand3(
-      "{\"currentTimestamp\":\"1001\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1}]"
-      "}");
-  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
-}
-
-TEST(CheckIsExceedSendingLimit, OddTimestampsAndListsAreAnsweredInTheirOwnWay) {
-  // A numeric stamp refuses every entry and is not echoed.
-  Json::Value reply = RunCommand3(
-      "{\"currentTimestamp\":1000,\"msgList\":[{\"groupId\":\"cmd3-b\",\"flowLimitCount\":1}]}");
-  EXPECT_FALSE(reply["param"].isMember("currentTimestamp"));
-  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
-  // An empty list is written as null, a list that is no array is left out.
-  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":[]}");
-  ASSERT_TRUE(reply["param"].isMember("msgList"));
-  EXPECT_TRUE(reply["param"]["msgList"].isNull());
-  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":{}}");
-  EXPECT_FALSE(reply["param"].isMember("msgList"));
-  EXPECT_EQ(reply["result"].asInt(), 0);
 }
 
 }  // namespace
