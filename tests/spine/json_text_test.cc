@@ -52,13 +52,15 @@ TEST(StyledJsonText, SortsMembersIndentsWithTabsAndConvertsTheEscapes) {
   v["neg"] = -7;
   v["null"] = Json::Value();
   v["yes"] = true;
-  for (int i = 0; i < 2; ++i) EXPECT_EQ(StyledJsonText(v), convertUnicodeEscapes(v.toStyledString()));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(StyledJsonText(v), convertUnicodeEscapes(v.toStyledString()));
+  }
   EXPECT_EQ(StyledJsonText(Json::Value()), "null\n");
 }
 
 TEST(ParseJsonText, AcceptsObjectsAndArraysOnly) {
   const std::pair<const char*, int> cases[] = {
-      {"{\"a\":1}", 0}, {"[1,2]", 0}, {"", -1},   {"12", -1},       {"\"text\"", -1},
+      {"{\"a\":1}", 0}, {"[1,2]", 0}, {"", -1},   {"12", -1},         {"\"text\"", -1},
       {"{\"a\":", -1},  {"null", -1}, {" {}", 0}, {"{} trailing", 0}, {nullptr, -1}};
   for (const auto& [text, expected] : cases) {
     Json::Value out;
@@ -70,8 +72,9 @@ TEST(JsonNumber, Int32AndUInt32) {
   const struct {
     Json::Value value;
     bool int32, uint32;
-  } cases[] = {{5.0, true, true},          {1.5, false, false}, {-5, true, false},
-               {4294967296.0, false, false}, {4294967295.0, false, true}, {"5", false, false},
+  } cases[] = {{5.0, true, true},           {1.5, false, false},
+               {-5, true, false},           {4294967296.0, false, false},
+               {4294967295.0, false, true}, {"5", false, false},
                {true, false, false}};
   for (const auto& c : cases) {
     EXPECT_EQ(IsInt32(c.value), c.int32) << c.value;
