@@ -124,16 +124,12 @@ void DrainOutbound() {
 
 namespace {
 
+// (The notifications' envelope is the host channel's test.)
 void Sort(const Json::Value& message, RunLog* log) {
+  const Json::Value& param = message["param"];
   if (!message.isMember("notify")) {
     log->replies.push_back(message);
-    return;
-  }
-  EXPECT_EQ(message["description"].asString(), "MIGRATIONFILE_E_EVT_PROG_RESULT");
-  EXPECT_EQ(message["notify"].asUInt(), 331777u);
-  EXPECT_EQ(message.getMemberNames().size(), 3u);
-  const Json::Value& param = message["param"];
-  if (param["notifyType"].asString() == "progressNotify") {
+  } else if (param["notifyType"].asString() == "progressNotify") {
     log->progress.push_back(param);
   } else {
     EXPECT_EQ(param["notifyType"].asString(), "statusNotify");
