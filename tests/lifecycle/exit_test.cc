@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <string>
@@ -55,23 +55,16 @@ void Dispatch(const Json::Value& request) {
   IMAdapterDispatchMsg(text.c_str(), static_cast<uint32_t>(text.size()), 5);
 }
 
-// Opens once; waits at most 10 s.
+// Opens once (later opens do nothing); Wait gives up after 10 s.
 class Gate {
  public:
-  void Open() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    cv_.notify_all();
-  }
-  bool Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
-  }
+  void Open() { std::call_once(once_, [this] { open_.set_value(); }); }
+  bool Wait() { return opened_.wait_for(std::chrono::seconds(10)) == std::future_status::ready; }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool open_ = false;
+  std::once_flag once_;
+  std::promise<void> open_;
+  std::future<void> opened_ = open_.get_future();
 };
 
 Json::Value Record(const std::string& id, const std::string& text) {

@@ -23,6 +23,7 @@
 #include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "tests/support/HubSync.h"
 
 namespace {
 
@@ -38,30 +39,12 @@ constexpr int64_t kIdsPerThread = 100000000;
 // texts, well inside its queue bound (which would drop the oldest).
 constexpr uint64_t kPluginBacklog = 1500;
 
-std::chrono::milliseconds RunTime() {
-  const char* seconds = std::getenv("IM_STRESS_SECONDS");
-  return std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 10);
-}
+// Texts the fake plugins received, by target (the IM service gets targets 0 and 1).
+std::array<std::atomic<uint64_t>, 4> g_received{};
 
-// Texts the fake plugins received: 0 IM (targets 0 and 1), 1 store, 2 offline file.
-std::array<std::atomic<uint64_t>, 3> g_received{};
-
-int Count(int plugin) {
-  ++g_received[plugin];
+int Count(uint32_t target, const char*, uint32_t) {
+  ++g_received[target];
   return 0;
-}
-
-PluginApi CountingPlugins() {
-  PluginApi api;
-  api.imServiceStartup = [] { return 0; };
-  api.imServiceShutDown = [] { return 0; };
-  api.imRecvMsgImport = [](const char*, uint32_t) { return Count(0); };
-  api.sqliteRecvMsgImport = [](const char*, uint32_t) { return Count(1); };
-  api.offLineFileRecvMsgImport = [](const char*, uint32_t) { return Count(2); };
-  api.imSetAdapterCallback = [](IMAdapterServiceCallbackFn) { return 0; };
-  api.sqliteSetAdapterCallback = [](IMAdapterServiceCallbackFn) { return 0; };
-  api.offLineSetAdapterCallback = [](IMAdapterServiceCallbackFn) { return 0; };
-  return api;
 }
 
 // A group with no sending limit: the command answers at once and keeps no state.
@@ -140,7 +123,7 @@ class Tally {
 
 TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   ImAdapterService& service = ImAdapterService::Instance();
-  service.SetPluginApi(CountingPlugins());
+  hub_sync::InstallPlugins<Count>();
   Tally replies;
   Tally notifications;
   ImAdapterCallback::Instance().RegisterNotifyCallback(
@@ -212,7 +195,9 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   // on. A stopped hub drops what plugins send, and what it still holds when it
   // stops, so the plugin threads pause while it is stopped and the hub has
   // handled every notification before it stops: their count stays exact.
-  const auto cycle = RunTime() / kCycles;
+  const char* seconds = std::getenv("IM_STRESS_SECONDS");
+  const auto cycle =
+      std::chrono::milliseconds(1000 * (seconds ? std::atoi(seconds) : 10)) / kCycles;
   for (int c = 0; c < kCycles; ++c) {
     std::this_thread::sleep_for(cycle * 3 / 4);
     hubServing.Close();
@@ -238,9 +223,9 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   for (std::thread& puller : pullers) puller.join();
   EXPECT_EQ(service.ShutDown(), 0);
 
-  EXPECT_EQ(g_received[0].load(), dispatched[0].load() + dispatched[1].load());
-  EXPECT_EQ(g_received[1].load(), dispatched[2].load());
-  EXPECT_EQ(g_received[2].load(), dispatched[3].load());
+  EXPECT_EQ(g_received[kTargetIm].load(), dispatched[0].load() + dispatched[1].load());
+  EXPECT_EQ(g_received[kTargetStore].load(), dispatched[2].load());
+  EXPECT_EQ(g_received[kTargetOfflineFile].load(), dispatched[3].load());
   EXPECT_EQ(dispatched[5].load(), expectedReplies.size());
   EXPECT_EQ(replies.Faults(expectedReplies), std::vector<int64_t>());
   EXPECT_EQ(notifications.Faults(expectedNotifications), std::vector<int64_t>());
