@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -19,6 +18,7 @@
 #include "adapter/src/migration/fileMigrationWorker.h"
 #include "platform/Platform.h"
 #include "tests/migration/MigrationHarness.h"
+#include "tests/support/HubSync.h"
 
 namespace {
 
@@ -36,39 +36,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds kWait(20000);
 constexpr size_t kSmall = 64;
 
-// Holds every run that reaches one of the given numbers of handled files until
-// the test has opened that point. Points are reached and opened in order.
-class FileGates {
- public:
-  explicit FileGates(std::set<uint32_t> points) : points_(std::move(points)) {}
-  bool WaitReached(uint32_t at) {
-    return Await([&] { return reached_ >= at; });
-  }
-  void Open(uint32_t at) { Raise(&open_, at); }
-  void OpenAll() { Raise(&open_, UINT32_MAX); }
-  void Pass(uint32_t done) {
-    if (points_.count(done) == 0) return;
-    Raise(&reached_, done);
-    Await([&] { return open_ >= done; });
-  }
-
- private:
-  void Raise(uint32_t* value, uint32_t at) {
-    std::lock_guard<std::mutex> guard(lock_);
-    *value = std::max(*value, at);
-    changed_.notify_all();
-  }
-  template <typename Ready>
-  bool Await(Ready ready) {
-    std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, kWait, ready);
-  }
-  const std::set<uint32_t> points_;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  uint32_t reached_ = 0, open_ = 0;
-};
-
 class MigrationCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,7 +44,7 @@ class MigrationCommandTest : public ::testing::Test {
     migtest::DrainOutbound();
   }
   void TearDown() override {
-    gates_.OpenAll();
+    for (hub_sync::Latch& point : open_) point.Open();
     fileMigrationWorker::migrationFileShutdown();
     EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     ResetHooks();
@@ -100,10 +67,14 @@ class MigrationCommandTest : public ::testing::Test {
     return CollectRun();
   }
 
-  // Holds the runs at their first and second file (see FileGates).
-  FileGates* Gate() {
-    MigrationServices::SetFileObserverForTest([this](uint32_t done) { gates_.Pass(done); });
-    return &gates_;
+  // Holds every run at its first and at its second handled file: reached_[n]
+  // opens when a run gets there, and the run goes on once the test opens open_[n].
+  void HoldAtFirstFiles() {
+    MigrationServices::SetFileObserverForTest([this](uint32_t done) {
+      if (done != 1 && done != 2) return;
+      reached_[done].Open();
+      open_[done].WaitOpen();
+    });
   }
   void Start(const std::string& from, const std::string& to, int type = 0) {
     Send(StartRequest(root_.path() + from, root_.path() + to, type));
@@ -111,7 +82,7 @@ class MigrationCommandTest : public ::testing::Test {
   static void Stop() { migtest::SendText(R"({"cmd":5,"sno":51})"); }
 
   migtest::ScratchDir root_;
-  FileGates gates_{{1, 2}};
+  hub_sync::Latch reached_[3], open_[3];
 };
 
 // A reply's envelope in one line: "rsp result sno description param", where a
@@ -219,18 +190,18 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
 
   // Two commands 4 in a row, the second behind a stop of a run that still
   // moves its file.
-  FileGates* gate = Gate();
+  HoldAtFirstFiles();
   Start("/a", "/a2");
   Start("/c", "/c2");  // turned away: run a holds the claim
-  ASSERT_TRUE(gate->WaitReached(1));
+  ASSERT_TRUE(reached_[1].WaitOpen());
   ASSERT_TRUE(WaitForMigrationThreadsFor(kWait, 1));
   Stop();
   Start("/b", "/b2");  // claimed, but waits for run a
   EXPECT_EQ(audio("/b"), names["/b"]);
-  gate->Open(1);
-  ASSERT_TRUE(gate->WaitReached(2));  // run b, at its second file
+  open_[1].Open();
+  ASSERT_TRUE(reached_[2].WaitOpen());  // run b, at its second file
   EXPECT_EQ(audio("/a"), std::vector<std::string>(names["/a"].begin() + 1, names["/a"].end()));
-  gate->Open(2);
+  open_[2].Open();
   log = CollectRun();  // both runs' statuses: it waits for every run's thread
   EXPECT_EQ(log.replies.size(), 4u);
   for (const Json::Value& reply : log.replies) EXPECT_EQ(reply["result"].asInt(), 0);
