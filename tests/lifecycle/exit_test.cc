@@ -38,12 +38,6 @@ using scripted::Plugin;
 
 // ---- The child host ----------------------------------------------------------
 
-std::string Compact(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  return Json::writeString(builder, value);
-}
-
 Json::Value Parse(const std::string& text) {
   Json::Value value;
   Json::Reader().parse(text, value);
@@ -51,7 +45,7 @@ Json::Value Parse(const std::string& text) {
 }
 
 void Dispatch(const Json::Value& request) {
-  const std::string text = Compact(request);
+  const std::string text = Json::FastWriter().write(request);
   IMAdapterDispatchMsg(text.c_str(), static_cast<uint32_t>(text.size()), 5);
 }
 
@@ -89,7 +83,7 @@ Json::Value ExpiredPicture(const std::string& scratch) {
   Json::Value record =
       Record("shot", "/:um_begin{https://old.example/f/OLD|Img|4|s.png|0|;;|}/:um_end");
   record["mediatype"] = 3;
-  record["filelist"] = util::Base64Encode(Compact(entries));
+  record["filelist"] = util::Base64Encode(Json::FastWriter().write(entries));
   return record;
 }
 

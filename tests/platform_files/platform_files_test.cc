@@ -22,10 +22,6 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder + platform::PathSeparator() + name;
 }
 
-bool IsExistingCode(int rc) {
-  return rc == platform::kErrAlreadyExists || rc == platform::kErrFileExists;
-}
-
 // A scratch folder per test under the system's temporary folder, removed at the end.
 class PlatformFilesTest : public ::testing::Test {
  protected:
@@ -62,7 +58,8 @@ TEST_F(PlatformFilesTest, LinkCopyMoveRenameAndRemoveKeepUtf8NamesAndReportTheAd
     Write(taken, "taken");
     // Links never replace; copies and renames do. (The move that never replaces
     // has its own table in the migration tests, within and across volumes.)
-    EXPECT_TRUE(IsExistingCode(platform::CreateHardLink(Path(name), taken)));
+    const int linked = platform::CreateHardLink(Path(name), taken);
+    EXPECT_TRUE(linked == platform::kErrAlreadyExists || linked == platform::kErrFileExists);
     EXPECT_EQ(Read(taken), "taken");
     ASSERT_EQ(platform::CreateHardLink(Path(name), Path("link " + name)), platform::kOk);
     EXPECT_EQ(Read(Path("link " + name)), name);

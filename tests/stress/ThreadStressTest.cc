@@ -210,13 +210,13 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
 
-  std::vector<int64_t> expectedReplies;
-  for (const auto& ids : requestIds)
-    expectedReplies.insert(expectedReplies.end(), ids.begin(), ids.end());
-  std::vector<int64_t> expectedNotifications;
-  for (const auto& ids : postedIds) {
-    expectedNotifications.insert(expectedNotifications.end(), ids.begin(), ids.end());
-  }
+  const auto all = [](const std::vector<std::vector<int64_t>>& perThread) {
+    std::vector<int64_t> ids;
+    for (const auto& some : perThread) ids.insert(ids.end(), some.begin(), some.end());
+    return ids;
+  };
+  const std::vector<int64_t> expectedReplies = all(requestIds);
+  const std::vector<int64_t> expectedNotifications = all(postedIds);
   EXPECT_TRUE(replies.WaitForTotal(expectedReplies.size(), std::chrono::seconds(60)));
   EXPECT_TRUE(notifications.WaitForTotal(expectedNotifications.size(), std::chrono::seconds(60)));
   pullersStop.store(true);
