@@ -38,22 +38,19 @@ constexpr size_t kSmall = 64;
 
 class MigrationCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(WaitForMigrationThreadsFor(kWait));
-    ResetHooks();
-    migtest::DrainOutbound();
-  }
+  void SetUp() override { Settle(); }
   void TearDown() override {
     for (hub_sync::Latch& point : open_) point.Open();
     fileMigrationWorker::migrationFileShutdown();
-    EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
-    ResetHooks();
-    migtest::DrainOutbound();
+    Settle();
   }
-  static void ResetHooks() {
+  // No run left, no test hook set, nothing waiting for the host.
+  static void Settle() {
+    EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     MigrationServices::SetFileObserverForTest(nullptr);
     MigrationServices::SetDiskQueriesForTest(nullptr, nullptr);
     MigrationServices::SetReceivedFileQuery(nullptr);
+    migtest::DrainOutbound();
   }
   // Paths of a picture migration: <root>/old/ReceiveFiles/<folder> → <root>/new/...
   std::string OldPictures(const std::string& folder) const {
@@ -186,7 +183,7 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
   EXPECT_TRUE(log.replies.empty());
   ExpectFinish(log, 0);
   EXPECT_EQ(audio("/a"), names["/a"]);
-  ResetHooks();
+  Settle();
 
   // Two commands 4 in a row, the second behind a stop of a run that still
   // moves its file.

@@ -52,9 +52,7 @@ int RunChild(const std::string& origin, const std::string& destination,
 }
 
 struct Census {
-  int atOrigin = 0;
-  int atDestination = 0;
-  int temporaries = 0;
+  int atOrigin = 0, atDestination = 0, temporaries = 0;  // files only there; temporary copies
 };
 
 // Checks that every file is whole at one end at least, that anything else in
