@@ -54,40 +54,6 @@ std::string LimitRequest(int64_t sno) {
          "\"msgList\":[{\"groupId\":\"stress\",\"flowLimitCount\":11}]}}";
 }
 
-// Plugin threads post only while the gate is open; Close waits until no
-// poster is inside. (A plain mutex and condition variable rather than
-// std::shared_mutex: the MinGW build's reader-writer lock let readers in while
-// a writer held it.)
-class PostingGate {
- public:
-  void Enter() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return open_; });
-    ++inside_;
-  }
-  void Leave() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    --inside_;
-    changed_.notify_all();
-  }
-  void Close() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    open_ = false;
-    changed_.wait(lock, [&] { return inside_ == 0; });
-  }
-  void Open() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = true;
-  int inside_ = 0;
-};
-
 // Ids seen, with how often each was seen.
 class Tally {
  public:
@@ -130,13 +96,14 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
       kStressNotify, [&](Json::Value& message) { notifications.Add(message["id"].asInt64()); });
 
   std::atomic<bool> stop{false};
+  std::atomic<bool> pluginsStop{false};
   std::atomic<uint64_t> posted{0};
-  PostingGate hubServing;  // closed while the hub stops
   std::atomic<bool> pullersStop{false};
   std::array<std::atomic<uint64_t>, 6> dispatched{};
   std::vector<std::vector<int64_t>> requestIds(kHostThreads);
   std::vector<std::vector<int64_t>> postedIds(kPluginThreads);
   std::vector<std::thread> threads;
+  std::vector<std::thread> plugins;  // running only while the hub serves
 
   ASSERT_EQ(service.Startup(), 0);
   for (int h = 0; h < kHostThreads; ++h) {
@@ -155,26 +122,32 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
       }
     });
   }
-  for (int p = 0; p < kPluginThreads; ++p) {
-    threads.emplace_back([&, p] {
-      for (int64_t j = 0; !stop.load(); ++j) {
-        const int64_t id = p * kIdsPerThread + j;
-        postedIds[p].push_back(id);
-        const std::string text =
-            "{\"notify\":" + std::to_string(kStressNotify) + ",\"id\":" + std::to_string(id) + "}";
-        uint64_t count = 0;
-        hubServing.Enter();
-        count = ++posted;
-        IMAdapterServiceCallback(text.c_str());
-        // An answer nobody waits for is dropped and must not disturb the rest.
-        IMAdapterServiceCallback("{\"rsp\":57,\"sno\":12345,\"result\":0}");
-        hubServing.Leave();
-        if (count > kPluginBacklog) {
-          notifications.WaitForTotal(count - kPluginBacklog, std::chrono::seconds(60));
+  const auto startPlugins = [&] {
+    pluginsStop = false;
+    for (int p = 0; p < kPluginThreads; ++p) {
+      plugins.emplace_back([&, p] {
+        while (!pluginsStop.load()) {
+          const int64_t id = p * kIdsPerThread + static_cast<int64_t>(postedIds[p].size());
+          postedIds[p].push_back(id);
+          const std::string text = "{\"notify\":" + std::to_string(kStressNotify) +
+                                   ",\"id\":" + std::to_string(id) + "}";
+          IMAdapterServiceCallback(text.c_str());
+          // An answer nobody waits for is dropped and must not disturb the rest.
+          IMAdapterServiceCallback("{\"rsp\":57,\"sno\":12345,\"result\":0}");
+          const uint64_t count = ++posted;
+          if (count > kPluginBacklog) {
+            notifications.WaitForTotal(count - kPluginBacklog, std::chrono::seconds(60));
+          }
         }
-      }
-    });
-  }
+      });
+    }
+  };
+  const auto stopPlugins = [&] {
+    pluginsStop = true;
+    for (std::thread& plugin : plugins) plugin.join();
+    plugins.clear();
+  };
+  startPlugins();
   std::vector<std::thread> pullers;
   for (int q = 0; q < kPullThreads; ++q) {
     pullers.emplace_back([&] {
@@ -193,22 +166,24 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   // The schedule of the run: each cycle serves for most of its share of the
   // run time, then stays shut down for the rest, while the host threads go
   // on. A stopped hub drops what plugins send, and what it still holds when it
-  // stops, so the plugin threads pause while it is stopped and the hub has
-  // handled every notification before it stops: their count stays exact.
+  // stops, so the plugin threads end before it stops and start again after,
+  // and the hub has handled every notification before it stops: their count
+  // stays exact.
   const char* seconds = std::getenv("IM_STRESS_SECONDS");
   const auto cycle =
       std::chrono::milliseconds(1000 * (seconds ? std::atoi(seconds) : 10)) / kCycles;
   for (int c = 0; c < kCycles; ++c) {
     std::this_thread::sleep_for(cycle * 3 / 4);
-    hubServing.Close();
+    stopPlugins();
     EXPECT_TRUE(notifications.WaitForTotal(posted.load(), std::chrono::seconds(60)));
     EXPECT_EQ(service.ShutDown(), 0);
     std::this_thread::sleep_for(cycle / 4);
     EXPECT_EQ(service.Startup(), 0);
-    hubServing.Open();
+    startPlugins();
   }
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
+  stopPlugins();
 
   const auto all = [](const std::vector<std::vector<int64_t>>& perThread) {
     std::vector<int64_t> ids;
