@@ -52,7 +52,9 @@ void Dispatch(const Json::Value& request) {
 // Opens once (later opens do nothing); Wait gives up after 10 s.
 class Gate {
  public:
-  void Open() { std::call_once(once_, [this] { open_.set_value(); }); }
+  void Open() {
+    std::call_once(once_, [this] { open_.set_value(); });
+  }
   bool Wait() { return opened_.wait_for(std::chrono::seconds(10)) == std::future_status::ready; }
 
  private:
