@@ -391,118 +391,6 @@ FileListItem ReadFileItem(const Json::Value& element) {
   return item;
 }
 
-// Reads the common shape of a stored file list text (an array of flat
-// objects whose members are plain strings, integers, booleans or null)
-// straight into FileListItems, without building a JSON document. Anything
-// outside that shape (escapes, reals, nested values, comments, repeated
-// keys, trailing text) makes Read return false, and the caller takes the
-// general JSON path, which gives the same items for every text this reader
-// accepts.
-class FileListScanner {
- public:
-  explicit FileListScanner(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
-
-  bool Read(std::vector<FileListItem>& list) {
-    if (!Consume('[')) return false;
-    if (!Consume(']')) {
-      do {
-        list.emplace_back();
-        if (!ReadObject(list.back())) return false;
-      } while (Consume(','));
-      if (!Consume(']')) return false;
-    }
-    SkipSpace();
-    return p_ == end_;
-  }
-
- private:
-  void SkipSpace() {
-    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) ++p_;
-  }
-
-  // Skips white space, then takes `c` when it comes next.
-  bool Consume(char c) {
-    SkipSpace();
-    if (p_ == end_ || *p_ != c) return false;
-    ++p_;
-    return true;
-  }
-
-  bool ReadObject(FileListItem& item) {
-    if (!Consume('{')) return false;
-    if (Consume('}')) return true;
-    uint32_t seen = 0;
-    do {
-      std::string_view key;
-      Scalar value;
-      if (!ReadString(key) || !Consume(':') || !ReadValue(value)) return false;
-      const size_t index = FindFileField(key);
-      if (index == kFileFieldCount) continue;
-      if (seen & (1u << index)) return false;
-      seen |= 1u << index;
-      ApplyFileField(kFileFields[index], value, item);
-    } while (Consume(','));
-    return Consume('}');
-  }
-
-  // A string without escapes or control characters.
-  bool ReadString(std::string_view& out) {
-    if (!Consume('"')) return false;
-    const char* begin = p_;
-    while (p_ < end_ && *p_ != '"') {
-      if (*p_ == '\\' || static_cast<unsigned char>(*p_) < 0x20) return false;
-      ++p_;
-    }
-    if (p_ == end_) return false;
-    out = std::string_view(begin, static_cast<size_t>(p_ - begin));
-    ++p_;
-    return true;
-  }
-
-  bool ReadValue(Scalar& value) {
-    SkipSpace();
-    if (p_ == end_) return false;
-    if (*p_ == '"') {
-      value.kind = Scalar::kString;
-      return ReadString(value.text);
-    }
-    if (*p_ == '-' || (*p_ >= '0' && *p_ <= '9')) return ReadInteger(value);
-    value.kind = Scalar::kOther;
-    return ReadWord("true") || ReadWord("false") || ReadWord("null");
-  }
-
-  // An integer of at most 18 digits, without a leading zero before a digit
-  // and not followed by a fraction or exponent.
-  bool ReadInteger(Scalar& value) {
-    const bool negative = *p_ == '-';
-    if (negative) ++p_;
-    const char* digits = p_;
-    int64_t number = 0;
-    while (p_ < end_ && *p_ >= '0' && *p_ <= '9' && p_ - digits < 18) {
-      number = number * 10 + (*p_++ - '0');
-    }
-    const size_t count = static_cast<size_t>(p_ - digits);
-    if (count == 0 || (count > 1 && *digits == '0')) return false;
-    if (p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E' || (*p_ >= '0' && *p_ <= '9'))) {
-      return false;
-    }
-    value.kind = Scalar::kNumber;
-    value.number = negative ? -number : number;
-    return true;
-  }
-
-  bool ReadWord(std::string_view word) {
-    if (static_cast<size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) {
-      return false;
-    }
-    p_ += word.size();
-    return true;
-  }
-
-  const char* p_;
-  const char* end_;
-};
-
 // Sets out[key] = text when text is not empty.
 void WriteText(Json::Value& out, const char* key, const std::string& text) {
   if (!text.empty()) out[key] = text;
@@ -568,16 +456,6 @@ void ConvertJsonToFileList(const Json::Value& array, std::vector<FileListItem>& 
     }
     list.push_back(ReadFileItem(element));
   }
-}
-
-bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem>& list) {
-  const size_t oldSize = list.size();
-  if (FileListScanner(text).Read(list)) return true;
-  list.resize(oldSize);
-  Json::Value array;
-  if (ParseJsonText(text, array) != 0) return false;
-  ConvertJsonToFileList(array, list);
-  return true;
 }
 
 void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& out) {
