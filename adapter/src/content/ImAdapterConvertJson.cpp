@@ -143,6 +143,30 @@ const Json::Value* Find(const Json::Value& item, const char* key) {
   return item.find(key, key + std::strlen(key));
 }
 
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// StringToInt64 on a view of the text.
+int64_t DecimalToInt64(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
+  // Accumulate as a negative number so that the minimum fits.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value < (kMin + digit) / 10) {
+      return negative ? kMin : std::numeric_limits<int64_t>::max();
+    }
+    value = value * 10 - digit;
+  }
+  if (negative) return value;
+  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
+}
+
 // Copies `v` into `out` when it is a JSON string; leaves `out` otherwise.
 void ReadText(const Json::Value& v, std::string& out) {
   const char* begin = nullptr;
@@ -162,7 +186,12 @@ void ReadFieldValue(const Json::Value& v, const FieldDesc<Record>& field, Record
   } else if (v.isInt()) {
     record.*field.number = v.asInt();
   } else if (field.form == ReadForm::kIntOrDecimal && v.isString()) {
-    record.*field.number = static_cast<int32_t>(StringToInt64(v.asString()));
+    // Read in place: the text is not copied for a number.
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    v.getString(&begin, &end);
+    const std::string_view text(begin, static_cast<size_t>(end - begin));
+    record.*field.number = static_cast<int32_t>(DecimalToInt64(text));
   }
 }
 
@@ -234,30 +263,6 @@ void ReadFields(const char* function, const Json::Value& item, const FieldDesc<R
       IMLOG(kLogErr, function, std::string("convert json failed, ") + what);
     }
   }
-}
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// StringToInt64 on a view of the text.
-int64_t DecimalToInt64(std::string_view text) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
-  // Accumulate as a negative number so that the minimum fits.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value < (kMin + digit) / 10) {
-      return negative ? kMin : std::numeric_limits<int64_t>::max();
-    }
-    value = value * 10 - digit;
-  }
-  if (negative) return value;
-  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
 }
 
 // One member value of a file entry, reduced to what the entry's fields can
@@ -378,9 +383,9 @@ void ApplyFileField(const FileFieldDesc& field, const Scalar& value, FileListIte
   }
 }
 
-FileListItem ReadFileItem(const Json::Value& element) {
-  FileListItem item;
-  if (!element.isObject()) return item;
+// Fills `item` (fresh, with the defaults) from one element of a file list.
+void ReadFileItem(const Json::Value& element, FileListItem& item) {
+  if (!element.isObject()) return;
   const auto lastMember = element.end();
   for (auto member = element.begin(); member != lastMember; ++member) {
     const char* nameEnd = nullptr;
@@ -388,7 +393,6 @@ FileListItem ReadFileItem(const Json::Value& element) {
     const size_t index = FindFileField(std::string_view(name, static_cast<size_t>(nameEnd - name)));
     if (index != kFileFieldCount) ApplyFileField(kFileFields[index], ScalarOf(*member), item);
   }
-  return item;
 }
 
 // Sets out[key] = text when text is not empty.
@@ -448,13 +452,14 @@ void ConvertJsonToFileList(const Json::Value& array, std::vector<FileListItem>& 
     return;
   }
   list.reserve(list.size() + array.size());
-  for (Json::ArrayIndex i = 0; i < array.size(); ++i) {
-    const Json::Value& element = array[i];
+  Json::ArrayIndex index = 0;
+  for (const Json::Value& element : array) {
     if (!element.isObject() && !element.isNull()) {
       IMLOG(kLogWar, "ConvertJsonToFileList",
-            "file entry " + std::to_string(i) + " is not a JSON object");
+            "file entry " + std::to_string(index) + " is not a JSON object");
     }
-    list.push_back(ReadFileItem(element));
+    ReadFileItem(element, list.emplace_back());
+    ++index;
   }
 }
 
