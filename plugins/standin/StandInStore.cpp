@@ -3,10 +3,11 @@
 #include <exception>
 #include <set>
 #include <string>
+#include <string_view>
 
-#include "plugins/common/StandInBase64.h"
 #include "plugins/common/StandInJson.h"
 #include "plugins/common/StandInSettings.h"
+#include "util/Utils.h"
 
 namespace standin {
 namespace {
@@ -124,7 +125,7 @@ std::set<std::string> FileNamesOf(const std::string& fileList) {
   std::string decoded;
   Json::Value entries;
   std::string reason;
-  if (fileList.empty() || !Base64Decode(fileList, &decoded)) return names;
+  if (fileList.empty() || !util::Base64Decode(fileList, &decoded)) return names;
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   if (!reader->parse(decoded.data(), decoded.data() + decoded.size(), &entries, &reason) ||
@@ -166,45 +167,6 @@ std::vector<std::string> SplitIds(const std::string& text) {
     start = end + 1;
   }
   return keys;
-}
-
-// text as a JSON string: quotes, backslashes and control characters escaped,
-// UTF-8 kept as it is.
-void AppendJsonString(const std::string& text, std::string* out) {
-  static const char kHex[] = "0123456789abcdef";
-  out->push_back('"');
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out->push_back('\\');
-      out->push_back(c);
-    } else if (u < 0x20) {
-      *out += "\\u00";
-      out->push_back(kHex[u >> 4]);
-      out->push_back(kHex[u & 15]);
-    } else {
-      out->push_back(c);
-    }
-  }
-  out->push_back('"');
-}
-
-// One record row as the JSON object that RowToRecord makes.
-void AppendRecordText(const StandInStatement& row, std::string* out) {
-  *out += "{\"recordid\":\"" + std::to_string(row.ColumnInt(0)) + "\"";
-  for (int i = 0; i < kFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
-    if (row.ColumnIsNull(i + 1)) continue;
-    *out += ",\"";
-    *out += field.name;
-    *out += "\":";
-    if (field.isInt) {
-      *out += std::to_string(static_cast<int32_t>(row.ColumnInt(i + 1)));
-    } else {
-      AppendJsonString(row.ColumnText(i + 1), out);
-    }
-  }
-  out->push_back('}');
 }
 
 }  // namespace
@@ -324,7 +286,12 @@ Json::Value StandInStore::RowToRecord(const StandInStatement& row) {
     if (field.isInt) {
       record[key] = static_cast<Json::Int>(row.ColumnInt(i + 1));
     } else {
-      record[key] = row.ColumnText(i + 1);
+      // Most text columns are empty: those share one static empty text
+      // instead of a buffer each.
+      static const Json::StaticString kEmpty("");
+      const std::string_view text = row.ColumnView(i + 1);
+      record[key] = text.empty() ? Json::Value(kEmpty)
+                                 : Json::Value(text.data(), text.data() + text.size());
     }
   }
   return record;
@@ -377,33 +344,6 @@ std::string StandInStore::QueryRecordRows(const Json::Value& request, const RowS
   return ok ? std::string() : error;
 }
 
-std::string StandInStore::HandleText(const Json::Value& request) {
-  if (RequestCmd(request) != kCmdQueryRecords || !request["param"].isObject()) {
-    return WriteCompact(Handle(request));
-  }
-  std::string error;
-  if (!EnsureOpen(&error)) return WriteCompact(Failure(request, error));
-  // The records are written straight from the rows: a list of 50 records is
-  // the answer the adapter waits on most, and a JSON document of it costs more
-  // than the lookups.
-  std::string list = "[";
-  try {
-    error = QueryRecordRows(request, [&list](const StandInStatement& row) {
-      if (list.size() > 1) list += ',';
-      AppendRecordText(row, &list);
-    });
-  } catch (const std::exception& e) {
-    error = std::string("request failed: ") + e.what();
-  }
-  if (!error.empty()) return WriteCompact(Failure(request, error));
-  Json::Value envelope = MakeAnswer(request, 0);
-  envelope.removeMember("param");
-  std::string text = WriteCompact(envelope);
-  text.pop_back();  // the closing brace
-  text += ",\"param\":{\"_historyrecordlist\":" + list + "]}}";
-  return text;
-}
-
 Json::Value StandInStore::AddRecord(const Json::Value& request) {
   const Json::Value& record = request["param"]["_historyrecord"];
   if (!record.isObject()) return Failure(request, "_historyrecord is missing");
@@ -427,7 +367,7 @@ Json::Value StandInStore::QueryRecords(const Json::Value& request) {
       request, [&list](const StandInStatement& row) { list.append(RowToRecord(row)); });
   if (!error.empty()) return Failure(request, error);
   Json::Value answer = MakeAnswer(request, 0);
-  answer["param"]["_historyrecordlist"] = list;
+  answer["param"]["_historyrecordlist"].swap(list);
   return answer;
 }
 
