@@ -169,6 +169,44 @@ std::vector<std::string> SplitIds(const std::string& text) {
   return keys;
 }
 
+// The members of an answered record, built once: an object holding every
+// member (null) in the order the JSON library keeps them (by name), and for
+// each of them, in that order, the row column it is read from (0: the row id).
+// A record copies the tree and fills it in order, instead of looking up and
+// inserting each of its 52 members.
+struct RecordShape {
+  Json::Value members{Json::objectValue};
+  std::vector<int> columns;
+};
+
+const RecordShape& TheRecordShape() {
+  // Never destroyed: the plugin's worker may still answer while the process ends.
+  static const RecordShape* const shape = [] {
+    auto* built = new RecordShape;
+    built->members[Json::StaticString("recordid")] = Json::Value();
+    for (const RecordField& field : kRecordFields) {
+      built->members[Json::StaticString(field.name)] = Json::Value();
+    }
+    for (auto member = built->members.begin(); member != built->members.end(); ++member) {
+      const std::string name = member.name();
+      int column = 0;
+      for (int i = 0; i < kFieldCount; ++i) {
+        if (name == kRecordFields[i].name) column = i + 1;
+      }
+      built->columns.push_back(column);
+    }
+    return built;
+  }();
+  return *shape;
+}
+
+// A text column as a JSON string. Most text columns are empty: those share
+// one static empty text instead of a buffer each.
+Json::Value TextValue(std::string_view text) {
+  static const Json::StaticString kEmpty("");
+  return text.empty() ? Json::Value(kEmpty) : Json::Value(text.data(), text.data() + text.size());
+}
+
 }  // namespace
 
 Json::Value StandInStore::Handle(const Json::Value& request) {
@@ -277,22 +315,24 @@ bool StandInStore::AddRecords(const std::vector<Json::Value>& records, std::stri
 }
 
 Json::Value StandInStore::RowToRecord(const StandInStatement& row) {
-  Json::Value record(Json::objectValue);
-  record["recordid"] = std::to_string(row.ColumnInt(0));
-  for (int i = 0; i < kFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
-    if (row.ColumnIsNull(i + 1)) continue;
-    const Json::StaticString key(field.name);  // the table outlives every answer
-    if (field.isInt) {
-      record[key] = static_cast<Json::Int>(row.ColumnInt(i + 1));
+  const RecordShape& shape = TheRecordShape();
+  Json::Value record = shape.members;  // the member tree, names not duplicated
+  bool hasNull = false;
+  auto column = shape.columns.begin();
+  for (auto member = record.begin(); member != record.end(); ++member, ++column) {
+    if (*column == 0) {
+      *member = std::to_string(row.ColumnInt(0));
+    } else if (row.ColumnIsNull(*column)) {
+      hasNull = true;
+    } else if (kRecordFields[*column - 1].isInt) {
+      *member = static_cast<Json::Int>(row.ColumnInt(*column));
     } else {
-      // Most text columns are empty: those share one static empty text
-      // instead of a buffer each.
-      static const Json::StaticString kEmpty("");
-      const std::string_view text = row.ColumnView(i + 1);
-      record[key] = text.empty() ? Json::Value(kEmpty)
-                                 : Json::Value(text.data(), text.data() + text.size());
+      *member = TextValue(row.ColumnView(*column));
     }
+  }
+  // A NULL column has no member (rows written by this store have none).
+  for (int i = 0; hasNull && i < kFieldCount; ++i) {
+    if (row.ColumnIsNull(i + 1)) record.removeMember(kRecordFields[i].name);
   }
   return record;
 }
