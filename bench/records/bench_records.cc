@@ -1,29 +1,23 @@
 // Cost of decoding a store answer of 50 picture messages (about 35 KB, each
 // record with a Base64 file list of one or two entries), next to the bare
 // JSON parse of the same text:
-//   BM_ParseOnly                  CharReaderBuilder parse of the answer text
-//   BM_ParseAndDecode             the same parse, then every record into a
-//                                 RecordInfo and its file list into
-//                                 FileListItems with ConvertJsonTextToFileList
-//   BM_ParseAndDecodeViaDocument  the same, each file list parsed into a JSON
-//                                 document and converted from it instead
-//   BM_ParseAndDecodeReusedReader  the same, each file list parsed by one
-//                                 CharReader kept for the thread (the
-//                                 answer itself too) and converted from the
-//                                 JSON document: JsonCpp alone, no hand parser
-//   BM_WriteRecords               the reverse direction, for reference: 50
-//                                 records to JSON and one styled text
-// Target: BM_ParseAndDecode within 1.5 x BM_ParseOnly. The machine is shared,
-// so compare CPU times of one run, with repetitions.
+//   BM_ParseOnly         ParseJsonText of the answer text
+//   BM_StoreQueryDecode  the store query's path: the same parse, then
+//                        QueryHistoryRecordByMsgIdRspParse (every record into
+//                        a RecordInfo, its file list decoded and converted)
+//   BM_WriteRecords      the reverse direction, for reference: 50 records to
+//                        JSON and one styled text
+// Target: BM_StoreQueryDecode within 1.5 x BM_ParseOnly. The machine is
+// shared, so compare CPU times of one run, with repetitions.
 #include <benchmark/benchmark.h>
 #include <json/json.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "adapter/src/content/ImAdapterConvertJson.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/bridge/StoreQueries.h"
 #include "util/Utils.h"
 
 namespace {
@@ -95,52 +89,6 @@ const std::string& AnswerText() {
   return text;
 }
 
-// One strict-root CharReader per thread, built once: what a caller that
-// parses many small texts would use in place of a builder per text.
-Json::CharReader& ThreadReader() {
-  thread_local const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    builder["allowComments"] = false;
-    builder["collectComments"] = false;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
-  return *reader;
-}
-
-bool ReaderParse(const std::string& text, Json::Value& out) {
-  std::string errors;
-  return ThreadReader().parse(text.data(), text.data() + text.size(), &out, &errors) &&
-         (out.isObject() || out.isArray());
-}
-
-// The store query handler's decoding of one parsed answer. `viaDocument`
-// reads each file list through a JSON document (ParseJsonText and
-// ConvertJsonToFileList) instead of ConvertJsonTextToFileList.
-enum class FileListPath { kTextScanner, kDocument, kReusedReader };
-
-std::vector<RecordInfo> DecodeAnswer(const Json::Value& answer, FileListPath path) {
-  std::vector<RecordInfo> records;
-  const Json::Value& list = answer["param"]["_historyrecordlist"];
-  records.reserve(list.size());
-  for (const Json::Value& item : list) {
-    records.emplace_back();
-    RecordInfo& record = records.back();
-    ConvertJsonToRecordInfo(item, record);
-    if (record.filelist.empty()) continue;
-    std::string text;
-    if (!util::Base64Decode(record.filelist, &text)) continue;
-    if (path == FileListPath::kTextScanner) {
-      ConvertJsonTextToFileList(text, record.fileList);
-      continue;
-    }
-    Json::Value files;
-    const bool parsed = path == FileListPath::kDocument ? ParseJsonText(text, files) == 0
-                                                        : ReaderParse(text, files);
-    if (parsed) ConvertJsonToFileList(files, record.fileList);
-  }
-  return records;
-}
-
 void BM_ParseOnly(benchmark::State& state) {
   const std::string& text = AnswerText();
   for (auto _ : state) {
@@ -152,17 +100,13 @@ void BM_ParseOnly(benchmark::State& state) {
   state.counters["answer_bytes"] = static_cast<double>(text.size());
 }
 
-void ParseAndDecode(benchmark::State& state, FileListPath path) {
+void BM_StoreQueryDecode(benchmark::State& state) {
   const std::string& text = AnswerText();
   size_t files = 0;
   for (auto _ : state) {
     Json::Value answer;
-    if (path == FileListPath::kReusedReader) {
-      ReaderParse(text, answer);
-    } else {
-      ParseJsonText(text, answer);
-    }
-    std::vector<RecordInfo> records = DecodeAnswer(answer, path);
+    ParseJsonText(text, answer);
+    std::vector<RecordInfo> records = StoreQueries::QueryHistoryRecordByMsgIdRspParse(answer);
     files = 0;
     for (const RecordInfo& r : records) files += r.fileList.size();
     benchmark::DoNotOptimize(records);
@@ -171,20 +115,10 @@ void ParseAndDecode(benchmark::State& state, FileListPath path) {
   state.counters["files"] = static_cast<double>(files);
 }
 
-void BM_ParseAndDecode(benchmark::State& state) {
-  ParseAndDecode(state, FileListPath::kTextScanner);
-}
-void BM_ParseAndDecodeViaDocument(benchmark::State& state) {
-  ParseAndDecode(state, FileListPath::kDocument);
-}
-void BM_ParseAndDecodeReusedReader(benchmark::State& state) {
-  ParseAndDecode(state, FileListPath::kReusedReader);
-}
-
 void BM_WriteRecords(benchmark::State& state) {
   Json::Value answer;
   ParseJsonText(AnswerText(), answer);
-  const std::vector<RecordInfo> records = DecodeAnswer(answer, FileListPath::kTextScanner);
+  const std::vector<RecordInfo> records = StoreQueries::QueryHistoryRecordByMsgIdRspParse(answer);
   for (auto _ : state) {
     Json::Value list(Json::arrayValue);
     for (const RecordInfo& r : records) {
@@ -198,9 +132,7 @@ void BM_WriteRecords(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ParseAndDecode)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ParseAndDecodeViaDocument)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ParseAndDecodeReusedReader)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreQueryDecode)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WriteRecords)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

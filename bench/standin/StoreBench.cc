@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "im_adapter/im_plugin.h"
+#include "plugins/common/StandInJson.h"
 #include "plugins/hostlink/StandInHost.h"
 #include "plugins/standin/StandInStore.h"
 
@@ -94,7 +95,7 @@ void BM_Query50_StoreHandle(benchmark::State& state) {
   std::mt19937 random(7);
   size_t found = 0;
   for (auto _ : state) {
-    const std::string answer = store.HandleText(Query(RandomIds(&random), 1));
+    const std::string answer = standin::WriteCompact(store.Handle(Query(RandomIds(&random), 1)));
     for (size_t at = answer.find("\"recordid\""); at != std::string::npos;
          at = answer.find("\"recordid\"", at + 1)) {
       ++found;

@@ -63,6 +63,13 @@ std::string StandInStatement::ColumnText(int column) const {
                      static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
+std::string_view StandInStatement::ColumnView(int column) const {
+  const unsigned char* text = sqlite3_column_text(statement_, column);
+  if (text == nullptr) return std::string_view();
+  return std::string_view(reinterpret_cast<const char*>(text),
+                          static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
 std::string StandInStatement::ColumnName(int column) const {
   const char* name = sqlite3_column_name(statement_, column);
   return name != nullptr ? name : "";

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -32,6 +33,9 @@ class StandInStatement {
   bool ColumnIsInteger(int column) const;
   int64_t ColumnInt(int column) const;
   std::string ColumnText(int column) const;
+  // The column's text in SQLite's own buffer, valid until the next Step or
+  // Reset: for a caller that copies it once, where it ends up.
+  std::string_view ColumnView(int column) const;
   std::string ColumnName(int column) const;
 
  private:

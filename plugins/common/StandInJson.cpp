@@ -26,6 +26,7 @@ bool ParseRequest(const char* text, uint32_t length, Json::Value* out, std::stri
 std::string WriteCompact(const Json::Value& value) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
+  builder["commentStyle"] = "None";
   builder["emitUTF8"] = true;
   return Json::writeString(builder, value);
 }

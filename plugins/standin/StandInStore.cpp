@@ -3,10 +3,11 @@
 #include <exception>
 #include <set>
 #include <string>
+#include <string_view>
 
-#include "plugins/common/StandInBase64.h"
 #include "plugins/common/StandInJson.h"
 #include "plugins/common/StandInSettings.h"
+#include "util/Utils.h"
 
 namespace standin {
 namespace {
@@ -124,7 +125,7 @@ std::set<std::string> FileNamesOf(const std::string& fileList) {
   std::string decoded;
   Json::Value entries;
   std::string reason;
-  if (fileList.empty() || !Base64Decode(fileList, &decoded)) return names;
+  if (fileList.empty() || !util::Base64Decode(fileList, &decoded)) return names;
   Json::CharReaderBuilder builder;
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   if (!reader->parse(decoded.data(), decoded.data() + decoded.size(), &entries, &reason) ||
@@ -168,43 +169,42 @@ std::vector<std::string> SplitIds(const std::string& text) {
   return keys;
 }
 
-// text as a JSON string: quotes, backslashes and control characters escaped,
-// UTF-8 kept as it is.
-void AppendJsonString(const std::string& text, std::string* out) {
-  static const char kHex[] = "0123456789abcdef";
-  out->push_back('"');
-  for (char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out->push_back('\\');
-      out->push_back(c);
-    } else if (u < 0x20) {
-      *out += "\\u00";
-      out->push_back(kHex[u >> 4]);
-      out->push_back(kHex[u & 15]);
-    } else {
-      out->push_back(c);
+// The members of an answered record, built once: an object holding every
+// member (null) in the order the JSON library keeps them (by name), and for
+// each of them, in that order, the row column it is read from (0: the row id).
+// A record copies the tree and fills it in order, instead of looking up and
+// inserting each of its 52 members.
+struct RecordShape {
+  Json::Value members{Json::objectValue};
+  std::vector<int> columns;
+};
+
+const RecordShape& TheRecordShape() {
+  // Never destroyed: the plugin's worker may still answer while the process ends.
+  static const RecordShape* const shape = [] {
+    auto* built = new RecordShape;
+    built->members[Json::StaticString("recordid")] = Json::Value();
+    for (const RecordField& field : kRecordFields) {
+      built->members[Json::StaticString(field.name)] = Json::Value();
     }
-  }
-  out->push_back('"');
+    for (auto member = built->members.begin(); member != built->members.end(); ++member) {
+      const std::string name = member.name();
+      int column = 0;
+      for (int i = 0; i < kFieldCount; ++i) {
+        if (name == kRecordFields[i].name) column = i + 1;
+      }
+      built->columns.push_back(column);
+    }
+    return built;
+  }();
+  return *shape;
 }
 
-// One record row as the JSON object that RowToRecord makes.
-void AppendRecordText(const StandInStatement& row, std::string* out) {
-  *out += "{\"recordid\":\"" + std::to_string(row.ColumnInt(0)) + "\"";
-  for (int i = 0; i < kFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
-    if (row.ColumnIsNull(i + 1)) continue;
-    *out += ",\"";
-    *out += field.name;
-    *out += "\":";
-    if (field.isInt) {
-      *out += std::to_string(static_cast<int32_t>(row.ColumnInt(i + 1)));
-    } else {
-      AppendJsonString(row.ColumnText(i + 1), out);
-    }
-  }
-  out->push_back('}');
+// A text column as a JSON string. Most text columns are empty: those share
+// one static empty text instead of a buffer each.
+Json::Value TextValue(std::string_view text) {
+  static const Json::StaticString kEmpty("");
+  return text.empty() ? Json::Value(kEmpty) : Json::Value(text.data(), text.data() + text.size());
 }
 
 }  // namespace
@@ -315,17 +315,24 @@ bool StandInStore::AddRecords(const std::vector<Json::Value>& records, std::stri
 }
 
 Json::Value StandInStore::RowToRecord(const StandInStatement& row) {
-  Json::Value record(Json::objectValue);
-  record["recordid"] = std::to_string(row.ColumnInt(0));
-  for (int i = 0; i < kFieldCount; ++i) {
-    const RecordField& field = kRecordFields[i];
-    if (row.ColumnIsNull(i + 1)) continue;
-    const Json::StaticString key(field.name);  // the table outlives every answer
-    if (field.isInt) {
-      record[key] = static_cast<Json::Int>(row.ColumnInt(i + 1));
+  const RecordShape& shape = TheRecordShape();
+  Json::Value record = shape.members;  // the member tree, names not duplicated
+  bool hasNull = false;
+  auto column = shape.columns.begin();
+  for (auto member = record.begin(); member != record.end(); ++member, ++column) {
+    if (*column == 0) {
+      *member = std::to_string(row.ColumnInt(0));
+    } else if (row.ColumnIsNull(*column)) {
+      hasNull = true;
+    } else if (kRecordFields[*column - 1].isInt) {
+      *member = static_cast<Json::Int>(row.ColumnInt(*column));
     } else {
-      record[key] = row.ColumnText(i + 1);
+      *member = TextValue(row.ColumnView(*column));
     }
+  }
+  // A NULL column has no member (rows written by this store have none).
+  for (int i = 0; hasNull && i < kFieldCount; ++i) {
+    if (row.ColumnIsNull(i + 1)) record.removeMember(kRecordFields[i].name);
   }
   return record;
 }
@@ -377,33 +384,6 @@ std::string StandInStore::QueryRecordRows(const Json::Value& request, const RowS
   return ok ? std::string() : error;
 }
 
-std::string StandInStore::HandleText(const Json::Value& request) {
-  if (RequestCmd(request) != kCmdQueryRecords || !request["param"].isObject()) {
-    return WriteCompact(Handle(request));
-  }
-  std::string error;
-  if (!EnsureOpen(&error)) return WriteCompact(Failure(request, error));
-  // The records are written straight from the rows: a list of 50 records is
-  // the answer the adapter waits on most, and a JSON document of it costs more
-  // than the lookups.
-  std::string list = "[";
-  try {
-    error = QueryRecordRows(request, [&list](const StandInStatement& row) {
-      if (list.size() > 1) list += ',';
-      AppendRecordText(row, &list);
-    });
-  } catch (const std::exception& e) {
-    error = std::string("request failed: ") + e.what();
-  }
-  if (!error.empty()) return WriteCompact(Failure(request, error));
-  Json::Value envelope = MakeAnswer(request, 0);
-  envelope.removeMember("param");
-  std::string text = WriteCompact(envelope);
-  text.pop_back();  // the closing brace
-  text += ",\"param\":{\"_historyrecordlist\":" + list + "]}}";
-  return text;
-}
-
 Json::Value StandInStore::AddRecord(const Json::Value& request) {
   const Json::Value& record = request["param"]["_historyrecord"];
   if (!record.isObject()) return Failure(request, "_historyrecord is missing");
@@ -427,7 +407,7 @@ Json::Value StandInStore::QueryRecords(const Json::Value& request) {
       request, [&list](const StandInStatement& row) { list.append(RowToRecord(row)); });
   if (!error.empty()) return Failure(request, error);
   Json::Value answer = MakeAnswer(request, 0);
-  answer["param"]["_historyrecordlist"] = list;
+  answer["param"]["_historyrecordlist"].swap(list);
   return answer;
 }
 

@@ -33,10 +33,6 @@ class StandInStore {
   // "param"; a failure ("result" 1) carries a "reason". Never throws.
   Json::Value Handle(const Json::Value& request);
 
-  // The answer's text, as Handle's answer would be written; a record query is
-  // written straight from the database rows.
-  std::string HandleText(const Json::Value& request);
-
   // Opens the database at path (for benchmarks and tests that fill it directly).
   bool OpenAt(const std::string& path, std::string* error);
 

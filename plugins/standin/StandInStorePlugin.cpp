@@ -26,7 +26,7 @@ extern "C" {
 int SqliteRecvMsgImport(const char* text, uint32_t length) {
   StorePlugin& self = Instance();
   self.plugin.Receive(text, length, [&self](const Json::Value& request) {
-    self.plugin.DeliverText(request, self.store.HandleText(request));
+    self.plugin.Deliver(request, self.store.Handle(request));
   });
   return 0;
 }

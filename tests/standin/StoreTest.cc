@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "im_adapter/im_plugin.h"
-#include "plugins/common/StandInBase64.h"
 #include "plugins/hostlink/StandInHost.h"
 #include "tests/standin/StandInRecorder.h"
+#include "util/Utils.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ class StoreTest : public ::testing::Test {
 
 TEST_F(StoreTest, AddedRecordsComeBackByIdInTheOrderAskedOrByReceivedFileName) {
   Json::Value withFile = Record("s1", "c1");
-  withFile["filelist"] = standin::Base64Encode(
+  withFile["filelist"] = util::Base64Encode(
       R"([{"file_name":"report.pdf","file_real_save_name":"report(1).pdf"}])");
   const std::string first = AddRecord(withFile);
   const std::string second = AddRecord(Record("s2", "c2"));

@@ -1,12 +1,10 @@
-// The stand-ins' worker thread and Base64.
+// The stand-ins' worker thread.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <mutex>
-#include <string>
 #include <vector>
 
-#include "plugins/common/StandInBase64.h"
 #include "plugins/common/StandInWorker.h"
 
 namespace {
@@ -45,20 +43,6 @@ TEST(StandInWorker, FlushRunsDelayedTasksAtOnceAndDestructionDropsThem) {
     worker.Post([&] { dropped = true; }, 600000);
   }
   EXPECT_FALSE(dropped);
-}
-
-TEST(StandInBase64, RoundTripsEveryLengthAndRejectsForeignCharacters) {
-  std::string bytes;
-  for (int i = 0; i < 10; ++i) {
-    std::string back;
-    ASSERT_TRUE(standin::Base64Decode(standin::Base64Encode(bytes), &back));
-    EXPECT_EQ(back, bytes);
-    bytes.push_back(static_cast<char>(0xF0 + i));
-  }
-  EXPECT_EQ(standin::Base64Encode("ab"), "YWI=");
-  std::string out;
-  EXPECT_FALSE(standin::Base64Decode("YW*=", &out));
-  EXPECT_FALSE(standin::Base64Decode("YQ==YQ", &out)) << "data after padding";
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ int32_t PluginRequester::Send(const RequestKind& kind, Json::Value request,
   return sno;
 }
 
-bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer,
+bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, Json::Value& answer,
                               const std::function<void()>& beforeWake) {
   Pair& pair = PairOf(kind.pair);
   util::MutexLock lock(pair.mutex);
@@ -114,7 +114,7 @@ bool PluginRequester::Deliver(const RequestKind& kind, int32_t jsSno, const Json
     return false;
   }
   if (beforeWake) beforeWake();
-  it->second->answer = answer;
+  it->second->answer.swap(answer);
   it->second->done = true;
   // Several requests of one pair may wait at once (each for its own number).
   pair.answered.NotifyAll();

@@ -84,11 +84,13 @@ class PluginRequester {
 
   // The response handler's common part (hub task thread): logs the answer's
   // "sno" and "result" and hands the answer to the waiter of its serial
-  // number. False (logged) when nobody waits for that number any more: a late
-  // or repeated answer, which is dropped.
+  // number, moving it there (answer is left null) rather than copying a
+  // possibly large tree. False (logged), with answer untouched, when nobody
+  // waits for that number any more: a late or repeated answer, which is
+  // dropped.
   // beforeWake, when set, runs under the pair's lock before the waiter
   // wakes, so that what it records is in place when the request returns.
-  bool Deliver(const RequestKind& kind, int32_t jsSno, const Json::Value& answer,
+  bool Deliver(const RequestKind& kind, int32_t jsSno, Json::Value& answer,
                const std::function<void()>& beforeWake = nullptr);
 
   // Ends every wait in progress, and every later one until ResumeWaits, as a

@@ -143,6 +143,30 @@ const Json::Value* Find(const Json::Value& item, const char* key) {
   return item.find(key, key + std::strlen(key));
 }
 
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// StringToInt64 on a view of the text.
+int64_t DecimalToInt64(std::string_view text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
+  // Accumulate as a negative number so that the minimum fits.
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+  int64_t value = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value < (kMin + digit) / 10) {
+      return negative ? kMin : std::numeric_limits<int64_t>::max();
+    }
+    value = value * 10 - digit;
+  }
+  if (negative) return value;
+  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
+}
+
 // Copies `v` into `out` when it is a JSON string; leaves `out` otherwise.
 void ReadText(const Json::Value& v, std::string& out) {
   const char* begin = nullptr;
@@ -162,7 +186,12 @@ void ReadFieldValue(const Json::Value& v, const FieldDesc<Record>& field, Record
   } else if (v.isInt()) {
     record.*field.number = v.asInt();
   } else if (field.form == ReadForm::kIntOrDecimal && v.isString()) {
-    record.*field.number = static_cast<int32_t>(StringToInt64(v.asString()));
+    // Read in place: the text is not copied for a number.
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    v.getString(&begin, &end);
+    const std::string_view text(begin, static_cast<size_t>(end - begin));
+    record.*field.number = static_cast<int32_t>(DecimalToInt64(text));
   }
 }
 
@@ -234,30 +263,6 @@ void ReadFields(const char* function, const Json::Value& item, const FieldDesc<R
       IMLOG(kLogErr, function, std::string("convert json failed, ") + what);
     }
   }
-}
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// StringToInt64 on a view of the text.
-int64_t DecimalToInt64(std::string_view text) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i >= n || text[i] < '0' || text[i] > '9') return 0;
-  // Accumulate as a negative number so that the minimum fits.
-  constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  int64_t value = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value < (kMin + digit) / 10) {
-      return negative ? kMin : std::numeric_limits<int64_t>::max();
-    }
-    value = value * 10 - digit;
-  }
-  if (negative) return value;
-  return value == kMin ? std::numeric_limits<int64_t>::max() : -value;
 }
 
 // One member value of a file entry, reduced to what the entry's fields can
@@ -378,9 +383,9 @@ void ApplyFileField(const FileFieldDesc& field, const Scalar& value, FileListIte
   }
 }
 
-FileListItem ReadFileItem(const Json::Value& element) {
-  FileListItem item;
-  if (!element.isObject()) return item;
+// Fills `item` (fresh, with the defaults) from one element of a file list.
+void ReadFileItem(const Json::Value& element, FileListItem& item) {
+  if (!element.isObject()) return;
   const auto lastMember = element.end();
   for (auto member = element.begin(); member != lastMember; ++member) {
     const char* nameEnd = nullptr;
@@ -388,120 +393,7 @@ FileListItem ReadFileItem(const Json::Value& element) {
     const size_t index = FindFileField(std::string_view(name, static_cast<size_t>(nameEnd - name)));
     if (index != kFileFieldCount) ApplyFileField(kFileFields[index], ScalarOf(*member), item);
   }
-  return item;
 }
-
-// Reads the common shape of a stored file list text (an array of flat
-// objects whose members are plain strings, integers, booleans or null)
-// straight into FileListItems, without building a JSON document. Anything
-// outside that shape (escapes, reals, nested values, comments, repeated
-// keys, trailing text) makes Read return false, and the caller takes the
-// general JSON path, which gives the same items for every text this reader
-// accepts.
-class FileListScanner {
- public:
-  explicit FileListScanner(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
-
-  bool Read(std::vector<FileListItem>& list) {
-    if (!Consume('[')) return false;
-    if (!Consume(']')) {
-      do {
-        list.emplace_back();
-        if (!ReadObject(list.back())) return false;
-      } while (Consume(','));
-      if (!Consume(']')) return false;
-    }
-    SkipSpace();
-    return p_ == end_;
-  }
-
- private:
-  void SkipSpace() {
-    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) ++p_;
-  }
-
-  // Skips white space, then takes `c` when it comes next.
-  bool Consume(char c) {
-    SkipSpace();
-    if (p_ == end_ || *p_ != c) return false;
-    ++p_;
-    return true;
-  }
-
-  bool ReadObject(FileListItem& item) {
-    if (!Consume('{')) return false;
-    if (Consume('}')) return true;
-    uint32_t seen = 0;
-    do {
-      std::string_view key;
-      Scalar value;
-      if (!ReadString(key) || !Consume(':') || !ReadValue(value)) return false;
-      const size_t index = FindFileField(key);
-      if (index == kFileFieldCount) continue;
-      if (seen & (1u << index)) return false;
-      seen |= 1u << index;
-      ApplyFileField(kFileFields[index], value, item);
-    } while (Consume(','));
-    return Consume('}');
-  }
-
-  // A string without escapes or control characters.
-  bool ReadString(std::string_view& out) {
-    if (!Consume('"')) return false;
-    const char* begin = p_;
-    while (p_ < end_ && *p_ != '"') {
-      if (*p_ == '\\' || static_cast<unsigned char>(*p_) < 0x20) return false;
-      ++p_;
-    }
-    if (p_ == end_) return false;
-    out = std::string_view(begin, static_cast<size_t>(p_ - begin));
-    ++p_;
-    return true;
-  }
-
-  bool ReadValue(Scalar& value) {
-    SkipSpace();
-    if (p_ == end_) return false;
-    if (*p_ == '"') {
-      value.kind = Scalar::kString;
-      return ReadString(value.text);
-    }
-    if (*p_ == '-' || (*p_ >= '0' && *p_ <= '9')) return ReadInteger(value);
-    value.kind = Scalar::kOther;
-    return ReadWord("true") || ReadWord("false") || ReadWord("null");
-  }
-
-  // An integer of at most 18 digits, without a leading zero before a digit
-  // and not followed by a fraction or exponent.
-  bool ReadInteger(Scalar& value) {
-    const bool negative = *p_ == '-';
-    if (negative) ++p_;
-    const char* digits = p_;
-    int64_t number = 0;
-    while (p_ < end_ && *p_ >= '0' && *p_ <= '9' && p_ - digits < 18) {
-      number = number * 10 + (*p_++ - '0');
-    }
-    const size_t count = static_cast<size_t>(p_ - digits);
-    if (count == 0 || (count > 1 && *digits == '0')) return false;
-    if (p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E' || (*p_ >= '0' && *p_ <= '9'))) {
-      return false;
-    }
-    value.kind = Scalar::kNumber;
-    value.number = negative ? -number : number;
-    return true;
-  }
-
-  bool ReadWord(std::string_view word) {
-    if (static_cast<size_t>(end_ - p_) < word.size() || std::string_view(p_, word.size()) != word) {
-      return false;
-    }
-    p_ += word.size();
-    return true;
-  }
-
-  const char* p_;
-  const char* end_;
-};
 
 // Sets out[key] = text when text is not empty.
 void WriteText(Json::Value& out, const char* key, const std::string& text) {
@@ -560,24 +452,15 @@ void ConvertJsonToFileList(const Json::Value& array, std::vector<FileListItem>& 
     return;
   }
   list.reserve(list.size() + array.size());
-  for (Json::ArrayIndex i = 0; i < array.size(); ++i) {
-    const Json::Value& element = array[i];
+  Json::ArrayIndex index = 0;
+  for (const Json::Value& element : array) {
     if (!element.isObject() && !element.isNull()) {
       IMLOG(kLogWar, "ConvertJsonToFileList",
-            "file entry " + std::to_string(i) + " is not a JSON object");
+            "file entry " + std::to_string(index) + " is not a JSON object");
     }
-    list.push_back(ReadFileItem(element));
+    ReadFileItem(element, list.emplace_back());
+    ++index;
   }
-}
-
-bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem>& list) {
-  const size_t oldSize = list.size();
-  if (FileListScanner(text).Read(list)) return true;
-  list.resize(oldSize);
-  Json::Value array;
-  if (ParseJsonText(text, array) != 0) return false;
-  ConvertJsonToFileList(array, list);
-  return true;
 }
 
 void ConvertFileListToJson(const std::vector<FileListItem>& list, Json::Value& out) {

@@ -48,13 +48,6 @@ void ConvertRecordInfoToJson(const RecordInfo& record, Json::Value& out);
 // non-array appends nothing and logs a warning.
 void ConvertJsonToFileList(const Json::Value& array, std::vector<FileListItem>& list);
 
-// Appends the file entries of `text`, the decoded form of a record's
-// `filelist`, to `list`: the same items as ParseJsonText followed by
-// ConvertJsonToFileList, but the usual flat entries are read without building
-// a JSON document. Returns false, appending nothing, when `text` does not
-// parse or its root is neither an array nor an object.
-bool ConvertJsonTextToFileList(const std::string& text, std::vector<FileListItem>& list);
-
 // Appends one JSON object per item of `list` to `out` (made an array if it is
 // null), in list order. Text fields are written only when not empty;
 // `file_size` always, as its decimal text (a JSON string); `file_handle`,
