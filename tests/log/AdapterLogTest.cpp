@@ -13,11 +13,7 @@
 
 namespace {
 
-using logtest::At;
-using logtest::Header;
-using logtest::Ids;
-using logtest::ReadLines;
-using logtest::SetClock;
+using namespace logtest;  // NOLINT(build/namespaces): the shared logger test helpers
 using testfiles::Read;
 
 constexpr int kHostLevel = 3;
@@ -76,11 +72,10 @@ TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
   ASSERT_EQ(OpenHost(Path("b/log/")), 0);
   Log(kLogInf, "to b");
   EXPECT_EQ(LoggerRegistry::Instance().Count(), 1u);
-  const std::string header = Header("2026-03-14 12:00:00.000");
   EXPECT_EQ(HostLines(Path("a/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{header, Line("Inf", "to a")}));
+            (std::vector<std::string>{kHeader, Line("Inf", "to a")}));
   EXPECT_EQ(HostLines(Path("b/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{header, Line("Inf", "to b")}));
+            (std::vector<std::string>{kHeader, Line("Inf", "to b")}));
 }
 
 // The day folder follows the time stamp of the line itself, even when the
@@ -91,7 +86,7 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   const platform::LocalTime after = At(2026, 3, 15, 0, 0, 0, 0);
   SetClock(before);
   ASSERT_EQ(OpenHost(Path("log")), 0);
-  logtest::SetClockSequence({before, after});
+  SetClockSequence({before, after});
   Log(kLogInf, "at midnight");
   SetClock(after);
   Log(kLogInf, "after");
@@ -122,7 +117,7 @@ TEST_F(AdapterLogTest, LineFormatAndThresholdOfTheHostLogger) {
   const std::string time = "[2026-03-14 12:00:00.000]";
   const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
+  EXPECT_EQ(lines[0], kHeader);
   EXPECT_EQ(lines[1], time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n");
   EXPECT_EQ(lines[2], time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n");
   EXPECT_EQ(lines[3], time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n");
@@ -143,10 +138,9 @@ TEST_F(AdapterLogTest, LineLongerThanTheBufferIsDroppedWhole) {
   AdapterLog("", kLogInf, "Test::Fn", "/src/adapter/Source.cpp", 7, "%s%s",
              std::string(fits, 'c').c_str(), "d");
   Log(kLogInf, "after");
-  const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1], Line("Inf", std::string(fits, 'a')));
-  EXPECT_EQ(lines[2], Line("Inf", "after"));
+  EXPECT_EQ(HostLines(DayFile("2026-03-14")),
+            (std::vector<std::string>{kHeader, Line("Inf", std::string(fits, 'a')),
+                                      Line("Inf", "after")}));
 }
 
 TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
@@ -158,9 +152,7 @@ TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
   AdapterLogClose();
   const std::vector<std::string> lines = HostLines(fallback);
   platform::RemoveFile(fallback);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
-  EXPECT_EQ(lines[1], Line("Inf", "to the fallback"));
+  EXPECT_EQ(lines, (std::vector<std::string>{kHeader, Line("Inf", "to the fallback")}));
   EXPECT_FALSE(platform::PathExists(Path("Log/im_adapter.log")));
 }
 
@@ -175,12 +167,11 @@ TEST_F(AdapterLogTest, FullFileRotatesIntoNumberedCopies) {
   Log(kLogInf, "first of the new file");
 
   const std::string old = Read(day + "/im_adapter_1.log");
-  const std::string full = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000");
+  const std::string full = std::string(5242880, 'x') + kHeader;
   ASSERT_EQ(old.compare(0, full.size(), full), 0);
   EXPECT_TRUE(IsVersionLine(old.substr(full.size())));
   EXPECT_EQ(Read(day + "/im_adapter_2.log"), "111");
-  EXPECT_EQ(Read(current),
-            Header("2026-03-14 12:00:00.000") + Line("Inf", "first of the new file"));
+  EXPECT_EQ(Read(current), kHeader + Line("Inf", "first of the new file"));
   EXPECT_FALSE(platform::PathExists(day + "/im_adapter_3.log"));
 }
 

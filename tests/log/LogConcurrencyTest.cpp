@@ -21,17 +21,16 @@ namespace {
 constexpr int kThreads = 4;
 constexpr int kLinesPerThread = 2000;
 
-// Every line of every file under root; files in name order, which puts a
-// day's numbered copies (app_10.log … app_1.log) and its current file apart,
-// so order is checked per thread by sequence numbers, not by file order.
+// Every line of every file under root, in no particular file order: a day's
+// numbered copies are not in line order anyway, so order is checked per thread
+// by sequence numbers.
 std::vector<std::string> AllLines(const std::string& root) {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files.push_back(entry.path().string());
-  }
   std::vector<std::string> lines;
-  for (const std::string& file : files) {
-    for (std::string& line : logtest::ReadLines(file)) lines.push_back(std::move(line));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    for (std::string& line : logtest::ReadLines(entry.path().string())) {
+      lines.push_back(std::move(line));
+    }
   }
   return lines;
 }
@@ -74,15 +73,11 @@ void RunWriters(const std::function<void(int thread, int number)>& write) {
   for (std::thread& worker : workers) worker.join();
 }
 
-class LogConcurrencyTest : public logtest::LogFixture {
- protected:
-  void SetUp() override {
-    LogFixture::SetUp();
-    logtest::RestoreClock();  // the real clock: its per-thread cache is part of the test
-  }
-};
+// Each test runs on the real clock: its per-thread cache is part of the test.
+using LogConcurrencyTest = logtest::LogFixture;
 
 TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
+  logtest::RestoreClock();
   // 100 copies: nothing is deleted, so every line must be found.
   const uint32_t id =
       LoggerRegistry::Instance().Create(LoggerSettings{Path("log/app.log"), 64, 100, 2});
@@ -93,10 +88,11 @@ TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
                                      "t%d n%d %s", t, n, padding.c_str());
   });
   LoggerRegistry::Instance().Remove(id);
-  ExpectWholeAndComplete(AllLines(root_), kThreads, kLinesPerThread);
+  ExpectWholeAndComplete(AllLines(scratch_.path()), kThreads, kLinesPerThread);
 }
 
 TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {
+  logtest::RestoreClock();
   ASSERT_EQ(AdapterLogOpen(3, 5, Path("a/log").c_str(), "im_adapter.log"), 0);
   std::atomic<int> written{0};
   std::thread reopener([&] {
@@ -118,7 +114,7 @@ TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {
   // that arrived must be whole (each open writes its version line).
   static const std::regex kWhole(R"((\[.*\]t\d+ n\d+ xx|\[.* AdapterLogOpen\]im_adapter [\d.]+|)"
                                  R"(Logone\(v3\.0\) Begin Time:.*)\r\n)");
-  const std::vector<std::string> lines = AllLines(root_);
+  const std::vector<std::string> lines = AllLines(scratch_.path());
   EXPECT_GT(lines.size(), 0u);
   for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, kWhole)) << line;
 }

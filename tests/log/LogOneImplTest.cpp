@@ -16,11 +16,8 @@
 
 namespace {
 
-using logtest::Ids;
-using logtest::ReadLines;
+using namespace logtest;  // NOLINT(build/namespaces): the shared logger test helpers
 using testfiles::Read;
-
-const std::string kHeader = logtest::Header("2026-03-14 12:00:00.000");
 
 class LogOneImplTest : public logtest::LogFixture {
  protected:
@@ -175,7 +172,7 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/app.log")));
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/MyLog.log")));
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "lost");
-  logtest::SetClock(logtest::At(2026, 3, 15, 8));
+  SetClock(At(2026, 3, 15, 8));
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "day two");
   const std::vector<std::string> lines = ReadLines(Path("log/2026-03-15/app.log"));
   ASSERT_EQ(lines.size(), 2u);
@@ -184,25 +181,20 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
 }
 
 TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
-  struct Case {
-    uint32_t mode;
-    bool inFile;
-    bool onStderr;
-  } cases[] = {{0, false, false},
-               {LogOne::kOutputFile, true, false},
-               {LogOne::kOutputConsole, false, true},
-               {LogOne::kOutputFile | LogOne::kOutputConsole, true, true}};
-  int round = 0;
-  for (const Case& c : cases) {
-    const std::string file = Path("out/mode" + std::to_string(round++) + ".log");
+  for (uint32_t mode : {0u, LogOne::kOutputFile, LogOne::kOutputConsole,
+                        LogOne::kOutputFile | LogOne::kOutputConsole}) {
+    const std::string file = Path("out/mode" + std::to_string(mode) + ".log");
     LogOneImpl logger;
     logger.SetFilePath(file);
-    logger.SetOutputMode(c.mode);
+    logger.SetOutputMode(mode);
     ::testing::internal::CaptureStderr();
     logger.WriteLine("", 0, "F", "s.cpp", 1, "%s", "mode line");
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Read(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
-    EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, c.onStderr) << c.mode;
+    EXPECT_EQ(Read(file).find("]mode line\r\n") != std::string::npos,
+              (mode & LogOne::kOutputFile) != 0)
+        << mode;
+    EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, (mode & LogOne::kOutputConsole) != 0)
+        << mode;
   }
 }
 
