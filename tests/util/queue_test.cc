@@ -82,10 +82,8 @@ TEST(BoundedTextQueue, PutWaitsWhileFullUntilOneTake) {
 
 TEST(MessageQueuePair, CopiesLengthBytesAndRefusesEmptyTexts) {
   util::MessageQueuePair queues;
-  EXPECT_FALSE(queues.PushInbound(nullptr, 5));
-  EXPECT_FALSE(queues.PushInbound("text", 0));
-  EXPECT_FALSE(queues.PostToHost(nullptr, 5));
-  EXPECT_FALSE(queues.PostToHost("text", 0));
+  EXPECT_FALSE(queues.PushInbound(nullptr, 5) || queues.PushInbound("text", 0) ||
+               queues.PostToHost(nullptr, 5) || queues.PostToHost("text", 0));
   EXPECT_EQ(queues.InboundSize() + queues.OutboundSize(), 0u);
 
   // Exactly length bytes are copied, plus a NUL.
