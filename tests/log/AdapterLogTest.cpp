@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "log/AdapterLog.h"
@@ -56,14 +57,11 @@ class AdapterLogTest : public logtest::LogFixture {
 // A failed or level-0 open still closes the logger that was open; a second
 // open moves the lines to the new folder.
 TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
-  struct Case {
-    int level;
-    const char* path;
-    int expected;
-  } cases[] = {{3, nullptr, 1}, {3, "", 1}, {0, "/x", 0}};
-  for (const Case& c : cases) {
+  // {level, folder, result}
+  const std::tuple<int, const char*, int> cases[] = {{3, nullptr, 1}, {3, "", 1}, {0, "/x", 0}};
+  for (const auto& [level, folder, result] : cases) {
     ASSERT_EQ(OpenHost(Path("log")), 0);
-    EXPECT_EQ(AdapterLogOpen(c.level, 5, c.path, kFileName), c.expected) << c.level;
+    EXPECT_EQ(AdapterLogOpen(level, 5, folder, kFileName), result) << level;
     EXPECT_FALSE(AdapterLogEnabled(kLogErr));
     EXPECT_EQ(LoggerRegistry::Instance().Count(), 0u);
   }
@@ -72,10 +70,10 @@ TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
   ASSERT_EQ(OpenHost(Path("b/log/")), 0);
   Log(kLogInf, "to b");
   EXPECT_EQ(LoggerRegistry::Instance().Count(), 1u);
-  EXPECT_EQ(HostLines(Path("a/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{kHeader, Line("Inf", "to a")}));
-  EXPECT_EQ(HostLines(Path("b/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{kHeader, Line("Inf", "to b")}));
+  for (const char* folder : {"a", "b"}) {
+    EXPECT_EQ(HostLines(Path(folder + std::string("/log/2026-03-14/im_adapter.log"))),
+              (std::vector<std::string>{kHeader, Line("Inf", std::string("to ") + folder)}));
+  }
 }
 
 // The day folder follows the time stamp of the line itself, even when the

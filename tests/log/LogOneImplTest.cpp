@@ -58,10 +58,9 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   const uint32_t id = Create(Path("log/a.b.log"), /*maxSizeKb=*/1, /*backups=*/2);
   const std::string day = Path("log/2026-03-14/");
   ASSERT_TRUE(platform::MakeDirectories(day));
-  testfiles::Write(day + "a.b_9.log", "k");  // beyond the backup count: kept
-  testfiles::Write(day + "old_a.b_1.log", "k");
-  testfiles::Write(day + "a.b_1.txt", "k");
-  testfiles::Write(day + "a.b_x.log", "k");
+  // Files rotation leaves alone: beyond the backup count, or other names.
+  const char* const kForeign[] = {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"};
+  for (const char* foreign : kForeign) testfiles::Write(day + foreign, "k");
   const int kLines = 200;
   for (int i = 0; i < kLines; ++i) {
     LoggerRegistry::Instance().Write(id, "", 2, "F", "s.cpp", 1, "line %04d", i);
@@ -84,30 +83,24 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   EXPECT_EQ(numbers.back(), kLines - 1);
   for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
   EXPECT_FALSE(platform::PathExists(day + "a.b_3.log"));
-  for (const char* foreign : {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"}) {
-    EXPECT_EQ(Read(day + foreign), "k") << foreign;
-  }
+  for (const char* foreign : kForeign) EXPECT_EQ(Read(day + foreign), "k") << foreign;
 }
 
 TEST_F(LogOneImplTest, FallbackFilesWhenTheConfiguredOneCannotBeUsed) {
   testfiles::Write(Path("blocker"), "b");  // a file where a folder is needed
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/sub")));  // a folder, not a file
-  struct Case {
-    const char* name;
-    std::string configured;
-    std::string fallback;
-  } cases[] = {
-      {"unmakeable folder", Path("blocker/log/app.log"),
-       platform::CurrentDirectory() + "/Log/MyLog.log"},
-      {"unopenable file", Path("log/sub"), Path("log/2026-03-14/MyLog.log")},
+  // {configured file, fallback}: a folder that cannot be made, a file that cannot be opened
+  const std::pair<std::string, std::string> cases[] = {
+      {Path("blocker/log/app.log"), platform::CurrentDirectory() + "/Log/MyLog.log"},
+      {Path("log/sub"), Path("log/2026-03-14/MyLog.log")},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const uint32_t id = Create(c.configured);
+  for (const auto& [configured, fallback] : cases) {
+    SCOPED_TRACE(configured);
+    const uint32_t id = Create(configured);
     LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
     LoggerRegistry::Instance().Remove(id);
-    const std::vector<std::string> lines = ReadLines(c.fallback);
-    platform::RemoveFile(c.fallback);
+    const std::vector<std::string> lines = ReadLines(fallback);
+    platform::RemoveFile(fallback);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
   }

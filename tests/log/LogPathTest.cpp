@@ -36,12 +36,10 @@ TEST(LogPathTest, DayFolder) {
 }
 
 TEST(LogPathTest, WindowsForm) {
-  for (const char* path : {"C:\\x\\log", "c:/x", "\\\\server\\share\\a.log"}) {
-    EXPECT_TRUE(IsWindowsFormPath(path)) << path;
-  }
-  for (const char* path : {"/x/log/a.log", "\\x\\a.log", "a.log"}) {
-    EXPECT_FALSE(IsWindowsFormPath(path)) << path;
-  }
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\x\\log", true},    {"c:/x", true},        {"\\\\server\\share\\a.log", true},
+      {"/x/log/a.log", false}, {"\\x\\a.log", false}, {"a.log", false}};
+  for (const auto& [path, windows] : cases) EXPECT_EQ(IsWindowsFormPath(path), windows) << path;
 }
 
 TEST(LogPathTest, Split) {
