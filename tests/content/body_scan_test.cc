@@ -70,8 +70,8 @@ const char* const kPieces[] = {
 };
 // clang-format on
 
-// Every seed, and every seed with one piece inserted at or replacing one byte
-// at a spread of places, from a fixed random sequence.
+// Every seed, and every seed with one piece inserted at or replacing one byte,
+// or with that byte erased, at a spread of places from a fixed random sequence.
 std::vector<std::string> Variants(const std::vector<std::string>& seeds) {
   std::mt19937 random(20261205);
   std::vector<std::string> out = seeds;
@@ -79,16 +79,10 @@ std::vector<std::string> Variants(const std::vector<std::string>& seeds) {
     for (const char* piece : kPieces) {
       for (int n = 0; n < 24; ++n) {
         const size_t at = random() % (seed.size() + 1);
-        std::string inserted = seed;
-        inserted.insert(at, piece);
-        out.push_back(inserted);
+        out.push_back(std::string(seed).insert(at, piece));
         if (at < seed.size()) {
-          std::string replaced = seed;
-          replaced.replace(at, 1, piece);
-          out.push_back(replaced);
-          std::string erased = seed;
-          erased.erase(at, 1);
-          out.push_back(erased);
+          out.push_back(std::string(seed).replace(at, 1, piece));
+          out.push_back(std::string(seed).erase(at, 1));
         }
       }
     }
