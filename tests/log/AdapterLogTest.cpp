@@ -17,14 +17,13 @@ namespace {
 using namespace logtest;  // NOLINT(build/namespaces): the shared logger test helpers
 using testfiles::Read;
 
-constexpr int kHostLevel = 3;
-constexpr int kHostSizeMb = 5;
 constexpr const char* kFileName = "im_adapter.log";
 
 class AdapterLogTest : public logtest::LogFixture {
  protected:
   int OpenHost(const std::string& folder) {
-    return AdapterLogOpen(kHostLevel, kHostSizeMb, folder.c_str(), kFileName);
+    // The host's settings: information level, files of 5 MB.
+    return AdapterLogOpen(3, 5, folder.c_str(), kFileName);
   }
   void Log(int level, const std::string& text) {
     AdapterLog("", level, "Test::Fn", "/src/adapter/Source.cpp", 7, "%s", text.c_str());

@@ -35,31 +35,6 @@ std::vector<std::string> AllLines(const std::string& root) {
   return lines;
 }
 
-// Checks that every line is a header or a whole line "t<thread> n<number>",
-// and that each (thread, number) appears exactly once.
-void ExpectWholeAndComplete(const std::vector<std::string>& lines, int threads, int perThread) {
-  static const std::regex kLine(
-      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[P:\d+/T:\d+\]\[Inf\]\[Worker\.cpp:9 Test::Worker\]t(\d+) n(\d+) x+\r\n)");
-  static const std::regex kHeader(
-      R"(Logone\(v3\.0\) Begin Time:\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\r\n)");
-  std::map<int, std::vector<int>> seen;
-  for (const std::string& line : lines) {
-    std::smatch match;
-    if (std::regex_match(line, match, kLine)) {
-      seen[std::stoi(match[1])].push_back(std::stoi(match[2]));
-    } else {
-      ASSERT_TRUE(std::regex_match(line, kHeader)) << "broken line: " << line;
-    }
-  }
-  ASSERT_EQ(seen.size(), static_cast<std::size_t>(threads));
-  std::vector<int> all(perThread);
-  std::iota(all.begin(), all.end(), 0);
-  for (auto& [thread, numbers] : seen) {
-    std::sort(numbers.begin(), numbers.end());
-    EXPECT_TRUE(numbers == all) << "thread " << thread << " wrote " << numbers.size() << " lines";
-  }
-}
-
 void RunWriters(const std::function<void(int thread, int number)>& write) {
   // The writers start together, once all of them are up.
   std::atomic<int> ready{0};
@@ -89,7 +64,28 @@ TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
                                      "t%d n%d %s", t, n, padding.c_str());
   });
   LoggerRegistry::Instance().Remove(id);
-  ExpectWholeAndComplete(AllLines(scratch_.path()), kThreads, kLinesPerThread);
+  // Every line is a header or a whole line "t<thread> n<number>", and each
+  // (thread, number) appears exactly once.
+  static const std::regex kLine(
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[P:\d+/T:\d+\]\[Inf\]\[Worker\.cpp:9 Test::Worker\]t(\d+) n(\d+) x+\r\n)");
+  static const std::regex kHeader(
+      R"(Logone\(v3\.0\) Begin Time:\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\r\n)");
+  std::map<int, std::vector<int>> seen;
+  for (const std::string& line : AllLines(scratch_.path())) {
+    std::smatch match;
+    if (std::regex_match(line, match, kLine)) {
+      seen[std::stoi(match[1])].push_back(std::stoi(match[2]));
+    } else {
+      ASSERT_TRUE(std::regex_match(line, kHeader)) << "broken line: " << line;
+    }
+  }
+  ASSERT_EQ(seen.size(), static_cast<std::size_t>(kThreads));
+  std::vector<int> all(kLinesPerThread);
+  std::iota(all.begin(), all.end(), 0);
+  for (auto& [thread, numbers] : seen) {
+    std::sort(numbers.begin(), numbers.end());
+    EXPECT_TRUE(numbers == all) << "thread " << thread << " wrote " << numbers.size() << " lines";
+  }
 }
 
 TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {
