@@ -2,9 +2,10 @@
 #include <json/json.h>
 
 #include <string>
+#include <tuple>
 
-#include "adapter/src/content/ImAdapterCardJson.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/content/ImAdapterCardJson.h"
 
 namespace {
 
@@ -21,16 +22,9 @@ CardInfo ParsedCard(const std::string& text) {
 }
 
 TEST(CardJson, ParseContentReadsWhatItFindsAndSkipsOtherTypes) {
-  struct Case {
-    const char* text;
-    int cardType;
-    int replyType;
-    std::string replyContent;
-    int level;
-    bool isForward;
-    bool canForward;
-  };
-  const Case cases[] = {
+  // {text, cardType, replyType, replyContent, merge level, isForward, canForward}
+  using Row = std::tuple<const char*, int, int, std::string, int, bool, bool>;
+  const Row cases[] = {
       {R"({"cardType":5})", 5, -1, "", 0, false, false},
       {R"({"cardType":"5"})", 5, -1, "", 0, false, false},
       {R"({"cardType":" 12abc"})", 12, -1, "", 0, false, false},
@@ -50,14 +44,11 @@ TEST(CardJson, ParseContentReadsWhatItFindsAndSkipsOtherTypes) {
       {R"({"cardContext":{"replyMsg":[],"mergeMessage":null}})", -1, -1, "", 0, false, false},
       {R"([1,2])", -1, -1, "", 0, false, false},
   };
-  for (const Case& c : cases) {
-    const CardInfo card = ParsedCard(c.text);
-    EXPECT_EQ(card.cardType, c.cardType) << c.text;
-    EXPECT_EQ(card.replyType, c.replyType) << c.text;
-    EXPECT_EQ(card.replyContent, c.replyContent) << c.text;
-    EXPECT_EQ(card.mergeMessage.level, c.level) << c.text;
-    EXPECT_EQ(card.isForward, c.isForward) << c.text;
-    EXPECT_EQ(card.canForward, c.canForward) << c.text;
+  for (const Row& row : cases) {
+    const CardInfo card = ParsedCard(std::get<0>(row));
+    EXPECT_EQ(Row(std::get<0>(row), card.cardType, card.replyType, card.replyContent,
+                  card.mergeMessage.level, card.isForward, card.canForward),
+              row);
   }
 }
 
@@ -109,30 +100,26 @@ TEST(CardJson, MergedContent) {
   EXPECT_EQ(BuildMergedItemJson(bare),
             JsonOf(R"({"mediaType":0,"time":1700000000123,"isAppMsg":0,"appServiceName":"",)"
                    R"("appServiceIcon":"","appServiceTag":0})"));
-
-  MergedMessageItem full = bare;
-  full.msgId = "m";
-  full.account = "acc";
-  full.msg = "[Image]";
-  full.html = JsonOf(R"({"h":1})");
-  full.name = "Name";
-  full.appServiceInfo = JsonOf(R"({"i":2})");
-  full.appServiceId = "sid";
-  full.msgExt = "ext";
+  // Every field set, in the order of declaration.
+  // clang-format off
+  const MergedMessageItem full{1, 5, 1, "an", "ai", 2, "m", "acc", "[Image]", JsonOf(R"({"h":1})"),
+                               "Name", JsonOf(R"({"i":2})"), "sid", "ext"};
+  // clang-format on
   const Json::Value fullJson = BuildMergedItemJson(full);
-  EXPECT_EQ(fullJson.getMemberNames().size(), 14u);
-  EXPECT_EQ(fullJson["html"], full.html);
-  EXPECT_EQ(fullJson["appServiceInfo"], full.appServiceInfo);
+  EXPECT_EQ(fullJson,
+            JsonOf(R"({"mediaType":1,"time":5,"isAppMsg":1,"appServiceName":"an",)"
+                   R"("appServiceIcon":"ai","appServiceTag":2,"msgId":"m","account":"acc",)"
+                   R"("msg":"[Image]","html":{"h":1},"name":"Name","appServiceInfo":{"i":2},)"
+                   R"("appServiceId":"sid","msgExt":"ext"})"));
 
   CardMergeMessage merge;
   EXPECT_EQ(BuildMergeMessageJson(merge), JsonOf(R"({"level":0,"type":0})"));
   merge.toName = "B";
   merge.messageList = {bare, full};
-  const Json::Value mergeJson = BuildMergeMessageJson(merge);
-  ASSERT_EQ(mergeJson["messageList"].size(), 2u);
-  EXPECT_EQ(mergeJson["messageList"][1], fullJson);
-  EXPECT_EQ(mergeJson["toName"].asString(), "B");
-  EXPECT_FALSE(mergeJson.isMember("fromName"));
+  Json::Value expected = JsonOf(R"({"level":0,"type":0,"toName":"B"})");
+  expected["messageList"].append(BuildMergedItemJson(bare));
+  expected["messageList"].append(fullJson);
+  EXPECT_EQ(BuildMergeMessageJson(merge), expected);
 }
 
 TEST(CardJson, CardExtension) {

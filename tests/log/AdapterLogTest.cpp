@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "log/AdapterLog.h"
@@ -13,21 +14,16 @@
 
 namespace {
 
-using logtest::At;
-using logtest::Header;
-using logtest::Ids;
-using logtest::ReadLines;
-using logtest::SetClock;
+using namespace logtest;  // NOLINT(build/namespaces): the shared logger test helpers
 using testfiles::Read;
 
-constexpr int kHostLevel = 3;
-constexpr int kHostSizeMb = 5;
 constexpr const char* kFileName = "im_adapter.log";
 
 class AdapterLogTest : public logtest::LogFixture {
  protected:
   int OpenHost(const std::string& folder) {
-    return AdapterLogOpen(kHostLevel, kHostSizeMb, folder.c_str(), kFileName);
+    // The host's settings: information level, files of 5 MB.
+    return AdapterLogOpen(3, 5, folder.c_str(), kFileName);
   }
   void Log(int level, const std::string& text) {
     AdapterLog("", level, "Test::Fn", "/src/adapter/Source.cpp", 7, "%s", text.c_str());
@@ -60,14 +56,11 @@ class AdapterLogTest : public logtest::LogFixture {
 // A failed or level-0 open still closes the logger that was open; a second
 // open moves the lines to the new folder.
 TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
-  struct Case {
-    int level;
-    const char* path;
-    int expected;
-  } cases[] = {{3, nullptr, 1}, {3, "", 1}, {0, "/x", 0}};
-  for (const Case& c : cases) {
+  // {level, folder, result}
+  const std::tuple<int, const char*, int> cases[] = {{3, nullptr, 1}, {3, "", 1}, {0, "/x", 0}};
+  for (const auto& [level, folder, result] : cases) {
     ASSERT_EQ(OpenHost(Path("log")), 0);
-    EXPECT_EQ(AdapterLogOpen(c.level, 5, c.path, kFileName), c.expected) << c.level;
+    EXPECT_EQ(AdapterLogOpen(level, 5, folder, kFileName), result) << level;
     EXPECT_FALSE(AdapterLogEnabled(kLogErr));
     EXPECT_EQ(LoggerRegistry::Instance().Count(), 0u);
   }
@@ -76,11 +69,10 @@ TEST_F(AdapterLogTest, EveryOpenClosesThePreviousLogger) {
   ASSERT_EQ(OpenHost(Path("b/log/")), 0);
   Log(kLogInf, "to b");
   EXPECT_EQ(LoggerRegistry::Instance().Count(), 1u);
-  const std::string header = Header("2026-03-14 12:00:00.000");
-  EXPECT_EQ(HostLines(Path("a/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{header, Line("Inf", "to a")}));
-  EXPECT_EQ(HostLines(Path("b/log/2026-03-14/im_adapter.log")),
-            (std::vector<std::string>{header, Line("Inf", "to b")}));
+  for (const char* folder : {"a", "b"}) {
+    EXPECT_EQ(HostLines(Path(folder + std::string("/log/2026-03-14/im_adapter.log"))),
+              (std::vector<std::string>{kHeader, Line("Inf", std::string("to ") + folder)}));
+  }
 }
 
 // The day folder follows the time stamp of the line itself, even when the
@@ -91,7 +83,7 @@ TEST_F(AdapterLogTest, DayFolderSwitchesAtMidnightWithHeader) {
   const platform::LocalTime after = At(2026, 3, 15, 0, 0, 0, 0);
   SetClock(before);
   ASSERT_EQ(OpenHost(Path("log")), 0);
-  logtest::SetClockSequence({before, after});
+  SetClockSequence({before, after});
   Log(kLogInf, "at midnight");
   SetClock(after);
   Log(kLogInf, "after");
@@ -122,7 +114,7 @@ TEST_F(AdapterLogTest, LineFormatAndThresholdOfTheHostLogger) {
   const std::string time = "[2026-03-14 12:00:00.000]";
   const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
+  EXPECT_EQ(lines[0], kHeader);
   EXPECT_EQ(lines[1], time + Ids() + "[Err][Source.cpp:196 A::B]plain\r\n");
   EXPECT_EQ(lines[2], time + Ids() + "[War][Source.cpp:-1 A::B]5-x\r\n");
   EXPECT_EQ(lines[3], time + Ids() + "[Inf][Tag][Source.cpp:3 A::B]\r\n");
@@ -143,10 +135,9 @@ TEST_F(AdapterLogTest, LineLongerThanTheBufferIsDroppedWhole) {
   AdapterLog("", kLogInf, "Test::Fn", "/src/adapter/Source.cpp", 7, "%s%s",
              std::string(fits, 'c').c_str(), "d");
   Log(kLogInf, "after");
-  const std::vector<std::string> lines = HostLines(DayFile("2026-03-14"));
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1], Line("Inf", std::string(fits, 'a')));
-  EXPECT_EQ(lines[2], Line("Inf", "after"));
+  EXPECT_EQ(HostLines(DayFile("2026-03-14")),
+            (std::vector<std::string>{kHeader, Line("Inf", std::string(fits, 'a')),
+                                      Line("Inf", "after")}));
 }
 
 TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
@@ -158,9 +149,7 @@ TEST_F(AdapterLogTest, FolderWithoutLowercaseLogWritesMyLogInWorkingDirectory) {
   AdapterLogClose();
   const std::vector<std::string> lines = HostLines(fallback);
   platform::RemoveFile(fallback);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], Header("2026-03-14 12:00:00.000"));
-  EXPECT_EQ(lines[1], Line("Inf", "to the fallback"));
+  EXPECT_EQ(lines, (std::vector<std::string>{kHeader, Line("Inf", "to the fallback")}));
   EXPECT_FALSE(platform::PathExists(Path("Log/im_adapter.log")));
 }
 
@@ -175,12 +164,11 @@ TEST_F(AdapterLogTest, FullFileRotatesIntoNumberedCopies) {
   Log(kLogInf, "first of the new file");
 
   const std::string old = Read(day + "/im_adapter_1.log");
-  const std::string full = std::string(5242880, 'x') + Header("2026-03-14 12:00:00.000");
+  const std::string full = std::string(5242880, 'x') + kHeader;
   ASSERT_EQ(old.compare(0, full.size(), full), 0);
   EXPECT_TRUE(IsVersionLine(old.substr(full.size())));
   EXPECT_EQ(Read(day + "/im_adapter_2.log"), "111");
-  EXPECT_EQ(Read(current),
-            Header("2026-03-14 12:00:00.000") + Line("Inf", "first of the new file"));
+  EXPECT_EQ(Read(current), kHeader + Line("Inf", "first of the new file"));
   EXPECT_FALSE(platform::PathExists(day + "/im_adapter_3.log"));
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <regex>
 #include <string>
 #include <thread>
@@ -21,43 +22,17 @@ namespace {
 constexpr int kThreads = 4;
 constexpr int kLinesPerThread = 2000;
 
-// Every line of every file under root; files in name order, which puts a
-// day's numbered copies (app_10.log … app_1.log) and its current file apart,
-// so order is checked per thread by sequence numbers, not by file order.
+// Every line of every file under root, in no particular file order: a day's
+// numbered copies are not in line order anyway, so order is checked per thread
+// by sequence numbers.
 std::vector<std::string> AllLines(const std::string& root) {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files.push_back(entry.path().string());
-  }
   std::vector<std::string> lines;
-  for (const std::string& file : files) {
-    for (std::string& line : logtest::ReadLines(file)) lines.push_back(std::move(line));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    const std::vector<std::string> more = logtest::ReadLines(entry.path().string());
+    lines.insert(lines.end(), more.begin(), more.end());
   }
   return lines;
-}
-
-// Checks that every line is a header or a whole line "t<thread> n<number>",
-// that each (thread, number) appears exactly once, and returns how many did.
-void ExpectWholeAndComplete(const std::vector<std::string>& lines, int threads, int perThread) {
-  static const std::regex kLine(
-      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[P:\d+/T:\d+\]\[Inf\]\[Worker\.cpp:9 Test::Worker\]t(\d+) n(\d+) x+\r\n)");
-  static const std::regex kHeader(
-      R"(Logone\(v3\.0\) Begin Time:\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\r\n)");
-  std::map<int, std::vector<int>> seen;
-  for (const std::string& line : lines) {
-    std::smatch match;
-    if (std::regex_match(line, match, kLine)) {
-      seen[std::stoi(match[1])].push_back(std::stoi(match[2]));
-    } else {
-      ASSERT_TRUE(std::regex_match(line, kHeader)) << "broken line: " << line;
-    }
-  }
-  ASSERT_EQ(seen.size(), static_cast<std::size_t>(threads));
-  for (auto& [thread, numbers] : seen) {
-    std::sort(numbers.begin(), numbers.end());
-    ASSERT_EQ(numbers.size(), static_cast<std::size_t>(perThread)) << "thread " << thread;
-    for (int i = 0; i < perThread; ++i) ASSERT_EQ(numbers[i], i) << "thread " << thread;
-  }
 }
 
 void RunWriters(const std::function<void(int thread, int number)>& write) {
@@ -74,15 +49,11 @@ void RunWriters(const std::function<void(int thread, int number)>& write) {
   for (std::thread& worker : workers) worker.join();
 }
 
-class LogConcurrencyTest : public logtest::LogFixture {
- protected:
-  void SetUp() override {
-    LogFixture::SetUp();
-    logtest::RestoreClock();  // the real clock: its per-thread cache is part of the test
-  }
-};
+// Each test runs on the real clock: its per-thread cache is part of the test.
+using LogConcurrencyTest = logtest::LogFixture;
 
 TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
+  logtest::RestoreClock();
   // 100 copies: nothing is deleted, so every line must be found.
   const uint32_t id =
       LoggerRegistry::Instance().Create(LoggerSettings{Path("log/app.log"), 64, 100, 2});
@@ -93,10 +64,32 @@ TEST_F(LogConcurrencyTest, LinesOfManyThreadsThroughRotation) {
                                      "t%d n%d %s", t, n, padding.c_str());
   });
   LoggerRegistry::Instance().Remove(id);
-  ExpectWholeAndComplete(AllLines(root_), kThreads, kLinesPerThread);
+  // Every line is a header or a whole line "t<thread> n<number>", and each
+  // (thread, number) appears exactly once.
+  static const std::regex kLine(
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[P:\d+/T:\d+\]\[Inf\]\[Worker\.cpp:9 Test::Worker\]t(\d+) n(\d+) x+\r\n)");
+  static const std::regex kHeader(
+      R"(Logone\(v3\.0\) Begin Time:\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\r\n)");
+  std::map<int, std::vector<int>> seen;
+  for (const std::string& line : AllLines(scratch_.path())) {
+    std::smatch match;
+    if (std::regex_match(line, match, kLine)) {
+      seen[std::stoi(match[1])].push_back(std::stoi(match[2]));
+    } else {
+      ASSERT_TRUE(std::regex_match(line, kHeader)) << "broken line: " << line;
+    }
+  }
+  ASSERT_EQ(seen.size(), static_cast<std::size_t>(kThreads));
+  std::vector<int> all(kLinesPerThread);
+  std::iota(all.begin(), all.end(), 0);
+  for (auto& [thread, numbers] : seen) {
+    std::sort(numbers.begin(), numbers.end());
+    EXPECT_TRUE(numbers == all) << "thread " << thread << " wrote " << numbers.size() << " lines";
+  }
 }
 
 TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {
+  logtest::RestoreClock();
   ASSERT_EQ(AdapterLogOpen(3, 5, Path("a/log").c_str(), "im_adapter.log"), 0);
   std::atomic<int> written{0};
   std::thread reopener([&] {
@@ -118,7 +111,7 @@ TEST_F(LogConcurrencyTest, ReopeningWhileOthersLogBreaksNoLine) {
   // that arrived must be whole (each open writes its version line).
   static const std::regex kWhole(R"((\[.*\]t\d+ n\d+ xx|\[.* AdapterLogOpen\]im_adapter [\d.]+|)"
                                  R"(Logone\(v3\.0\) Begin Time:.*)\r\n)");
-  const std::vector<std::string> lines = AllLines(root_);
+  const std::vector<std::string> lines = AllLines(scratch_.path());
   EXPECT_GT(lines.size(), 0u);
   for (const std::string& line : lines) ASSERT_TRUE(std::regex_match(line, kWhole)) << line;
 }

@@ -16,11 +16,8 @@
 
 namespace {
 
-using logtest::Ids;
-using logtest::ReadLines;
+using namespace logtest;  // NOLINT(build/namespaces): the shared logger test helpers
 using testfiles::Read;
-
-const std::string kHeader = logtest::Header("2026-03-14 12:00:00.000");
 
 class LogOneImplTest : public logtest::LogFixture {
  protected:
@@ -61,10 +58,9 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   const uint32_t id = Create(Path("log/a.b.log"), /*maxSizeKb=*/1, /*backups=*/2);
   const std::string day = Path("log/2026-03-14/");
   ASSERT_TRUE(platform::MakeDirectories(day));
-  testfiles::Write(day + "a.b_9.log", "k");  // beyond the backup count: kept
-  testfiles::Write(day + "old_a.b_1.log", "k");
-  testfiles::Write(day + "a.b_1.txt", "k");
-  testfiles::Write(day + "a.b_x.log", "k");
+  // Files rotation leaves alone: beyond the backup count, or other names.
+  const char* const kForeign[] = {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"};
+  for (const char* foreign : kForeign) testfiles::Write(day + foreign, "k");
   const int kLines = 200;
   for (int i = 0; i < kLines; ++i) {
     LoggerRegistry::Instance().Write(id, "", 2, "F", "s.cpp", 1, "line %04d", i);
@@ -87,30 +83,24 @@ TEST_F(LogOneImplTest, RepeatedRotationKeepsBackupCountCopiesInOrder) {
   EXPECT_EQ(numbers.back(), kLines - 1);
   for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], numbers[i - 1] + 1);
   EXPECT_FALSE(platform::PathExists(day + "a.b_3.log"));
-  for (const char* foreign : {"a.b_9.log", "old_a.b_1.log", "a.b_1.txt", "a.b_x.log"}) {
-    EXPECT_EQ(Read(day + foreign), "k") << foreign;
-  }
+  for (const char* foreign : kForeign) EXPECT_EQ(Read(day + foreign), "k") << foreign;
 }
 
 TEST_F(LogOneImplTest, FallbackFilesWhenTheConfiguredOneCannotBeUsed) {
   testfiles::Write(Path("blocker"), "b");  // a file where a folder is needed
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/sub")));  // a folder, not a file
-  struct Case {
-    const char* name;
-    std::string configured;
-    std::string fallback;
-  } cases[] = {
-      {"unmakeable folder", Path("blocker/log/app.log"),
-       platform::CurrentDirectory() + "/Log/MyLog.log"},
-      {"unopenable file", Path("log/sub"), Path("log/2026-03-14/MyLog.log")},
+  // {configured file, fallback}: a folder that cannot be made, a file that cannot be opened
+  const std::pair<std::string, std::string> cases[] = {
+      {Path("blocker/log/app.log"), platform::CurrentDirectory() + "/Log/MyLog.log"},
+      {Path("log/sub"), Path("log/2026-03-14/MyLog.log")},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const uint32_t id = Create(c.configured);
+  for (const auto& [configured, fallback] : cases) {
+    SCOPED_TRACE(configured);
+    const uint32_t id = Create(configured);
     LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "kept");
     LoggerRegistry::Instance().Remove(id);
-    const std::vector<std::string> lines = ReadLines(c.fallback);
-    platform::RemoveFile(c.fallback);
+    const std::vector<std::string> lines = ReadLines(fallback);
+    platform::RemoveFile(fallback);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[1].find("]kept\r\n"), std::string::npos);
   }
@@ -175,7 +165,7 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/app.log")));
   ASSERT_TRUE(platform::MakeDirectories(Path("log/2026-03-14/MyLog.log")));
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "lost");
-  logtest::SetClock(logtest::At(2026, 3, 15, 8));
+  SetClock(At(2026, 3, 15, 8));
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "day two");
   const std::vector<std::string> lines = ReadLines(Path("log/2026-03-15/app.log"));
   ASSERT_EQ(lines.size(), 2u);
@@ -184,25 +174,18 @@ TEST_F(LogOneImplTest, FailedOpenStaysSilentUntilTheDayChanges) {
 }
 
 TEST_F(LogOneImplTest, OutputModeSelectsFileAndStandardError) {
-  struct Case {
-    uint32_t mode;
-    bool inFile;
-    bool onStderr;
-  } cases[] = {{0, false, false},
-               {LogOne::kOutputFile, true, false},
-               {LogOne::kOutputConsole, false, true},
-               {LogOne::kOutputFile | LogOne::kOutputConsole, true, true}};
-  int round = 0;
-  for (const Case& c : cases) {
-    const std::string file = Path("out/mode" + std::to_string(round++) + ".log");
+  for (uint32_t mode : {0u, LogOne::kOutputFile, LogOne::kOutputConsole,
+                        LogOne::kOutputFile | LogOne::kOutputConsole}) {
+    const std::string file = Path("out/mode" + std::to_string(mode) + ".log");
     LogOneImpl logger;
     logger.SetFilePath(file);
-    logger.SetOutputMode(c.mode);
+    logger.SetOutputMode(mode);
     ::testing::internal::CaptureStderr();
     logger.WriteLine("", 0, "F", "s.cpp", 1, "%s", "mode line");
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Read(file).find("]mode line\r\n") != std::string::npos, c.inFile) << c.mode;
-    EXPECT_EQ(err.find("]mode line\r\n") != std::string::npos, c.onStderr) << c.mode;
+    const bool inFile = Read(file).find("]mode line\r\n") != std::string::npos;
+    const bool onStderr = err.find("]mode line\r\n") != std::string::npos;
+    EXPECT_EQ((inFile ? LogOne::kOutputFile : 0u) | (onStderr ? LogOne::kOutputConsole : 0u), mode);
   }
 }
 

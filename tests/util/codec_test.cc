@@ -16,21 +16,16 @@
 
 namespace {
 
-std::string RandomBytes(size_t size, unsigned seed) {
+// size pseudo-random bytes, each one of the `range` values from `first` on.
+std::string RandomBytes(size_t size, unsigned seed, int range = 256, char first = 0) {
   std::mt19937 engine(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
   std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(byte(engine));
+  for (char& c : bytes) c = static_cast<char>(first + engine() % range);
   return bytes;
 }
 
 // Letters a to p: compresses a little, but not to nothing.
-std::string Letters(size_t size, unsigned seed) {
-  std::mt19937 engine(seed);
-  std::string text(size, ' ');
-  for (char& c : text) c = static_cast<char>('a' + engine() % 16);
-  return text;
-}
+std::string Letters(size_t size, unsigned seed) { return RandomBytes(size, seed, 16, 'a'); }
 
 std::string Gzip(const std::string& bytes) { return util::GzipCompress(bytes, -1); }
 
@@ -38,12 +33,9 @@ std::string Gzip(const std::string& bytes) { return util::GzipCompress(bytes, -1
 std::string ZlibStream(const std::string& bytes) {
   uLongf size = compressBound(static_cast<uLong>(bytes.size()));
   std::string out(size, '\0');
-  EXPECT_EQ(
-      compress(reinterpret_cast<Bytef*>(&out[0]), &size,
-               reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size())),
-      Z_OK);
-  out.resize(size);
-  return out;
+  compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+           static_cast<uLong>(bytes.size()));
+  return out.substr(0, size);
 }
 
 std::string ErrorOf(const std::function<void()>& call) {
@@ -58,18 +50,14 @@ std::string ErrorOf(const std::function<void()>& call) {
 // ---- Base64 ------------------------------------------------------------------
 
 TEST(Base64, PublishedVectorsBothWays) {
-  const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"}};
-  for (const auto& v : vectors) {
-    EXPECT_EQ(util::Base64Encode(v.first), v.second);
+  // The encodings of "", "f", "fo", ... "foobar".
+  const char* const encoded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+  for (size_t n = 0; n < 7; ++n) {
+    const std::string bytes = std::string("foobar").substr(0, n);
+    EXPECT_EQ(util::Base64Encode(bytes), encoded[n]);
     std::string decoded = "stale";
-    ASSERT_TRUE(util::Base64Decode(v.second, &decoded)) << v.second;
-    EXPECT_EQ(decoded, v.first);
+    ASSERT_TRUE(util::Base64Decode(encoded[n], &decoded)) << encoded[n];
+    EXPECT_EQ(decoded, bytes);
   }
   // Binary around the group edges and beyond one internal slice.
   for (size_t size : {4u, 5u, 49151u, 49152u, 49153u}) {
@@ -117,9 +105,7 @@ TEST(IsCompressed, RecognisesZlibAndGzipHeaders) {
       {"\x78\x01z", true},  {"\x78\xDAz", true},  {std::string("\x78\x9C\x00", 3), true},
       {"x^2+1", true},      {"\x78\x9Dz", false}, {"\x8B\x1Fz", false},
       {"\x1F\x8Cz", false}, {"hello", false},     {"H4sIAAAA", false}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(util::IsCompressed(c.first), c.second) << "\"" << c.first << "\"";
-  }
+  for (const auto& c : cases) EXPECT_EQ(util::IsCompressed(c.first), c.second) << c.first;
 }
 
 // ---- gzip --------------------------------------------------------------------
@@ -173,8 +159,7 @@ TEST(Gzip, DamagedAndCutStreamsLeaveTheStreamFitForTheNextText) {
         util::detail::GzipDecompressLimited(bytes, util::detail::kGzipSizeLimit, &ended);
     EXPECT_FALSE(ended) << bytes.size();
     EXPECT_GE(out.size(), least) << bytes.size();
-    EXPECT_LT(out.size(), whole.size() + 1) << bytes.size();
-    EXPECT_EQ(whole.compare(0, out.size(), out), 0) << bytes.size();  // a prefix
+    EXPECT_EQ(whole.compare(0, out.size(), out), 0) << bytes.size();  // a prefix, or all
     EXPECT_EQ(util::GzipDecompress(packedLarge), large);
   }
 }
@@ -204,14 +189,10 @@ TEST(Gzip, SizeLimits) {
 // ---- CompressAndEncode / DecodeAndDecompress --------------------------------
 
 TEST(ContentPacking, RoundTripsThroughBase64OfGzip) {
-  const std::string texts[] = {
-      "",
-      "hi",
-      "<imbody><r>\xE6\x8A\xA5\xE5\x91\x8A</r></imbody>",
-      std::string(300000, 'm') + "end",
-      std::string("nul\0inside", 10),
-  };
-  for (const std::string& text : texts) {
+  for (const std::string& text :
+       {std::string(), std::string("hi"),
+        std::string("<imbody><r>\xE6\x8A\xA5\xE5\x91\x8A</r></imbody>"),
+        std::string(300000, 'm') + "end", std::string("nul\0inside", 10)}) {
     const std::string packed = util::CompressAndEncode(text);
     EXPECT_EQ(packed.compare(0, 4, "H4sI"), 0) << packed;  // Base64 of 1F 8B 08
     EXPECT_EQ(util::DecodeAndDecompress(packed), text);
@@ -225,8 +206,7 @@ TEST(ContentPacking, RoundTripsThroughBase64OfGzip) {
 }
 
 TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
-  const std::string full = Gzip(RandomBytes(3000, 9));
-  std::string corrupted = full;
+  std::string corrupted = Gzip(RandomBytes(3000, 9));
   for (size_t i = 15; i < 40; ++i) corrupted[i] = static_cast<char>(~corrupted[i]);
 
   const std::string kept[] = {
@@ -236,9 +216,7 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
       util::Base64Encode(corrupted),  // gzip stream damaged inside
       "",
   };
-  for (const std::string& text : kept) {
-    EXPECT_EQ(util::DecodeAndDecompress(text), text) << "\"" << text.substr(0, 40) << "\"";
-  }
+  for (const std::string& text : kept) EXPECT_EQ(util::DecodeAndDecompress(text), text) << text;
   // Only damage is told apart: the checked form gives "" and false for it.
   std::string out = "stale";
   EXPECT_FALSE(util::TryDecodeAndDecompress(util::Base64Encode(corrupted), &out));
@@ -247,10 +225,9 @@ TEST(ContentPacking, UnpackKeepsInputThatIsNotPackedContent) {
   EXPECT_EQ(out, "plain text message");
   // A cut stream gives what it inflated to, wrapped Base64 included.
   const std::string text = Letters(5000, 4);
-  const std::string cut = Gzip(text).substr(0, 200);
-  const std::string cutOut = util::DecodeAndDecompress(util::Base64Encode(cut) + "\r\n");
-  EXPECT_FALSE(cutOut.empty());
-  EXPECT_EQ(text.compare(0, cutOut.size(), cutOut), 0);
+  const std::string cut = util::Base64Encode(Gzip(text).substr(0, 200)) + "\r\n";
+  const std::string cutOut = util::DecodeAndDecompress(cut);
+  EXPECT_TRUE(!cutOut.empty() && text.compare(0, cutOut.size(), cutOut) == 0) << cutOut.size();
   EXPECT_EQ(util::DecodeAndDecompress("H4sI"), "");  // a bare gzip magic inflates to nothing
 }
 
@@ -278,15 +255,13 @@ TEST(FileMd5Hex, PublishedVectorsAndReadChunkEdges) {
       {std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21"},
   };
   int n = 0;
-  for (const auto& [content, digest] : vectors) {
-    const testfiles::ScratchFile file("md5_" + std::to_string(n++), content);
+  for (const auto& [content, digest] : vectors) {  // files with non-ASCII names
+    const testfiles::ScratchFile file("\xE6\x8A\xA5\xE5\x91\x8A_" + std::to_string(n++), content);
     EXPECT_EQ(util::FileMd5Hex(file.path()), digest) << content.size() << " bytes";
   }
 }
 
-TEST(FileMd5Hex, NonAsciiNameAndWhatCannotBeRead) {
-  const testfiles::ScratchFile file("\xE6\x8A\xA5\xE5\x91\x8A.txt", "abc");
-  EXPECT_EQ(util::FileMd5Hex(file.path()), "900150983cd24fb0d6963f7d28e17f72");
+TEST(FileMd5Hex, WhatCannotBeReadHasNoDigest) {
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory() + "/util_md5_no_such_file"), "");
   EXPECT_EQ(util::FileMd5Hex(""), "");
   EXPECT_EQ(util::FileMd5Hex(platform::CurrentDirectory()), "");  // a folder

@@ -41,14 +41,13 @@ TEST(GenerateUuid, ThreadsDrawDifferentVersion4Identifiers) {
     }
   }
   EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kPerThread));
-  const std::set<char> hex = {'0', '1', '2', '3', '4', '5', '6', '7',
-                              '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+  // x: any hex digit; y: the variant digit.
+  const std::string shape = "xxxxxxxx-xxxx-4xxx-yxxx-xxxxxxxxxxxx";
   for (size_t p = 0; p < 36; ++p) {
-    std::set<char> expected = hex;
-    if (p == 8 || p == 13 || p == 18 || p == 23) expected = {'-'};
-    if (p == 14) expected = {'4'};
-    if (p == 19) expected = {'8', '9', 'a', 'b'};
-    EXPECT_EQ(digits[p], expected) << "position " << p;
+    const std::string values = shape[p] == 'x'   ? "0123456789abcdef"
+                               : shape[p] == 'y' ? "89ab"
+                                                 : shape.substr(p, 1);
+    EXPECT_EQ(digits[p], std::set<char>(values.begin(), values.end())) << "position " << p;
   }
 }
 

@@ -23,12 +23,10 @@ TEST(TextConvert, ValidTextsRoundTrip) {
 }
 
 TEST(TextConvert, InvalidTextGivesNothing) {
-  const std::string utf8[] = {
-      "ab\x80",           "a\xFF",         "\xC0\xAF",
-      "\xE0\x80\xAF",     "x\xED\xA0\x80", "\xF4\x90\x80\x80",
-      "\xF5\x80\x80\x80", "a\xE6\x8A",     "a\xF0\x9F\x98",
-      "a\xE6\x8A!",
-  };
+  const std::string utf8[] = {"ab\x80",           "a\xFF",         "\xC0\xAF",
+                              "\xE0\x80\xAF",     "x\xED\xA0\x80", "\xF4\x90\x80\x80",
+                              "\xF5\x80\x80\x80", "a\xE6\x8A",     "a\xF0\x9F\x98",
+                              "a\xE6\x8A!"};
   for (const std::string& text : utf8) EXPECT_EQ(util::Utf8ToUtf16(text), u"") << text;
   const std::u16string utf16[] = {
       std::u16string(u"ab") + char16_t(0xD83D),
@@ -40,24 +38,15 @@ TEST(TextConvert, InvalidTextGivesNothing) {
 }
 
 TEST(MaskForLog, HidesByByteLength) {
+  // Bytes, not characters: six bytes of UTF-8 lose their middle three.
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"", ""},
-      {"a", "***"},
-      {"abc", "***"},
-      {"abcd", "***d"},
-      {"abcde", "a***e"},
-      {"abcdef", "a***ef"},
-      {"abcdefg", "ab***fg"},
-      {"abcdefghijk", "abcd***hijk"},
-      {"abcdefghijkl", "abcde*****hijkl"},
-      {"0123456789abcdef", "01234*****bcdef"},
-      // Bytes, not characters: six bytes of UTF-8 lose their middle three.
-      {"\xE6\x8A\xA5\xE5\x91\x8A", "\xE6***\x91\x8A"},
-      {std::string("ab\0d", 4), "***d"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(util::MaskForLog(c.first), c.second) << "input \"" << c.first << "\"";
-  }
+      {"", ""}, {"a", "***"}, {"abc", "***"}, {"abcd", "***d"}, {"abcde", "a***e"},
+      {"abcdef", "a***ef"}, {"abcdefg", "ab***fg"}, {"abcdefghijk", "abcd***hijk"},
+      {"abcdefghijkl", "abcde*****hijkl"}, {"0123456789abcdef", "01234*****bcdef"},
+      {"\xE6\x8A\xA5\xE5\x91\x8A", "\xE6***\x91\x8A"}, {std::string("ab\0d", 4), "***d"}};
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(util::MaskForLog(c.first), c.second) << c.first;
 }
 
 }  // namespace
