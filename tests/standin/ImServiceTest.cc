@@ -1,8 +1,6 @@
 // The stand-in IM service driven through its entry points.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -50,20 +48,9 @@ class ImServiceTest : public ::testing::Test {
   }
 
   // Rows of the outbox whose client message id is id.
-  int OutboxRows(const std::string& id) {
-    if (!std::filesystem::exists(db_)) return 0;  // nothing was ever written
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    int count = -1;
-    if (sqlite3_open_v2(db_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT count(*) FROM outbox WHERE client_msg_id = ?1", -1,
-                           &statement, nullptr) == SQLITE_OK) {
-      sqlite3_bind_text(statement, 1, id.c_str(), -1, SQLITE_TRANSIENT);
-      if (sqlite3_step(statement) == SQLITE_ROW) count = sqlite3_column_int(statement, 0);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return count;
+  int64_t OutboxRows(const std::string& id) {
+    return standin_test::Count(db_,
+                               "SELECT count(*) FROM outbox WHERE client_msg_id = '" + id + "'");
   }
 
   standin_test::StandInRecorder recorder_{&ImSetAdapterCallback, &IMRecvMsgImport};

@@ -1,6 +1,7 @@
 #include "tests/standin/StandInRecorder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -111,6 +112,20 @@ std::string Request(int cmd, const std::string& description, const Json::Value& 
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
   return Json::writeString(builder, request);
+}
+
+int64_t Count(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  int64_t count = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    count = sqlite3_column_int64(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return count;
 }
 
 std::string FreshFolder(const std::string& name) {

@@ -43,6 +43,8 @@ class StandInRecorder {
 // {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
 std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
                     bool fromAdapter = true);
+// The first column of the first row sql answers on the database at path, or -1.
+int64_t Count(const std::string& path, const std::string& sql);
 // A fresh empty folder under the system's temporary folder.
 std::string FreshFolder(const std::string& name);
 // A fresh folder named after the running test.

@@ -61,8 +61,8 @@ class StoreTest : public ::testing::Test {
 
 TEST_F(StoreTest, AddedRecordsComeBackByIdInTheOrderAskedOrByReceivedFileName) {
   Json::Value withFile = Record("s1", "c1");
-  withFile["filelist"] = util::Base64Encode(
-      R"([{"file_name":"report.pdf","file_real_save_name":"report(1).pdf"}])");
+  withFile["filelist"] =
+      util::Base64Encode(R"([{"file_name":"report.pdf","file_real_save_name":"report(1).pdf"}])");
   const std::string first = AddRecord(withFile);
   const std::string second = AddRecord(Record("s2", "c2"));
   EXPECT_NE(first, second);
@@ -110,26 +110,21 @@ TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
 }
 
 TEST_F(StoreTest, GroupsAndContactsSeededByTheHostAreAnsweredToTheAdapter) {
-  EXPECT_EQ(Ask(30, Parse(R"({"_groupinfo":{"groupid":"team-42","name":"Team 42","grouptype":2}})"),
-                false)["result"]
-                .asInt(),
-            0);
-  EXPECT_EQ(Ask(153,
-                Parse(R"({"UserInfo":{"accountid":"alice","name":"Alice",)"
-                      R"("foreignName":"Alice A."}})"),
-                false)["result"]
-                .asInt(),
-            0);
-  const auto byGroup = [](const std::string& id) {
-    return Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":1,"match_value":")" + id + "\"}]}}");
+  Ask(30, Parse(R"({"_groupinfo":{"groupid":"team-42","name":"Team 42","grouptype":2}})"), false);
+  Ask(153, Parse(R"({"UserInfo":{"accountid":"alice","name":"Alice","foreignName":"Alice A."}})"),
+      false);
+  const auto groups = [this](const std::string& id) {
+    const Json::Value answer = Ask(31, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":1,)"
+                                             R"("match_value":")" +
+                                             id + "\"}]}}"));
+    EXPECT_EQ(answer["result"].asInt(), 0) << id;
+    return answer["param"]["_groupinfolist"];
   };
-  const Json::Value groups = Ask(31, byGroup("team-42"));
-  ASSERT_EQ(groups["param"]["_groupinfolist"].size(), 1u);
-  EXPECT_EQ(groups["param"]["_groupinfolist"][0]["name"].asString(), "Team 42");
-  EXPECT_EQ(groups["param"]["_groupinfolist"][0]["grouptype"].asInt(), 2);
-  const Json::Value none = Ask(31, byGroup("nobody"));
-  EXPECT_EQ(none["result"].asInt(), 0);
-  EXPECT_EQ(none["param"]["_groupinfolist"].size(), 0u);
+  const Json::Value team = groups("team-42");
+  ASSERT_EQ(team.size(), 1u);
+  EXPECT_EQ(team[0]["name"].asString(), "Team 42");
+  EXPECT_EQ(team[0]["grouptype"].asInt(), 2);
+  EXPECT_EQ(groups("nobody").size(), 0u);
 
   const Json::Value alice = Ask(155, Parse(R"({"_matchinfo":{"accountid":"alice"}})"));
   EXPECT_EQ(alice["param"]["UserInfo"]["foreignName"].asString(), "Alice A.");
@@ -192,15 +187,16 @@ TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([this, t] {
-      for (int i = 0; i < kEach; ++i) {
+      for (int i = kEach * t; i < kEach * (t + 1); ++i) {
         Json::Value param;
-        param["_historyrecord"] = Record("s" + std::to_string(t * 100 + i), "c");
-        recorder_.Send(standin_test::Request(54, "add", param, 1000 + t * 100 + i));
+        param["_historyrecord"] = Record("s" + std::to_string(i), "c");
+        recorder_.Send(standin_test::Request(54, "add", param, 1000 + i));
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
-  ASSERT_TRUE(recorder_.WaitForCount(kThreads * kEach));
+  const size_t kAll = kThreads * kEach;
+  ASSERT_TRUE(recorder_.WaitForCount(kAll));
   std::set<std::string> ids;
   std::set<int> snos;
   for (const Received& r : recorder_.Snapshot()) {
@@ -208,10 +204,9 @@ TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
     ids.insert(r.json["param"]["recordId"].asString());
     snos.insert(r.json["sno"].asInt());
   }
-  EXPECT_EQ(ids.size(), static_cast<size_t>(kThreads * kEach));
-  EXPECT_EQ(snos.size(), static_cast<size_t>(kThreads * kEach));
-  EXPECT_EQ(QueryIds("c")["param"]["_historyrecordlist"].size(),
-            static_cast<size_t>(kThreads * kEach));
+  EXPECT_EQ(ids.size(), kAll);
+  EXPECT_EQ(snos.size(), kAll);
+  EXPECT_EQ(QueryIds("c")["param"]["_historyrecordlist"].size(), kAll);
 }
 
 }  // namespace
