@@ -71,7 +71,11 @@ AdapterHarness::AdapterHarness() {
   // IM_FUZZ_LOG=<folder> writes the adapter's log there, to see what an input does.
   if (const char* log = std::getenv("IM_FUZZ_LOG")) AdapterLogOpen(3, 5, log, "im_adapter.log");
   ImAdapterCallback::Instance().Start();
-  puller_ = std::thread([this] { PullHostTexts(); });
+  puller_ = std::thread([this] {
+    while (!stopPulling_.load()) {
+      std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
+    }
+  });
   // The puller stops before the command processor (a static built above) is
   // destroyed at exit: exit handlers run in the reverse order of registration.
   std::atexit([] {
@@ -81,17 +85,11 @@ AdapterHarness::AdapterHarness() {
   });
 }
 
-std::string AdapterHarness::InDir(const std::string& text) const {
-  return Substitute(text, "$DIR", dir_);
-}
-
-void AdapterHarness::PullHostTexts() {
-  while (!stopPulling_.load()) {
-    std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
-  }
-}
-
-void AdapterHarness::LayOutScratch() const {
+void AdapterHarness::Begin(std::vector<std::string> answers) {
+  std::error_code error;
+  home_ = fs::current_path(error);
+  fs::current_path(dir_, error);
+  if (error) std::abort();
   const fs::path dir(dir_);
   WriteFile(dir / "img/originalImgfiles/p.jpg", "\xff\xd8\xff\xe0 picture");
   WriteFile(dir / "img/ScreenShot/s.png", "\x89PNG shot");
@@ -99,14 +97,6 @@ void AdapterHarness::LayOutScratch() const {
   WriteFile(dir / "files/v.amr", "#!AMR");
   WriteFile(dir / "ReceiveFiles/Audio/a.amr", "#!AMR");
   WriteFile(dir / "ReceiveFiles/headImage/h.png", "\x89PNG head");
-}
-
-void AdapterHarness::Begin(std::vector<std::string> answers) {
-  std::error_code error;
-  home_ = fs::current_path(error);
-  fs::current_path(dir_, error);
-  if (error) std::abort();
-  LayOutScratch();
   ScriptedPlugins::Instance().Begin(std::move(answers));
 }
 
@@ -114,14 +104,10 @@ void AdapterHarness::End() {
   fileMigrationWorker::migrationFileShutdown();
   WaitForMigrationThreadsFor(std::chrono::seconds(5));
   ScriptedPlugins::Instance().End();
-  DrainHub();
+  if (!hub_sync::DrainHub(std::chrono::seconds(30))) std::abort();  // the hub is wedged
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(dir_, ignored)) fs::remove_all(entry, ignored);
   fs::current_path(home_, ignored);
-}
-
-void AdapterHarness::DrainHub() {
-  if (!hub_sync::DrainHub(std::chrono::seconds(30))) std::abort();  // the hub is wedged
 }
 
 }  // namespace fuzz

@@ -120,6 +120,9 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
   if (!NextPiece(&piece) || piece.empty()) return;
   const std::string body = piece.substr(1);
   switch (piece[0]) {
+    case '3':
+      Post(WithSno(body, sno));
+      [[fallthrough]];
     case '1':
       Post(WithSno(body, sno));
       break;
@@ -128,10 +131,6 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
       held_.push_back(WithSno(body, sno));
       break;
     }
-    case '3':
-      Post(WithSno(body, sno));
-      Post(WithSno(body, sno));
-      break;
     case '4':
       Post(body);
       break;

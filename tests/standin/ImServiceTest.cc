@@ -3,7 +3,6 @@
 
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "im_adapter/im_plugin.h"
@@ -119,27 +118,21 @@ TEST_F(ImServiceTest, FailSwitchSilentAndAckDelay) {
 }
 
 TEST_F(ImServiceTest, ConcurrentSendersEachGetTheirAck) {
-  const int kThreads = 4;
-  const int kEach = 50;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([this, t] {
-      for (int i = 0; i < kEach; ++i) {
-        const int sno = 40000 + t * 1000 + i;
-        recorder_.Send(
-            standin_test::Request(kGroupChat, "GroupChat", Chat("g" + std::to_string(sno)), sno));
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  ASSERT_TRUE(recorder_.WaitForCount(kThreads * kEach));
+  const size_t kAll = 200;
+  ASSERT_TRUE(recorder_.SendFromThreads(
+      4, kAll / 4,
+      [](int n) {
+        const int sno = 40000 + n;
+        return standin_test::Request(kGroupChat, "GroupChat", Chat("g" + std::to_string(sno)), sno);
+      },
+      kAll));
   std::set<std::string> serverIds;
   for (const Received& r : recorder_.Snapshot()) {
     EXPECT_EQ(r.json["result"].asInt(), 0);
     EXPECT_EQ(r.json["clientMsgId"].asString(), "g" + std::to_string(r.json["sno"].asInt()));
     serverIds.insert(r.json["serverMsgId"].asString());
   }
-  EXPECT_EQ(serverIds.size(), static_cast<size_t>(kThreads * kEach));
+  EXPECT_EQ(serverIds.size(), kAll);
 }
 
 }  // namespace

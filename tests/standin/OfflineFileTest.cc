@@ -8,7 +8,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -130,19 +129,13 @@ TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
 }
 
 TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEach) {
-  const int kThreads = 4;
-  const int kEach = 10;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([this, t] {
-      for (int i = 0; i < kEach; ++i) {
-        recorder_.Send(standin_test::Request(6, "upload", UploadParam(file_, "photo.png"),
-                                             36000 + t * 100 + i));
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  ASSERT_TRUE(recorder_.WaitForCount(2 * kThreads * kEach));
+  const size_t kAll = 40;
+  ASSERT_TRUE(recorder_.SendFromThreads(
+      4, kAll / 4,
+      [this](int n) {
+        return standin_test::Request(6, "upload", UploadParam(file_, "photo.png"), 36000 + n);
+      },
+      2 * kAll));
   std::set<int> handles;
   std::map<int, int> notifications;
   for (const Received& r : recorder_.Snapshot()) {
@@ -153,7 +146,7 @@ TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEac
       handles.insert(r.json["param"]["pfile_handle"].asInt());
     }
   }
-  EXPECT_EQ(handles.size(), static_cast<size_t>(kThreads * kEach));
+  EXPECT_EQ(handles.size(), kAll);
   EXPECT_EQ(notifications.size(), handles.size());
   for (const auto& entry : notifications) EXPECT_EQ(entry.second, 1) << entry.first;
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "plugins/hostlink/StandInHost.h"
 
@@ -94,6 +95,19 @@ bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match,
     }
     return false;
   });
+}
+
+bool StandInRecorder::SendFromThreads(int threads, int each,
+                                      const std::function<std::string(int)>& request,
+                                      size_t count) const {
+  std::vector<std::thread> senders;
+  for (int t = 0; t < threads; ++t) {
+    senders.emplace_back([&, t] {
+      for (int n = t * each; n < (t + 1) * each; ++n) Send(request(n));
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  return WaitForCount(count);
 }
 
 std::vector<Received> StandInRecorder::Snapshot() const {

@@ -31,6 +31,10 @@ class StandInRecorder {
   Json::Value Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter = true,
                   const std::string& description = "test") const;
   bool WaitForCount(size_t count) const;
+  // Sends request(n) for n = 0 … threads × each - 1 from threads threads, each
+  // sending its own run of each numbers; then waits for count texts.
+  bool SendFromThreads(int threads, int each, const std::function<std::string(int)>& request,
+                       size_t count) const;
   // Waits until a text satisfies match and stores it in *out; false on time-out.
   bool WaitFor(const std::function<bool(const Received&)>& match, Received* out) const;
   std::vector<Received> Snapshot() const;

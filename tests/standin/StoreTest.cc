@@ -4,7 +4,6 @@
 #include <iterator>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "im_adapter/im_plugin.h"
@@ -182,21 +181,15 @@ TEST_F(StoreTest, TheDatabaseFollowsTheSettingAndAnUnopenableOneIsAFailure) {
 }
 
 TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
-  const int kThreads = 8;
-  const int kEach = 25;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([this, t] {
-      for (int i = kEach * t; i < kEach * (t + 1); ++i) {
+  const size_t kAll = 200;
+  ASSERT_TRUE(recorder_.SendFromThreads(
+      8, kAll / 8,
+      [](int n) {
         Json::Value param;
-        param["_historyrecord"] = Record("s" + std::to_string(i), "c");
-        recorder_.Send(standin_test::Request(54, "add", param, 1000 + i));
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  const size_t kAll = kThreads * kEach;
-  ASSERT_TRUE(recorder_.WaitForCount(kAll));
+        param["_historyrecord"] = Record("s" + std::to_string(n), "c");
+        return standin_test::Request(54, "add", param, 1000 + n);
+      },
+      kAll));
   std::set<std::string> ids;
   std::set<int> snos;
   for (const Received& r : recorder_.Snapshot()) {
