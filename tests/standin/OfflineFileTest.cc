@@ -60,33 +60,6 @@ class OfflineFileTest : public ::testing::Test {
   std::string file_;
 };
 
-TEST_F(OfflineFileTest, UploadAnswersAHandleThenNotifiesOnceWithALink) {
-  const Json::Value answer = Ask(6, UploadParam(file_, "photo.png"), 35001);
-  EXPECT_EQ(answer["result"].asInt(), 0);
-  const int handle = answer["param"]["pfile_handle"].asInt();
-  Received note;
-  ASSERT_TRUE(recorder_.WaitFor(
-      [&](const Received& r) {
-        return r.json["notify"].asInt() == 1 && r.json["param"]["file_handle"].asInt() == handle;
-      },
-      &note));
-  EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
-  const Json::Value fileRsp = note.json["param"]["filersp"];
-  EXPECT_EQ(fileRsp["status_code"].asInt(), 200);
-  const std::string url = fileRsp["url"].asString();
-  ASSERT_NE(url.find("/f/"), std::string::npos);
-  EXPECT_FALSE(fileRsp["plain_access_code"].asString().empty());
-
-  const std::vector<Received> got = recorder_.Snapshot();
-  ASSERT_EQ(got.size(), 2u) << "one answer, one notification";
-  EXPECT_TRUE(got[0].json.isMember("rsp")) << "the handle comes before the notification";
-  EXPECT_FALSE(got[1].json.isMember("rsp"));
-  const std::string code = url.substr(url.rfind("/f/") + 3);
-  EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
-  EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
-  EXPECT_EQ(Ask(37, LinkParam(code), 35002)["result"].asInt(), 0);
-}
-
 // A query knows a link until it expires; a forward of an unknown link records it.
 TEST_F(OfflineFileTest, LinksAreKnownUntilTheyExpireAndAForwardRecordsOne) {
   standin::StandInOfflineFile files;  // the same cloud folder as the plugin's
@@ -128,7 +101,9 @@ TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
   for (const Received& r : recorder_.Snapshot()) EXPECT_FALSE(r.json.isMember("notify"));
 }
 
-TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEach) {
+// Uploads from several threads: each is answered with a handle of its own
+// before its one notification, which carries a link to a copy of the file.
+TEST_F(OfflineFileTest, UploadsAnswerAHandleThenNotifyOnceWithALink) {
   const size_t kAll = 40;
   ASSERT_TRUE(recorder_.SendFromThreads(
       4, kAll / 4,
@@ -138,17 +113,29 @@ TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEac
       2 * kAll));
   std::set<int> handles;
   std::map<int, int> notifications;
+  std::string code;
   for (const Received& r : recorder_.Snapshot()) {
-    if (r.json.isMember("notify")) {
-      EXPECT_EQ(r.json["param"]["code"].asInt(), 0);
-      ++notifications[r.json["param"]["file_handle"].asInt()];
-    } else {
-      handles.insert(r.json["param"]["pfile_handle"].asInt());
+    const Json::Value& param = r.json["param"];
+    if (!r.json.isMember("notify")) {
+      EXPECT_EQ(r.json["result"].asInt(), 0);
+      handles.insert(param["pfile_handle"].asInt());
+      continue;
     }
+    EXPECT_EQ(handles.count(param["file_handle"].asInt()), 1u) << "the handle comes first";
+    ++notifications[param["file_handle"].asInt()];
+    EXPECT_EQ(param["code"].asInt(), 0);
+    EXPECT_EQ(param["filersp"]["status_code"].asInt(), 200);
+    EXPECT_FALSE(param["filersp"]["plain_access_code"].asString().empty());
+    const std::string url = param["filersp"]["url"].asString();
+    ASSERT_NE(url.find("/f/"), std::string::npos);
+    code = url.substr(url.rfind("/f/") + 3);
   }
   EXPECT_EQ(handles.size(), kAll);
   EXPECT_EQ(notifications.size(), handles.size());
   for (const auto& entry : notifications) EXPECT_EQ(entry.second, 1) << entry.first;
+  EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
+  EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
+  EXPECT_EQ(Ask(37, LinkParam(code), 35002)["result"].asInt(), 0);
 }
 
 }  // namespace
