@@ -42,8 +42,8 @@ class ImServiceTest : public ::testing::Test {
     }
   }
 
-  Json::Value Ask(int cmd, const Json::Value& param, int sno) {
-    return recorder_.Ask(cmd, param, sno, true, cmd == kGroupChat ? "GroupChat" : "UserChat");
+  Json::Value Ask(int cmd, const Json::Value& param) {
+    return recorder_.Ask(cmd, param, true, cmd == kGroupChat ? "GroupChat" : "UserChat");
   }
 
   // Rows of the outbox whose client message id is id.
@@ -73,11 +73,10 @@ TEST_F(ImServiceTest, ChatsAreAcknowledgedAndKeptInTheOutboxBadOnesRefused) {
                {"unknown cmd", 7, Chat("m5"), nullptr, nullptr},
                {"no chatInfo", kUserChat, noChat, nullptr, nullptr},
                {"param not an object", kGroupChat, Json::Value("text"), nullptr, nullptr}};
-  int sno = 33000;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     StandInSetOption("IM_STANDIN_FAIL", c.fail);
-    const Json::Value ack = Ask(c.cmd, c.param, ++sno);
+    const Json::Value ack = Ask(c.cmd, c.param);
     const std::string id = c.param.isObject() ? c.param["chatInfo"]["msgId"].asString() : "";
     EXPECT_EQ(OutboxRows(id), c.description ? 1 : 0);
     if (c.description == nullptr) {
@@ -104,7 +103,7 @@ TEST_F(ImServiceTest, FailSwitchSilentAndAckDelay) {
   StandInSetOption("IM_STANDIN_FAIL", nullptr);
   // The worker answers in order: once the next chat is answered, the silent one
   // had its turn.
-  ASSERT_EQ(Ask(kUserChat, Chat("loud"), 33102)["result"].asInt(), 0);
+  ASSERT_EQ(Ask(kUserChat, Chat("loud"))["result"].asInt(), 0);
   EXPECT_EQ(recorder_.Snapshot().size(), 1u);
   EXPECT_EQ(OutboxRows("quiet"), 0);
 

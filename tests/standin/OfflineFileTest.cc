@@ -51,10 +51,6 @@ class OfflineFileTest : public ::testing::Test {
   }
   void TearDown() override { StandInSetOption("IM_CLOUD_DIR", nullptr); }
 
-  Json::Value Ask(int cmd, const Json::Value& param, int sno) {
-    return recorder_.Ask(cmd, param, sno);
-  }
-
   standin_test::StandInRecorder recorder_{&OffLineSetAdapterCallback, &OffLineFileRecvMsgImport};
   std::string dir_;
   std::string file_;
@@ -67,15 +63,14 @@ TEST_F(OfflineFileTest, LinksAreKnownUntilTheyExpireAndAForwardRecordsOne) {
   ASSERT_TRUE(files.AddLink("old", "1", 1000, &error)) << error;
   ASSERT_TRUE(files.AddLink("fresh", "1", 4102444800000LL, &error)) << error;
   const std::pair<const char*, int> cases[] = {{"old", 1}, {"fresh", 0}, {"unknown1", 1}};
-  int sno = 35010;
   for (const auto& [code, result] : cases) {
-    const Json::Value answer = Ask(37, LinkParam(code), ++sno);
+    const Json::Value answer = recorder_.Ask(37, LinkParam(code));
     EXPECT_EQ(answer["result"].asInt(), result) << code;
     EXPECT_TRUE(answer["param"].isObject()) << code;
   }
-  EXPECT_EQ(Ask(40, LinkParam("unknown1"), ++sno)["result"].asInt(), 0);
-  EXPECT_EQ(Ask(40, LinkParam("unknown1"), ++sno)["result"].asInt(), 0) << "a second forward";
-  EXPECT_EQ(Ask(37, LinkParam("unknown1"), ++sno)["result"].asInt(), 0);
+  EXPECT_EQ(recorder_.Ask(40, LinkParam("unknown1"))["result"].asInt(), 0);
+  EXPECT_EQ(recorder_.Ask(40, LinkParam("unknown1"))["result"].asInt(), 0) << "a second forward";
+  EXPECT_EQ(recorder_.Ask(37, LinkParam("unknown1"))["result"].asInt(), 0);
 }
 
 TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
@@ -90,9 +85,8 @@ TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
                {"no link code to update", 40, none},
                {"no link code to query", 37, none},
                {"unknown cmd", 12, none}};
-  int sno = 35100;
   for (const auto& c : cases) {
-    const Json::Value answer = Ask(c.cmd, c.param, ++sno);
+    const Json::Value answer = recorder_.Ask(c.cmd, c.param);
     EXPECT_EQ(answer["result"].asInt(), 1) << c.name;
     EXPECT_FALSE(answer["reason"].asString().empty()) << c.name;
     EXPECT_TRUE(answer["param"].isObject()) << c.name;
@@ -135,7 +129,7 @@ TEST_F(OfflineFileTest, UploadsAnswerAHandleThenNotifyOnceWithALink) {
   for (const auto& entry : notifications) EXPECT_EQ(entry.second, 1) << entry.first;
   EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
   EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
-  EXPECT_EQ(Ask(37, LinkParam(code), 35002)["result"].asInt(), 0);
+  EXPECT_EQ(recorder_.Ask(37, LinkParam(code))["result"].asInt(), 0);
 }
 
 }  // namespace

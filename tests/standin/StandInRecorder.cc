@@ -66,8 +66,9 @@ void StandInRecorder::Send(const std::string& text) const {
   import_(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter,
-                                 const std::string& description) const {
+Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAdapter,
+                                 const std::string& description) {
+  const int sno = ++lastSno_;
   Send(Request(cmd, description, param, sno, fromAdapter));
   Received got;
   const bool answered = WaitFor(

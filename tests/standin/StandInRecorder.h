@@ -26,10 +26,10 @@ class StandInRecorder {
   ~StandInRecorder();
 
   void Send(const std::string& text) const;
-  // Sends the request and returns its answer (null on time-out); the answer
-  // must come back on the side that asked.
-  Json::Value Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter = true,
-                  const std::string& description = "test") const;
+  // Sends the request under a serial number of its own and returns its answer
+  // (null on time-out); the answer must come back on the side that asked.
+  Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true,
+                  const std::string& description = "test");
   bool WaitForCount(size_t count) const;
   // Sends request(n) for n = 0 … threads × each - 1 from threads threads, each
   // sending its own run of each numbers; then waits for count texts.
@@ -42,6 +42,7 @@ class StandInRecorder {
  private:
   CallbackSetter setCallback_;
   Import import_;
+  int lastSno_ = 30000;
 };
 
 // {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.

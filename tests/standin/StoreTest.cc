@@ -35,27 +35,23 @@ class StoreTest : public ::testing::Test {
   }
   void TearDown() override { StandInSetOption("IM_STORE_DB", nullptr); }
 
-  Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true) {
-    return recorder_.Ask(cmd, param, ++sno_, fromAdapter);
-  }
-
   std::string AddRecord(const Json::Value& record) {
     Json::Value param;
     param["_historyrecord"] = record;
-    const Json::Value answer = Ask(54, param);
+    const Json::Value answer = recorder_.Ask(54, param);
     EXPECT_EQ(answer["result"].asInt(), 0) << answer.toStyledString();
     EXPECT_TRUE(answer["param"]["recordId"].isString());
     return answer["param"]["recordId"].asString();
   }
 
   Json::Value QueryIds(const std::string& ids) {
-    return Ask(57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":3,"match_value":")" + ids +
-                         R"("}],"datalen":1,"operationtype":3}})"));
+    return recorder_.Ask(
+        57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":3,"match_value":")" + ids +
+                  R"("}],"datalen":1,"operationtype":3}})"));
   }
 
   standin_test::StandInRecorder recorder_{&SqliteSetAdapterCallback, &SqliteRecvMsgImport};
   std::string dir_;
-  int sno_ = 40000;
 };
 
 TEST_F(StoreTest, AddedRecordsComeBackByIdInTheOrderAskedOrByReceivedFileName) {
@@ -76,8 +72,8 @@ TEST_F(StoreTest, AddedRecordsComeBackByIdInTheOrderAskedOrByReceivedFileName) {
 
   for (const std::string name : {"report.pdf", "report(1).pdf"}) {
     const Json::Value byName =
-        Ask(57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":9,"match_value":[")" + name +
-                      R"(","other.txt"]}],"operationtype":67}})"));
+        recorder_.Ask(57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":9,"match_value":[")" +
+                                name + R"(","other.txt"]}],"operationtype":67}})"));
     ASSERT_EQ(byName["result"].asInt(), 0) << name;
     ASSERT_EQ(byName["param"]["_historyrecordlist"].size(), 1u) << name;
     EXPECT_EQ(byName["param"]["_historyrecordlist"][0]["servermessageid"].asString(), "s1");
@@ -109,13 +105,16 @@ TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
 }
 
 TEST_F(StoreTest, GroupsAndContactsSeededByTheHostAreAnsweredToTheAdapter) {
-  Ask(30, Parse(R"({"_groupinfo":{"groupid":"team-42","name":"Team 42","grouptype":2}})"), false);
-  Ask(153, Parse(R"({"UserInfo":{"accountid":"alice","name":"Alice","foreignName":"Alice A."}})"),
+  recorder_.Ask(30, Parse(R"({"_groupinfo":{"groupid":"team-42","name":"Team 42","grouptype":2}})"),
+                false);
+  recorder_.Ask(
+      153, Parse(R"({"UserInfo":{"accountid":"alice","name":"Alice","foreignName":"Alice A."}})"),
       false);
   const auto groups = [this](const std::string& id) {
-    const Json::Value answer = Ask(31, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":1,)"
-                                             R"("match_value":")" +
-                                             id + "\"}]}}"));
+    const Json::Value answer =
+        recorder_.Ask(31, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":1,)"
+                                R"("match_value":")" +
+                                id + "\"}]}}"));
     EXPECT_EQ(answer["result"].asInt(), 0) << id;
     return answer["param"]["_groupinfolist"];
   };
@@ -125,9 +124,9 @@ TEST_F(StoreTest, GroupsAndContactsSeededByTheHostAreAnsweredToTheAdapter) {
   EXPECT_EQ(team[0]["grouptype"].asInt(), 2);
   EXPECT_EQ(groups("nobody").size(), 0u);
 
-  const Json::Value alice = Ask(155, Parse(R"({"_matchinfo":{"accountid":"alice"}})"));
+  const Json::Value alice = recorder_.Ask(155, Parse(R"({"_matchinfo":{"accountid":"alice"}})"));
   EXPECT_EQ(alice["param"]["UserInfo"]["foreignName"].asString(), "Alice A.");
-  const Json::Value missing = Ask(155, Parse(R"({"_matchinfo":{"accountid":"nobody"}})"));
+  const Json::Value missing = recorder_.Ask(155, Parse(R"({"_matchinfo":{"accountid":"nobody"}})"));
   EXPECT_EQ(missing["result"].asInt(), 1);
   EXPECT_FALSE(missing["param"].isMember("UserInfo"));
 }
