@@ -42,10 +42,6 @@ class ImServiceTest : public ::testing::Test {
     }
   }
 
-  Json::Value Ask(int cmd, const Json::Value& param) {
-    return recorder_.Ask(cmd, param, true, cmd == kGroupChat ? "GroupChat" : "UserChat");
-  }
-
   // Rows of the outbox whose client message id is id.
   int64_t OutboxRows(const std::string& id) {
     return standin_test::Count(db_,
@@ -76,7 +72,7 @@ TEST_F(ImServiceTest, ChatsAreAcknowledgedAndKeptInTheOutboxBadOnesRefused) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     StandInSetOption("IM_STANDIN_FAIL", c.fail);
-    const Json::Value ack = Ask(c.cmd, c.param);
+    const Json::Value ack = recorder_.Ask(c.cmd, c.param);
     const std::string id = c.param.isObject() ? c.param["chatInfo"]["msgId"].asString() : "";
     EXPECT_EQ(OutboxRows(id), c.description ? 1 : 0);
     if (c.description == nullptr) {
@@ -103,7 +99,7 @@ TEST_F(ImServiceTest, FailSwitchSilentAndAckDelay) {
   StandInSetOption("IM_STANDIN_FAIL", nullptr);
   // The worker answers in order: once the next chat is answered, the silent one
   // had its turn.
-  ASSERT_EQ(Ask(kUserChat, Chat("loud"))["result"].asInt(), 0);
+  ASSERT_EQ(recorder_.Ask(kUserChat, Chat("loud"))["result"].asInt(), 0);
   EXPECT_EQ(recorder_.Snapshot().size(), 1u);
   EXPECT_EQ(OutboxRows("quiet"), 0);
 

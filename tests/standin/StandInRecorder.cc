@@ -29,10 +29,7 @@ Log& TheLog() {
 
 template <bool kToAdapter>
 int Record(const char* text) {
-  Json::Value json;
-  std::string errors;
-  std::istringstream in(text);
-  Json::parseFromStream(Json::CharReaderBuilder(), in, &json, &errors);
+  const Json::Value json = Parse(text);
   std::lock_guard<std::mutex> guard(TheLog().lock);
   TheLog().texts.push_back(Received{kToAdapter, json});
   TheLog().changed.notify_all();
@@ -46,6 +43,14 @@ bool Wait(Done done) {
 }
 
 }  // namespace
+
+Json::Value Parse(const std::string& text) {
+  Json::Value json;
+  std::string errors;
+  std::istringstream in(text);
+  Json::parseFromStream(Json::CharReaderBuilder(), in, &json, &errors);
+  return json;
+}
 
 StandInRecorder::StandInRecorder(CallbackSetter setCallback, Import import)
     : setCallback_(setCallback), import_(import) {
@@ -66,10 +71,9 @@ void StandInRecorder::Send(const std::string& text) const {
   import_(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAdapter,
-                                 const std::string& description) {
+Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAdapter) {
   const int sno = ++lastSno_;
-  Send(Request(cmd, description, param, sno, fromAdapter));
+  Send(Request(cmd, "test", param, sno, fromAdapter));
   Received got;
   const bool answered = WaitFor(
       [sno](const Received& r) {

@@ -28,8 +28,7 @@ class StandInRecorder {
   void Send(const std::string& text) const;
   // Sends the request under a serial number of its own and returns its answer
   // (null on time-out); the answer must come back on the side that asked.
-  Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true,
-                  const std::string& description = "test");
+  Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true);
   bool WaitForCount(size_t count) const;
   // Sends request(n) for n = 0 … threads × each - 1 from threads threads, each
   // sending its own run of each numbers; then waits for count texts.
@@ -45,6 +44,8 @@ class StandInRecorder {
   int lastSno_ = 30000;
 };
 
+// The JSON value of text (null when text is not JSON).
+Json::Value Parse(const std::string& text);
 // {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
 std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
                     bool fromAdapter = true);

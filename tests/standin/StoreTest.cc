@@ -13,13 +13,8 @@
 
 namespace {
 
+using standin_test::Parse;
 using standin_test::Received;
-
-Json::Value Parse(const std::string& text) {
-  Json::Value value;
-  Json::Reader().parse(text, value);
-  return value;
-}
 
 Json::Value Record(const std::string& serverId, const std::string& clientId) {
   return Parse(R"({"servermessageid":")" + serverId + R"(","clientmessageid":")" + clientId +
