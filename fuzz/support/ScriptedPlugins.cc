@@ -137,8 +137,6 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
     case '5':
       Post(WithSno(body, sno + kWrongSnoOffset));
       break;
-    default:
-      break;
   }
 }
 
@@ -146,24 +144,19 @@ platform::DialogOutcome ScriptedPlugins::NextDialog() {
   platform::DialogOutcome outcome;
   std::string piece;
   if (!NextPiece(&piece) || piece.empty()) return outcome;  // cancelled
-  outcome.path = piece.substr(1);
   switch (piece[0]) {
     case '1':
       outcome.status = platform::DialogStatus::kChosen;
+      outcome.path = piece.substr(1);
       break;
     case '2':
       outcome.status = platform::DialogStatus::kPathTooLong;
       outcome.errorCode = platform::kDialogErrBufferTooSmall;
-      outcome.path.clear();
       break;
     case '3':
       outcome.status = platform::DialogStatus::kFailed;
       outcome.errorCode = platform::kDialogErrUnavailable;
-      outcome.detail = outcome.path;
-      outcome.path.clear();
-      break;
-    default:
-      outcome.path.clear();
+      outcome.detail = piece.substr(1);
       break;
   }
   return outcome;
