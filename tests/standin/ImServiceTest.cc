@@ -95,7 +95,7 @@ TEST_F(ImServiceTest, ChatsAreAcknowledgedAndKeptInTheOutboxBadOnesRefused) {
 // "silent" answers nothing; a delay holds the answer back until shut-down.
 TEST_F(ImServiceTest, FailSwitchSilentAndAckDelay) {
   StandInSetOption("IM_STANDIN_FAIL", "silent");
-  recorder_.Send(standin_test::Request(kUserChat, "UserChat", Chat("quiet"), 33101));
+  recorder_.Send(standin_test::Request(kUserChat, Chat("quiet"), 33101));
   StandInSetOption("IM_STANDIN_FAIL", nullptr);
   // The worker answers in order: once the next chat is answered, the silent one
   // had its turn.
@@ -104,7 +104,7 @@ TEST_F(ImServiceTest, FailSwitchSilentAndAckDelay) {
   EXPECT_EQ(OutboxRows("quiet"), 0);
 
   StandInSetOption("IM_STANDIN_ACK_DELAY_MS", "600000");
-  recorder_.Send(standin_test::Request(kUserChat, "UserChat", Chat("late"), 33103));
+  recorder_.Send(standin_test::Request(kUserChat, Chat("late"), 33103));
   EXPECT_EQ(recorder_.Snapshot().size(), 1u);
   IMServiceShutDown();
   const std::vector<Received> got = recorder_.Snapshot();
@@ -118,7 +118,7 @@ TEST_F(ImServiceTest, ConcurrentSendersEachGetTheirAck) {
       4, kAll / 4,
       [](int n) {
         const int sno = 40000 + n;
-        return standin_test::Request(kGroupChat, "GroupChat", Chat("g" + std::to_string(sno)), sno);
+        return standin_test::Request(kGroupChat, Chat("g" + std::to_string(sno)), sno);
       },
       kAll));
   std::set<std::string> serverIds;

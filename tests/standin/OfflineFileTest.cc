@@ -102,7 +102,7 @@ TEST_F(OfflineFileTest, UploadsAnswerAHandleThenNotifyOnceWithALink) {
   ASSERT_TRUE(recorder_.SendFromThreads(
       4, kAll / 4,
       [this](int n) {
-        return standin_test::Request(6, "upload", UploadParam(file_, "photo.png"), 36000 + n);
+        return standin_test::Request(6, UploadParam(file_, "photo.png"), 36000 + n);
       },
       2 * kAll));
   std::set<int> handles;

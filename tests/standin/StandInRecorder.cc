@@ -73,13 +73,17 @@ void StandInRecorder::Send(const std::string& text) const {
 
 Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAdapter) {
   const int sno = ++lastSno_;
-  Send(Request(cmd, "test", param, sno, fromAdapter));
+  Send(Request(cmd, param, sno, fromAdapter));
   Received got;
-  const bool answered = WaitFor(
-      [sno](const Received& r) {
-        return r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno;
-      },
-      &got);
+  const bool answered = Wait([&] {
+    for (const Received& r : TheLog().texts) {
+      if (r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno) {
+        got = r;
+        return true;
+      }
+    }
+    return false;
+  });
   if (!answered) return Json::Value();
   EXPECT_EQ(got.toAdapter, fromAdapter) << "answered to the wrong side";
   return got.json;
@@ -87,19 +91,6 @@ Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAda
 
 bool StandInRecorder::WaitForCount(size_t count) const {
   return Wait([&] { return TheLog().texts.size() >= count; });
-}
-
-bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match,
-                              Received* out) const {
-  return Wait([&] {
-    for (const Received& r : TheLog().texts) {
-      if (match(r)) {
-        *out = r;
-        return true;
-      }
-    }
-    return false;
-  });
 }
 
 bool StandInRecorder::SendFromThreads(int threads, int each,
@@ -120,11 +111,10 @@ std::vector<Received> StandInRecorder::Snapshot() const {
   return TheLog().texts;
 }
 
-std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
-                    bool fromAdapter) {
+std::string Request(int cmd, const Json::Value& param, int sno, bool fromAdapter) {
   Json::Value request;
   request["cmd"] = cmd;
-  request["description"] = description;
+  request["description"] = "test";
   request["param"] = param;
   request["sno"] = sno;
   if (fromAdapter) request["adapter"] = 1;

@@ -34,8 +34,6 @@ class StandInRecorder {
   // sending its own run of each numbers; then waits for count texts.
   bool SendFromThreads(int threads, int each, const std::function<std::string(int)>& request,
                        size_t count) const;
-  // Waits until a text satisfies match and stores it in *out; false on time-out.
-  bool WaitFor(const std::function<bool(const Received&)>& match, Received* out) const;
   std::vector<Received> Snapshot() const;
 
  private:
@@ -46,9 +44,8 @@ class StandInRecorder {
 
 // The JSON value of text (null when text is not JSON).
 Json::Value Parse(const std::string& text);
-// {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
-std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
-                    bool fromAdapter = true);
+// {"cmd", "description": "test", "param", "sno"} plus "adapter": 1 when fromAdapter.
+std::string Request(int cmd, const Json::Value& param, int sno, bool fromAdapter = true);
 // The first column of the first row sql answers on the database at path, or -1.
 int64_t Count(const std::string& path, const std::string& sql);
 // A fresh empty folder under the system's temporary folder.

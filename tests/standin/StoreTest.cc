@@ -150,8 +150,7 @@ TEST_F(StoreTest, BadRequestsGetAFailureWithAReason) {
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& c = cases[i];
-    recorder_.Send(c.cmd == 0 ? c.param
-                              : standin_test::Request(c.cmd, "test", Parse(c.param), 1 + i));
+    recorder_.Send(c.cmd == 0 ? c.param : standin_test::Request(c.cmd, Parse(c.param), 1 + i));
     ASSERT_TRUE(recorder_.WaitForCount(i + 1)) << c.name;
     const Received got = recorder_.Snapshot()[i];
     EXPECT_EQ(got.toAdapter, c.cmd != 0) << c.name;
@@ -180,7 +179,7 @@ TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
       [](int n) {
         Json::Value param;
         param["_historyrecord"] = Record("s" + std::to_string(n), "c");
-        return standin_test::Request(54, "add", param, 1000 + n);
+        return standin_test::Request(54, param, 1000 + n);
       },
       kAll));
   std::set<std::string> ids;
