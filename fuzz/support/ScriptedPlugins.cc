@@ -26,10 +26,9 @@ std::vector<std::string> SplitPieces(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   std::vector<std::string> pieces;
   size_t start = 0;
-  for (size_t at = input.find(kSeparator); at != std::string::npos;
-       at = input.find(kSeparator, start)) {
+  for (size_t at; (at = input.find(kSeparator, start)) != std::string::npos;
+       start = at + kSeparatorSize) {
     pieces.push_back(input.substr(start, at - start));
-    start = at + kSeparatorSize;
   }
   pieces.push_back(input.substr(start));
   return pieces;

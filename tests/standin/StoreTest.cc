@@ -49,34 +49,11 @@ class StoreTest : public ::testing::Test {
   std::string dir_;
 };
 
-TEST_F(StoreTest, AddedRecordsComeBackByIdInTheOrderAskedOrByReceivedFileName) {
+TEST_F(StoreTest, AddedRecordsComeBackWithTheirKindsByIdInTheOrderAskedOrByReceivedFileName) {
   Json::Value withFile = Record("s1", "c1");
   withFile["filelist"] =
       util::Base64Encode(R"([{"file_name":"report.pdf","file_real_save_name":"report(1).pdf"}])");
-  const std::string first = AddRecord(withFile);
-  const std::string second = AddRecord(Record("s2", "c2"));
-  EXPECT_NE(first, second);
-
-  const Json::Value answer = QueryIds("c2,missing,s1,c1");
-  ASSERT_EQ(answer["result"].asInt(), 0);
-  const Json::Value& list = answer["param"]["_historyrecordlist"];
-  ASSERT_EQ(list.size(), 2u) << "each record once, unknown ids left out";
-  EXPECT_EQ(list[0]["recordid"].asString(), second);
-  EXPECT_EQ(list[1]["recordid"].asString(), first);
-  EXPECT_EQ(list[1]["servermessageid"].asString(), "s1");
-
-  for (const std::string name : {"report.pdf", "report(1).pdf"}) {
-    const Json::Value byName =
-        recorder_.Ask(57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":9,"match_value":[")" +
-                                name + R"(","other.txt"]}],"operationtype":67}})"));
-    ASSERT_EQ(byName["result"].asInt(), 0) << name;
-    ASSERT_EQ(byName["param"]["_historyrecordlist"].size(), 1u) << name;
-    EXPECT_EQ(byName["param"]["_historyrecordlist"][0]["servermessageid"].asString(), "s1");
-  }
-}
-
-TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
-  Json::Value record = Record("s1", "c1");
+  Json::Value record = Record("s2", "c2");
   record["mediatype"] = "7";            // a text media type is read as a number
   record["filelist"] = "bm90IGpzb24=";  // stored as received, even when it is not a file list
   record["quote"] = "{\"status\":1}";
@@ -86,16 +63,33 @@ TEST_F(StoreTest, EveryMemberRoundTripsWithItsKind) {
   record["convautoid"] = -7;
   // The answer text is written by the store itself: escapes and UTF-8 must survive.
   record["content"] = "quote \" back \\ line\nTab\t ctl\x01 \xE4\xB8\xAD\xE6\x96\x87";
-  AddRecord(record);
-  const Json::Value list = QueryIds("s1")["param"]["_historyrecordlist"];
-  ASSERT_EQ(list.size(), 1u);
+  const std::string first = AddRecord(withFile);
+  const std::string second = AddRecord(record);
+  EXPECT_NE(first, second);
+
+  const Json::Value answer = QueryIds("c2,missing,s1,c1");
+  ASSERT_EQ(answer["result"].asInt(), 0);
+  const Json::Value& list = answer["param"]["_historyrecordlist"];
+  ASSERT_EQ(list.size(), 2u) << "each record once, unknown ids left out";
+  EXPECT_EQ(list[0]["recordid"].asString(), second);
+  EXPECT_EQ(list[1]["recordid"].asString(), first);
+  EXPECT_EQ(list[1]["servermessageid"].asString(), "s1");
   const Json::Value expected = Parse(
       R"({"mediatype":7,"filelist":"bm90IGpzb24=","quote":"{\"status\":1}","realMsgType":101900,)"
-      R"("UTCDate":"2026-12-05","chattype":-1,"sendStatus":1,"status":-1,"peername":""})");
+      R"("UTCDate":"2026-12-05","chattype":-1,"sendStatus":1,"status":-1,"peername":"",)"
+      R"("convautoid":-7})");
   EXPECT_EQ(list[0]["content"], record["content"]);
-  EXPECT_EQ(list[0]["convautoid"], -7);
   for (const std::string& key : expected.getMemberNames()) {
     EXPECT_EQ(list[0][key], expected[key]) << key;
+  }
+
+  for (const std::string name : {"report.pdf", "report(1).pdf"}) {
+    const Json::Value byName =
+        recorder_.Ask(57, Parse(R"({"_multimatchinfo":{"datalist":[{"keytype":9,"match_value":[")" +
+                                name + R"(","other.txt"]}],"operationtype":67}})"));
+    ASSERT_EQ(byName["result"].asInt(), 0) << name;
+    ASSERT_EQ(byName["param"]["_historyrecordlist"].size(), 1u) << name;
+    EXPECT_EQ(byName["param"]["_historyrecordlist"][0]["servermessageid"].asString(), "s1");
   }
 }
 
