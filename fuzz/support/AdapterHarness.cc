@@ -22,8 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint64_t kPlentyOfSpace = uint64_t{1} << 40;
-
 // A migration may see a volume only inside the scratch folder; any other path
 // has none, so the run fails before it creates or moves anything.
 bool InsideScratch(const std::string& dir, const std::string& path) {
@@ -50,10 +48,6 @@ AdapterHarness::AdapterHarness() {
       fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   dir_ = pattern;
-  std::atexit([] {
-    std::error_code ignored;
-    fs::remove_all(Instance().Dir(), ignored);
-  });
   ImAdapterCmd::Instance();
   ScriptedPlugins::Instance();
   const std::string dir = dir_;
@@ -64,7 +58,7 @@ AdapterHarness::AdapterHarness() {
         return true;
       },
       [](const std::string&, uint64_t* freeBytes) {
-        *freeBytes = kPlentyOfSpace;
+        *freeBytes = uint64_t{1} << 40;  // plenty
         return true;
       });
   MigrationServices::SetReceivedFileQuery(MigrationServices::QueryReceivedFilesFromStore);
@@ -76,12 +70,15 @@ AdapterHarness::AdapterHarness() {
       std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
     }
   });
-  // The puller stops before the command processor (a static built above) is
-  // destroyed at exit: exit handlers run in the reverse order of registration.
+  // The puller stops (and the scratch folder goes) before the command processor
+  // (a static built above) is destroyed at exit: exit handlers run in the
+  // reverse order of registration.
   std::atexit([] {
     AdapterHarness& harness = Instance();
     harness.stopPulling_.store(true);
     harness.puller_.join();
+    std::error_code ignored;
+    fs::remove_all(harness.dir_, ignored);
   });
 }
 

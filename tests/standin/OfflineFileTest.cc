@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -99,12 +100,17 @@ TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
 // before its one notification, which carries a link to a copy of the file.
 TEST_F(OfflineFileTest, UploadsAnswerAHandleThenNotifyOnceWithALink) {
   const size_t kAll = 40;
-  ASSERT_TRUE(recorder_.SendFromThreads(
-      4, kAll / 4,
-      [this](int n) {
-        return standin_test::Request(6, UploadParam(file_, "photo.png"), 36000 + n);
-      },
-      2 * kAll));
+  std::vector<std::thread> senders;
+  for (int t = 0; t < 4; ++t) {
+    senders.emplace_back([this, t] {
+      for (int n = 0; n < 10; ++n) {
+        recorder_.Send(
+            standin_test::Request(6, UploadParam(file_, "photo.png"), 36000 + 10 * t + n));
+      }
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  ASSERT_TRUE(recorder_.WaitForCount(2 * kAll)) << "one answer and one notification each";
   std::set<int> handles;
   std::map<int, int> notifications;
   std::string code;

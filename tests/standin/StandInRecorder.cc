@@ -9,7 +9,6 @@
 #include <mutex>
 #include <random>
 #include <sstream>
-#include <thread>
 
 #include "plugins/hostlink/StandInHost.h"
 
@@ -91,19 +90,6 @@ Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAda
 
 bool StandInRecorder::WaitForCount(size_t count) const {
   return Wait([&] { return TheLog().texts.size() >= count; });
-}
-
-bool StandInRecorder::SendFromThreads(int threads, int each,
-                                      const std::function<std::string(int)>& request,
-                                      size_t count) const {
-  std::vector<std::thread> senders;
-  for (int t = 0; t < threads; ++t) {
-    senders.emplace_back([&, t] {
-      for (int n = t * each; n < (t + 1) * each; ++n) Send(request(n));
-    });
-  }
-  for (std::thread& sender : senders) sender.join();
-  return WaitForCount(count);
 }
 
 std::vector<Received> StandInRecorder::Snapshot() const {

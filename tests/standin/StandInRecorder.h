@@ -5,7 +5,6 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,6 @@ class StandInRecorder {
   // (null on time-out); the answer must come back on the side that asked.
   Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true);
   bool WaitForCount(size_t count) const;
-  // Sends request(n) for n = 0 … threads × each - 1 from threads threads, each
-  // sending its own run of each numbers; then waits for count texts.
-  bool SendFromThreads(int threads, int each, const std::function<std::string(int)>& request,
-                       size_t count) const;
   std::vector<Received> Snapshot() const;
 
  private:

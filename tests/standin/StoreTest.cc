@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -164,28 +163,6 @@ TEST_F(StoreTest, TheDatabaseFollowsTheSettingAndAnUnopenableOneIsAFailure) {
   const Json::Value answer = QueryIds("s1");
   EXPECT_EQ(answer["result"].asInt(), 1);
   EXPECT_NE(answer["reason"].asString().find("cannot open"), std::string::npos);
-}
-
-TEST_F(StoreTest, ConcurrentCallersEachGetTheirOwnAnswer) {
-  const size_t kAll = 200;
-  ASSERT_TRUE(recorder_.SendFromThreads(
-      8, kAll / 8,
-      [](int n) {
-        Json::Value param;
-        param["_historyrecord"] = Record("s" + std::to_string(n), "c");
-        return standin_test::Request(54, param, 1000 + n);
-      },
-      kAll));
-  std::set<std::string> ids;
-  std::set<int> snos;
-  for (const Received& r : recorder_.Snapshot()) {
-    EXPECT_EQ(r.json["result"].asInt(), 0);
-    ids.insert(r.json["param"]["recordId"].asString());
-    snos.insert(r.json["sno"].asInt());
-  }
-  EXPECT_EQ(ids.size(), kAll);
-  EXPECT_EQ(snos.size(), kAll);
-  EXPECT_EQ(QueryIds("c")["param"]["_historyrecordlist"].size(), kAll);
 }
 
 }  // namespace
