@@ -17,14 +17,12 @@ const int kUserChat = 135680;
 const int kGroupChat = 135682;
 
 Json::Value Chat(const std::string& msgId, bool withClientId = true) {
-  Json::Value param;
+  Json::Value param = standin_test::Parse(
+      R"({"chatInfo":{"userAccount":"alice","receiverAccount":"bob","chatContentType":0},)"
+      R"("isOnlyPc":0})");
   if (withClientId) param["clientMsgId"] = msgId;
   param["chatInfo"]["msgId"] = msgId;
-  param["chatInfo"]["userAccount"] = "alice";
-  param["chatInfo"]["receiverAccount"] = "bob";
-  param["chatInfo"]["chatContentType"] = 0;
   param["chatInfo"]["content"] = "hello " + msgId;
-  param["isOnlyPc"] = 0;
   return param;
 }
 
