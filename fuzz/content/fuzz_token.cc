@@ -10,7 +10,7 @@
 
 namespace {
 
-// Splits the input at "|" into the fields of a file entry.
+// Splits the input at each byte 1 into the fields of a file entry.
 FileListItem ItemOf(const std::string& input) {
   FileListItem item;
   std::string* fields[] = {&item.um_url,   &item.file_type, &item.file_name,

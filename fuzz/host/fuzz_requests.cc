@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::AdapterHarness& harness = fuzz::AdapterHarness::Instance();
   std::vector<std::string> pieces = fuzz::SplitPieces(data, size);
-  const std::string request = harness.InDir(pieces.front());
+  const std::string request = fuzz::Substitute(pieces.front(), "$DIR", harness.Dir());
   pieces.erase(pieces.begin());
   harness.Begin(std::move(pieces));
   ImAdapterCmd::Instance().ProcessRecvMsg(request.c_str());

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,14 @@ namespace {
 
 constexpr int32_t kHostSno = 7;
 
+// Where the requests leave their results: one request runs at a time.
+std::string id;
+std::vector<RecordInfo> records;
+GroupInfo group;
+UserInfo user;
+Json::Value ack;
+std::vector<FileListItem> results;
+
 FileListItem Entry() {
   FileListItem entry;
   entry.file_name = "f.txt";
@@ -38,45 +47,21 @@ ChatSendInfo Chat() {
   return item;
 }
 
-const std::vector<std::function<void()>>& Requests() {
-  static const std::vector<std::function<void()>> requests = {
-      [] {
-        std::string id;
-        StoreQueries::AddHistoryRecord(kHostSno, RecordInfo(), &id);
-      },
-      [] {
-        std::vector<RecordInfo> records;
-        StoreQueries::QueryHistoryRecordByMsgId(kHostSno, {"m1", "m2"}, &records);
-      },
-      [] {
-        std::vector<RecordInfo> records;
-        StoreQueries::QueryHistoryRecordByReceiveFileMsg({"f.txt"}, &records);
-      },
-      [] {
-        GroupInfo group;
-        StoreQueries::QueryGroupInfoByGroupId(kHostSno, "g1", &group);
-      },
-      [] {
-        UserInfo user;
-        StoreQueries::QueryUserInfoByAccountId(kHostSno, "u1", &user);
-      },
-      [] {
-        Json::Value ack;
-        ChatSender::ImUserChat(kHostSno, Chat(), &ack);
-      },
-      [] {
-        Json::Value ack;
-        ChatSender::ImGroupChat(kHostSno, Chat(), &ack);
-      },
-      [] {
-        std::vector<FileListItem> results;
-        OfflineFileOps::Instance().UploadFile(kHostSno, {Entry(), Entry()}, &results, true, false);
-      },
-      [] { OfflineFileOps::Instance().ForwardFileLinkUpdate(kHostSno, Entry()); },
-      [] { OfflineFileOps::Instance().CheckMediaExpire(kHostSno, Entry()); },
-  };
-  return requests;
-}
+const std::vector<std::string> kIds = {"m1", "m2"};
+const std::vector<std::string> kNames = {"f.txt"};
+const std::vector<FileListItem> kEntries = {Entry(), Entry()};
+const std::function<void()> kRequests[] = {
+    [] { StoreQueries::AddHistoryRecord(kHostSno, RecordInfo(), &id); },
+    [] { StoreQueries::QueryHistoryRecordByMsgId(kHostSno, kIds, &records); },
+    [] { StoreQueries::QueryHistoryRecordByReceiveFileMsg(kNames, &records); },
+    [] { StoreQueries::QueryGroupInfoByGroupId(kHostSno, "g1", &group); },
+    [] { StoreQueries::QueryUserInfoByAccountId(kHostSno, "u1", &user); },
+    [] { ChatSender::ImUserChat(kHostSno, Chat(), &ack); },
+    [] { ChatSender::ImGroupChat(kHostSno, Chat(), &ack); },
+    [] { OfflineFileOps::Instance().UploadFile(kHostSno, kEntries, &results, true, false); },
+    [] { OfflineFileOps::Instance().ForwardFileLinkUpdate(kHostSno, Entry()); },
+    [] { OfflineFileOps::Instance().CheckMediaExpire(kHostSno, Entry()); },
+};
 
 }  // namespace
 
@@ -86,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::ScriptedPlugins& plugins = fuzz::ScriptedPlugins::Instance();
   const std::vector<std::string> texts = fuzz::SplitPieces(data + 1, size - 1);
   harness.Begin({});
-  std::thread service(Requests()[data[0] % Requests().size()]);
+  records.clear();  // the received-file query adds to what it is given
+  std::thread service(kRequests[data[0] % std::size(kRequests)]);
   if (plugins.WaitForRequest(std::chrono::seconds(5))) {
     for (const std::string& text : texts) {
       IMAdapterServiceCallback(fuzz::WithSno(text, plugins.LastSno()).c_str());

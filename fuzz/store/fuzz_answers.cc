@@ -21,38 +21,34 @@ namespace {
 // as U+FFFD, so the text round trip is checked only for UTF-8 input.
 bool utf8Input = true;
 
-void CheckFileListRoundTrip(const std::vector<FileListItem>& list) {
+// What a record or a file list writes must read back to the same writing.
+template <typename T>
+Json::Value CheckRoundTrip(const T& value, void (*read)(const Json::Value&, T&),
+                           void (*write)(const T&, Json::Value&)) {
   Json::Value first;
-  ConvertFileListToJson(list, first);
-  std::vector<FileListItem> again;
-  ConvertJsonToFileList(first, again);
+  write(value, first);
+  T again{};
+  read(first, again);
   Json::Value second;
-  ConvertFileListToJson(again, second);
+  write(again, second);
   if (first != second) std::abort();
+  return first;
+}
+
+void CheckFileListRoundTrip(const std::vector<FileListItem>& list) {
+  const Json::Value first = CheckRoundTrip(list, ConvertJsonToFileList, ConvertFileListToJson);
   if (!utf8Input) return;
   Json::Value parsed;
   if (ParseJsonText(FileListText(list), parsed) != 0) std::abort();
   std::vector<FileListItem> fromText;
   ConvertJsonToFileList(parsed, fromText);
-  Json::Value third;
-  ConvertFileListToJson(fromText, third);
-  if (first != third) std::abort();
-}
-
-void CheckRecordRoundTrip(const RecordInfo& record) {
-  Json::Value first;
-  ConvertRecordInfoToJson(record, first);
-  RecordInfo again;
-  ConvertJsonToRecordInfo(first, again);
-  Json::Value second;
-  ConvertRecordInfoToJson(again, second);
-  if (first != second) std::abort();
+  if (CheckRoundTrip(fromText, ConvertJsonToFileList, ConvertFileListToJson) != first) std::abort();
 }
 
 void Convert(const Json::Value& item) {
   RecordInfo record;
   ConvertJsonToRecordInfo(item, record);
-  CheckRecordRoundTrip(record);
+  CheckRoundTrip(record, ConvertJsonToRecordInfo, ConvertRecordInfoToJson);
   std::vector<FileListItem> list;
   ConvertJsonToFileList(item, list);
   CheckFileListRoundTrip(list);

@@ -22,8 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint64_t kPlentyOfSpace = uint64_t{1} << 40;
-
 // A migration may see a volume only inside the scratch folder; any other path
 // has none, so the run fails before it creates or moves anything.
 bool InsideScratch(const std::string& dir, const std::string& path) {
@@ -50,10 +48,6 @@ AdapterHarness::AdapterHarness() {
       fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   dir_ = pattern;
-  std::atexit([] {
-    std::error_code ignored;
-    fs::remove_all(Instance().Dir(), ignored);
-  });
   ImAdapterCmd::Instance();
   ScriptedPlugins::Instance();
   const std::string dir = dir_;
@@ -64,41 +58,28 @@ AdapterHarness::AdapterHarness() {
         return true;
       },
       [](const std::string&, uint64_t* freeBytes) {
-        *freeBytes = kPlentyOfSpace;
+        *freeBytes = uint64_t{1} << 40;  // plenty
         return true;
       });
   MigrationServices::SetReceivedFileQuery(MigrationServices::QueryReceivedFilesFromStore);
   // IM_FUZZ_LOG=<folder> writes the adapter's log there, to see what an input does.
   if (const char* log = std::getenv("IM_FUZZ_LOG")) AdapterLogOpen(3, 5, log, "im_adapter.log");
   ImAdapterCallback::Instance().Start();
-  puller_ = std::thread([this] { PullHostTexts(); });
-  // The puller stops before the command processor (a static built above) is
-  // destroyed at exit: exit handlers run in the reverse order of registration.
+  puller_ = std::thread([this] {
+    while (!stopPulling_.load()) {
+      std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
+    }
+  });
+  // The puller stops (and the scratch folder goes) before the command processor
+  // (a static built above) is destroyed at exit: exit handlers run in the
+  // reverse order of registration.
   std::atexit([] {
     AdapterHarness& harness = Instance();
     harness.stopPulling_.store(true);
     harness.puller_.join();
+    std::error_code ignored;
+    fs::remove_all(harness.dir_, ignored);
   });
-}
-
-std::string AdapterHarness::InDir(const std::string& text) const {
-  return Substitute(text, "$DIR", dir_);
-}
-
-void AdapterHarness::PullHostTexts() {
-  while (!stopPulling_.load()) {
-    std::free(ImAdapterCmd::Instance().Queues().TakeOutboundFor(std::chrono::milliseconds(50)));
-  }
-}
-
-void AdapterHarness::LayOutScratch() const {
-  const fs::path dir(dir_);
-  WriteFile(dir / "img/originalImgfiles/p.jpg", "\xff\xd8\xff\xe0 picture");
-  WriteFile(dir / "img/ScreenShot/s.png", "\x89PNG shot");
-  WriteFile(dir / "files/f.txt", "file");
-  WriteFile(dir / "files/v.amr", "#!AMR");
-  WriteFile(dir / "ReceiveFiles/Audio/a.amr", "#!AMR");
-  WriteFile(dir / "ReceiveFiles/headImage/h.png", "\x89PNG head");
 }
 
 void AdapterHarness::Begin(std::vector<std::string> answers) {
@@ -106,7 +87,13 @@ void AdapterHarness::Begin(std::vector<std::string> answers) {
   home_ = fs::current_path(error);
   fs::current_path(dir_, error);
   if (error) std::abort();
-  LayOutScratch();
+  const fs::path dir(dir_);
+  WriteFile(dir / "img/originalImgfiles/p.jpg", "\xff\xd8\xff\xe0 picture");
+  WriteFile(dir / "img/ScreenShot/s.png", "\x89PNG shot");
+  WriteFile(dir / "files/f.txt", "file");
+  WriteFile(dir / "files/v.amr", "#!AMR");
+  WriteFile(dir / "ReceiveFiles/Audio/a.amr", "#!AMR");
+  WriteFile(dir / "ReceiveFiles/headImage/h.png", "\x89PNG head");
   ScriptedPlugins::Instance().Begin(std::move(answers));
 }
 
@@ -114,14 +101,10 @@ void AdapterHarness::End() {
   fileMigrationWorker::migrationFileShutdown();
   WaitForMigrationThreadsFor(std::chrono::seconds(5));
   ScriptedPlugins::Instance().End();
-  DrainHub();
+  if (!hub_sync::DrainHub(std::chrono::seconds(30))) std::abort();  // the hub is wedged
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(dir_, ignored)) fs::remove_all(entry, ignored);
   fs::current_path(home_, ignored);
-}
-
-void AdapterHarness::DrainHub() {
-  if (!hub_sync::DrainHub(std::chrono::seconds(30))) std::abort();  // the hub is wedged
 }
 
 }  // namespace fuzz

@@ -27,19 +27,12 @@ class AdapterHarness {
 
   // The scratch folder's absolute path; request texts name it as "$DIR".
   const std::string& Dir() const { return dir_; }
-  // text with "$DIR" replaced by the scratch folder.
-  std::string InDir(const std::string& text) const;
 
   void Begin(std::vector<std::string> answers);
   void End();
 
-  // Returns once the hub has handled every plugin text posted before.
-  void DrainHub();
-
  private:
   AdapterHarness();
-  void PullHostTexts();
-  void LayOutScratch() const;
 
   std::string dir_;
   std::filesystem::path home_;

@@ -26,10 +26,9 @@ std::vector<std::string> SplitPieces(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   std::vector<std::string> pieces;
   size_t start = 0;
-  for (size_t at = input.find(kSeparator); at != std::string::npos;
-       at = input.find(kSeparator, start)) {
+  for (size_t at; (at = input.find(kSeparator, start)) != std::string::npos;
+       start = at + kSeparatorSize) {
     pieces.push_back(input.substr(start, at - start));
-    start = at + kSeparatorSize;
   }
   pieces.push_back(input.substr(start));
   return pieces;
@@ -120,6 +119,9 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
   if (!NextPiece(&piece) || piece.empty()) return;
   const std::string body = piece.substr(1);
   switch (piece[0]) {
+    case '3':
+      Post(WithSno(body, sno));
+      [[fallthrough]];
     case '1':
       Post(WithSno(body, sno));
       break;
@@ -128,17 +130,11 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
       held_.push_back(WithSno(body, sno));
       break;
     }
-    case '3':
-      Post(WithSno(body, sno));
-      Post(WithSno(body, sno));
-      break;
     case '4':
       Post(body);
       break;
     case '5':
       Post(WithSno(body, sno + kWrongSnoOffset));
-      break;
-    default:
       break;
   }
 }
@@ -147,24 +143,19 @@ platform::DialogOutcome ScriptedPlugins::NextDialog() {
   platform::DialogOutcome outcome;
   std::string piece;
   if (!NextPiece(&piece) || piece.empty()) return outcome;  // cancelled
-  outcome.path = piece.substr(1);
   switch (piece[0]) {
     case '1':
       outcome.status = platform::DialogStatus::kChosen;
+      outcome.path = piece.substr(1);
       break;
     case '2':
       outcome.status = platform::DialogStatus::kPathTooLong;
       outcome.errorCode = platform::kDialogErrBufferTooSmall;
-      outcome.path.clear();
       break;
     case '3':
       outcome.status = platform::DialogStatus::kFailed;
       outcome.errorCode = platform::kDialogErrUnavailable;
-      outcome.detail = outcome.path;
-      outcome.path.clear();
-      break;
-    default:
-      outcome.path.clear();
+      outcome.detail = piece.substr(1);
       break;
   }
   return outcome;

@@ -16,19 +16,7 @@ Json::Value Parse(const std::string& text) {
   return v;
 }
 
-// Converts a one-element array holding `element` and returns the item.
-FileListItem ReadOne(const Json::Value& element) {
-  Json::Value array(Json::arrayValue);
-  array.append(element);
-  std::vector<FileListItem> list;
-  ConvertJsonToFileList(array, list);
-  EXPECT_EQ(list.size(), 1u);
-  return list.empty() ? FileListItem() : list.front();
-}
-
-FileListItem ReadOneText(const std::string& text) { return ReadOne(Parse(text)); }
-
-// Numbers and pixel sizes of one element, as "handle size expire duration width/height".
+// Numbers and pixel sizes of a one-element list, as "handle size expire duration width/height".
 TEST(FileListTest, NumberAndPixelFieldsAcceptTheirForms) {
   const std::pair<const char*, std::string> cases[] = {
       {R"({})", "-1 0 0 0 /"}, {R"({"file_size":"x"})", "-1 0 0 0 /"},
@@ -52,7 +40,10 @@ TEST(FileListTest, NumberAndPixelFieldsAcceptTheirForms) {
       {R"({"width":""})", "-1 0 0 0 /"},
       {R"({"width":640.0,"height":true})", "-1 0 0 0 640/"}};
   for (const auto& [element, expected] : cases) {
-    const FileListItem item = ReadOneText(element);
+    std::vector<FileListItem> list;
+    ConvertJsonToFileList(Parse(std::string("[") + element + "]"), list);
+    ASSERT_EQ(list.size(), 1u) << element;
+    const FileListItem& item = list[0];
     EXPECT_EQ(std::to_string(item.file_handle) + " " + std::to_string(item.file_size) + " " +
                   std::to_string(item.expire) + " " + std::to_string(item.duration) + " " +
                   item.width + "/" + item.height,

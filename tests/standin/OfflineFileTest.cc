@@ -1,5 +1,5 @@
-// The stand-in offline-file service driven through its entry points, and its
-// link expiry through the service class.
+// The stand-in offline-file service driven through its entry points; links
+// with a set expiry are laid in through the service class.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,49 +52,26 @@ class OfflineFileTest : public ::testing::Test {
   }
   void TearDown() override { StandInSetOption("IM_CLOUD_DIR", nullptr); }
 
-  Json::Value Ask(int cmd, const Json::Value& param, int sno) {
-    return recorder_.Ask(cmd, param, sno);
-  }
-
   standin_test::StandInRecorder recorder_{&OffLineSetAdapterCallback, &OffLineFileRecvMsgImport};
   std::string dir_;
   std::string file_;
 };
 
-TEST_F(OfflineFileTest, UploadAnswersAHandleThenNotifiesOnceWithALink) {
-  const Json::Value answer = Ask(6, UploadParam(file_, "photo.png"), 35001);
-  EXPECT_EQ(answer["result"].asInt(), 0);
-  const int handle = answer["param"]["pfile_handle"].asInt();
-  Received note;
-  ASSERT_TRUE(recorder_.WaitFor(
-      [&](const Received& r) {
-        return r.json["notify"].asInt() == 1 && r.json["param"]["file_handle"].asInt() == handle;
-      },
-      &note));
-  EXPECT_EQ(note.json["param"]["code"].asInt(), 0);
-  const Json::Value fileRsp = note.json["param"]["filersp"];
-  EXPECT_EQ(fileRsp["status_code"].asInt(), 200);
-  const std::string url = fileRsp["url"].asString();
-  ASSERT_NE(url.find("/f/"), std::string::npos);
-  EXPECT_FALSE(fileRsp["plain_access_code"].asString().empty());
-
-  const std::vector<Received> got = recorder_.Snapshot();
-  ASSERT_EQ(got.size(), 2u) << "one answer, one notification";
-  EXPECT_TRUE(got[0].json.isMember("rsp")) << "the handle comes before the notification";
-  EXPECT_FALSE(got[1].json.isMember("rsp"));
-  const std::string code = url.substr(url.rfind("/f/") + 3);
-  EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
-  EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
-  EXPECT_EQ(Ask(37, LinkParam(code), 35002)["result"].asInt(), 0);
-}
-
-TEST_F(OfflineFileTest, LinkUpdateRecordsTheLinkAndTheQueryKnowsIt) {
-  EXPECT_EQ(Ask(37, LinkParam("unknown1"), 35010)["result"].asInt(), 1);
-  EXPECT_EQ(Ask(40, LinkParam("unknown1"), 35011)["result"].asInt(), 0);
-  EXPECT_EQ(Ask(40, LinkParam("unknown1"), 35012)["result"].asInt(), 0) << "a second forward";
-  const Json::Value known = Ask(37, LinkParam("unknown1"), 35013);
-  EXPECT_EQ(known["result"].asInt(), 0);
-  EXPECT_TRUE(known["param"].isObject());
+// A query knows a link until it expires; a forward of an unknown link records it.
+TEST_F(OfflineFileTest, LinksAreKnownUntilTheyExpireAndAForwardRecordsOne) {
+  standin::StandInOfflineFile files;  // the same cloud folder as the plugin's
+  std::string error;
+  ASSERT_TRUE(files.AddLink("old", "1", 1000, &error)) << error;
+  ASSERT_TRUE(files.AddLink("fresh", "1", 4102444800000LL, &error)) << error;
+  const std::pair<const char*, int> cases[] = {{"old", 1}, {"fresh", 0}, {"unknown1", 1}};
+  for (const auto& [code, result] : cases) {
+    const Json::Value answer = recorder_.Ask(37, LinkParam(code));
+    EXPECT_EQ(answer["result"].asInt(), result) << code;
+    EXPECT_TRUE(answer["param"].isObject()) << code;
+  }
+  EXPECT_EQ(recorder_.Ask(40, LinkParam("unknown1"))["result"].asInt(), 0);
+  EXPECT_EQ(recorder_.Ask(40, LinkParam("unknown1"))["result"].asInt(), 0) << "a second forward";
+  EXPECT_EQ(recorder_.Ask(37, LinkParam("unknown1"))["result"].asInt(), 0);
 }
 
 TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
@@ -109,64 +86,56 @@ TEST_F(OfflineFileTest, BadRequestsGetAFailureWithAReasonAndNoNotification) {
                {"no link code to update", 40, none},
                {"no link code to query", 37, none},
                {"unknown cmd", 12, none}};
-  int sno = 35100;
   for (const auto& c : cases) {
-    const Json::Value answer = Ask(c.cmd, c.param, ++sno);
+    const Json::Value answer = recorder_.Ask(c.cmd, c.param);
     EXPECT_EQ(answer["result"].asInt(), 1) << c.name;
     EXPECT_FALSE(answer["reason"].asString().empty()) << c.name;
     EXPECT_TRUE(answer["param"].isObject()) << c.name;
-    EXPECT_FALSE(answer["param"].isMember("pfile_handle")) << c.name;
   }
   // In order: the last request is answered, so no notification came before it.
   for (const Received& r : recorder_.Snapshot()) EXPECT_FALSE(r.json.isMember("notify"));
 }
 
-TEST_F(OfflineFileTest, ConcurrentUploadsGetDistinctHandlesAndOneNotificationEach) {
-  const int kThreads = 4;
-  const int kEach = 10;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([this, t] {
-      for (int i = 0; i < kEach; ++i) {
-        recorder_.Send(standin_test::Request(6, "upload", UploadParam(file_, "photo.png"),
-                                             36000 + t * 100 + i));
+// Uploads from several threads: each is answered with a handle of its own
+// before its one notification, which carries a link to a copy of the file.
+TEST_F(OfflineFileTest, UploadsAnswerAHandleThenNotifyOnceWithALink) {
+  const size_t kAll = 40;
+  std::vector<std::thread> senders;
+  for (int t = 0; t < 4; ++t) {
+    senders.emplace_back([this, t] {
+      for (int n = 0; n < 10; ++n) {
+        recorder_.Send(
+            standin_test::Request(6, UploadParam(file_, "photo.png"), 36000 + 10 * t + n));
       }
     });
   }
-  for (std::thread& thread : threads) thread.join();
-  ASSERT_TRUE(recorder_.WaitForCount(2 * kThreads * kEach));
+  for (std::thread& sender : senders) sender.join();
+  ASSERT_TRUE(recorder_.WaitForCount(2 * kAll)) << "one answer and one notification each";
   std::set<int> handles;
   std::map<int, int> notifications;
+  std::string code;
   for (const Received& r : recorder_.Snapshot()) {
-    if (r.json.isMember("notify")) {
-      EXPECT_EQ(r.json["param"]["code"].asInt(), 0);
-      ++notifications[r.json["param"]["file_handle"].asInt()];
-    } else {
-      handles.insert(r.json["param"]["pfile_handle"].asInt());
+    const Json::Value& param = r.json["param"];
+    if (!r.json.isMember("notify")) {
+      EXPECT_EQ(r.json["result"].asInt(), 0);
+      handles.insert(param["pfile_handle"].asInt());
+      continue;
     }
+    EXPECT_EQ(handles.count(param["file_handle"].asInt()), 1u) << "the handle comes first";
+    ++notifications[param["file_handle"].asInt()];
+    EXPECT_EQ(param["code"].asInt(), 0);
+    EXPECT_EQ(param["filersp"]["status_code"].asInt(), 200);
+    EXPECT_FALSE(param["filersp"]["plain_access_code"].asString().empty());
+    const std::string url = param["filersp"]["url"].asString();
+    ASSERT_NE(url.find("/f/"), std::string::npos);
+    code = url.substr(url.rfind("/f/") + 3);
   }
-  EXPECT_EQ(handles.size(), static_cast<size_t>(kThreads * kEach));
+  EXPECT_EQ(handles.size(), kAll);
   EXPECT_EQ(notifications.size(), handles.size());
   for (const auto& entry : notifications) EXPECT_EQ(entry.second, 1) << entry.first;
-}
-
-TEST(OfflineFileLinks, ExpiredAndUnknownLinksAreReportedAsExpired) {
-  StandInSetOption("IM_CLOUD_DIR", (standin_test::FreshFolder("links") + "/cloud").c_str());
-  standin::StandInOfflineFile files;
-  std::string error;
-  ASSERT_TRUE(files.AddLink("old", "1", 1000, &error)) << error;
-  ASSERT_TRUE(files.AddLink("fresh", "1", 4102444800000LL, &error)) << error;
-  const std::pair<const char*, int> cases[] = {{"old", 1}, {"fresh", 0}, {"never", 1}};
-  for (const auto& c : cases) {
-    Json::Value request;
-    request["cmd"] = 37;
-    request["param"] = LinkParam(c.first);
-    Json::Value answer;
-    files.Handle(request, [&](const Json::Value& out) { answer = out; });
-    EXPECT_EQ(answer["result"].asInt(), c.second) << c.first;
-    EXPECT_TRUE(answer["param"].isObject()) << c.first;
-  }
-  StandInSetOption("IM_CLOUD_DIR", nullptr);
+  EXPECT_EQ(ReadAll(fs::path(dir_) / "cloud" / "files" / code / "photo.png"), ReadAll(file_));
+  EXPECT_TRUE(fs::exists(file_)) << "the user's file stays";
+  EXPECT_EQ(recorder_.Ask(37, LinkParam(code))["result"].asInt(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/standin/StandInRecorder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -27,10 +28,7 @@ Log& TheLog() {
 
 template <bool kToAdapter>
 int Record(const char* text) {
-  Json::Value json;
-  std::string errors;
-  std::istringstream in(text);
-  Json::parseFromStream(Json::CharReaderBuilder(), in, &json, &errors);
+  const Json::Value json = Parse(text);
   std::lock_guard<std::mutex> guard(TheLog().lock);
   TheLog().texts.push_back(Received{kToAdapter, json});
   TheLog().changed.notify_all();
@@ -44,6 +42,14 @@ bool Wait(Done done) {
 }
 
 }  // namespace
+
+Json::Value Parse(const std::string& text) {
+  Json::Value json;
+  std::string errors;
+  std::istringstream in(text);
+  Json::parseFromStream(Json::CharReaderBuilder(), in, &json, &errors);
+  return json;
+}
 
 StandInRecorder::StandInRecorder(CallbackSetter setCallback, Import import)
     : setCallback_(setCallback), import_(import) {
@@ -64,15 +70,19 @@ void StandInRecorder::Send(const std::string& text) const {
   import_(text.data(), static_cast<uint32_t>(text.size()));
 }
 
-Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter,
-                                 const std::string& description) const {
-  Send(Request(cmd, description, param, sno, fromAdapter));
+Json::Value StandInRecorder::Ask(int cmd, const Json::Value& param, bool fromAdapter) {
+  const int sno = ++lastSno_;
+  Send(Request(cmd, param, sno, fromAdapter));
   Received got;
-  const bool answered = WaitFor(
-      [sno](const Received& r) {
-        return r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno;
-      },
-      &got);
+  const bool answered = Wait([&] {
+    for (const Received& r : TheLog().texts) {
+      if (r.json.isMember("rsp") && r.json["sno"].isInt() && r.json["sno"].asInt() == sno) {
+        got = r;
+        return true;
+      }
+    }
+    return false;
+  });
   if (!answered) return Json::Value();
   EXPECT_EQ(got.toAdapter, fromAdapter) << "answered to the wrong side";
   return got.json;
@@ -82,35 +92,35 @@ bool StandInRecorder::WaitForCount(size_t count) const {
   return Wait([&] { return TheLog().texts.size() >= count; });
 }
 
-bool StandInRecorder::WaitFor(const std::function<bool(const Received&)>& match,
-                              Received* out) const {
-  return Wait([&] {
-    for (const Received& r : TheLog().texts) {
-      if (match(r)) {
-        *out = r;
-        return true;
-      }
-    }
-    return false;
-  });
-}
-
 std::vector<Received> StandInRecorder::Snapshot() const {
   std::lock_guard<std::mutex> guard(TheLog().lock);
   return TheLog().texts;
 }
 
-std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
-                    bool fromAdapter) {
+std::string Request(int cmd, const Json::Value& param, int sno, bool fromAdapter) {
   Json::Value request;
   request["cmd"] = cmd;
-  request["description"] = description;
+  request["description"] = "test";
   request["param"] = param;
   request["sno"] = sno;
   if (fromAdapter) request["adapter"] = 1;
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "";
   return Json::writeString(builder, request);
+}
+
+int64_t Count(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  int64_t count = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    count = sqlite3_column_int64(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return count;
 }
 
 std::string FreshFolder(const std::string& name) {

@@ -5,7 +5,6 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,23 +25,24 @@ class StandInRecorder {
   ~StandInRecorder();
 
   void Send(const std::string& text) const;
-  // Sends the request and returns its answer (null on time-out); the answer
-  // must come back on the side that asked.
-  Json::Value Ask(int cmd, const Json::Value& param, int sno, bool fromAdapter = true,
-                  const std::string& description = "test") const;
+  // Sends the request under a serial number of its own and returns its answer
+  // (null on time-out); the answer must come back on the side that asked.
+  Json::Value Ask(int cmd, const Json::Value& param, bool fromAdapter = true);
   bool WaitForCount(size_t count) const;
-  // Waits until a text satisfies match and stores it in *out; false on time-out.
-  bool WaitFor(const std::function<bool(const Received&)>& match, Received* out) const;
   std::vector<Received> Snapshot() const;
 
  private:
   CallbackSetter setCallback_;
   Import import_;
+  int lastSno_ = 30000;
 };
 
-// {"cmd", "description", "param", "sno"} plus "adapter": 1 when fromAdapter.
-std::string Request(int cmd, const std::string& description, const Json::Value& param, int sno,
-                    bool fromAdapter = true);
+// The JSON value of text (null when text is not JSON).
+Json::Value Parse(const std::string& text);
+// {"cmd", "description": "test", "param", "sno"} plus "adapter": 1 when fromAdapter.
+std::string Request(int cmd, const Json::Value& param, int sno, bool fromAdapter = true);
+// The first column of the first row sql answers on the database at path, or -1.
+int64_t Count(const std::string& path, const std::string& sql);
 // A fresh empty folder under the system's temporary folder.
 std::string FreshFolder(const std::string& name);
 // A fresh folder named after the running test.
