@@ -4,14 +4,12 @@
 
 namespace {
 
-// The "rsp" of a reply: the request's "cmd" as unsigned (a bool as 0 or 1),
-// or 0 when it has none that converts.
+// The "rsp" of a reply: the request's "cmd" as a command number, or 0 when
+// it has none that converts.
 uint32_t ReplyCommand(const Json::Value& request) {
   const Json::Value* cmd = FindMember(request, "cmd");
-  if (cmd == nullptr || cmd->isNull()) return 0;
-  if (cmd->isBool()) return cmd->asBool() ? 1u : 0u;
-  if (!cmd->isNumeric() || !cmd->isConvertibleTo(Json::uintValue)) return 0;
-  return cmd->asUInt();
+  uint32_t number = 0;
+  return (cmd != nullptr && ReadCommandNumber(*cmd, &number)) ? number : 0;
 }
 
 Json::Value ReplyEnvelope(int result, const RequestEnvelope& request,
@@ -26,6 +24,20 @@ Json::Value ReplyEnvelope(int result, const RequestEnvelope& request,
 
 }  // namespace
 
+bool ReadCommandNumber(const Json::Value& cmd, uint32_t* out) {
+  if (cmd.isNull()) {
+    *out = 0;
+    return true;
+  }
+  if (cmd.isBool()) {
+    *out = cmd.asBool() ? 1u : 0u;
+    return true;
+  }
+  if (!cmd.isNumeric() || !cmd.isConvertibleTo(Json::uintValue)) return false;
+  *out = cmd.asUInt();
+  return true;
+}
+
 RequestEnvelope RequestEnvelope::Read(const Json::Value& request) {
   RequestEnvelope envelope;
   envelope.cmd = ReplyCommand(request);
@@ -34,11 +46,7 @@ RequestEnvelope RequestEnvelope::Read(const Json::Value& request) {
     envelope.hasSno = true;
     envelope.sno = sno->asUInt();
   }
-  const Json::Value* description = FindMember(request, "description");
-  if (description != nullptr && description->isString()) {
-    envelope.hasDescription = true;
-    envelope.description = description->asString();
-  }
+  envelope.hasDescription = ReadTextMember(request, "description", &envelope.description);
   return envelope;
 }
 

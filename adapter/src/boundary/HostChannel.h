@@ -30,6 +30,10 @@ struct RequestEnvelope {
   static RequestEnvelope Read(const Json::Value& request);
 };
 
+// A request's "cmd" as an unsigned number: null is 0, a bool 0 or 1. False
+// for a text, array, object or negative number, which is no command number.
+bool ReadCommandNumber(const Json::Value& cmd, uint32_t* out);
+
 class HostChannel {
  public:
   static constexpr uint32_t kAppendMsgNotify = 0x51000;

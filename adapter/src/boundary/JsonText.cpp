@@ -191,6 +191,13 @@ std::string TextMember(const Json::Value& v, const char* key) {
   return (member != nullptr && member->isString()) ? member->asString() : std::string();
 }
 
+bool ReadTextMember(const Json::Value& v, const char* key, std::string* out) {
+  const Json::Value* member = FindMember(v, key);
+  if (member == nullptr || !member->isString()) return false;
+  *out = member->asString();
+  return true;
+}
+
 const Json::Value* FindMember(const Json::Value& v, const char* key) {
   if (!v.isObject()) return nullptr;
   return v.find(key, key + std::strlen(key));

@@ -32,6 +32,9 @@ std::string convertUnicodeEscapes(const std::string& input);
 const Json::Value* FindMember(const Json::Value& v, const char* key);
 // v[key] when it is a string, else "" (also when v is not an object).
 std::string TextMember(const Json::Value& v, const char* key);
+// True, with the text in *out, when v[key] is a string; false (*out
+// untouched) otherwise. For members whose absence differs from "".
+bool ReadTextMember(const Json::Value& v, const char* key, std::string* out);
 // True when v is an integral JSON number that fits a signed 32-bit integer
 // (a whole-valued real included).
 bool IsInt32(const Json::Value& v);

@@ -54,11 +54,7 @@ ForwardRequest ForwardRequest::Read(const Json::Value& request) {
       if (id.isString()) out.msgIds.push_back(id.asString());
     }
   }
-  const Json::Value* windowId = FindMember(*param, "imWindowId");
-  if (windowId != nullptr && windowId->isString()) {
-    out.hasWindowId = true;
-    out.windowId = windowId->asString();
-  }
+  out.hasWindowId = ReadTextMember(*param, "imWindowId", &out.windowId);
   out.options = ReadOptions(*param);
   return out;
 }

@@ -10,12 +10,7 @@ const char kDescription[] = "CheckIsExceedSendingLimit";
 
 SendingLimitEntry ReadEntry(const Json::Value& entry) {
   SendingLimitEntry read;
-  if (!entry.isObject()) return read;
-  const Json::Value* group = FindMember(entry, "groupId");
-  if (group != nullptr && group->isString()) {
-    read.hasGroupId = true;
-    read.groupId = group->asString();
-  }
+  read.hasGroupId = ReadTextMember(entry, "groupId", &read.groupId);
   const Json::Value* limit = FindMember(entry, "flowLimitCount");
   if (limit != nullptr && IsInt32(*limit)) {
     read.hasFlowLimitCount = true;
@@ -32,11 +27,7 @@ SendingLimitRequest SendingLimitRequest::Read(const Json::Value& request) {
   const Json::Value* param = FindMember(request, "param");
   if (param == nullptr || !param->isObject()) return read;
   read.paramIsObject = true;
-  const Json::Value* stamp = FindMember(*param, "currentTimestamp");
-  if (stamp != nullptr && stamp->isString()) {
-    read.hasTimestamp = true;
-    read.currentTimestamp = stamp->asString();
-  }
+  read.hasTimestamp = ReadTextMember(*param, "currentTimestamp", &read.currentTimestamp);
   const Json::Value* list = FindMember(*param, "msgList");
   if (list != nullptr && list->isArray()) {
     read.hasMsgList = true;

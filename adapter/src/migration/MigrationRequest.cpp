@@ -5,9 +5,9 @@
 namespace {
 
 std::optional<std::string> TextOf(const Json::Value& param, const char* key) {
-  const Json::Value* member = FindMember(param, key);
-  if (member == nullptr || !member->isString()) return std::nullopt;
-  return member->asString();
+  std::string text;
+  if (!ReadTextMember(param, key, &text)) return std::nullopt;
+  return text;
 }
 
 }  // namespace

@@ -36,22 +36,6 @@ const CommandRow kCommandTable[] = {
     {8, nullptr},
 };
 
-// The request's "cmd" as an unsigned number. False for a text, array, object
-// or negative number, which cannot be a command number.
-bool ReadCommandNumber(const Json::Value& cmd, uint32_t* out) {
-  if (cmd.isNull()) {
-    *out = 0;
-    return true;
-  }
-  if (cmd.isBool()) {
-    *out = cmd.asBool() ? 1u : 0u;
-    return true;
-  }
-  if (!cmd.isNumeric() || !cmd.isConvertibleTo(Json::uintValue)) return false;
-  *out = cmd.asUInt();
-  return true;
-}
-
 // value as compact JSON on one line, cut to at most maxBytes.
 std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
   Json::StreamWriterBuilder builder;
