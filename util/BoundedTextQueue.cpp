@@ -1,6 +1,8 @@
 #include "util/BoundedTextQueue.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace util {
 
@@ -17,6 +19,7 @@ void BoundedTextQueue::Put(char* text) {
       return capacity_ <= 0 || items_.size() < static_cast<size_t>(capacity_);
     });
     items_.push_back(text);
+    count_.store(items_.size(), std::memory_order_release);
   }
   notEmpty_.NotifyAll();
 }
@@ -24,10 +27,24 @@ void BoundedTextQueue::Put(char* text) {
 char* BoundedTextQueue::PopFrontLocked() {
   char* text = items_.front();
   items_.pop_front();
+  count_.store(items_.size(), std::memory_order_release);
+  lastTakeFound_.store(true, std::memory_order_relaxed);
   return text;
 }
 
+bool BoundedTextQueue::SpinWhileEmpty(std::chrono::microseconds limit) const {
+  static const bool worthIt = std::thread::hardware_concurrency() > 1;
+  if (!worthIt || !lastTakeFound_.load(std::memory_order_relaxed)) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::min(limit, kSpin);
+  while (count_.load(std::memory_order_acquire) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
 char* BoundedTextQueue::Take() {
+  SpinWhileEmpty(kSpin);
   char* text = nullptr;
   {
     MutexLock lock(mutex_);
@@ -50,11 +67,13 @@ char* BoundedTextQueue::TryTake() {
 }
 
 char* BoundedTextQueue::TakeFor(std::chrono::milliseconds timeout) {
+  SpinWhileEmpty(timeout);
   char* text = nullptr;
   {
     MutexLock lock(mutex_);
     if (!notEmpty_.WaitFor(mutex_, timeout,
                            [this]() REQUIRES(mutex_) { return !items_.empty(); })) {
+      lastTakeFound_.store(false, std::memory_order_relaxed);
       return nullptr;
     }
     text = PopFrontLocked();

@@ -84,7 +84,11 @@ IM_ADAPTER_EXPORT int IMAdapterSetLog(const char* path);
 IM_ADAPTER_EXPORT void IMAdapterDispatchMsg(const char* msg, uint32_t length, uint32_t target);
 
 /* Waits until an outbound text is there, stores it in *msg and returns true.
- * Never returns false for a valid `msg`; returns false at once when msg is NULL. */
+ * Never returns false for a valid `msg`; returns false at once when msg is NULL.
+ * While texts keep coming, a wait on an empty queue first watches it for up to
+ * 50 microseconds (yielding the processor) before it sleeps, so that a reply
+ * on its way is taken without the cost of waking a sleeping thread; the
+ * adapter's service thread waits for requests in the same way. */
 IM_ADAPTER_EXPORT bool IMAdapterSendMsgExport(char** msg);
 
 /* As IMAdapterSendMsgExport, but waits at most timeoutMs milliseconds. On
