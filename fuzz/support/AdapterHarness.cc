@@ -1,17 +1,22 @@
 #include "fuzz/support/AdapterHarness.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <utility>
 
 #include "adapter/src/bridge/ImAdapterCallback.h"
-#include "adapter/src/service/ImAdapterCmd.h"
-#include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/migration/MigrationCommands.h"
 #include "adapter/src/migration/MigrationServices.h"
 #include "adapter/src/migration/fileMigrationWorker.h"
+#include "adapter/src/service/ImAdapterCmd.h"
+#include "adapter/src/service/ImAdapterService.h"
 #include "fuzz/support/ScriptedPlugins.h"
 #include "log/AdapterLog.h"
 #include "tests/support/HubSync.h"
@@ -35,6 +40,25 @@ void WriteFile(const fs::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
+// Scratch folders are named by process id. The fuzzer leaves through _Exit,
+// past the exit handlers, so a run first removes the folders of ended runs.
+const std::string kFolderPrefix = "im_fuzz_";
+
+void RemoveFoldersOfEndedRuns(const fs::path& base) {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(base, ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (name.compare(0, kFolderPrefix.size(), kFolderPrefix) != 0) continue;
+    const std::string digits = name.substr(kFolderPrefix.size());
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (kill(pid, 0) != 0 && errno == ESRCH) fs::remove_all(entry.path(), ignored);
+  }
+}
+
 }  // namespace
 
 AdapterHarness& AdapterHarness::Instance() {
@@ -44,10 +68,12 @@ AdapterHarness& AdapterHarness::Instance() {
 
 AdapterHarness::AdapterHarness() {
   // In memory where the system has such a folder: every run lays the folder out anew.
-  std::string pattern =
-      fs::is_directory("/dev/shm") ? "/dev/shm/im_fuzz_XXXXXX" : "/tmp/im_fuzz_XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  dir_ = pattern;
+  const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+  RemoveFoldersOfEndedRuns(base);
+  dir_ = (base / (kFolderPrefix + std::to_string(getpid()))).string();
+  std::error_code error;
+  fs::remove_all(dir_, error);
+  if (!fs::create_directory(dir_, error)) std::abort();
   ImAdapterCmd::Instance();
   ScriptedPlugins::Instance();
   const std::string dir = dir_;

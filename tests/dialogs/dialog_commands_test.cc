@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/boundary/JsonText.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
+#include "tests/util/ScratchFile.h"
 
 namespace {
 
@@ -87,8 +88,8 @@ Json::Value FolderPayload(const std::string& savePath, bool isWritable, int erro
 }
 
 TEST_F(DialogCommandTest, ReplyFollowsTheChoiceAndTheSuffixRule) {
-  const std::string existing = testing::TempDir() + "dialogs_test_chosen_folder";
-  ASSERT_TRUE(platform::MakeDirectories(existing));
+  const testfiles::ScratchDir scratch;
+  const std::string existing = scratch.path();
   const std::string missing = testing::TempDir() + "dialogs_test_no_such_folder/inner";
   const std::string chinese259 = "/" + Repeat("报", 258);  // 774 bytes, 259 units
   const DialogOutcome cancel = Ended(DialogStatus::kCancelled, 0);
@@ -130,9 +131,10 @@ TEST_F(DialogCommandTest, ReplyFollowsTheChoiceAndTheSuffixRule) {
     const Json::Value reply = Run(
         c.cmd == 6 ? Request(6, std::string(R"({"fileName":"报告","suffix":")") + c.suffix + "\"}")
                    : Request(7, R"({"defaultPath":"/tmp","title":"t"})"));
-    EXPECT_EQ(reply["description"].asString() + " " + reply["rsp"].asString() + " " +
-                  reply["sno"].asString() + " " + reply["result"].asString(),
-              std::string(c.cmd == 6 ? "OpenSaveFileDialog 6" : "OpenChoosePathDialog 7") + " 41 0");
+    EXPECT_EQ(
+        reply["description"].asString() + " " + reply["rsp"].asString() + " " +
+            reply["sno"].asString() + " " + reply["result"].asString(),
+        std::string(c.cmd == 6 ? "OpenSaveFileDialog 6" : "OpenChoosePathDialog 7") + " 41 0");
     EXPECT_EQ(reply["param"], c.payload);
   }
 }

@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "plugins/hostlink/StandInHost.h"
 
@@ -123,6 +125,22 @@ int64_t Count(const std::string& path, const std::string& sql) {
   return count;
 }
 
+namespace {
+
+// The folders this run made, removed when the test program ends. Never
+// destroyed: the exit handler reads it after the static destructors began.
+std::vector<std::string>& MadeFolders() {
+  static auto* const folders = new std::vector<std::string>();
+  return *folders;
+}
+
+void RemoveMadeFolders() {
+  std::error_code ignored;  // a plugin may still hold a file open (Windows)
+  for (const std::string& dir : MadeFolders()) std::filesystem::remove_all(dir, ignored);
+}
+
+}  // namespace
+
 std::string FreshFolder(const std::string& name) {
   namespace fs = std::filesystem;
   // A random part keeps two runs of the same test (plain and sanitized) apart.
@@ -130,6 +148,8 @@ std::string FreshFolder(const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / ("im_standin_test_" + run + "_" + name);
   fs::remove_all(dir);
   fs::create_directories(dir);
+  if (MadeFolders().empty()) std::atexit(RemoveMadeFolders);
+  MadeFolders().push_back(dir.string());
   return dir.string();
 }
 
