@@ -410,7 +410,7 @@ TEST_F(UploadTest, EveryRequestTimingOutGivesNothingAtOnce) {
 // upload of the next batch and only then delivers the lost notification: the
 // new upload waits for its own and gets its own link. The batches' handles
 // leave the notification registry when they end.
-TEST_F(UploadTest, LateNotificationOfAnEarlierBatchNeverGivesAReusedHandleItsLink) {
+TEST_F(UploadTest, AReusedHandleNeverTakesAnotherUploadsLink) {
   hub_sync::SetTimeouts(kTestWait, kTestWait, milliseconds(80));
   SetResponder(kTargetOfflineFile,
                [](const Json::Value& request) { Answer(UploadAnswer(request, 500)); });
@@ -429,6 +429,18 @@ TEST_F(UploadTest, LateNotificationOfAnEarlierBatchNeverGivesAReusedHandleItsLin
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].um_url, "https://cloud/f/code500-new");
   EXPECT_EQ(ImAdapterNotify::Instance().Size(), 0u);
+
+  // Within one batch, a handle given out again after its upload reported
+  // names the next upload; the first keeps its own link.
+  auto uploads = std::make_shared<std::atomic<int>>(0);
+  SetResponder(kTargetOfflineFile, [uploads](const Json::Value& request) {
+    Answer(UploadAnswer(request, 500));
+    Answer(UploadNotification(500, uploads->fetch_add(1) == 0 ? "-first" : "-second"));
+  });
+  OfflineFileOps::Instance().UploadFile(9, Entries(2), &results, false, false);
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].um_url, "https://cloud/f/code500-first");
+  EXPECT_EQ(results[1].um_url, "https://cloud/f/code500-second");
 }
 
 // Notifications that are not a first report of an upload of the batch (other

@@ -4,10 +4,10 @@
 #include <string>
 #include <utility>
 
-#include "adapter/src/bridge/ImAdapterNotify.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/OperationTrace.h"
 #include "adapter/src/boundary/PluginApi.h"
+#include "adapter/src/bridge/ImAdapterNotify.h"
 #include "adapter/src/bridge/PluginRequester.h"
 #include "log/AdapterLog.h"
 
@@ -16,9 +16,12 @@ namespace {
 const char kUploadFile[] = "ImAdapterCmd::UploadFile";
 const char kUploadFileNotifyResult[] = "ImAdapterCmd::UploadFileNotifyResult";
 
-const RequestKind kUploadKind = {"ImAdapterCmd::UploadFileProc", "ImAdapterCmd::UploadFileSend",
-                                 "ImAdapterCmd::UploadFileRsp",  kTargetOfflineFile,
-                                 RequestPair::kMain,             RequestWait::kLong};
+const RequestKind kUploadKind = {"ImAdapterCmd::UploadFileProc",
+                                 "ImAdapterCmd::UploadFileSend",
+                                 "ImAdapterCmd::UploadFileRsp",
+                                 kTargetOfflineFile,
+                                 RequestPair::kMain,
+                                 RequestWait::kLong};
 const RequestKind kLinkUpdateKind = {"ImAdapterCmd::ForwardFileLinkUpdate",
                                      "ImAdapterCmd::ForwardFileLinkUpdateSend",
                                      "ImAdapterCmd::ForwardFileLinkUpdateRsp",
@@ -150,8 +153,7 @@ void OfflineFileOps::ResumeWaits() {
 
 uint64_t OfflineFileOps::OpenBatch() {
   util::MutexLock lock(uploadMutex_);
-  pending_.clear();
-  outcomes_.clear();
+  slots_.clear();
   reports_ = 0;
   batchId_ = ++lastBatchId_;
   return batchId_;
@@ -163,9 +165,8 @@ void OfflineFileOps::JoinBatch(int32_t jsSno, int32_t handle) {
     util::MutexLock lock(uploadMutex_);
     if (batchId_ == 0) return;  // an upload outside a batch waits for no notification
     batchId = batchId_;
-    // A handle given out again replaces its earlier upload: not reported yet.
-    pending_[handle] = false;
-    outcomes_.erase(handle);
+    // A handle given out again is one more upload behind those it named.
+    slots_[handle].emplace_back();
   }
   ImAdapterNotify::Instance().RegisterHandleCallback(
       handle, SnoCallback{jsSno, [batchId](int32_t userValue, Json::Value& notification) {
@@ -174,19 +175,20 @@ void OfflineFileOps::JoinBatch(int32_t jsSno, int32_t handle) {
 }
 
 void OfflineFileOps::CloseBatch() {
-  std::map<int32_t, bool> handles;
+  std::map<int32_t, std::vector<UploadSlot>> handles;
   {
     util::MutexLock lock(uploadMutex_);
-    handles.swap(pending_);
-    outcomes_.clear();
+    handles.swap(slots_);
     batchId_ = 0;
   }
   for (const auto& handle : handles) ImAdapterNotify::Instance().RemoveHandleCallback(handle.first);
 }
 
 bool OfflineFileOps::AllUploadsDoneLocked() const {
-  for (const auto& upload : pending_) {
-    if (!upload.second) return false;
+  for (const auto& handle : slots_) {
+    for (const UploadSlot& slot : handle.second) {
+      if (!slot.reported) return false;
+    }
   }
   return true;
 }
@@ -213,19 +215,32 @@ void OfflineFileOps::WaitForUploadsLocked() {
   if (stopping_) IMLOG(kLogErr, kUploadFile, "upload wait given up: the service is stopping");
 }
 
+OfflineFileOps::UploadSlot* OfflineFileOps::OldestUnreportedLocked(int32_t handle) {
+  auto found = slots_.find(handle);
+  if (found == slots_.end()) return nullptr;
+  for (UploadSlot& slot : found->second) {
+    if (!slot.reported) return &slot;
+  }
+  return nullptr;
+}
+
 std::vector<int32_t> OfflineFileOps::CollectResultsLocked(
     const std::vector<FileListItem>& uploads, std::vector<FileListItem>* results) const {
   std::vector<int32_t> missing;
+  std::map<int32_t, size_t> next;  // handle → its next slot, as the uploads were made
   results->clear();
   for (const FileListItem& upload : uploads) {
-    auto outcome = outcomes_.find(upload.file_handle);
-    if (outcome == outcomes_.end()) {
+    auto handle = slots_.find(upload.file_handle);
+    const size_t index = next[upload.file_handle]++;
+    if (handle == slots_.end() || index >= handle->second.size() ||
+        !handle->second[index].reported) {
       missing.push_back(upload.file_handle);
       continue;
     }
+    const UploadOutcome& outcome = handle->second[index].outcome;
     results->push_back(upload);
-    results->back().um_url = outcome->second.url;
-    results->back().um_plain_access_code = outcome->second.accessCode;
+    results->back().um_url = outcome.url;
+    results->back().um_plain_access_code = outcome.accessCode;
     results->back().expire = 0;
   }
   return missing;
@@ -255,15 +270,15 @@ void OfflineFileOps::UploadFileNotifyResult(int32_t jsSno, uint64_t batchId,
   const int32_t key = static_cast<int32_t>(handle->asUInt());
   {
     util::MutexLock lock(uploadMutex_);
-    auto upload = pending_.find(key);
-    if (batchId != batchId_ || upload == pending_.end() || upload->second) {
-      IMLOG(kLogWar, kUploadFileNotifyResult,
-            "not a pending upload of the batch waited for, dropped, handle: " +
-                std::to_string(key));
+    UploadSlot* slot = batchId == batchId_ ? OldestUnreportedLocked(key) : nullptr;
+    if (slot == nullptr) {
+      IMLOG(
+          kLogWar, kUploadFileNotifyResult,
+          "not a pending upload of the batch waited for, dropped, handle: " + std::to_string(key));
       return;
     }
-    outcomes_[key] = std::move(outcome);
-    upload->second = true;
+    slot->outcome = std::move(outcome);
+    slot->reported = true;
     ++reports_;
   }
   uploadReported_.NotifyAll();
@@ -318,8 +333,8 @@ void OfflineFileOps::ForwardFileLinkUpdate(int32_t jsSno, const FileListItem& en
 int32_t OfflineFileOps::ForwardFileLinkUpdateSend(const FileListItem& entry,
                                                   const SnoCallback& callback) {
   return PluginRequester::Instance().Send(
-      kLinkUpdateKind,
-      LinkCodeRequest(40, "zeb_offlinefile_forward_file_link_update", entry), callback);
+      kLinkUpdateKind, LinkCodeRequest(40, "zeb_offlinefile_forward_file_link_update", entry),
+      callback);
 }
 
 void OfflineFileOps::ForwardFileLinkUpdateRsp(int32_t jsSno, Json::Value& answer) {
@@ -330,9 +345,11 @@ void OfflineFileOps::ForwardFileLinkUpdateRsp(int32_t jsSno, Json::Value& answer
 bool OfflineFileOps::CheckMediaExpire(int32_t jsSno, const FileListItem& entry) {
   OperationTrace trace(kExpireKind.operation);
   IMLOG(kLogDbg, kExpireKind.operation, "jsSno: " + std::to_string(jsSno));
-  RequestResult result = PluginRequester::Instance().Call(
-      kExpireKind, SnoCallback{jsSno, &KelmarCheckMediaExpireRsp},
-      [&entry](const SnoCallback& callback) { return KelmarCheckMediaExpireSend(entry, callback); });
+  RequestResult result =
+      PluginRequester::Instance().Call(kExpireKind, SnoCallback{jsSno, &KelmarCheckMediaExpireRsp},
+                                       [&entry](const SnoCallback& callback) {
+                                         return KelmarCheckMediaExpireSend(entry, callback);
+                                       });
   if (!result.answered) return true;
   const bool expired = KelmarCheckMediaIsExpire(result.answer);
   IMLOG(kLogInf, kExpireKind.operation, std::string("isExpire: ") + (expired ? "1" : "0"));
@@ -342,8 +359,7 @@ bool OfflineFileOps::CheckMediaExpire(int32_t jsSno, const FileListItem& entry) 
 int32_t OfflineFileOps::KelmarCheckMediaExpireSend(const FileListItem& entry,
                                                    const SnoCallback& callback) {
   return PluginRequester::Instance().Send(
-      kExpireKind, LinkCodeRequest(37, "zeb_offlinefile_query_info_by_link_code", entry),
-      callback);
+      kExpireKind, LinkCodeRequest(37, "zeb_offlinefile_query_info_by_link_code", entry), callback);
 }
 
 void OfflineFileOps::KelmarCheckMediaExpireRsp(int32_t jsSno, Json::Value& answer) {

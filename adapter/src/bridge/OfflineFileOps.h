@@ -11,7 +11,9 @@
 // A notification counts only for a handle of the batch being waited for that
 // has not reported yet: a late notification of an earlier batch, even one
 // whose handle the plugin has given out again, never gives an upload of this
-// batch its link, and never extends the wait.
+// batch its link, and never extends the wait. Within a batch, a handle the
+// plugin gives out again after its upload reported names the later upload:
+// each upload keeps the outcome reported for it.
 //
 // Threads: the public operations block the calling thread (the service
 // thread); the answer handlers and UploadFileNotifyResult run on the hub's
@@ -25,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/src/content/RecordInfo.h"
 #include "adapter/src/bridge/SnoCallback.h"
+#include "adapter/src/content/RecordInfo.h"
 #include "util/CondVar.h"
 #include "util/Mutex.h"
 
@@ -87,17 +89,20 @@ class OfflineFileOps {
     std::string url;
     std::string accessCode;
   };
+  // One upload of the open batch, in the order its handle was given out.
+  struct UploadSlot {
+    bool reported = false;
+    UploadOutcome outcome;
+  };
 
   OfflineFileOps() = default;
 
-  static int32_t UploadFileSend(const FileListItem& entry, bool publicShareLink,
-                                bool crossInstance, const SnoCallback& callback);
+  static int32_t UploadFileSend(const FileListItem& entry, bool publicShareLink, bool crossInstance,
+                                const SnoCallback& callback);
   static void UploadFileRsp(int32_t jsSno, Json::Value& answer);
-  static int32_t ForwardFileLinkUpdateSend(const FileListItem& entry,
-                                           const SnoCallback& callback);
+  static int32_t ForwardFileLinkUpdateSend(const FileListItem& entry, const SnoCallback& callback);
   static void ForwardFileLinkUpdateRsp(int32_t jsSno, Json::Value& answer);
-  static int32_t KelmarCheckMediaExpireSend(const FileListItem& entry,
-                                            const SnoCallback& callback);
+  static int32_t KelmarCheckMediaExpireSend(const FileListItem& entry, const SnoCallback& callback);
   static void KelmarCheckMediaExpireRsp(int32_t jsSno, Json::Value& answer);
 
   // Opens a new batch; returns its id.
@@ -111,6 +116,9 @@ class OfflineFileOps {
   // quiet time passed without one, the cap is reached or the service stops.
   void WaitForUploadsLocked() REQUIRES(uploadMutex_);
   bool AllUploadsDoneLocked() const REQUIRES(uploadMutex_);
+  // The oldest upload given `handle` in the open batch that has not reported;
+  // nullptr when there is none.
+  UploadSlot* OldestUnreportedLocked(int32_t handle) REQUIRES(uploadMutex_);
   // Fills in the reported uploads; returns the handles still pending.
   std::vector<int32_t> CollectResultsLocked(const std::vector<FileListItem>& uploads,
                                             std::vector<FileListItem>* results) const
@@ -120,10 +128,9 @@ class OfflineFileOps {
   util::CondVar uploadReported_;
   uint64_t batchId_ GUARDED_BY(uploadMutex_) = 0;  // the open batch, 0 between batches
   uint64_t lastBatchId_ GUARDED_BY(uploadMutex_) = 0;
-  // handle → reported, of the open batch
-  std::map<int32_t, bool> pending_ GUARDED_BY(uploadMutex_);
-  // handle → reported link
-  std::map<int32_t, UploadOutcome> outcomes_ GUARDED_BY(uploadMutex_);
+  // handle → the open batch's uploads that were given it, oldest first; a
+  // notification reports the oldest of them that has not reported yet
+  std::map<int32_t, std::vector<UploadSlot>> slots_ GUARDED_BY(uploadMutex_);
   uint64_t reports_ GUARDED_BY(uploadMutex_) = 0;  // first reports of the batch's uploads
   bool stopping_ GUARDED_BY(uploadMutex_) = false;
 };
