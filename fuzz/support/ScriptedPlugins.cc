@@ -3,10 +3,11 @@
 #include <chrono>
 #include <utility>
 
-#include "adapter/src/service/ImAdapterService.h"
 #include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/boundary/PluginApi.h"
+#include "adapter/src/service/ImAdapterService.h"
 #include "tests/support/HubSync.h"
+#include "util/Utils.h"
 
 namespace fuzz {
 
@@ -39,6 +40,21 @@ std::string Substitute(const std::string& text, const std::string& mark, const s
   for (size_t at = out.find(mark); at != std::string::npos; at = out.find(mark, at)) {
     out.replace(at, mark.size(), value);
     at += value.size();
+  }
+  return out;
+}
+
+std::string ExpandBase64Marks(const std::string& text) {
+  static const std::string kOpen = "$B64(";
+  static const std::string kClose = ")B64$";
+  std::string out = text;
+  for (size_t at = out.find(kOpen); at != std::string::npos; at = out.find(kOpen, at)) {
+    const size_t end = out.find(kClose, at + kOpen.size());
+    if (end == std::string::npos) break;
+    const std::string encoded =
+        util::Base64Encode(out.substr(at + kOpen.size(), end - at - kOpen.size()));
+    out.replace(at, end + kClose.size() - at, encoded);
+    at += encoded.size();
   }
   return out;
 }
@@ -135,6 +151,10 @@ void ScriptedPlugins::OnRequest(const char* text, uint32_t length) {
       break;
     case '5':
       Post(WithSno(body, sno + kWrongSnoOffset));
+      break;
+    case '6':
+      Post(WithSno(body, sno));
+      if (NextPiece(&piece) && !piece.empty()) Post(WithSno(piece.substr(1), sno));
       break;
   }
 }

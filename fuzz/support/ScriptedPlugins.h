@@ -10,6 +10,8 @@
 //   '3' twice       the answer given two times;
 //   '4' garbage     the text as it is, without the serial number;
 //   '5' wrong sno   the text with a serial number nobody waits for;
+//   '6' and next    the answer, then the next piece's text at once (an upload's
+//                   answer and its notification);
 //   anything else   silent.
 // The rest of the piece is the text. Dialogs read the same pieces: the mode
 // byte picks the outcome (chosen, cancelled, too long, failed), the rest is
@@ -41,6 +43,12 @@ std::string WithSno(const std::string& text, int32_t sno);
 
 // text with every occurrence of mark replaced by value.
 std::string Substitute(const std::string& text, const std::string& mark, const std::string& value);
+
+// text with every "$B64(" … ")B64$" replaced by the Base64 of what stands
+// between the marks, so that a seed can hold a file list (which records carry
+// Base64-encoded) in plain text, "$DIR" paths included. An opening mark
+// without its end is left as it is.
+std::string ExpandBase64Marks(const std::string& text);
 
 class ScriptedPlugins : public platform::DialogBackend {
  public:
