@@ -96,6 +96,7 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
       {"{\"cmd\":-3}", "invalid cmd: -3"},
       {"{\"cmd\":null}", "invalid cmd: 0"},
       {"{\"cmd\":1e30}", "invalid cmd: 1e+30"},
+      {"{\r\n  \"cmd\": 8\n}", "invalid cmd: 8"},  // its input line stays one line
   };
   const testfiles::ScratchDir scratch;
   const std::string folder = scratch.path() + "/log";
@@ -114,7 +115,9 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
   int enters = 0, leaves = 0, inputs = 0;
   std::ifstream file(path, std::ios::binary);  // the "\r" of each line stays
   for (std::string line; std::getline(file, line);) {
-    if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;  // the header
+    if (line.rfind("Logone", 0) == 0) continue;  // the file's header
+    EXPECT_EQ(line.substr(0, 1) + line.back(), "[\r") << "a line split: " << line;
+    if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;
     const std::string text = line.substr(line.find("ProcessRecvMsg]") + 15);
     enters += text == "Enter...\r";
     leaves += text == "Leave...\r";

@@ -1,5 +1,6 @@
 #include "adapter/src/service/ImAdapterCmd.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -47,6 +48,15 @@ std::string OneLineJson(const Json::Value& value, size_t maxBytes) {
   return text.substr(0, maxBytes);
 }
 
+// text on one log line: a host may send its JSON over several lines, and
+// line breaks between JSON tokens are blanks like any other.
+std::string OneLineText(const char* text) {
+  std::string line(text);
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return line;
+}
+
 }  // namespace
 
 ImAdapterCmd& ImAdapterCmd::Instance() {
@@ -60,7 +70,7 @@ ImAdapterCmd::ImAdapterCmd() = default;
 void ImAdapterCmd::ProcessRecvMsg(const char* text) {
   OperationTrace trace(kProcessRecvMsg);
   try {
-    if (text != nullptr) IMLOG(kLogDbg, kProcessRecvMsg, std::string("input: ") + text);
+    if (text != nullptr) IMLOG(kLogDbg, kProcessRecvMsg, "input: " + OneLineText(text));
     Json::Value request;
     if (ParseJsonText(text, request) != 0) {
       IMLOG(kLogErr, kProcessRecvMsg, "json parse failed");
