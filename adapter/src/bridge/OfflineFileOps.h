@@ -47,9 +47,10 @@ class OfflineFileOps {
   // reported, each with its new file_handle, um_url, um_plain_access_code and
   // expire = 0. An entry whose request is refused or unanswered is skipped
   // ("handle is invalid"). The wait ends when every accepted upload has
-  // reported, or when no notification has come for the upload-quiet time
-  // (300 s); uploads still pending then are left out, with an error line
-  // naming their handles.
+  // reported, when no upload of the batch has reported for the upload-quiet
+  // time (300 s), at the upload cap (15 minutes in all), or when the service
+  // stops; uploads still pending then are left out, with an error line naming
+  // their handles.
   void UploadFile(int32_t jsSno, const std::vector<FileListItem>& entries,
                   std::vector<FileListItem>* results, bool publicShareLink, bool crossInstance);
 
