@@ -1,12 +1,16 @@
 // The plugin requests of forwarding against in-process fake plugins: the chat
-// request built from a new record, and the time-out each request kind waits.
+// request built from a new record, the time-out each request kind waits, and
+// the table of forwarding runs in progress.
+#include <cstdlib>
 #include <functional>
 #include <future>
 
 #include "adapter/src/bridge/ChatSender.h"
 #include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/bridge/StoreQueries.h"
+#include "adapter/src/forward/ForwardRequestTable.h"
 #include "adapter/src/forward/ForwardSupport.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "tests/bridge/FakePlugins.h"
 
 namespace bridge_test {
@@ -127,6 +131,41 @@ TEST_F(BridgeTest, EachRequestKindWaitsItsOwnTimeOut) {
     if (!returned) PluginRequester::Instance().StopWaits();
     request.wait();
     PluginRequester::Instance().ResumeWaits();
+  }
+}
+
+// The forwarding request table holds a run while it waits on the store and
+// no longer once the run ends: at once on an error (no param), on an error
+// after the store found nothing, or with its reply.
+TEST_F(BridgeTest, ForwardRequestTableKeepsOnlyRunsInProgress) {
+  std::vector<size_t> sizesWhileAsking;
+  SetResponder(kTargetStore, [&](const Json::Value& request) {
+    sizesWhileAsking.push_back(ForwardRequestTable::Size());
+    Json::Value param(Json::objectValue);
+    const Json::Value& match = request["param"]["_multimatchinfo"]["datalist"][0];
+    if (request["cmd"] == 57 && match["match_value"] == "m") {
+      param["_historyrecordlist"].append(ParseJson(R"({"clientmessageid": "m"})"));
+    }
+    Answer(AnswerTo(request, param));
+  });
+  const std::string ids = R"(, "param": {"userAccount": "me", "groupId": "g", "isOnlySaveLocal": 1,
+      "msgIdList": )";
+  const struct {
+    std::string request;
+    int result;
+  } cases[] = {{R"({"cmd": 1, "sno": 1})", -1},
+               {R"({"cmd": 2, "sno": 2)" + ids + R"(["gone"]}})", -1},
+               {R"({"cmd": 1, "sno": 3)" + ids + R"(["m"]}})", 0},
+               {R"({"cmd": 2, "sno": 4)" + ids + R"(["m"]}})", 0}};
+  for (const auto& c : cases) {
+    sizesWhileAsking.clear();
+    ImAdapterCmd::Instance().ProcessRecvMsg(c.request.c_str());
+    EXPECT_EQ(ForwardRequestTable::Size(), 0u) << c.request;
+    EXPECT_EQ(sizesWhileAsking, std::vector<size_t>(sizesWhileAsking.size(), 1u)) << c.request;
+    EXPECT_EQ(sizesWhileAsking.empty(), c.request.find("param") == std::string::npos);
+    char* reply = ImAdapterCmd::Instance().Queues().TakeOutboundFor(kTestWait);
+    EXPECT_EQ(ParseJson(reply ? reply : "")["result"], c.result) << c.request;
+    std::free(reply);
   }
 }
 
