@@ -66,45 +66,30 @@ struct KindCase {
 };
 
 std::vector<KindCase> Kinds() {
+  // What the requests fill in (one request runs at a time).
+  static std::string id;
+  static std::vector<RecordInfo> records;
+  static GroupInfo group;
+  static UserInfo user;
+  static Json::Value ack;
   FileListItem entry;
   entry.um_url = "https://host/f/L";
   entry.file_path = "/data/a.png";
   return {
       {"AddHistoryRecord", kTargetStore, RequestWait::kStore,
-       [] {
-         std::string id;
-         StoreQueries::AddHistoryRecord(1, RecordInfo(), &id);
-       }},
+       [] { StoreQueries::AddHistoryRecord(1, RecordInfo(), &id); }},
       {"QueryHistoryRecordByMsgId", kTargetStore, RequestWait::kStore,
-       [] {
-         std::vector<RecordInfo> records;
-         StoreQueries::QueryHistoryRecordByMsgId(1, {"m1"}, &records);
-       }},
+       [] { StoreQueries::QueryHistoryRecordByMsgId(1, {"m1"}, &records); }},
       {"QueryGroupInfoByGroupId", kTargetStore, RequestWait::kStore,
-       [] {
-         GroupInfo group;
-         StoreQueries::QueryGroupInfoByGroupId(1, "g", &group);
-       }},
+       [] { StoreQueries::QueryGroupInfoByGroupId(1, "g", &group); }},
       {"QueryUserInfoByAccountId", kTargetStore, RequestWait::kStore,
-       [] {
-         UserInfo user;
-         StoreQueries::QueryUserInfoByAccountId(1, "u", &user);
-       }},
+       [] { StoreQueries::QueryUserInfoByAccountId(1, "u", &user); }},
       {"ImUserChat", kTargetIm, RequestWait::kLong,
-       [] {
-         Json::Value ack;
-         ChatSender::ImUserChat(1, ChatSendInfo(), &ack);
-       }},
+       [] { ChatSender::ImUserChat(1, ChatSendInfo(), &ack); }},
       {"ImGroupChat", kTargetIm, RequestWait::kLong,
-       [] {
-         Json::Value ack;
-         ChatSender::ImGroupChat(1, ChatSendInfo(), &ack);
-       }},
+       [] { ChatSender::ImGroupChat(1, ChatSendInfo(), &ack); }},
       {"QueryHistoryRecordByReceiveFileMsg", kTargetStore, RequestWait::kLong,
-       [] {
-         std::vector<RecordInfo> records;
-         StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt"}, &records);
-       }},
+       [] { StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt"}, &records); }},
       {"UploadFileProc", kTargetOfflineFile, RequestWait::kLong,
        [entry] { OfflineFileOps::Instance().UploadFileProc(1, entry, false, false); }},
       {"ForwardFileLinkUpdate", kTargetOfflineFile, RequestWait::kLong,
