@@ -1,13 +1,16 @@
 // The plugin requests of forwarding against in-process fake plugins: the chat
-// request built from a new record, and the time-out each request kind waits.
-#include <atomic>
+// request built from a new record, the time-out each request kind waits, and
+// the table of forwarding runs in progress.
+#include <cstdlib>
 #include <functional>
-#include <memory>
+#include <future>
 
 #include "adapter/src/bridge/ChatSender.h"
-#include "adapter/src/forward/ForwardSupport.h"
 #include "adapter/src/bridge/OfflineFileOps.h"
 #include "adapter/src/bridge/StoreQueries.h"
+#include "adapter/src/forward/ForwardRequestTable.h"
+#include "adapter/src/forward/ForwardSupport.h"
+#include "adapter/src/service/ImAdapterCmd.h"
 #include "tests/bridge/FakePlugins.h"
 
 namespace bridge_test {
@@ -54,102 +57,100 @@ TEST(ForwardChatRequest, EveryChatInfoFieldFromItsRecordField) {
   }
 }
 
-// One request of each kind; true when it ended with the plugin's answer.
+// One request of each kind, with the time-out it must wait for.
 struct KindCase {
   const char* name;
   uint32_t target;
+  RequestWait wait;
   std::function<void()> call;
 };
 
-std::vector<KindCase> ShortWaitKinds() {
-  return {
-      {"AddHistoryRecord", kTargetStore,
-       [] {
-         std::string id;
-         StoreQueries::AddHistoryRecord(1, RecordInfo(), &id);
-       }},
-      {"QueryHistoryRecordByMsgId", kTargetStore,
-       [] {
-         std::vector<RecordInfo> records;
-         StoreQueries::QueryHistoryRecordByMsgId(1, {"m1"}, &records);
-       }},
-      {"QueryGroupInfoByGroupId", kTargetStore,
-       [] {
-         GroupInfo group;
-         StoreQueries::QueryGroupInfoByGroupId(1, "g", &group);
-       }},
-      {"QueryUserInfoByAccountId", kTargetStore,
-       [] {
-         UserInfo user;
-         StoreQueries::QueryUserInfoByAccountId(1, "u", &user);
-       }},
-  };
-}
-
-std::vector<KindCase> LongWaitKinds() {
+std::vector<KindCase> Kinds() {
+  // What the requests fill in (one request runs at a time).
+  static std::string id;
+  static std::vector<RecordInfo> records;
+  static GroupInfo group;
+  static UserInfo user;
+  static Json::Value ack;
   FileListItem entry;
   entry.um_url = "https://host/f/L";
   entry.file_path = "/data/a.png";
   return {
-      {"ImUserChat", kTargetIm,
-       [] {
-         Json::Value ack;
-         ChatSender::ImUserChat(1, ChatSendInfo(), &ack);
-       }},
-      {"ImGroupChat", kTargetIm,
-       [] {
-         Json::Value ack;
-         ChatSender::ImGroupChat(1, ChatSendInfo(), &ack);
-       }},
-      {"QueryHistoryRecordByReceiveFileMsg", kTargetStore,
-       [] {
-         std::vector<RecordInfo> records;
-         StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt"}, &records);
-       }},
-      {"UploadFileProc", kTargetOfflineFile,
+      {"AddHistoryRecord", kTargetStore, RequestWait::kStore,
+       [] { StoreQueries::AddHistoryRecord(1, RecordInfo(), &id); }},
+      {"QueryHistoryRecordByMsgId", kTargetStore, RequestWait::kStore,
+       [] { StoreQueries::QueryHistoryRecordByMsgId(1, {"m1"}, &records); }},
+      {"QueryGroupInfoByGroupId", kTargetStore, RequestWait::kStore,
+       [] { StoreQueries::QueryGroupInfoByGroupId(1, "g", &group); }},
+      {"QueryUserInfoByAccountId", kTargetStore, RequestWait::kStore,
+       [] { StoreQueries::QueryUserInfoByAccountId(1, "u", &user); }},
+      {"ImUserChat", kTargetIm, RequestWait::kLong,
+       [] { ChatSender::ImUserChat(1, ChatSendInfo(), &ack); }},
+      {"ImGroupChat", kTargetIm, RequestWait::kLong,
+       [] { ChatSender::ImGroupChat(1, ChatSendInfo(), &ack); }},
+      {"QueryHistoryRecordByReceiveFileMsg", kTargetStore, RequestWait::kLong,
+       [] { StoreQueries::QueryHistoryRecordByReceiveFileMsg({"a.txt"}, &records); }},
+      {"UploadFileProc", kTargetOfflineFile, RequestWait::kLong,
        [entry] { OfflineFileOps::Instance().UploadFileProc(1, entry, false, false); }},
-      {"ForwardFileLinkUpdate", kTargetOfflineFile,
+      {"ForwardFileLinkUpdate", kTargetOfflineFile, RequestWait::kLong,
        [entry] { OfflineFileOps::Instance().ForwardFileLinkUpdate(1, entry); }},
-      {"CheckMediaExpire", kTargetOfflineFile,
+      {"CheckMediaExpire", kTargetOfflineFile, RequestWait::kLong,
        [entry] { OfflineFileOps::Instance().CheckMediaExpire(1, entry); }},
   };
 }
 
-// The two waits are scaled far apart, so that a kind wired to the wrong one
-// fails: store requests wait 1 ms, the others 20 s.
-class RequestWaitTest : public BridgeTest {
- protected:
-  void SetUp() override {
-    BridgeTest::SetUp();
-    hub_sync::SetTimeouts(milliseconds(1), std::chrono::seconds(20));
-  }
-};
-
-// A store request asked of a silent store gives up long before the long wait.
-TEST_F(RequestWaitTest, StoreRequestsWaitTheShortTimeOut) {
-  for (const KindCase& kind : ShortWaitKinds()) {
-    SetResponder(kind.target, nullptr);
-    const auto begin = std::chrono::steady_clock::now();
-    kind.call();
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << kind.name;
+// Each kind, asked of a plugin that never answers, gives up at its own
+// time-out: that one is 1 ms and the other an hour, so a kind wired to the
+// wrong one does not return and fails (its wait is then ended as a service
+// stop ends it).
+TEST_F(BridgeTest, EachRequestKindWaitsItsOwnTimeOut) {
+  for (const KindCase& kind : Kinds()) {
+    const size_t asked = Received(kind.target).size();
+    const bool store = kind.wait == RequestWait::kStore;
+    hub_sync::SetTimeouts(store ? milliseconds(1) : std::chrono::hours(1),
+                          store ? std::chrono::hours(1) : milliseconds(1));
+    std::future<void> request = std::async(std::launch::async, kind.call);
+    const bool returned = request.wait_for(kTestWait) == std::future_status::ready;
+    EXPECT_TRUE(returned) << kind.name << " waits the other kind's time-out";
+    EXPECT_EQ(Received(kind.target).size(), asked + 1) << kind.name;
+    if (!returned) PluginRequester::Instance().StopWaits();
+    request.wait();
+    PluginRequester::Instance().ResumeWaits();
   }
 }
 
-// A plugin that answers 300 ms late, far past the short wait, is still heard
-// by the chat, offline-file and received-file history requests: each returns
-// only after the answer was sent.
-TEST_F(RequestWaitTest, ChatOfflineFileAndReceivedFileRequestsWaitTheLongTimeOut) {
-  for (const KindCase& kind : LongWaitKinds()) {
-    auto answered = std::make_shared<std::atomic<bool>>(false);
-    SetResponder(kind.target, [answered](const Json::Value& request) {
-      Spawn([answered, request] {
-        std::this_thread::sleep_for(milliseconds(300));  // the plugin is late
-        answered->store(true);
-        Answer(AnswerTo(request, ParseJson(R"({"pfile_handle": 5})")));
-      });
-    });
-    kind.call();
-    EXPECT_TRUE(answered->load()) << kind.name;
+// The forwarding request table holds a run while it waits on the store and
+// no longer once the run ends: at once on an error (no param), on an error
+// after the store found nothing, or with its reply.
+TEST_F(BridgeTest, ForwardRequestTableKeepsOnlyRunsInProgress) {
+  std::vector<size_t> sizesWhileAsking;
+  SetResponder(kTargetStore, [&](const Json::Value& request) {
+    sizesWhileAsking.push_back(ForwardRequestTable::Size());
+    Json::Value param(Json::objectValue);
+    const Json::Value& match = request["param"]["_multimatchinfo"]["datalist"][0];
+    if (request["cmd"] == 57 && match["match_value"] == "m") {
+      param["_historyrecordlist"].append(ParseJson(R"({"clientmessageid": "m"})"));
+    }
+    Answer(AnswerTo(request, param));
+  });
+  const std::string ids = R"(, "param": {"userAccount": "me", "groupId": "g", "isOnlySaveLocal": 1,
+      "msgIdList": )";
+  const struct {
+    std::string request;
+    int result;
+  } cases[] = {{R"({"cmd": 1, "sno": 1})", -1},
+               {R"({"cmd": 2, "sno": 2)" + ids + R"(["gone"]}})", -1},
+               {R"({"cmd": 1, "sno": 3)" + ids + R"(["m"]}})", 0},
+               {R"({"cmd": 2, "sno": 4)" + ids + R"(["m"]}})", 0}};
+  for (const auto& c : cases) {
+    sizesWhileAsking.clear();
+    ImAdapterCmd::Instance().ProcessRecvMsg(c.request.c_str());
+    EXPECT_EQ(ForwardRequestTable::Size(), 0u) << c.request;
+    EXPECT_EQ(sizesWhileAsking, std::vector<size_t>(sizesWhileAsking.size(), 1u)) << c.request;
+    EXPECT_EQ(sizesWhileAsking.empty(), c.request.find("param") == std::string::npos);
+    char* reply = ImAdapterCmd::Instance().Queues().TakeOutboundFor(kTestWait);
+    EXPECT_EQ(ParseJson(reply ? reply : "")["result"], c.result) << c.request;
+    std::free(reply);
   }
 }
 

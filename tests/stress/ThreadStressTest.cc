@@ -1,8 +1,10 @@
 // Eight host threads dispatch to targets 0-3 and 5, two host threads pull,
-// four plugin threads call back, and the service is started and shut down 20
-// times meanwhile. Afterwards every count is exact: each plugin got exactly
-// the texts sent to it, each target-5 request was answered exactly once, and
-// each plugin message reached its handler exactly once.
+// four plugin threads call back throughout, and the service is started and
+// shut down 20 times meanwhile. Afterwards every count is exact: each plugin
+// got exactly the texts sent to it, each target-5 request was answered exactly
+// once, and each plugin text reached its handler at most once, the hub
+// counting every one that did not (sent while it was stopped, left waiting at
+// a shut-down, or pushed out of a full queue).
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -15,14 +17,15 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "adapter/src/boundary/JsonText.h"
 #include "adapter/src/bridge/ImAdapterCallback.h"
 #include "adapter/src/service/ImAdapterCmd.h"
 #include "adapter/src/service/ImAdapterService.h"
-#include "adapter/src/boundary/JsonText.h"
 #include "tests/support/HubSync.h"
 
 namespace {
@@ -33,11 +36,12 @@ constexpr int kPluginThreads = 4;
 constexpr int kCycles = 20;
 constexpr uint32_t kTargets[] = {0, 1, 2, 3, 5};
 constexpr uint32_t kStressNotify = 0x5a000;
+constexpr int32_t kStressSno = 12345;
 constexpr int64_t kIdsPerThread = 100000000;
-// Plugin notifications posted but not yet handled, at most. Each is followed
-// by one answer text, so the hub never holds more than about twice this many
-// texts, well inside its queue bound (which would drop the oldest).
-constexpr uint64_t kPluginBacklog = 1500;
+// Plugin texts waiting in the hub before a plugin thread holds back: inside
+// the hub's queue bound, so that the hub handles most texts rather than
+// pushing them out.
+constexpr size_t kPluginBacklog = 3000;
 
 // Texts the fake plugins received, by target (the IM service gets targets 0 and 1).
 std::array<std::atomic<uint64_t>, 4> g_received{};
@@ -63,20 +67,35 @@ class Tally {
     ++total_;
     changed_.notify_all();
   }
-  // Waits until total ids were seen; false after the timeout.
-  bool WaitForTotal(uint64_t total, std::chrono::seconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return total_ >= total; });
+  // Waits until total ids were seen; false after a minute.
+  bool WaitForTotal(uint64_t total) {
+    return WaitUntil([&] { return total_ >= total; });
   }
-  // The ids seen other than exactly once, or missing from expected.
-  std::vector<int64_t> Faults(const std::vector<int64_t>& expected) {
+  // Waits until done() holds, checked at each id seen and each Wake; false
+  // after a minute.
+  template <typename Done>
+  bool WaitUntil(Done done) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(60), done);
+  }
+  void Wake() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changed_.notify_all();
+  }
+  uint64_t Total() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return total_;
+  }
+  // The ids seen other than once or not among expected, and -1 when every
+  // one must arrive and some did not.
+  std::vector<int64_t> Faults(const std::vector<int64_t>& expected, bool everyOne) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<int64_t> faults;
-    for (int64_t id : expected) {
-      auto it = seen_.find(id);
-      if (it == seen_.end() || it->second != 1) faults.push_back(id);
+    const std::set<int64_t> wanted(expected.begin(), expected.end());
+    for (const auto& [id, times] : seen_) {
+      if (times != 1 || wanted.count(id) == 0) faults.push_back(id);
     }
-    if (seen_.size() != expected.size()) faults.push_back(-1);
+    if (everyOne && seen_.size() != wanted.size()) faults.push_back(-1);
     return faults;
   }
 
@@ -89,21 +108,29 @@ class Tally {
 
 TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   ImAdapterService& service = ImAdapterService::Instance();
+  ImAdapterCallback& hub = ImAdapterCallback::Instance();
   hub_sync::InstallPlugins<Count>();
   Tally replies;
-  Tally notifications;
-  ImAdapterCallback::Instance().RegisterNotifyCallback(
-      kStressNotify, [&](Json::Value& message) { notifications.Add(message["id"].asInt64()); });
+  Tally handled;       // plugin texts that reached their handler
+  Tally stoppedPosts;  // one per plugin thread and stopped period
+  const auto handle = [&](Json::Value& text) { handled.Add(text["id"].asInt64()); };
+  hub.RegisterNotifyCallback(kStressNotify, handle);
+  hub.RegisterSnoCallback(kStressSno,
+                          SnoCallback{0, [&](int32_t, Json::Value& text) { handle(text); }});
+  const TaskQueue::Counts before = hub.Counts();
 
   std::atomic<bool> stop{false};
   std::atomic<bool> pluginsStop{false};
-  std::atomic<uint64_t> posted{0};
   std::atomic<bool> pullersStop{false};
+  // 0 while the hub serves; in cycle c, 2c - 1 while it is shut down and 2c
+  // while it starts.
+  std::atomic<int> phase{0};
   std::array<std::atomic<uint64_t>, 6> dispatched{};
   std::vector<std::vector<int64_t>> requestIds(kHostThreads);
-  std::vector<std::vector<int64_t>> postedIds(kPluginThreads);
+  std::vector<std::vector<int64_t>> queuedIds(kPluginThreads);
+  std::atomic<uint64_t> refused{0};  // plugin texts the stopped hub dropped at once
   std::vector<std::thread> threads;
-  std::vector<std::thread> plugins;  // running only while the hub serves
+  std::vector<std::thread> plugins;
 
   ASSERT_EQ(service.Startup(), 0);
   for (int h = 0; h < kHostThreads; ++h) {
@@ -122,32 +149,37 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
       }
     });
   }
-  const auto startPlugins = [&] {
-    pluginsStop = false;
-    for (int p = 0; p < kPluginThreads; ++p) {
-      plugins.emplace_back([&, p] {
-        while (!pluginsStop.load()) {
-          const int64_t id = p * kIdsPerThread + static_cast<int64_t>(postedIds[p].size());
-          postedIds[p].push_back(id);
-          const std::string text = "{\"notify\":" + std::to_string(kStressNotify) +
-                                   ",\"id\":" + std::to_string(id) + "}";
-          IMAdapterServiceCallback(text.c_str());
-          // An answer nobody waits for is dropped and must not disturb the rest.
-          IMAdapterServiceCallback("{\"rsp\":57,\"sno\":12345,\"result\":0}");
-          const uint64_t count = ++posted;
-          if (count > kPluginBacklog) {
-            notifications.WaitForTotal(count - kPluginBacklog, std::chrono::seconds(60));
+  // Each plugin thread sends a notification and an answer (each with an id of
+  // its own) at a time, while the hub serves, stops and starts, through the
+  // hub's Post (what the exported callback calls), which tells whether the
+  // text was queued. It holds back while the serving hub's queue is long, and
+  // after the stopped hub dropped a text, until the phase changes (a stopped
+  // hub drops texts as fast as they come).
+  for (int p = 0; p < kPluginThreads; ++p) {
+    plugins.emplace_back([&, p] {
+      for (int64_t id = p * kIdsPerThread; !pluginsStop.load(); id += 2) {
+        const int now = phase.load();
+        const std::string texts[] = {
+            "{\"notify\":" + std::to_string(kStressNotify) + ",\"id\":" + std::to_string(id) + "}",
+            "{\"rsp\":57,\"sno\":" + std::to_string(kStressSno) +
+                ",\"result\":0,\"id\":" + std::to_string(id + 1) + "}"};
+        bool stopped = false;
+        for (int k = 0; k < 2; ++k) {
+          if (hub.Post(texts[k].c_str())) {
+            queuedIds[p].push_back(id + k);
+          } else {
+            ++refused;
+            stopped = true;
           }
         }
-      });
-    }
-  };
-  const auto stopPlugins = [&] {
-    pluginsStop = true;
-    for (std::thread& plugin : plugins) plugin.join();
-    plugins.clear();
-  };
-  startPlugins();
+        if (stopped && now % 2 == 1) stoppedPosts.Add(now * kPluginThreads + p);
+        EXPECT_TRUE(handled.WaitUntil([&] {
+          return pluginsStop.load() ||
+                 (stopped ? phase.load() != now : hub.Counts().waiting < kPluginBacklog);
+        }));
+      }
+    });
+  }
   std::vector<std::thread> pullers;
   for (int q = 0; q < kPullThreads; ++q) {
     pullers.emplace_back([&] {
@@ -164,26 +196,30 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   }
 
   // The schedule of the run: each cycle serves for most of its share of the
-  // run time, then stays shut down for the rest, while the host threads go
-  // on. A stopped hub drops what plugins send, and what it still holds when it
-  // stops, so the plugin threads end before it stops and start again after,
-  // and the hub has handled every notification before it stops: their count
-  // stays exact.
+  // run time, then stays shut down for the rest, and until every plugin thread
+  // has sent into the stopped hub, while the host threads go on.
   const char* seconds = std::getenv("IM_STRESS_SECONDS");
   const auto cycle =
       std::chrono::milliseconds(1000 * (seconds ? std::atoi(seconds) : 10)) / kCycles;
-  for (int c = 0; c < kCycles; ++c) {
+  const auto enter = [&](int next) {
+    phase = next;
+    handled.Wake();
+  };
+  for (int c = 1; c <= kCycles; ++c) {
     std::this_thread::sleep_for(cycle * 3 / 4);
-    stopPlugins();
-    EXPECT_TRUE(notifications.WaitForTotal(posted.load(), std::chrono::seconds(60)));
     EXPECT_EQ(service.ShutDown(), 0);
+    enter(2 * c - 1);
     std::this_thread::sleep_for(cycle / 4);
+    EXPECT_TRUE(stoppedPosts.WaitForTotal(static_cast<uint64_t>(kPluginThreads) * c));
+    enter(2 * c);
     EXPECT_EQ(service.Startup(), 0);
-    startPlugins();
+    enter(0);
   }
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
-  stopPlugins();
+  pluginsStop.store(true);
+  handled.Wake();
+  for (std::thread& plugin : plugins) plugin.join();
 
   const auto all = [](const std::vector<std::vector<int64_t>>& perThread) {
     std::vector<int64_t> ids;
@@ -191,24 +227,33 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
     return ids;
   };
   const std::vector<int64_t> expectedReplies = all(requestIds);
-  const std::vector<int64_t> expectedNotifications = all(postedIds);
-  EXPECT_TRUE(replies.WaitForTotal(expectedReplies.size(), std::chrono::seconds(60)));
-  EXPECT_TRUE(notifications.WaitForTotal(expectedNotifications.size(), std::chrono::seconds(60)));
+  const std::vector<int64_t> queued = all(queuedIds);
+  EXPECT_TRUE(replies.WaitForTotal(expectedReplies.size()));
   pullersStop.store(true);
   for (std::thread& puller : pullers) puller.join();
   EXPECT_EQ(service.ShutDown(), 0);
+  const TaskQueue::Counts after = hub.Counts();
 
   EXPECT_EQ(g_received[kTargetIm].load(), dispatched[0].load() + dispatched[1].load());
   EXPECT_EQ(g_received[kTargetStore].load(), dispatched[2].load());
   EXPECT_EQ(g_received[kTargetOfflineFile].load(), dispatched[3].load());
   EXPECT_EQ(dispatched[5].load(), expectedReplies.size());
-  EXPECT_EQ(replies.Faults(expectedReplies), std::vector<int64_t>());
-  EXPECT_EQ(notifications.Faults(expectedNotifications), std::vector<int64_t>());
+  EXPECT_EQ(replies.Faults(expectedReplies, true), std::vector<int64_t>());
+  // Plugin texts: each one the hub ran reached its handler once, and was one
+  // it had queued; it counted each other one dropped, the refused ones and the
+  // queued ones it never ran (left waiting at a shut-down or pushed out of a
+  // full queue).
+  EXPECT_EQ(handled.Faults(queued, false), std::vector<int64_t>());
+  EXPECT_EQ(after.run - before.run, handled.Total());
+  EXPECT_EQ(after.dropped - before.dropped, refused.load() + queued.size() - handled.Total());
+  EXPECT_GE(refused.load(), 2u * kPluginThreads * kCycles);
   RecordProperty("requests", static_cast<int>(expectedReplies.size()));
-  RecordProperty("pluginMessages", static_cast<int>(expectedNotifications.size()));
+  RecordProperty("pluginTextsHandled", static_cast<int>(handled.Total()));
+  RecordProperty("pluginTextsDropped", static_cast<int>(after.dropped - before.dropped));
+  RecordProperty("pluginTextsRefused", static_cast<int>(refused.load()));
   EXPECT_GT(expectedReplies.size(), 0u);
-  EXPECT_GT(expectedNotifications.size(), 0u);
-  EXPECT_EQ(ImAdapterCallback::Instance().Counts().waiting, 0u);
+  EXPECT_GT(handled.Total(), 0u);
+  EXPECT_EQ(after.waiting, 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().OutboundSize(), 0u);
 }

@@ -50,10 +50,10 @@ void ImAdapterCallback::Start() {
 
 void ImAdapterCallback::Stop() { taskQueue_.Close(); }
 
-void ImAdapterCallback::Post(const char* text) {
-  if (text == nullptr) return;
+bool ImAdapterCallback::Post(const char* text) {
+  if (text == nullptr) return false;
   auto copy = std::make_shared<const std::string>(text);
-  taskQueue_.Put([this, copy] { OnCallback(*copy); });
+  return taskQueue_.Put([this, copy] { OnCallback(*copy); });
 }
 
 void ImAdapterCallback::RegisterSnoCallback(int32_t sno, SnoCallback callback) {

@@ -47,8 +47,10 @@ class ImAdapterCallback {
   void Stop();
 
   // Copies the NUL-terminated text and queues it for the task thread; never
-  // waits. Called on plugin threads. A null text is ignored.
-  void Post(const char* text);
+  // waits. Called on plugin threads. A null text is ignored. True when the
+  // text was queued (see TaskQueue::Put); false when it was not: it is null,
+  // or the hub is stopped (the text is dropped and counted).
+  bool Post(const char* text);
 
   // What became of the messages posted so far (handled, dropped, waiting).
   TaskQueue::Counts Counts() const { return taskQueue_.GetCounts(); }

@@ -45,13 +45,13 @@ bool TaskQueue::Start() {
   return true;
 }
 
-void TaskQueue::Put(Task task) {
+bool TaskQueue::Put(Task task) {
   {
     util::MutexLock lock(mutex_);
     if (!accepting_) {
       ++dropped_;
       ++droppedWhileStopped_;
-      return;
+      return false;
     }
     if (tasks_.size() >= capacity_) {
       tasks_.pop_front();
@@ -65,6 +65,7 @@ void TaskQueue::Put(Task task) {
     tasks_.push_back(std::move(task));
   }
   wake_.NotifyOne();
+  return true;
 }
 
 void TaskQueue::Close() {

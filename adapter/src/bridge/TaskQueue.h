@@ -46,8 +46,10 @@ class TaskQueue {
 
   // Queues a task while the worker runs; drops it (counted) while it is
   // stopped. A full queue loses its oldest task. A task that throws is logged;
-  // the worker goes on.
-  void Put(Task task);
+  // the worker goes on. False when the task was dropped because the worker is
+  // stopped; true when it was queued (a queued task may still be dropped
+  // unrun: pushed out of a full queue, or still waiting at Close).
+  bool Put(Task task);
 
   // Stops the worker after the task it is running and joins it. Tasks not yet
   // run are dropped (counted with the stopped period). Does nothing when not
