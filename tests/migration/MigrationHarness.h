@@ -62,8 +62,8 @@ struct RunLog {
   std::vector<Json::Value> progress;  // "progressNotify" params, in order
   std::vector<Json::Value> status;    // "statusNotify" params
 };
-// Collects messages until a status notification has come and every migration
-// thread has ended; then anything left in the queue.
-RunLog CollectRun();
+// Collects messages until a status notification has come and (unless told not
+// to wait) every migration thread has ended; then anything left in the queue.
+RunLog CollectRun(bool waitForThreads = true);
 
 }  // namespace migtest

@@ -48,6 +48,7 @@ class MigrationCommandTest : public ::testing::Test {
   static void Settle() {
     EXPECT_TRUE(WaitForMigrationThreadsFor(kWait));
     MigrationServices::SetFileObserverForTest(nullptr);
+    MigrationServices::SetRunObserverForTest(nullptr);
     MigrationServices::SetDiskQueriesForTest(nullptr, nullptr);
     MigrationServices::SetReceivedFileQuery(nullptr);
     migtest::DrainOutbound();
@@ -148,7 +149,7 @@ TEST_F(MigrationCommandTest, ProgressComesOncePerWholePercentAndNeverAt100) {
 // The run is claimed before command 4 replies: a command 5 right behind it
 // stops the run before its first file, and a second command 4 is turned away
 // (result 0, no thread). A run started while a stopped one still finishes its
-// file waits for it; a command 4 sent on a "finish" starts a new run.
+// file, or one that reported "finish" still ends, waits for it.
 TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
   std::map<std::string, std::vector<std::string>> names;
   for (const char* run : {"/a", "/b", "/c"}) {
@@ -206,7 +207,19 @@ TEST_F(MigrationCommandTest, RunsAreClaimedBeforeTheReplyAndNeverOverlap) {
   EXPECT_EQ(FileNames(root_.path() + "/b2/ReceiveFiles/Audio"), names["/b"]);
   EXPECT_EQ(audio("/c"), names["/c"]);
 
-  // A command 4 sent on the "finish" of the run before.
+  // A command 4 sent on the "finish" of the run before, whose thread is held
+  // after that report: the new run is not turned away, and waits for that
+  // thread (which it lets go) before it moves anything.
+  MigrationServices::SetRunObserverForTest([this](MigrationServices::RunPoint point) {
+    if (point == MigrationServices::RunPoint::kWaitsForRunBefore) {
+      open_[0].Open();
+    } else if (!reached_[0].WaitOpen(milliseconds(0))) {  // the first run to end
+      reached_[0].Open();
+      EXPECT_TRUE(open_[0].WaitOpen()) << "the next run did not wait for this one";
+    }
+  });
+  Start("/a", "/a2");
+  ExpectFinish(CollectRun(/*waitForThreads=*/false), 0);
   Start("/c", "/c2");
   log = CollectRun();
   ExpectFinish(log, 0);

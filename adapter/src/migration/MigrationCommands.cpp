@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "adapter/src/migration/MigrationRequest.h"
+#include "adapter/src/migration/MigrationServices.h"
 #include "adapter/src/migration/fileMigrationWorker.h"
 #include "log/AdapterLog.h"
 #include "platform/Platform.h"
@@ -58,6 +59,14 @@ util::Mutex& RunGate() {
   return *gate;
 }
 
+// Takes the run gate, telling the test hook when this run has to wait for the
+// run before.
+void TakeRunGate() ACQUIRE(RunGate()) {
+  if (RunGate().TryLock()) return;
+  MigrationServices::AtRunPoint(MigrationServices::RunPoint::kWaitsForRunBefore);
+  RunGate().Lock();
+}
+
 // Gives the run state back when the run ends, however it ends.
 class RunClaim {
  public:
@@ -83,9 +92,11 @@ void MigrationThreadBody(MigrationRequest&& requestArg, HostChannel* channel, ui
     RunClaim claim(runId);
     try {
       go.wait();
-      util::MutexLock gate(RunGate());
+      TakeRunGate();
+      util::MutexLock gate(RunGate(), util::AdoptLock());
       fileMigrationWorker worker(request, *channel, runId);
       worker.run();
+      MigrationServices::AtRunPoint(MigrationServices::RunPoint::kEnded);
     } catch (const std::exception& e) {
       IMLOG(kLogErr, kThread, std::string("migration aborted, exception: ") + e.what());
     } catch (...) {

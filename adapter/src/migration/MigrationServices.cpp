@@ -16,6 +16,7 @@ struct Installed {
   MigrationServices::VolumeQuery volume GUARDED_BY(lock);
   MigrationServices::FreeSpaceQuery freeSpace GUARDED_BY(lock);
   MigrationServices::FileObserver afterFile GUARDED_BY(lock);
+  MigrationServices::RunObserver atRunPoint GUARDED_BY(lock);
 };
 
 Installed& Services() {
@@ -91,4 +92,15 @@ void MigrationServices::SetFileObserverForTest(FileObserver observer) {
   Installed& services = Services();
   util::MutexLock guard(services.lock);
   services.afterFile = std::move(observer);
+}
+
+void MigrationServices::AtRunPoint(RunPoint point) {
+  RunObserver observer = Snapshot(&Installed::atRunPoint);
+  if (observer) observer(point);
+}
+
+void MigrationServices::SetRunObserverForTest(RunObserver observer) {
+  Installed& services = Services();
+  util::MutexLock guard(services.lock);
+  services.atRunPoint = std::move(observer);
 }

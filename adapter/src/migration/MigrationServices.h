@@ -31,6 +31,12 @@ class MigrationServices {
   using FreeSpaceQuery = std::function<bool(const std::string& path, uint64_t* freeBytes)>;
   // Called on the migration thread after each file, with the files handled so far.
   using FileObserver = std::function<void(uint32_t doneCount)>;
+  // The points of a migration thread at which the run observer is called.
+  enum class RunPoint {
+    kWaitsForRunBefore,  // the run before still ends: this one waits for it
+    kEnded,              // the run has reported its end; the next one waits until the call returns
+  };
+  using RunObserver = std::function<void(RunPoint point)>;
 
   static constexpr size_t kMaxNamesPerQuery = 5000;
 
@@ -52,11 +58,13 @@ class MigrationServices {
   // unless a test replaced it).
   static bool DiskFreeBytes(const std::string& path, uint64_t* freeBytes);
 
-  // Runs the after-file observer, when a test installed one.
+  // Run the after-file and run-point observers, when a test installed them.
   static void AfterFile(uint32_t doneCount);
+  static void AtRunPoint(RunPoint point);
 
   // Test hooks. Replace the disk queries (empty functions restore the platform
-  // ones) and observe each handled file (empty: none).
+  // ones) and observe each handled file and run point (empty: none).
   static void SetDiskQueriesForTest(VolumeQuery volume, FreeSpaceQuery freeSpace);
   static void SetFileObserverForTest(FileObserver observer);
+  static void SetRunObserverForTest(RunObserver observer);
 };
