@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "adapter/src/boundary/HostChannel.h"
@@ -158,53 +159,43 @@ TEST(SerialNumbers, CycleFrom32768To65535ThenRestartAt32767) {
   EXPECT_EQ(channel.NextSno(), 32768);
 }
 
-Json::Value RunCommand3(const std::string& param) {
-  Process("{\"cmd\":3,\"param\":" + param + "}");
-  return PullJson();
-}
-
-TEST(CheckIsExceedSendingLimit, ParamThatIsNoObjectGetsAReason) {
-  for (const char* param : {"[]", "1", "\"x\"", "null"}) {
-    Json::Value reply = RunCommand3(param);
-    EXPECT_EQ(reply["result"].asInt(), -1) << param;
-    EXPECT_EQ(reply["param"]["reason"].asString(), "param is not correct!");
+// Rows in order on one limiter: {"param" of the request, "result", the whole
+// "param" of the reply}.
+TEST(CheckIsExceedSendingLimit, Replies) {
+  const std::string kReason = R"({"reason": "param is not correct!"})";
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"[]", -1, kReason},
+      {"1", -1, kReason},
+      {"\"x\"", -1, kReason},
+      {"null", -1, kReason},
+      // Entries inherit the previous group and limit.
+      {R"({"currentTimestamp": "1000", "msgList": [{"groupId": "cmd3-a", "flowLimitCount": 1},
+          {}, {"flowLimitCount": 2.0}, {"groupId": 5}, 7]})",
+       0,
+       R"({"currentTimestamp": "1000", "msgList": [{"groupId": "cmd3-a", "flowLimitCount": 1,
+          "isSendMsg": true}, {"isSendMsg": true}, {"flowLimitCount": 2, "isSendMsg": true},
+          {"isSendMsg": true}, {"isSendMsg": true}]})"},
+      // The group "cmd3-a" now holds five stamps: a sixth is refused.
+      {R"({"currentTimestamp": "1001", "msgList": [{"groupId": "cmd3-a", "flowLimitCount": 1}]})",
+       0,
+       R"({"currentTimestamp": "1001", "msgList": [{"groupId": "cmd3-a", "flowLimitCount": 1,
+          "isSendMsg": false}]})"},
+      // A numeric stamp refuses every entry and is not echoed.
+      {R"({"currentTimestamp": 1000, "msgList": [{"groupId": "cmd3-b", "flowLimitCount": 1}]})", 0,
+       R"({"msgList": [{"groupId": "cmd3-b", "flowLimitCount": 1, "isSendMsg": false}]})"},
+      // An empty list is written as null, a list that is no array is left out.
+      {R"({"currentTimestamp": "1", "msgList": []})", 0,
+       R"({"currentTimestamp": "1", "msgList": null})"},
+      {R"({"currentTimestamp": "1", "msgList": {}})", 0, R"({"currentTimestamp": "1"})"},
+  };
+  for (const auto& [param, result, expected] : cases) {
+    Process("{\"cmd\":3,\"param\":" + param + "}");
+    const Json::Value reply = PullJson();
+    EXPECT_EQ(reply["result"], result) << param;
+    Json::Value expectedParam;
+    ASSERT_EQ(ParseJsonText(expected, expectedParam), 0) << expected;
+    EXPECT_EQ(reply["param"], expectedParam) << param;
   }
-}
-
-TEST(CheckIsExceedSendingLimit, EntriesInheritThePreviousGroupAndLimit) {
-  Json::Value reply = RunCommand3(
-      "{\"currentTimestamp\":\"1000\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1},"
-      "{},{\"flowLimitCount\":2.0},{\"groupId\":5},7]}");
-  ASSERT_EQ(reply["result"].asInt(), 0);
-  const Json::Value& list = reply["param"]["msgList"];
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(reply["param"]["currentTimestamp"].asString(), "1000");
-  EXPECT_EQ(list[0]["groupId"].asString(), "cmd3-a");
-  EXPECT_EQ(list[0]["flowLimitCount"].asInt(), 1);
-  EXPECT_EQ(list[1].getMemberNames(), std::vector<std::string>{"isSendMsg"});
-  EXPECT_EQ(list[2]["flowLimitCount"].asInt(), 2);
-  EXPECT_FALSE(list[3].isMember("groupId"));
-  for (Json::ArrayIndex i = 0; i < 5; ++i) EXPECT_TRUE(list[i]["isSendMsg"].asBool()) << i;
-  // The group "cmd3-a" now holds five stamps: a sixth is refused.
-  reply = RunCommand3(
-      "{\"currentTimestamp\":\"1001\",\"msgList\":[{\"groupId\":\"cmd3-a\",\"flowLimitCount\":1}]"
-      "}");
-  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
-}
-
-TEST(CheckIsExceedSendingLimit, OddTimestampsAndListsAreAnsweredInTheirOwnWay) {
-  // A numeric stamp refuses every entry and is not echoed.
-  Json::Value reply = RunCommand3(
-      "{\"currentTimestamp\":1000,\"msgList\":[{\"groupId\":\"cmd3-b\",\"flowLimitCount\":1}]}");
-  EXPECT_FALSE(reply["param"].isMember("currentTimestamp"));
-  EXPECT_FALSE(reply["param"]["msgList"][0]["isSendMsg"].asBool());
-  // An empty list is written as null, a list that is no array is left out.
-  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":[]}");
-  ASSERT_TRUE(reply["param"].isMember("msgList"));
-  EXPECT_TRUE(reply["param"]["msgList"].isNull());
-  reply = RunCommand3("{\"currentTimestamp\":\"1\",\"msgList\":{}}");
-  EXPECT_FALSE(reply["param"].isMember("msgList"));
-  EXPECT_EQ(reply["result"].asInt(), 0);
 }
 
 }  // namespace
