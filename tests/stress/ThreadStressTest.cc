@@ -1,10 +1,12 @@
 // Eight host threads dispatch to targets 0-3 and 5, two host threads pull,
 // four plugin threads call back throughout, and the service is started and
-// shut down 20 times meanwhile. Afterwards every count is exact: each plugin
-// got exactly the texts sent to it, each target-5 request was answered exactly
-// once, and each plugin text reached its handler at most once, the hub
-// counting every one that did not (sent while it was stopped, left waiting at
-// a shut-down, or pushed out of a full queue).
+// shut down meanwhile: 20 times over the run time, and 100 times one right
+// after the other. Every restart answers a command 3 of its own. Afterwards
+// every count is exact: each plugin got exactly the texts sent to it, each
+// target-5 request was answered exactly once, and each plugin text reached its
+// handler at most once and in the order its thread sent it, the hub counting
+// every one that did not (sent while it was stopped, left waiting at a
+// shut-down, or pushed out of a full queue).
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -33,7 +35,6 @@ namespace {
 constexpr int kHostThreads = 8;
 constexpr int kPullThreads = 2;
 constexpr int kPluginThreads = 4;
-constexpr int kCycles = 20;
 constexpr uint32_t kTargets[] = {0, 1, 2, 3, 5};
 constexpr uint32_t kStressNotify = 0x5a000;
 constexpr int32_t kStressSno = 12345;
@@ -66,6 +67,10 @@ class Tally {
     ++seen_[id];
     ++total_;
     changed_.notify_all();
+  }
+  // Waits until id was seen; false after a minute.
+  bool WaitForId(int64_t id) {
+    return WaitUntil([&] { return seen_.count(id) > 0; });
   }
   // Waits until total ids were seen; false after a minute.
   bool WaitForTotal(uint64_t total) {
@@ -106,14 +111,25 @@ class Tally {
   uint64_t total_ = 0;
 };
 
-TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
+// `cycles` shut-downs and start-ups, each cycle serving for three quarters of
+// its share of runTime and staying shut down for the rest.
+void RunStress(int cycles, std::chrono::milliseconds runTime) {
   ImAdapterService& service = ImAdapterService::Instance();
   ImAdapterCallback& hub = ImAdapterCallback::Instance();
   hub_sync::InstallPlugins<Count>();
+  for (std::atomic<uint64_t>& received : g_received) received = 0;
   Tally replies;
   Tally handled;       // plugin texts that reached their handler
   Tally stoppedPosts;  // one per plugin thread and stopped period
-  const auto handle = [&](Json::Value& text) { handled.Add(text["id"].asInt64()); };
+  std::vector<int64_t> lastHandled(kPluginThreads, -1);  // written on the hub thread only
+  bool inOrder = true;
+  const auto handle = [&](Json::Value& text) {
+    const int64_t id = text["id"].asInt64();
+    int64_t& last = lastHandled.at(static_cast<size_t>(id / kIdsPerThread));
+    inOrder = inOrder && id > last;
+    last = id;
+    handled.Add(id);
+  };
   hub.RegisterNotifyCallback(kStressNotify, handle);
   hub.RegisterSnoCallback(kStressSno,
                           SnoCallback{0, [&](int32_t, Json::Value& text) { handle(text); }});
@@ -126,7 +142,7 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   // while it starts.
   std::atomic<int> phase{0};
   std::array<std::atomic<uint64_t>, 6> dispatched{};
-  std::vector<std::vector<int64_t>> requestIds(kHostThreads);
+  std::vector<std::vector<int64_t>> requestIds(kHostThreads + 1);  // the last: the restarts'
   std::vector<std::vector<int64_t>> queuedIds(kPluginThreads);
   std::atomic<uint64_t> refused{0};  // plugin texts the stopped hub dropped at once
   std::vector<std::thread> threads;
@@ -198,22 +214,27 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   // The schedule of the run: each cycle serves for most of its share of the
   // run time, then stays shut down for the rest, and until every plugin thread
   // has sent into the stopped hub, while the host threads go on.
-  const char* seconds = std::getenv("IM_STRESS_SECONDS");
-  const auto cycle =
-      std::chrono::milliseconds(1000 * (seconds ? std::atoi(seconds) : 10)) / kCycles;
+  const auto cycle = runTime / cycles;
   const auto enter = [&](int next) {
     phase = next;
     handled.Wake();
   };
-  for (int c = 1; c <= kCycles; ++c) {
+  for (int c = 1; c <= cycles; ++c) {
     std::this_thread::sleep_for(cycle * 3 / 4);
     EXPECT_EQ(service.ShutDown(), 0);
+    EXPECT_FALSE(service.IsRunning());
     enter(2 * c - 1);
     std::this_thread::sleep_for(cycle / 4);
     EXPECT_TRUE(stoppedPosts.WaitForTotal(static_cast<uint64_t>(kPluginThreads) * c));
     enter(2 * c);
     EXPECT_EQ(service.Startup(), 0);
     enter(0);
+    const int64_t sno = kHostThreads * kIdsPerThread + c;
+    const std::string text = LimitRequest(sno);
+    requestIds[kHostThreads].push_back(sno);
+    ++dispatched[5];
+    service.DispatchMsg(text.c_str(), static_cast<uint32_t>(text.size()), 5);
+    EXPECT_TRUE(replies.WaitForId(sno)) << "restart " << c;
   }
   stop.store(true);
   for (std::thread& thread : threads) thread.join();
@@ -233,6 +254,8 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   for (std::thread& puller : pullers) puller.join();
   EXPECT_EQ(service.ShutDown(), 0);
   const TaskQueue::Counts after = hub.Counts();
+  hub.RegisterNotifyCallback(kStressNotify, nullptr);  // the handlers go with this run
+  hub.RegisterSnoCallback(kStressSno, SnoCallback{0, nullptr});
 
   EXPECT_EQ(g_received[kTargetIm].load(), dispatched[0].load() + dispatched[1].load());
   EXPECT_EQ(g_received[kTargetStore].load(), dispatched[2].load());
@@ -246,16 +269,26 @@ TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
   EXPECT_EQ(handled.Faults(queued, false), std::vector<int64_t>());
   EXPECT_EQ(after.run - before.run, handled.Total());
   EXPECT_EQ(after.dropped - before.dropped, refused.load() + queued.size() - handled.Total());
-  EXPECT_GE(refused.load(), 2u * kPluginThreads * kCycles);
-  RecordProperty("requests", static_cast<int>(expectedReplies.size()));
-  RecordProperty("pluginTextsHandled", static_cast<int>(handled.Total()));
-  RecordProperty("pluginTextsDropped", static_cast<int>(after.dropped - before.dropped));
-  RecordProperty("pluginTextsRefused", static_cast<int>(refused.load()));
+  EXPECT_GE(refused.load(), 2u * kPluginThreads * cycles);
+  EXPECT_TRUE(inOrder);
+  ::testing::Test::RecordProperty("requests", static_cast<int>(expectedReplies.size()));
+  ::testing::Test::RecordProperty("pluginTextsHandled", static_cast<int>(handled.Total()));
+  ::testing::Test::RecordProperty("pluginTextsDropped", static_cast<int>(after.dropped - before.dropped));
+  ::testing::Test::RecordProperty("pluginTextsRefused", static_cast<int>(refused.load()));
   EXPECT_GT(expectedReplies.size(), 0u);
   EXPECT_GT(handled.Total(), 0u);
   EXPECT_EQ(after.waiting, 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().InboundSize(), 0u);
   EXPECT_EQ(ImAdapterCmd::Instance().Queues().OutboundSize(), 0u);
+}
+
+TEST(ThreadStressTest, EveryTextArrivesExactlyOnceThroughStartUpsAndShutDowns) {
+  const char* seconds = std::getenv("IM_STRESS_SECONDS");
+  RunStress(20, std::chrono::seconds(seconds ? std::atoi(seconds) : 10));
+}
+
+TEST(ThreadStressTest, OneHundredRestartsOneRightAfterTheOther) {
+  RunStress(100, std::chrono::milliseconds(0));
 }
 
 }  // namespace
