@@ -34,12 +34,18 @@ Fn Snapshot(Fn Installed::*member) {
   return services.*member;
 }
 
+// Replaces one installed function under the lock.
+template <typename Fn>
+void Install(Fn Installed::*member, Fn function) {
+  Installed& services = Services();
+  util::MutexLock guard(services.lock);
+  services.*member = std::move(function);
+}
+
 }  // namespace
 
 void MigrationServices::SetReceivedFileQuery(ReceivedFileQuery query) {
-  Installed& services = Services();
-  util::MutexLock guard(services.lock);
-  services.receivedFiles = std::move(query);
+  Install(&Installed::receivedFiles, std::move(query));
 }
 
 void MigrationServices::QueryReceivedFilesFromStore(const std::vector<std::string>& fileNames,
@@ -77,10 +83,8 @@ bool MigrationServices::DiskFreeBytes(const std::string& path, uint64_t* freeByt
 }
 
 void MigrationServices::SetDiskQueriesForTest(VolumeQuery volume, FreeSpaceQuery freeSpace) {
-  Installed& services = Services();
-  util::MutexLock guard(services.lock);
-  services.volume = std::move(volume);
-  services.freeSpace = std::move(freeSpace);
+  Install(&Installed::volume, std::move(volume));
+  Install(&Installed::freeSpace, std::move(freeSpace));
 }
 
 void MigrationServices::AfterFile(uint32_t doneCount) {
@@ -89,9 +93,7 @@ void MigrationServices::AfterFile(uint32_t doneCount) {
 }
 
 void MigrationServices::SetFileObserverForTest(FileObserver observer) {
-  Installed& services = Services();
-  util::MutexLock guard(services.lock);
-  services.afterFile = std::move(observer);
+  Install(&Installed::afterFile, std::move(observer));
 }
 
 void MigrationServices::AtRunPoint(RunPoint point) {
@@ -100,7 +102,5 @@ void MigrationServices::AtRunPoint(RunPoint point) {
 }
 
 void MigrationServices::SetRunObserverForTest(RunObserver observer) {
-  Installed& services = Services();
-  util::MutexLock guard(services.lock);
-  services.atRunPoint = std::move(observer);
+  Install(&Installed::atRunPoint, std::move(observer));
 }
