@@ -31,14 +31,13 @@ util::RecursiveMutex& LoggerRegistry::Lock() { return LoggingState::Lock(); }
 bool LoggerRegistry::Alive() { return LoggingState::Alive(); }
 
 void LoggerRegistry::EndLogging() {
-  LoggingState::MarkEnded();
-  // This runs while the library unloads or the process ends (on Windows under
+  // This runs while the library unloads or the process ends: on Windows under
   // the loader lock, after the other threads were ended, perhaps inside a
-  // write). It must not wait for the lock: when another thread holds it, the
-  // loggers are left as they are (each line is already written through).
-  if (!Lock().TryLock()) return;
-  Guard guard(Lock(), util::AdoptLock());
-  Instance().RemoveAll();
+  // write and holding the lock or the heap's; elsewhere while other threads
+  // still log. So it takes no lock, frees nothing and closes no file: it only
+  // clears the flag. Nothing waits to be flushed either, since every line goes
+  // to its file (unbuffered) before its write returns.
+  LoggingState::MarkEnded();
 }
 
 uint32_t LoggerRegistry::Create(const LoggerSettings& settings) {
@@ -135,12 +134,4 @@ void LoggerRegistry::RunDateStepLocked(Entry* entry) {
   }
   // Recorded last: a step cut short (out of memory) is repeated by the next line.
   entry->lastDayKey = day;
-}
-
-void LoggerRegistry::RemoveAll() {
-  Guard guard(Lock());
-  std::vector<std::unique_ptr<Entry>> removed;
-  removed.swap(entries_);
-  // Destroyed in registration order, under the lock.
-  for (std::unique_ptr<Entry>& entry : removed) entry.reset();
 }

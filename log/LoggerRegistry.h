@@ -7,10 +7,12 @@
 // when its path has a "log" folder (see ApplyDayFolder), and writes the line,
 // all under Lock(), so lines of different threads never interleave.
 //
-// Lifetime: logging is alive from load; when the library is unloaded (static
-// destruction) it ends: the flag is cleared and every logger is destroyed,
-// which closes its file. The lock itself is never destroyed, so a late call
-// from another thread finds the flag clear and returns.
+// Lifetime: logging is alive from load; when the library is unloaded or the
+// process ends (static destruction) it ends: the flag is cleared, and nothing
+// else. The registry, the loggers it holds then, their open files and the
+// lock stay as they are, so a late call from another thread (one already past
+// the flag included) still finds them. (A library unloaded without ever being started
+// leaves its log files open until the process ends.)
 #pragma once
 
 #include <cstdarg>
@@ -38,8 +40,8 @@ class LoggerRegistry {
   // the flag that is false once logging has ended (LoggingState).
   static util::RecursiveMutex& Lock();
   static bool Alive();
-  // Ends logging for the process: clears the flag and destroys every logger.
-  // Runs at unload; irreversible.
+  // Ends logging for the process: clears the flag; takes no lock and leaves
+  // every logger as it is. Runs at unload and exit; irreversible.
   static void EndLogging();
 
   // Creates a logger. Returns its id; the id of the existing logger when one
@@ -55,10 +57,10 @@ class LoggerRegistry {
   std::size_t Count();
 
   // Writes one line through the logger of id (nothing when there is none).
-  void WriteV(uint32_t id, const char* tag, int level, const char* function,
-              const char* sourceFile, int line, const char* format, va_list args);
-  void Write(uint32_t id, const char* tag, int level, const char* function,
-             const char* sourceFile, int line, const char* format, ...);
+  void WriteV(uint32_t id, const char* tag, int level, const char* function, const char* sourceFile,
+              int line, const char* format, va_list args);
+  void Write(uint32_t id, const char* tag, int level, const char* function, const char* sourceFile,
+             int line, const char* format, ...);
 
  private:
   struct Entry {
@@ -74,7 +76,6 @@ class LoggerRegistry {
   // Moves the logger into today's day folder; does work only when the day
   // differs from the one of the previous step.
   void RunDateStepLocked(Entry* entry) REQUIRES(Lock());
-  void RemoveAll();
 
   std::vector<std::unique_ptr<Entry>> entries_ GUARDED_BY(Lock());
   uint32_t lastId_ GUARDED_BY(Lock()) = 0;

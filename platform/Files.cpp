@@ -22,12 +22,22 @@ constexpr size_t kCompareChunk = 1 << 16;
 
 // ---- injected faults ----------------------------------------------------------
 
-util::Mutex g_faultsLock;
-FileFaultsForTest g_faults GUARDED_BY(g_faultsLock);
+struct InjectedFaults {
+  util::Mutex lock;
+  FileFaultsForTest faults GUARDED_BY(lock);
+};
+
+InjectedFaults& Injected() {
+  // Never destroyed, nor its lock: a migration or forwarding thread may still
+  // move a file while the process ends.
+  static InjectedFaults* const injected = new InjectedFaults();
+  return *injected;
+}
 
 FileFaultsForTest Faults() {
-  util::MutexLock guard(g_faultsLock);
-  return g_faults;
+  InjectedFaults& injected = Injected();
+  util::MutexLock guard(injected.lock);
+  return injected.faults;
 }
 
 int Fail(int code) {
@@ -72,8 +82,17 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 
 // The temporary copies this process is writing, so that a clean-up running at
 // the same time (a new migration beside a forwarding copy) leaves them alone.
-util::Mutex g_liveLock;
-std::set<std::string> g_live GUARDED_BY(g_liveLock);
+struct LivePaths {
+  util::Mutex lock;
+  std::set<std::string> paths GUARDED_BY(lock);
+};
+
+LivePaths& Live() {
+  // Never destroyed, nor its lock: a migration or forwarding thread may still
+  // be copying (and drop its temporary from the set) while the process ends.
+  static LivePaths* const live = new LivePaths();
+  return *live;
+}
 
 // A fresh temporary name in a folder, registered as live for its lifetime.
 class LiveTemporary {
@@ -83,12 +102,14 @@ class LiveTemporary {
     path_ = InFolder(folder, kTemporaryPrefix + std::to_string(ProcessId()) + "_" +
                                  std::to_string(ThreadId()) + "_" +
                                  std::to_string(counter.fetch_add(1)) + kTemporarySuffix);
-    util::MutexLock guard(g_liveLock);
-    g_live.insert(path_);
+    LivePaths& live = Live();
+    util::MutexLock guard(live.lock);
+    live.paths.insert(path_);
   }
   ~LiveTemporary() {
-    util::MutexLock guard(g_liveLock);
-    g_live.erase(path_);
+    LivePaths& live = Live();
+    util::MutexLock guard(live.lock);
+    live.paths.erase(path_);
   }
   LiveTemporary(const LiveTemporary&) = delete;
   LiveTemporary& operator=(const LiveTemporary&) = delete;
@@ -99,8 +120,9 @@ class LiveTemporary {
 };
 
 bool IsLive(const std::string& path) {
-  util::MutexLock guard(g_liveLock);
-  return g_live.count(path) != 0;
+  LivePaths& live = Live();
+  util::MutexLock guard(live.lock);
+  return live.paths.count(path) != 0;
 }
 
 // ---- copies ---------------------------------------------------------------------
@@ -328,8 +350,9 @@ bool JoinName(const std::string& folder, const std::string& name, std::string* o
 }
 
 void SetFileFaultsForTest(const FileFaultsForTest& faults) {
-  util::MutexLock guard(g_faultsLock);
-  g_faults = faults;
+  InjectedFaults& injected = Injected();
+  util::MutexLock guard(injected.lock);
+  injected.faults = faults;
 }
 
 }  // namespace platform

@@ -31,17 +31,18 @@
  * Exit and unload. The host may end its process at any moment: return from
  * main or call exit while commands wait for plugins, a migration moves files,
  * host threads wait in IMAdapterSendMsgExport and plugins call back. The
- * adapter then neither waits nor frees what its threads use; it only closes
- * its log. IMAdapterShutDown before exit is optional; it ends the waits of the
- * running command at once (it reports them as time-outs) and returns when that
- * command is done, so it may wait for an open dialog of command 6 or 7. A
- * running migration is not stopped by it (send command 5). After the first
- * IMAdapterStartup the library stays loaded until the process ends, because
- * the plugins keep its callback: FreeLibrary or dlclose then return at once
- * and unload nothing, with or without IMAdapterShutDown. A host may unload a
- * library it never started once no call into it is in progress. A host must
- * not use a text it has freed, nor call IMAdapterStartup and
- * IMAdapterShutDown at the same time from two threads.
+ * adapter then neither waits nor frees what its threads use; it only stops
+ * logging (every line is already in its file). IMAdapterShutDown before exit
+ * is optional; it ends the waits of the running command at once (it reports
+ * them as time-outs) and returns when that command is done, so it may wait
+ * for an open dialog of command 6 or 7. A running migration is not stopped by
+ * it (send command 5). After the first IMAdapterStartup the library stays
+ * loaded until the process ends, because the plugins keep its callback:
+ * FreeLibrary or dlclose then return at once and unload nothing, with or
+ * without IMAdapterShutDown. A host may unload a library it never started
+ * once no call into it is in progress (its log file, if any, stays open until
+ * the process ends). A host must not use a text it has freed, nor call
+ * IMAdapterStartup and IMAdapterShutDown at the same time from two threads.
  *
  * Ownership. A text returned through `msg` belongs to the host. It was
  * allocated with malloc; release it with IMAdapterFreeMsg (always safe) or,

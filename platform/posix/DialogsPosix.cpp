@@ -445,8 +445,9 @@ DialogOutcome ZenityDialogBackend::Run(const std::vector<std::string>& arguments
 }
 
 DialogBackend& NativeDialogBackend() {
-  static ZenityDialogBackend backend;
-  return backend;
+  // Never destroyed: the service thread may still be in a dialog while the process ends.
+  static ZenityDialogBackend* const backend = new ZenityDialogBackend();
+  return *backend;
 }
 
 bool DialogPathExists(const std::string& path) { return !path.empty() && PathExists(path); }

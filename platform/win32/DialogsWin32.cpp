@@ -204,8 +204,9 @@ DialogOutcome Win32DialogBackend::ChooseFolder(const ChooseFolderDialogOptions& 
 }  // namespace
 
 DialogBackend& NativeDialogBackend() {
-  static Win32DialogBackend backend;
-  return backend;
+  // Never destroyed: the service thread may still be in a dialog while the process ends.
+  static Win32DialogBackend* const backend = new Win32DialogBackend();
+  return *backend;
 }
 
 bool DialogPathExists(const std::string& path) {

@@ -3,7 +3,7 @@
 // of the exit table, prints "exiting" and returns from main, with or without
 // IMAdapterShutDown first. The child must end by itself with status 0, within
 // 2 s of the exit call (no wait for a plugin time-out of 5 s or 35 s), and
-// without a sanitizer report (a report makes the status non-zero).
+// print no sanitizer report (a report of another thread may still end in 0).
 //
 //   exit_test <exit point> <shutdown|exit> <scratch folder>   (the child host)
 #include <gtest/gtest.h>
@@ -133,14 +133,27 @@ bool UploadWaits(ScriptedService& service, const std::string& scratch) {
   return uploading->Wait();
 }
 
+// scratch's name on another volume (/dev/shm); "" when there is none.
+std::string OnOtherVolume(const std::string& scratch) {
+  std::string here;
+  std::string there;
+  const bool apart =
+      platform::VolumeOf(scratch, &here) && platform::VolumeOf("/dev/shm", &there) && here != there;
+  return apart ? "/dev/shm/" + fs::path(scratch).filename().string() : "";
+}
+
+// The files come from another volume, so each is copied beside its
+// destination under a temporary name; on a single volume they are renamed.
 bool MigrationCopies(ScriptedService&, const std::string& scratch) {
-  const std::string audio = scratch + "/origin/ReceiveFiles/Audio";
+  std::string origin = OnOtherVolume(scratch);
+  if (origin.empty()) origin = scratch + "/origin";
+  const std::string audio = origin + "/ReceiveFiles/Audio";
   platform::MakeDirectories(audio);
   for (int i = 0; i < 3000; ++i) {
     testfiles::Write(audio + "/a" + std::to_string(i), std::string(4096, 'a'));
   }
   Json::Value request = Parse(R"({"cmd":4,"sno":4,"param":{"account":"me","migrationType":0}})");
-  request["param"]["originReceiveFilesPath"] = scratch + "/origin";
+  request["param"]["originReceiveFilesPath"] = origin;
   request["param"]["destinationReceiveFilesPath"] = scratch + "/destination";
   Dispatch(request);
   // The reply, then progress: the run is moving files.
@@ -190,9 +203,7 @@ const std::map<std::string, Setup> kExitPoints = {
     {"chat-wait", ChatWaits},
     {"upload-wait", UploadWaits},
     {"migration", MigrationCopies},
-    {"host-in-export", HostWaitsInExport},
-    {"plugin-callbacks", PluginsCallBack},
-    {"everything", Everything},
+    {"callbacks-export-and-store-wait", Everything},
 };
 
 int RunHost(const std::string& point, bool shutDown, const std::string& scratch) {
@@ -223,8 +234,9 @@ struct ExitRun {
 
 ExitRun RunChild(const std::string& point, const std::string& mode, const fs::path& scratch) {
   ExitRun run;
-  const std::string command = fs::read_symlink("/proc/self/exe").string() + " " + point + " " +
-                              mode + " '" + scratch.string() + "' 2>&1";
+  // A child that hangs (a sanitizer report during exit can deadlock) is killed.
+  const std::string command = "timeout -s KILL 60 " + fs::read_symlink("/proc/self/exe").string() +
+                              " " + point + " " + mode + " '" + scratch.string() + "' 2>&1";
   FILE* child = popen(command.c_str(), "r");
   if (child == nullptr) return run;
   std::chrono::steady_clock::time_point exitCall;
@@ -245,20 +257,27 @@ ExitRun RunChild(const std::string& point, const std::string& mode, const fs::pa
 }
 
 TEST(ExitTest, EveryExitPointEndsAtOnceWithStatusZero) {
+  if (OnOtherVolume(fs::temp_directory_path().string()).empty()) {
+    std::printf("no second volume (/dev/shm): the migration renames, it copies nothing\n");
+  }
   for (const auto& entry : kExitPoints) {
     for (const char* mode : {"exit", "shutdown"}) {
       const std::string row = entry.first + " / " + mode;
       // The process id keeps two runs of this test (two build trees) apart.
       const fs::path scratch = fs::temp_directory_path() / ("im_exit_" + std::to_string(getpid()) +
                                                             "_" + entry.first + "_" + mode);
-      fs::remove_all(scratch);
+      const fs::path other = OnOtherVolume(scratch.string());
+      for (const fs::path& folder : {scratch, other}) fs::remove_all(folder);
       fs::create_directories(scratch);
       const ExitRun run = RunChild(entry.first, mode, scratch);
-      EXPECT_TRUE(run.sawExiting) << row << "\n" << run.output;
-      EXPECT_EQ(run.status, 0) << row << "\n" << run.output;
+      const bool reported = run.output.find("Sanitizer") != std::string::npos ||
+                            run.output.find("runtime error:") != std::string::npos;
+      EXPECT_TRUE(run.sawExiting && run.status == 0 && !reported)
+          << row << ": status " << run.status << "\n"
+          << run.output;
       // A generous bound that still tells an exit from a plugin time-out.
       EXPECT_LT(run.secondsAfterExit, 2.0) << row;
-      fs::remove_all(scratch);
+      for (const fs::path& folder : {scratch, other}) fs::remove_all(folder);
     }
   }
 }

@@ -194,12 +194,12 @@ TEST_F(LogOneImplTest, NothingIsWrittenOnceLoggingHasEnded) {
   const uint32_t id = Create(file);
   LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "before");
   ASSERT_NE(Read(Path("log/2026-03-14/ended.log")).find("]before\r\n"), std::string::npos);
-  // Ending logging is irreversible: do it in a child process.
+  // Ending logging (irreversible: in a child process) keeps the loggers.
   EXPECT_EXIT(
       {
         LoggerRegistry::EndLogging();
         LoggerRegistry::Instance().Write(id, "", 0, "F", "s.cpp", 1, "%s", "after");
-        const bool ended = LoggerRegistry::Instance().Count() == 0 && !LoggerRegistry::Alive() &&
+        const bool ended = LoggerRegistry::Instance().Count() != 0 && !LoggerRegistry::Alive() &&
                            LoggerRegistry::Instance().Create(LoggerSettings{file, 0, 0, 3}) == 0;
         std::exit(ended ? 0 : 1);
       },

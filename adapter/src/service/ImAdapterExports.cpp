@@ -34,15 +34,15 @@ PluginApi ImportedPlugins() {
 // request waiters, the migration state) is never destroyed, so a host that
 // returns from main while commands wait, host threads wait in
 // IMAdapterSendMsgExport and plugin threads call back, ends without running
-// into freed memory. No static destructor of the adapter waits for a thread or
-// takes a lock another thread may hold: on Windows they run inside
-// DLL_PROCESS_DETACH under the loader lock, where the other threads are
-// already gone (process exit) and any lock they held stays held; the log is
-// closed there only when its lock is free. Once started, the library is pinned
-// in memory (ImAdapterService::Startup), so FreeLibrary or dlclose without
-// IMAdapterShutDown returns at once and never unmaps code that the service
-// thread, the hub or a plugin thread is running; those threads go on until the
-// host shuts the adapter down or the process ends.
+// into freed memory. No static destructor of the adapter waits for a thread,
+// takes a lock or frees memory: on Windows they run inside DLL_PROCESS_DETACH
+// under the loader lock, where the other threads are already gone (process
+// exit) and any lock they held (the heap's included) stays held; the one that
+// runs there only ends logging (LoggerRegistry::EndLogging). Once started,
+// the library is pinned in memory (ImAdapterService::Startup), so FreeLibrary
+// or dlclose without IMAdapterShutDown returns at once and never unmaps code
+// that the service thread, the hub or a plugin thread is running; those
+// threads go on until the host shuts the adapter down or the process ends.
 struct LoadTimeSetup {
   LoadTimeSetup() {
     ImAdapterCmd::Instance();
