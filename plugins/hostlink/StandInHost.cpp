@@ -20,8 +20,10 @@ struct HostLink {
 };
 
 HostLink& Link() {
-  static HostLink link;
-  return link;
+  // Never destroyed: plugin threads still post and read options through it
+  // while the process ends.
+  static HostLink* const link = new HostLink();
+  return *link;
 }
 
 }  // namespace
