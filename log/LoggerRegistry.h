@@ -11,8 +11,8 @@
 // process ends (static destruction) it ends: the flag is cleared, and nothing
 // else. The registry, the loggers it holds then, their open files and the
 // lock stay as they are, so a late call from another thread (one already past
-// the flag included) still finds them. (A library unloaded without ever being started
-// leaves its log files open until the process ends.)
+// the flag included) still finds them. (A library unloaded without ever being
+// started leaves its log files open until the process ends.)
 #pragma once
 
 #include <cstdarg>
