@@ -5,11 +5,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -47,6 +47,15 @@ Json::Value PullJson() {
 const char kLimitParam[] =
     "\"param\":{\"currentTimestamp\":\"1000\",\"msgList\":[{\"groupId\":\"g-disp\","
     "\"flowLimitCount\":-1}]}";
+
+// The text of the adapter's log under folder (the log goes into a day folder).
+std::string LogText(const std::string& folder) {
+  std::string text;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) text += testfiles::Read(entry.path().string());
+  }
+  return text;
+}
 
 // A reply's members in one line, "name=value" in name order ("param" by name only).
 std::string Members(const Json::Value& reply) {
@@ -115,14 +124,10 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
   AdapterLogClose();
   EXPECT_EQ(Pull(milliseconds(50)), "");
 
-  std::string path;  // in the day folder below "log"
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (entry.path().filename() == "im_adapter.log") path = entry.path().string();
-  }
   std::vector<std::string> errors;
   int enters = 0, leaves = 0, inputs = 0;
-  std::ifstream file(path, std::ios::binary);  // the "\r" of each line stays
-  for (std::string line; std::getline(file, line);) {
+  std::istringstream log(LogText(folder));  // the "\r" of each line stays
+  for (std::string line; std::getline(log, line);) {
     if (line.rfind("Logone", 0) == 0) continue;  // the file's header
     EXPECT_EQ(line.substr(0, 1) + line.back(), "[\r") << "a line split: " << line;
     if (line.find("ImAdapterCmd::ProcessRecvMsg]") == std::string::npos) continue;
@@ -132,8 +137,7 @@ TEST(Dispatcher, RequestsThatNameNoCommandGetNoReplyAndOneErrorLine) {
     inputs += text.rfind("input: ", 0) == 0;
     if (line.find("[Err]") != std::string::npos) errors.push_back(text);
   }
-  file.close();  // before the folder goes
-  ASSERT_EQ(errors.size(), std::size(cases) + 1) << path;
+  ASSERT_EQ(errors.size(), std::size(cases) + 1);
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(errors[i], std::string(cases[i].second) + "\r") << cases[i].first;
   }
@@ -346,10 +350,7 @@ TEST_F(ServiceTest, WhileShutDownRequestsWaitAndPluginTextsAreDroppedWithALinePe
   service.Startup();
   AdapterLogClose();
 
-  std::string text;  // of the log in the day folder
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) text += testfiles::Read(entry.path().string());
-  }
+  const std::string text = LogText(folder);
   std::vector<std::string> errors;  // each error line's text, after "[<source>:<line> <function>]"
   const std::regex kError(R"(\]\[Err\]\[[^\]]*\]([^\r]*))");
   for (std::sregex_iterator it(text.begin(), text.end(), kError), end; it != end; ++it)

@@ -7,8 +7,8 @@
 #include <memory>
 #include <sstream>
 
-#include "util/ObjectPool.h"
 #include "log/AdapterLog.h"
+#include "util/ObjectPool.h"
 
 namespace {
 
@@ -187,8 +187,9 @@ std::string convertUnicodeEscapes(const std::string& input) {
 }
 
 std::string TextMember(const Json::Value& v, const char* key) {
-  const Json::Value* member = FindMember(v, key);
-  return (member != nullptr && member->isString()) ? member->asString() : std::string();
+  std::string text;
+  ReadTextMember(v, key, &text);
+  return text;
 }
 
 bool ReadTextMember(const Json::Value& v, const char* key, std::string* out) {
